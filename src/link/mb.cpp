@@ -1,0 +1,5 @@
+#include "link/mb.h"
+
+TMB::TMB(QWidget *parent) : QGroupBox(parent) {}
+
+TMB::~TMB() = default;
