@@ -44,6 +44,26 @@ bool isWritablePlace(const QString &path)
     return folder.isDir() && folder.isWritable();
 }
 
+// The locale's long time format without its time-zone field: the value
+// records a local wall-clock time, and for a time without a date the zone
+// name would be guessed (a summer date can come out with the winter name).
+QString longTimeFormatWithoutZone(const QLocale &locale)
+{
+    const QString format = locale.timeFormat(QLocale::LongFormat);
+    QString result;
+    bool quoted = false;
+    for (QChar c : format) {
+        if (c == u'\'') quoted = !quoted;
+        if (!quoted && c == u't') {
+            while (result.endsWith(u' '))
+                result.chop(1);
+            continue;
+        }
+        result.append(c);
+    }
+    return result.trimmed();
+}
+
 } // namespace
 
 QString iniPathBesideExecutable(const QString &executablePath)
@@ -71,7 +91,7 @@ IniLocation resolveIniLocation(const QString &besideExecutable, const QString &f
 QString iniDateText(const QDateTime &when, const QLocale &locale)
 {
     return locale.toString(when.date(), QLocale::ShortFormat) + QStringLiteral("   ") +
-           locale.toString(when.time(), QLocale::LongFormat);
+           locale.toString(when.time(), longTimeFormatWithoutZone(locale));
 }
 
 QString currentIniDateText()

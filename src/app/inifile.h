@@ -46,7 +46,7 @@ QString iniPathBesideExecutable(const QString &executablePath);
 IniLocation resolveIniLocation(const QString &besideExecutable, const QString &fallback);
 
 // The "Date" value: the short date, three spaces, the long time, in the
-// given locale's formats.
+// given locale's formats (the time without a time-zone name).
 QString iniDateText(const QDateTime &when, const QLocale &locale);
 QString currentIniDateText(); // now, in the system locale
 

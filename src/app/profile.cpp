@@ -108,13 +108,17 @@ QString ProfileDocument::value(QStringView section, QStringView key, const QStri
 
 void ProfileDocument::setValue(const QString &section, const QString &key, const QString &value)
 {
+    // The names take the given spelling, so the file reads the same whatever
+    // letter case an earlier hand edit left.
     Section *s = findSection(section);
     if (!s) {
         m_sections.push_back(Section{section, {}});
         s = &m_sections.back();
     }
+    s->name = section;
     for (Entry &e : s->entries) {
         if (sameName(e.key, key)) {
+            e.key = key;
             e.value = value;
             return;
         }
@@ -137,7 +141,8 @@ void ProfileDocument::moveSectionsToFront(const QStringList &order)
 QStringList ProfileDocument::sectionNames() const
 {
     QStringList names;
-    for (const Section &s : m_sections) names.append(s.name);
+    for (const Section &s : m_sections)
+        names.append(s.name);
     return names;
 }
 

@@ -22,6 +22,7 @@ public:
     // occurrence of a duplicated section or key is the one that counts.
     bool contains(QStringView section, QStringView key) const;
     QString value(QStringView section, QStringView key, const QString &fallback = {}) const;
+    // Adds or replaces; an existing section or key takes the given spelling.
     void setValue(const QString &section, const QString &key, const QString &value);
 
     // Puts the named sections first, in the given order; the others follow as
