@@ -32,6 +32,7 @@ void TCommThread::start()
         m_stopRequested = false;
         m_pending = false;
     }
+    m_watching = true;
     m_thread = std::thread([this] { run(); });
 }
 
@@ -45,6 +46,13 @@ void TCommThread::stop()
     m_changed.notify_all();
     m_device->signalStop();
     m_thread.join();
+    m_watching = false;
+}
+
+bool TCommThread::hasPendingHandOver()
+{
+    std::lock_guard lock(m_mutex);
+    return m_pending;
 }
 
 void TCommThread::run()
@@ -73,7 +81,10 @@ void TCommThread::run()
             m_pending = false; // withdrawn: the owner no longer wants events
             return;
         }
-        if (m_verdict == Verdict::StopWatching) watchPort = false;
+        if (m_verdict == Verdict::StopWatching) {
+            watchPort = false;
+            m_watching = false;
+        }
     }
 }
 

@@ -26,6 +26,7 @@ public:
     ~TCommThread() override;
 
     SerialDevice &device() { return *m_device; }
+    const SerialDevice &device() const { return *m_device; }
 
     // Characters waiting at a hand-over go to the receive handler as one chunk.
     void setReceiveHandler(ReceiveHandler handler) { m_receive = std::move(handler); }
@@ -46,6 +47,10 @@ public:
     // Number of hand-overs serviced so far (lets tests see that a dead port
     // does not keep waking the user-interface thread).
     quint64 handOverCount() const { return m_handOvers.load(); }
+    // False once the reader reported the port lost and waits only for stop().
+    bool isWatchingPort() const { return m_watching.load(); }
+    // True while a hand-over waits for the owning thread (for tests).
+    bool hasPendingHandOver();
 
 private:
     enum class Verdict { KeepWatching, StopWatching };
@@ -68,4 +73,5 @@ private:
 
     int m_handingOver = 0;
     std::atomic<quint64> m_handOvers{0};
+    std::atomic<bool> m_watching{false};
 };
