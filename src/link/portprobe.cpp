@@ -5,7 +5,6 @@
 
 #include "link/serialdevice_posix.h"
 
-#include <QCollator>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -47,10 +46,15 @@ QStringList systemPortCandidates(const QString &sysClassTty, const QString &devD
         if (name.startsWith(QLatin1String("ttyS")) && !hasRealUart(path)) continue;
         names << path;
     }
-    QCollator collator;
-    collator.setNumericMode(true);
+    // Kind first, then the number as a number (ttyS2 before ttyS10).
+    const auto key = [](const QString &path) {
+        const QString name = QFileInfo(path).fileName();
+        qsizetype digits = name.size();
+        while (digits > 0 && name[digits - 1].isDigit()) --digits;
+        return std::pair(name.left(digits), name.mid(digits).toULongLong());
+    };
     std::sort(names.begin(), names.end(),
-              [&](const QString &a, const QString &b) { return collator.compare(a, b) < 0; });
+              [&](const QString &a, const QString &b) { return key(a) < key(b); });
     return names;
 }
 
