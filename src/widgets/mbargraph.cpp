@@ -43,6 +43,8 @@ MBGRectangle::MBGRectangle(TColor brush, QWidget *parent) : QFrame(parent), m_br
 {
     setFrameStyle(QFrame::Box | QFrame::Plain);
     setLineWidth(1);
+    // Own role: the control's button-face role would otherwise be inherited.
+    setBackgroundRole(QPalette::Window);
     setAutoFillBackground(true);
     QPalette pal = palette();
     pal.setColor(QPalette::WindowText, Qt::black); // the pen

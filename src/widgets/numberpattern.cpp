@@ -134,6 +134,10 @@ QString formatPattern(double value, QStringView pattern, QChar decimalSeparator)
         writeDigits(digits.integer);
 
     if (shownDecimals > 0) {
+        if (signPending && digits.integer.empty() && intPlaces == 0) {
+            out += u'-'; // "-.50" rather than ".-50"
+            signPending = false;
+        }
         out += decimalSeparator;
         std::size_t fracIndex = 0;
         for (QChar c : fracPattern) {
