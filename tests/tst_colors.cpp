@@ -1,7 +1,7 @@
 // 0x00BBGGRR colours: conversion to and from QColor, system colours, the
 // blend of the bar colours and the inverse text colour.
-#include <QtTest>
 #include <QApplication>
+#include <QtTest>
 #include <cmath>
 
 #include "widgets/colors.h"
@@ -17,7 +17,7 @@ private slots:
         QCOMPARE(toQColor(0xC080FF), QColor(255, 128, 192));
         QCOMPARE(fromQColor(QColor(255, 128, 0)), TColor(0x0080FF));
         QCOMPARE(fromQColor(QColor(10, 20, 30, 40)), TColor(0x1E140A)); // alpha dropped
-        QCOMPARE(resolve(0x12345678), TColor(0x345678)); // unused top byte ignored
+        QCOMPARE(resolve(0x12345678), TColor(0x345678));                // unused top byte ignored
     }
 
     void systemColorsFollowThePalette()
@@ -51,8 +51,7 @@ private slots:
         QTest::newRow("NaN as 0") << white << red << std::nan("") << white;
         // Green 0 + rnd(128 * 0.5) = 64, blue 0 + rnd(255 * 0.5) = 128 (127.5 to even).
         QTest::newRow("black to 0xFF8000") << black << TColor(0xFF8000) << 0.5 << TColor(0x804000);
-        QTest::newRow("pink at a quarter") << white << TColor(0xC080FF) << 0.25
-                                           << TColor(0xEFDFFF);
+        QTest::newRow("pink at a quarter") << white << TColor(0xC080FF) << 0.25 << TColor(0xEFDFFF);
     }
 
     void blend()

@@ -1,8 +1,8 @@
 // The bar graph control: construction values, geometry of the four layouts,
 // clamping, the value text and its placement rules, colours, and the cost of
 // writing an unchanged value.
-#include <QtTest>
 #include <QLabel>
+#include <QtTest>
 #include <cmath>
 #include <limits>
 
@@ -15,8 +15,14 @@ using TextPos = TMBGTextPosition;
 
 namespace {
 
-QRect bounds(const QWidget *part) { return part->geometry(); }
-bool shown(const QWidget *part) { return part->isVisibleTo(part->parentWidget()); }
+QRect bounds(const QWidget *part)
+{
+    return part->geometry();
+}
+bool shown(const QWidget *part)
+{
+    return part->isVisibleTo(part->parentWidget());
+}
 TColor textColor(const QLabel *label)
 {
     return fromQColor(label->palette().color(QPalette::WindowText));
@@ -359,47 +365,58 @@ void TestMBarGraph::textPositions()
 void TestMBarGraph::autoPositionHysteresis()
 {
     TMBarGraph bar;
-    bar.setMBGValue(0.5); // "50%" throughout; the bar length follows the width
-    // Prefer a font in which the text is 30 pixels wide, as in the worked example.
+    // Prefer a font in which the text "50%" is 30 pixels wide, as in the worked
+    // example (bar below 40 outside, above 50 inside); the rule is checked
+    // against the measured width either way.
     QFont font = bar.font();
-    for (int px = 6; px <= 60; ++px) {
-        font.setPixelSize(px);
-        if (QFontMetrics(font).horizontalAdvance(QStringLiteral("50%")) == 30)
-            break;
-    }
+    [&] {
+        for (int px = 10; px <= 16; ++px)
+            for (int quarter = 0; quarter <= 8; ++quarter) {
+                font.setPixelSize(px);
+                font.setLetterSpacing(QFont::AbsoluteSpacing, quarter / 4.0);
+                if (QFontMetrics(font).horizontalAdvance(QStringLiteral("50%")) == 30) return;
+            }
+    }();
     bar.setFont(font);
-    bar.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&bar));
     const int w = QFontMetrics(font).horizontalAdvance(QStringLiteral("50%"));
+    if (w != 30) qInfo("text width %d instead of 30 in this font set", w);
 
-    // Control width 2 W + 2 gives the bar width W at value 0.5.
-    auto barWidth = [&](int W) {
-        bar.resize(2 * W + 2, 17);
-        QCOMPARE(bar.plusBar()->width(), W);
-        QCOMPARE(bar.valueText()->width(), w);
-    };
+    // The value stays 0.5 ("50%"); a control 2 W + 2 wide gives the bar width W.
     auto outside = [&] { return bar.valueText()->x() == 1 + bar.plusBar()->width() + 5; };
     auto inside = [&] { return bar.valueText()->x() == 1 + bar.plusBar()->width() - w - 5; };
 
-    barWidth(w + 15); // between: the first pass starts from outside
-    QVERIFY(outside());
-    barWidth(w + 20);
-    QVERIFY(outside());
-    barWidth(w + 21);
-    QVERIFY(inside());
-    barWidth(w + 15);
-    QVERIFY(inside());
-    barWidth(w + 10);
-    QVERIFY(inside());
-    barWidth(w + 9);
-    QVERIFY(outside());
-    barWidth(w + 10);
-    QVERIFY(outside());
-    barWidth(w + 30);
-    QVERIFY(inside());
-    // A value write that only moves the text keeps the same state machine.
+    // The first pass after construction, with a bar between the two limits,
+    // starts from outside.
+    bar.resize(2 * (w + 15) + 2, 17);
     bar.setMBGValue(0.5);
-    QVERIFY(inside());
+    QCOMPARE(bar.plusBar()->width(), w + 15);
+    QCOMPARE(bar.valueText()->width(), w);
+    QVERIFY(outside());
+
+    bar.show(); // from here each resize is a forced pass
+    QVERIFY(QTest::qWaitForWindowExposed(&bar));
+    const struct {
+        int barWidth;
+        bool outside;
+    } steps[] = {
+        {w + 20, true},                   // upper limit itself: unchanged
+        {w + 21, false},                  // above it: inside
+        {w + 15, false}, {w + 10, false}, // between and at the lower limit: unchanged
+        {w + 9, true},                    // below it: outside
+        {w + 10, true},  {w + 20, true},
+        {w + 30, false}, {14, true}, // the narrowest control: 30 pixels
+    };
+    for (const auto &step : steps) {
+        bar.resize(2 * step.barWidth + 2, 17);
+        QCOMPARE(bar.plusBar()->width(), step.barWidth);
+        QCOMPARE(outside(), step.outside);
+        QCOMPARE(inside(), !step.outside);
+    }
+    // A value write that only places the text keeps the remembered side.
+    bar.resize(2 * (w + 15) + 2, 17);
+    QVERIFY(outside());
+    bar.setMBGValue(0.5);
+    QVERIFY(outside());
 }
 
 void TestMBarGraph::textInOtherLayouts()
@@ -487,9 +504,9 @@ void TestMBarGraph::rendering()
     bar.setMBGPlusColorAt1(0x0080FF);
     bar.setMBGValue(0.5); // plus bar 1 ... 52
     const QImage image = bar.grab().toImage();
-    QCOMPARE(image.pixelColor(20, 8), QColor(255, 128, 0));                       // inside
-    QCOMPARE(image.pixelColor(1, 8), QColor(Qt::black));                          // its pen
-    QCOMPARE(image.pixelColor(90, 8), bar.palette().color(QPalette::Button));     // outside
+    QCOMPARE(image.pixelColor(20, 8), QColor(255, 128, 0));                   // inside
+    QCOMPARE(image.pixelColor(1, 8), QColor(Qt::black));                      // its pen
+    QCOMPARE(image.pixelColor(90, 8), bar.palette().color(QPalette::Button)); // outside
 
     bar.setMBGValue(0.0);
     const QImage empty = bar.grab().toImage();
@@ -537,8 +554,7 @@ void TestMBarGraph::unchangedValueLeavesBarsAlone()
         explicit Counter(int &c) : count(c) {}
         bool eventFilter(QObject *, QEvent *e) override
         {
-            if (e->type() == QEvent::Move || e->type() == QEvent::Resize)
-                ++count;
+            if (e->type() == QEvent::Move || e->type() == QEvent::Resize) ++count;
             return false;
         }
     } counter(moves);

@@ -33,8 +33,8 @@ void TestRounding::halvesGoToEven_data()
     QTest::newRow("-2.6") << -2.6 << qint64(-3);
     QTest::newRow("just below a half") << 0.49999999999999994 << qint64(0);
     QTest::newRow("odd integer beyond 2^52") << 4503599627370497.0 << qint64(4503599627370497);
-    QTest::newRow("largest double below 2^63") << 9223372036854774784.0
-                                               << qint64(9223372036854774784LL);
+    QTest::newRow("largest double below 2^63")
+        << 9223372036854774784.0 << qint64(9223372036854774784LL);
     QTest::newRow("PWM") << 65535.0 * 0.5 << qint64(32768);
 }
 
