@@ -109,6 +109,35 @@ void TPageControl::keyPressEvent(QKeyEvent *event)
 
 void TPageControl::pageChanged()
 {
-    if (m_keyInput > 0 || static_cast<PageTabBar *>(tabBar())->handlingUserInput())
+    if (m_correcting)
+        return;
+    const bool byUser = m_keyInput > 0 || static_cast<PageTabBar *>(tabBar())->handlingUserInput();
+    const int previous = indexOf(m_lastPage);
+    if (byUser && currentIndex() >= 0 && !isTabVisible(currentIndex())) {
+        // The tab bar's keys and wheel step onto hidden tabs too; the user
+        // can only reach pages whose tab is shown, so skip on to the next
+        // shown tab in the same direction, or stay where we were.
+        const int step = currentIndex() < previous ? -1 : 1;
+        int target = visibleNeighbour(currentIndex(), step);
+        if (target < 0)
+            target = visibleNeighbour(currentIndex(), -step);
+        if (target < 0 || target == previous)
+            target = previous;
+        m_correcting = true;
+        setCurrentIndex(target);
+        m_correcting = false;
+        if (currentIndex() == previous)
+            return;
+    }
+    m_lastPage = currentWidget();
+    if (byUser)
         emit OnChange();
+}
+
+int TPageControl::visibleNeighbour(int from, int step) const
+{
+    for (int i = from + step; i >= 0 && i < count(); i += step)
+        if (isTabVisible(i) && isTabEnabled(i))
+            return i;
+    return -1;
 }

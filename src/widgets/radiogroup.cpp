@@ -29,21 +29,29 @@ void TRadioGroup::setItems(const QStringList &items)
 {
     m_items = items;
     rebuild();
-    if (m_itemIndex >= m_items.size()) {
-        m_itemIndex = -1;
-        emit OnClick();
-    }
-    showSelection();
+    int index = m_itemIndex < m_items.size() ? m_itemIndex : -1;
+    if (index == -1 && m_pendingIndex >= 0 && !m_items.isEmpty())
+        index = std::min(m_pendingIndex, int(m_items.size()) - 1);
+    m_pendingIndex = -1;
+    selectIndex(index);
 }
 
 void TRadioGroup::setItemIndex(int index)
 {
-    index = std::clamp(index, -1, int(m_items.size()) - 1);
-    if (index == m_itemIndex)
+    if (m_items.isEmpty()) {
+        m_pendingIndex = std::max(index, -1);
         return;
+    }
+    selectIndex(std::clamp(index, -1, int(m_items.size()) - 1));
+}
+
+void TRadioGroup::selectIndex(int index)
+{
+    const bool changed = index != m_itemIndex;
     m_itemIndex = index;
     showSelection();
-    emit OnClick();
+    if (changed)
+        emit OnClick();
 }
 
 QRadioButton *TRadioGroup::button(int i) const
@@ -91,5 +99,5 @@ void TRadioGroup::userChose(int index)
         showSelection();
         return;
     }
-    setItemIndex(index);
+    selectIndex(index);
 }
