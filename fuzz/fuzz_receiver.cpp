@@ -2,7 +2,7 @@
 // The input drives a sequence of operations: raw character chunks, valid
 // encoded frames (so acceptance is reached often), assembly resets, raw
 // appends and typed reads at arbitrary indices. Every step is checked against
-// a straightforward reference model of Part 1.1; any mismatch aborts.
+// a straightforward reference model of the receive rules; any mismatch aborts.
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -36,7 +36,7 @@ private:
     std::size_t pos_ = 0;
 };
 
-// Reference receiver: the algorithm of Part 1.1 written as plainly as possible.
+// Reference receiver: the receive rules written as plainly as possible.
 struct Model {
     std::vector<std::uint8_t> assembly;
     std::uint8_t nibble = 0;

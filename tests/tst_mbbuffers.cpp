@@ -1,4 +1,4 @@
-// TX and RX data buffers (spec Part 1.1): appends, reads, clamped indices,
+// TX and RX data buffers appends, reads, clamped indices,
 // the buffer-end rules and the MBAppendReal overflow contract.
 #include <QtTest>
 

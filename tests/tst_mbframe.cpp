@@ -1,5 +1,5 @@
 // MB frame codec: CRC-16, nibble-pair encoding and frame building, checked
-// against the worked examples of spec Part 1.1 byte for byte.
+// against the documented example frames byte for byte.
 #include <QtTest>
 
 #include <string_view>

@@ -1,4 +1,4 @@
-// Streaming MB receiver (spec Part 1.1, "Receiving a frame"): chunking,
+// Streaming MB receiver chunking,
 // latched low nibble, start/end flags, acceptance hook, checks and limits.
 #include <QtTest>
 
@@ -17,7 +17,7 @@ const Bytes kReplyLine{0x01, 0xC8, 0x00, 0x40, 0x00, 0x40, 0x04, 0x46,
                        0x00, 0x40, 0x02, 0x43, 0x0E, 0x6D};
 const Bytes kReplyFrame{0x81, 0x00, 0x00, 0x64, 0x00, 0x32, 0xDE};
 
-// Master acceptance for slave address 1 (Part 1.3).
+// Master acceptance for slave address 1.
 bool masterAccepts1(std::uint8_t b) { return (b & 0x80) && (b & 0x0F) == 1; }
 
 struct Outcome {
@@ -278,7 +278,7 @@ private slots:
 
     void acceptedFrameStaysUntilReset()
     {
-        // Part 1.1 leaves the reset after an accepted frame to the mode.
+        // The reset after an accepted frame is left to the mode.
         mb::MBReceiver rx(masterAccepts1);
         feedChunks(rx, kReplyLine, {});
         QCOMPARE(rx.MBNumberOfReceivedBytes(), std::uint16_t(7));

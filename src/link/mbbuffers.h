@@ -1,4 +1,4 @@
-// The TX and RX data buffers of the link component (spec Part 1.1): 1-based
+// The TX and RX data buffers of the link component: 1-based
 // data areas inside the transmit and receive frame areas, with the typed
 // append and read operations a host uses to fill a request and decode a reply.
 // Plain C++ without Qt.
@@ -17,7 +17,7 @@
 namespace mb {
 
 // MBAppendReal with a value whose magnitude lies beyond single precision
-// (it would round to infinity, or is infinite): the spec's "floating-point
+// (it would round to infinity, or is infinite): the contract's "floating-point
 // overflow error". Nothing has been appended when it is thrown.
 class FloatOverflow : public std::overflow_error {
 public:
@@ -39,7 +39,7 @@ public:
     // Index 1, nothing to send, all 2043 data bytes 0.
     void MBClearTXData() noexcept;
 
-    // Appends follow Part 1.1 "Append". Each returns true when the value was
+    // Appends follow the append rules. Each returns true when the value was
     // written; false when it did not fit (nothing written, nothing changed).
     //
     // A value that ends exactly at index 2043 (i + k = 2044; left to the
@@ -49,7 +49,7 @@ public:
     // MBMBTXDataBufferIndex or calls MBClearTXData. Without that, a following
     // one-byte append (i = 2043, k = 1) would silently overwrite the last byte
     // of the value just stored; writing the index is the host's explicit
-    // request to overwrite, which Part 1.1 allows.
+    // request to overwrite, which the buffer allows.
     bool MBAppendByte(std::uint8_t value) noexcept;
     bool MBAppendWord(std::uint16_t value) noexcept;
     bool MBAppendCardinal(std::uint32_t value) noexcept;
@@ -74,7 +74,7 @@ public:
     // The MBDataNumberToSend data bytes (indices 1 .. N): what byte and
     // string mode send raw.
     std::span<const std::uint8_t> dataToSend() const noexcept;
-    // Writes header and CRC into the transmit frame area (Part 1.1 "Building
+    // Writes header and CRC into the transmit frame area ("Building
     // and sending a frame", steps 1-2) and returns the N + 5 frame bytes.
     // The span stays valid until the buffer is next changed.
     std::span<const std::uint8_t> buildFrame(std::uint8_t address, std::uint8_t id,
@@ -97,7 +97,7 @@ public:
 
     MBRXDataBuffer() = default;
 
-    // Reads follow Part 1.1 "Read": past the received data they return 0 and
+    // Reads: past the received data they return 0 and
     // leave the index where it is.
     std::uint8_t MBReadByte() noexcept;
     std::uint16_t MBReadWord() noexcept;

@@ -3,22 +3,9 @@
 #include "link/mbengine.h"
 
 #include "link/commthread.h"
+#include "widgets/rounding.h" // header-only: the program's one rounding rule
 
 #include <algorithm>
-#include <cfenv>
-#include <cmath>
-
-namespace {
-
-// Halves to the even neighbour, as every rounding of the program. nearbyint
-// does exactly that in the default floating-point environment, which the
-// program never changes.
-qint64 roundHalfEven(double value)
-{
-    return qint64(std::nearbyint(value));
-}
-
-} // namespace
 
 MBEngine::MBEngine(QObject *parent) : QObject(parent)
 {

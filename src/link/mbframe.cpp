@@ -1,4 +1,4 @@
-// MB frame codec: CRC-16, frame completion and line encoding (Part 1.1).
+// MB frame codec: CRC-16, frame completion and line encoding.
 #include "link/mbframe.h"
 
 #include <algorithm>

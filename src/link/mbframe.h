@@ -1,4 +1,4 @@
-// MB frame codec (spec Part 1.1): frame-area constants, CRC-16/MODBUS, the
+// MB frame codec: frame-area constants, CRC-16 (poly 0xA001 reflected, init 0xFFFF), the
 // nibble-pair line encoding of one frame byte, and frame building.
 // Plain C++ without Qt, so the codec can be fuzzed and reused by the simulator.
 #pragma once
@@ -16,7 +16,7 @@ inline constexpr std::size_t kDataCapacity = 2043; // data bytes of the longest 
 inline constexpr std::size_t kHeaderSize = 3;      // address, ID, command
 inline constexpr std::size_t kMinFrame = 5;        // header + CRC, no data
 
-// Line-character bits (Part 1.1, "Line encoding").
+// Line-character bits (line encoding).
 inline constexpr std::uint8_t kHighNibbleBit = 0x40; // set in every high-nibble character
 inline constexpr std::uint8_t kStartFlag = 0x80;
 inline constexpr std::uint8_t kEndFlag = 0x20;
@@ -50,7 +50,7 @@ constexpr CharPair encodeFramePosition(std::span<const std::uint8_t> frame, std:
     return encodeByte(frame[p], p == 0, p + 1 == frame.size());
 }
 
-// Address bytes as Part 1.1 builds them.
+// Address bytes of a request and of a reply.
 constexpr std::uint8_t masterAddressByte(std::uint8_t slaveAddress, bool queryMode) noexcept
 {
     return static_cast<std::uint8_t>((slaveAddress & 0x0F) | (queryMode ? kQueryFlag : 0));

@@ -1,4 +1,4 @@
-// Streaming MB frame receiver: the per-character state machine of Part 1.1.
+// Streaming MB frame receiver: the per-character state machine.
 #include "link/mbreceiver.h"
 
 namespace mb {

@@ -1,4 +1,4 @@
-// Streaming MB frame receiver (spec Part 1.1, "Receiving a frame"): assembles
+// Streaming MB frame receiver: assembles
 // frames from line characters fed one at a time, whatever the chunking, and
 // reports per character what happened so the engine can update its status
 // and run the mode's handling between two characters. Plain C++ without Qt;
@@ -28,7 +28,7 @@ enum class RxEvent : std::uint8_t {
 
 class MBReceiver {
 public:
-    // The mode's acceptance test for a frame's first byte (Parts 1.3, 1.4).
+    // The mode's acceptance test for a frame's first byte (master, slave and diagnostic modes differ).
     using StartAcceptance = std::function<bool(std::uint8_t firstByte)>;
 
     // Without a test every first byte is accepted (diagnostic mode).
@@ -37,7 +37,7 @@ public:
 
     void setStartAcceptance(StartAcceptance accept) { accept_ = std::move(accept); }
 
-    // Handles one line character (steps 1-6 of Part 1.1). After FrameAccepted
+    // Handles one line character (the six receive steps). After FrameAccepted
     // the frame stays in frame() until the assembly changes: the caller copies
     // it (MBRXDataBuffer::loadFrame) and resets the assembly if its mode says
     // so. The acceptance test is called only from here, before any change.
