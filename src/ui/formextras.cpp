@@ -6,7 +6,6 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QStyledItemDelegate>
-#include <QTabWidget>
 #include <QTextOption>
 
 namespace {
@@ -60,22 +59,6 @@ void applyCentred(QWidget *w)
     memo->document()->setDefaultTextOption(option);
 }
 
-void applyHiddenTabs(QWidget *w)
-{
-    auto *pages = qobject_cast<QTabWidget *>(w);
-    if (!pages)
-        return;
-    // Hiding the current page's tab makes the tab bar move to the next
-    // visible tab; the description's active page must survive that.
-    QWidget *active = pages->currentWidget();
-    for (int i = 0; i < pages->count(); ++i) {
-        if (pages->widget(i)->property("tabHidden").toBool())
-            pages->setTabVisible(i, false);
-    }
-    if (active && pages->currentWidget() != active)
-        pages->setCurrentWidget(active);
-}
-
 } // namespace
 
 void applyFormExtras(QWidget *root)
@@ -88,7 +71,6 @@ void applyFormExtras(QWidget *root)
     for (QWidget *w : children) {
         applyItemHeight(w);
         applyCentred(w);
-        applyHiddenTabs(w);
     }
 }
 

@@ -6,15 +6,13 @@
 //                         knows whole points, and the layout is in pixels
 //   itemHeight (int)      fixed row height of a list box
 //   centred (bool)        memo text centred on each line
-//   tabHidden (bool)      on a page of a page control: its tab is not shown
 //   autoSize (bool)       on a label: its width follows its text
 #pragma once
 
 class QWidget;
 
-// Applies fontPixelSize, itemHeight, centred and tabHidden to root and
-// every control below it. Pages whose tab is hidden stay reachable from
-// code; each page control keeps the page it showed before.
+// Applies fontPixelSize, itemHeight and centred to root and every control
+// below it.
 void applyFormExtras(QWidget *root);
 
 // Resizes every auto-size label below root to the width of its text,
