@@ -333,6 +333,14 @@ void TestFormLayout::linkPanelCoversTheSystemPanelCaption()
              qPrintable(QStringLiteral("title at %1,%2 %3x%4")
                             .arg(titleOnForm.x()).arg(titleOnForm.y())
                             .arg(titleOnForm.width()).arg(titleOnForm.height())));
+    // The system panel's caption leaves no trace where the link panel lies.
+    system->show();
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    const QImage withCaption = form.grab(mb1->geometry()).toImage();
+    system->setTitle(QString());
+    const QImage withoutCaption = form.grab(mb1->geometry()).toImage();
+    QCOMPARE(withCaption, withoutCaption);
     // Same parent, and the link panel lies above the system panel.
     QCOMPARE(mb1->parentWidget(), system->parentWidget());
     const QObjectList siblings = form.children();
@@ -468,17 +476,31 @@ void TestFormLayout::captionsFontsAndColours()
         QCOMPARE(flag->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
         QCOMPARE(fontOf(flag).pixels, 11);
     }
-    QCOMPARE(control<QLabel>(form, "Label_EEPROMHiba")->text(), QStringLiteral("FRAM error"));
+    auto *fram = control<QLabel>(form, "Label_EEPROMHiba");
+    QCOMPARE(fram->text(), QStringLiteral("FRAM error"));
+    // Shown, the flag really is white on red.
+    control<QWidget>(form, "GroupBox_System")->show();
+    fram->show();
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    const QImage flagImage = form.grab(QRect(fram->mapTo(&form, QPoint()), fram->size())).toImage();
+    QCOMPARE(flagImage.pixelColor(1, 1), QColor(Qt::red));
+    bool whiteText = false;
+    for (int y = 0; y < flagImage.height() && !whiteText; ++y) {
+        for (int x = 0; x < flagImage.width() && !whiteText; ++x)
+            whiteText = flagImage.pixelColor(x, y) == QColor(Qt::white);
+    }
+    QVERIFY(whiteText);
 
     auto *pwm = control<QLabel>(form, "Label_BeallitottPWM");
     QCOMPARE(fontOf(pwm).pixels, 32);
     QVERIFY(fontOf(pwm).bold);
     QCOMPARE(pwm->font().family(), QStringLiteral("MS Sans Serif"));
 
-    auto *fram = control<TSpeedButton>(form, "SpeedButton_FRAMTorlesReset");
-    QCOMPARE(fram->text(), QString::fromUtf8("FRAM törlése -> Reset"));
-    QVERIFY(fontOf(fram).italic);
-    QCOMPARE(fontOf(fram).pixels, 11);
+    auto *framReset = control<TSpeedButton>(form, "SpeedButton_FRAMTorlesReset");
+    QCOMPARE(framReset->text(), QString::fromUtf8("FRAM törlése -> Reset"));
+    QVERIFY(fontOf(framReset).italic);
+    QCOMPARE(fontOf(framReset).pixels, 11);
 
     auto *min0 = control<QLabel>(form, "Label_Min0");
     QCOMPARE(fontOf(min0).pixels, 16);

@@ -18,9 +18,11 @@ TForm_Main::TForm_Main(QWidget *parent) : QWidget(parent), ui(std::make_unique<U
     applyFormExtras(this);
     fitAutoSizeLabels(this);
 
-    // The window is painted in the button-face colour, like a dialog.
-    setBackgroundRole(QPalette::Button);
-    setAutoFillBackground(true);
+    // The window and its controls are painted in the button-face colour.
+    // Controls with a colour of their own (the red flags) keep it.
+    QPalette face = palette();
+    face.setColor(QPalette::Window, face.color(QPalette::Button));
+    setPalette(face);
 
     Timer_InCal = new QTimer(this);
     Timer_InCal->setObjectName(QStringLiteral("Timer_InCal"));
