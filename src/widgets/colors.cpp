@@ -12,15 +12,33 @@ namespace {
 bool roleOf(SystemColor c, QPalette::ColorRole &role)
 {
     switch (c) {
-    case SystemColor::Window: role = QPalette::Base; return true;
-    case SystemColor::WindowText: role = QPalette::WindowText; return true;
-    case SystemColor::Highlight: role = QPalette::Highlight; return true;
-    case SystemColor::HighlightText: role = QPalette::HighlightedText; return true;
-    case SystemColor::ButtonFace: role = QPalette::Button; return true;
-    case SystemColor::ButtonShadow: role = QPalette::Mid; return true;
-    case SystemColor::GrayText: role = QPalette::PlaceholderText; return true;
-    case SystemColor::ButtonText: role = QPalette::ButtonText; return true;
-    case SystemColor::ButtonHighlight: role = QPalette::Light; return true;
+    case SystemColor::Window:
+        role = QPalette::Base;
+        return true;
+    case SystemColor::WindowText:
+        role = QPalette::WindowText;
+        return true;
+    case SystemColor::Highlight:
+        role = QPalette::Highlight;
+        return true;
+    case SystemColor::HighlightText:
+        role = QPalette::HighlightedText;
+        return true;
+    case SystemColor::ButtonFace:
+        role = QPalette::Button;
+        return true;
+    case SystemColor::ButtonShadow:
+        role = QPalette::Mid;
+        return true;
+    case SystemColor::GrayText:
+        role = QPalette::PlaceholderText;
+        return true;
+    case SystemColor::ButtonText:
+        role = QPalette::ButtonText;
+        return true;
+    case SystemColor::ButtonHighlight:
+        role = QPalette::Light;
+        return true;
     }
     return false;
 }
@@ -34,11 +52,9 @@ int blendChannel(int a, int b, double f)
 
 TColor resolve(TColor c, const QPalette &palette)
 {
-    if (!isSystemColor(c))
-        return c & 0xFFFFFF;
+    if (!isSystemColor(c)) return c & 0xFFFFFF;
     QPalette::ColorRole role;
-    if (!roleOf(static_cast<SystemColor>(c & 0xFF), role))
-        return black;
+    if (!roleOf(static_cast<SystemColor>(c & 0xFF), role)) return black;
     return fromQColor(palette.color(QPalette::Active, role));
 }
 

@@ -40,14 +40,26 @@ inline constexpr TColor systemColor(SystemColor c)
 {
     return systemColorFlag | static_cast<quint8>(c);
 }
-inline constexpr bool isSystemColor(TColor c) { return (c & systemColorFlag) != 0; }
+inline constexpr bool isSystemColor(TColor c)
+{
+    return (c & systemColorFlag) != 0;
+}
 inline constexpr TColor rgb(int r, int g, int b)
 {
     return TColor(r & 0xFF) | (TColor(g & 0xFF) << 8) | (TColor(b & 0xFF) << 16);
 }
-inline constexpr int redOf(TColor c) { return int(c & 0xFF); }
-inline constexpr int greenOf(TColor c) { return int((c >> 8) & 0xFF); }
-inline constexpr int blueOf(TColor c) { return int((c >> 16) & 0xFF); }
+inline constexpr int redOf(TColor c)
+{
+    return int(c & 0xFF);
+}
+inline constexpr int greenOf(TColor c)
+{
+    return int((c >> 8) & 0xFF);
+}
+inline constexpr int blueOf(TColor c)
+{
+    return int((c >> 16) & 0xFF);
+}
 
 // A plain 0x00BBGGRR value: system colours looked up in the palette (the
 // application's when none is given), unknown entries as black; the unused

@@ -25,8 +25,7 @@ void setBounds(QWidget *part, int left, int top, int width, int height)
 void setTextColor(QLabel *label, const QColor &color)
 {
     QPalette palette = label->palette();
-    if (palette.color(QPalette::WindowText) == color)
-        return;
+    if (palette.color(QPalette::WindowText) == color) return;
     palette.setColor(QPalette::WindowText, color);
     label->setPalette(palette);
 }
@@ -43,6 +42,8 @@ MBGRectangle::MBGRectangle(TColor brush, QWidget *parent) : QFrame(parent), m_br
 {
     setFrameStyle(QFrame::Box | QFrame::Plain);
     setLineWidth(1);
+    // Own role: the control's button-face role would otherwise be inherited.
+    setBackgroundRole(QPalette::Window);
     setAutoFillBackground(true);
     QPalette pal = palette();
     pal.setColor(QPalette::WindowText, Qt::black); // the pen
@@ -52,8 +53,7 @@ MBGRectangle::MBGRectangle(TColor brush, QWidget *parent) : QFrame(parent), m_br
 
 void MBGRectangle::setBrushColor(TColor brush)
 {
-    if (brush == m_brush)
-        return;
+    if (brush == m_brush) return;
     m_brush = brush;
     QPalette pal = palette();
     pal.setColor(QPalette::Window, kxcolor::toQColor(brush, pal));
@@ -223,8 +223,7 @@ void TMBarGraph::layoutPass(bool force)
         else
             layoutUnsignedVertical(recompute);
     }
-    if (m_showText)
-        layoutValueText(m_mode == TMBGMode::modeUnsigned && horizontal);
+    if (m_showText) layoutValueText(m_mode == TMBGMode::modeUnsigned && horizontal);
 }
 
 void TMBarGraph::layoutSignedHorizontal(bool recompute)
@@ -248,8 +247,7 @@ void TMBarGraph::layoutSignedHorizontal(bool recompute)
         }
         m_lastLaidOut = v;
     }
-    if (v == 0)
-        hideBars();
+    if (v == 0) hideBars();
     setBounds(m_zeroMarker, xMid + 1, 1, xPlusStart - xMid - 2, height() - 2);
 }
 
@@ -274,8 +272,7 @@ void TMBarGraph::layoutSignedVertical(bool recompute)
         }
         m_lastLaidOut = v;
     }
-    if (v == 0)
-        hideBars();
+    if (v == 0) hideBars();
     setBounds(m_zeroMarker, 1, yMid + 1, width() - 2, yMinusStart - yMid - 2);
 }
 
@@ -326,8 +323,7 @@ void TMBarGraph::layoutValueText(bool besideBar)
     textFont.setResolveMask(QFont::AllPropertiesResolved);
     m_valueText->setFont(textFont);
 
-    const QString text = formatPattern(m_value * 100.0, patternFor(m_decimals)) +
-                         QLatin1Char('%');
+    const QString text = formatPattern(m_value * 100.0, patternFor(m_decimals)) + QLatin1Char('%');
     m_valueText->setText(text);
     const QFontMetrics metrics(textFont);
     const int w = metrics.horizontalAdvance(text);
@@ -346,10 +342,8 @@ void TMBarGraph::layoutValueText(bool besideBar)
             left = barEnd + 5;
             break;
         case TMBGTextPosition::tpAuto:
-            if (bar.width() < w + 10)
-                m_textOutside = true;
-            if (bar.width() > w + 20)
-                m_textOutside = false;
+            if (bar.width() < w + 10) m_textOutside = true;
+            if (bar.width() > w + 20) m_textOutside = false;
             left = m_textOutside ? barEnd + 5 : barEnd - w - 5;
             break;
         case TMBGTextPosition::tpFix:

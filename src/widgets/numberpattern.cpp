@@ -8,7 +8,10 @@
 
 namespace {
 
-bool isPlaceholder(QChar c) { return c == u'0' || c == u'#'; }
+bool isPlaceholder(QChar c)
+{
+    return c == u'0' || c == u'#';
+}
 
 // |value| as decimal digits rounded half away from zero to `decimals` places,
 // split into the integer digits (no leading zeros, empty for zero) and exactly
@@ -26,13 +29,12 @@ RoundedDigits roundedDigits(double magnitude, int decimals)
         char buf[64];
         // Shortest text that reads back as the same double: the digits the
         // user thinks of, free of binary noise.
-        const auto res = std::to_chars(buf, buf + sizeof buf, magnitude,
-                                       std::chars_format::scientific);
+        const auto res =
+            std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::scientific);
         const std::string text(buf, res.ptr);
         const auto e = text.find('e');
         for (std::size_t i = 0; i < e; ++i)
-            if (text[i] != '.')
-                digits += text[i];
+            if (text[i] != '.') digits += text[i];
         pointPos = std::stoi(text.substr(e + 1)) + 1;
     }
 
@@ -40,8 +42,7 @@ RoundedDigits roundedDigits(double magnitude, int decimals)
     if (keep < static_cast<long long>(digits.size())) {
         const bool roundUp = keep >= 0 && digits[static_cast<std::size_t>(keep)] >= '5';
         digits.resize(keep > 0 ? static_cast<std::size_t>(keep) : 0);
-        if (keep < 0)
-            pointPos = -decimals;
+        if (keep < 0) pointPos = -decimals;
         if (roundUp) {
             std::size_t i = digits.size();
             while (i > 0 && digits[i - 1] == '9')
@@ -73,10 +74,8 @@ RoundedDigits roundedDigits(double magnitude, int decimals)
 
 QString formatPattern(double value, QStringView pattern, QChar decimalSeparator)
 {
-    if (std::isnan(value))
-        return QStringLiteral("NaN");
-    if (std::isinf(value))
-        return value > 0 ? QStringLiteral("INF") : QStringLiteral("-INF");
+    if (std::isnan(value)) return QStringLiteral("NaN");
+    if (std::isinf(value)) return value > 0 ? QStringLiteral("INF") : QStringLiteral("-INF");
 
     const qsizetype point = pattern.indexOf(u'.');
     const QStringView intPattern = point < 0 ? pattern : pattern.left(point);
@@ -88,25 +87,23 @@ QString formatPattern(double value, QStringView pattern, QChar decimalSeparator)
     int maxDecimals = 0; // every placeholder after the separator
     int minDecimals = 0; // up to and including the last "0" there
     for (QChar c : fracPattern) {
-        if (isPlaceholder(c))
-            ++maxDecimals;
-        if (c == u'0')
-            minDecimals = maxDecimals;
+        if (isPlaceholder(c)) ++maxDecimals;
+        if (c == u'0') minDecimals = maxDecimals;
     }
 
     RoundedDigits digits = roundedDigits(std::fabs(value), maxDecimals);
     std::size_t shownDecimals = digits.fraction.size();
     while (shownDecimals > std::size_t(minDecimals) && digits.fraction[shownDecimals - 1] == '0')
         --shownDecimals;
-    const bool negative = value < 0 && (!digits.integer.empty() ||
-                                        digits.fraction.find_first_not_of('0') != std::string::npos);
+    const bool negative =
+        value < 0 &&
+        (!digits.integer.empty() || digits.fraction.find_first_not_of('0') != std::string::npos);
 
     QString out;
     out.reserve(pattern.size() + qsizetype(digits.integer.size()) + 2);
     bool signPending = negative;
     auto writeDigits = [&](std::string_view d) {
-        if (d.empty())
-            return;
+        if (d.empty()) return;
         if (signPending) {
             out += u'-';
             signPending = false;
@@ -122,18 +119,23 @@ QString formatPattern(double value, QStringView pattern, QChar decimalSeparator)
             continue;
         }
         const int place = intPlaces - 1 - placeIndex; // 0 = units
-        if (placeIndex == 0 && intLen > intPlaces) // digits the picture has no room for
-            writeDigits(std::string_view(digits.integer).substr(0, std::size_t(intLen - intPlaces)));
+        if (placeIndex == 0 && intLen > intPlaces)    // digits the picture has no room for
+            writeDigits(
+                std::string_view(digits.integer).substr(0, std::size_t(intLen - intPlaces)));
         if (place < intLen)
-            writeDigits(std::string_view(digits.integer).substr(std::size_t(intLen - 1 - place), 1));
+            writeDigits(
+                std::string_view(digits.integer).substr(std::size_t(intLen - 1 - place), 1));
         else if (c == u'0')
             writeDigits("0");
         ++placeIndex;
     }
-    if (intPlaces == 0)
-        writeDigits(digits.integer);
+    if (intPlaces == 0) writeDigits(digits.integer);
 
     if (shownDecimals > 0) {
+        if (signPending && digits.integer.empty() && intPlaces == 0) {
+            out += u'-'; // "-.50" rather than ".-50"
+            signPending = false;
+        }
         out += decimalSeparator;
         std::size_t fracIndex = 0;
         for (QChar c : fracPattern) {
@@ -147,8 +149,7 @@ QString formatPattern(double value, QStringView pattern, QChar decimalSeparator)
         }
     } else if (!fracPattern.isEmpty()) {
         for (QChar c : fracPattern)
-            if (!isPlaceholder(c))
-                out += c;
+            if (!isPlaceholder(c)) out += c;
     }
     return out;
 }
@@ -170,11 +171,12 @@ std::optional<double> parseLocaleNumber(QStringView text, QChar decimalSeparator
     std::string plain;
     plain.reserve(std::size_t(text.size()));
     qsizetype i = 0;
-    auto isDigit = [&](qsizetype at) { return at < text.size() && text[at] >= u'0' && text[at] <= u'9'; };
+    auto isDigit = [&](qsizetype at) {
+        return at < text.size() && text[at] >= u'0' && text[at] <= u'9';
+    };
 
     if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
-        if (text[i] == u'-')
-            plain += '-';
+        if (text[i] == u'-') plain += '-';
         ++i;
     }
     int mantissaDigits = 0;
@@ -185,20 +187,17 @@ std::optional<double> parseLocaleNumber(QStringView text, QChar decimalSeparator
         for (++i; isDigit(i); ++i, ++mantissaDigits)
             plain += char(text[i].unicode());
     }
-    if (mantissaDigits == 0)
-        return std::nullopt;
+    if (mantissaDigits == 0) return std::nullopt;
     if (i < text.size() && (text[i] == u'e' || text[i] == u'E')) {
         plain += 'e';
         ++i;
         if (i < text.size() && (text[i] == u'+' || text[i] == u'-'))
             plain += char(text[i++].unicode());
-        if (!isDigit(i))
-            return std::nullopt;
+        if (!isDigit(i)) return std::nullopt;
         for (; isDigit(i); ++i)
             plain += char(text[i].unicode());
     }
-    if (i != text.size())
-        return std::nullopt;
+    if (i != text.size()) return std::nullopt;
 
     double value = 0.0;
     const auto res = std::from_chars(plain.data(), plain.data() + plain.size(), value);

@@ -11,8 +11,9 @@
 // value (the digits a user would see, e.g. 2.675 rather than its binary
 // neighbour 2.67499999...), a half going away from zero: 0.125 in "0.00" is
 // 0.13, -23.45 in "0.0" is -23.5. A minus sign goes directly before the first
-// digit written ("-0 000 123", and "## ##0" writes -345 as " -345"); a value
-// that rounds to zero is written without a sign. NaN is written "NaN" and the
+// digit written ("-0 000 123", and "## ##0" writes -345 as " -345"), so the
+// picture's padding stays in front of it; a value that rounds to zero is
+// written without a sign. NaN is written "NaN" and the
 // infinities "INF" and "-INF", whatever the picture.
 #pragma once
 
