@@ -9,6 +9,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QStyleOptionGroupBox>
 #include <QTimer>
 
@@ -27,8 +28,8 @@ struct ControlRow {
     const char *name;
     const char *className;
     const char *parent;
-    QRect geometry;   // left, top, width, height; pages have none (-1)
-    bool fixedSize;   // false: an auto-size label, whose width follows its text
+    QRect geometry; // left, top, width, height; pages have none (-1)
+    bool fixedSize; // false: an auto-size label, whose width follows its text
 };
 
 // The window's controls in creation order: name, kind, parent, place.
@@ -125,20 +126,48 @@ const ControlRow controlRows[] = {
     {"Label_InputCommon", "QLabel", "GroupBox11", {10, 19, 117, 14}, false},
     {"Label31", "QLabel", "TabSheet_InputCalibration", {192, 12, 126, 19}, false},
     {"Image_InputCalibrationOK", "QLabel", "TabSheet_InputCalibration", {352, 4, 41, 41}, true},
-    {"SpeedButton_InputCalibrationBack", "TSpeedButton", "TabSheet_InputCalibration", {8, 4, 57, 41}, true},
-    {"SpeedButton_InputCalibrationNext", "TSpeedButton", "TabSheet_InputCalibration", {648, 412, 73, 55}, true},
-    {"ListBox_InputCalibrated", "QListWidget", "TabSheet_InputCalibration", {504, 0, 217, 401}, true},
-    {"PageControl_InputCalibration", "TPageControl", "TabSheet_InputCalibration", {8, 60, 489, 405}, true},
+    {"SpeedButton_InputCalibrationBack",
+     "TSpeedButton",
+     "TabSheet_InputCalibration",
+     {8, 4, 57, 41},
+     true},
+    {"SpeedButton_InputCalibrationNext",
+     "TSpeedButton",
+     "TabSheet_InputCalibration",
+     {648, 412, 73, 55},
+     true},
+    {"ListBox_InputCalibrated",
+     "QListWidget",
+     "TabSheet_InputCalibration",
+     {504, 0, 217, 401},
+     true},
+    {"PageControl_InputCalibration",
+     "TPageControl",
+     "TabSheet_InputCalibration",
+     {8, 60, 489, 405},
+     true},
     {"TabSheet1", "QWidget", "PageControl_InputCalibration", {-1, -1, -1, -1}, true},
     {"Image_InputCalibration", "QLabel", "TabSheet1", {75, 96, 320, 240}, true},
     {"SpeedButton_ADCalBeiras", "TSpeedButton", "TabSheet1", {80, 352, 313, 33}, true},
     {"Label_InputCalibration1", "QLabel", "TabSheet1", {8, 12, 465, 19}, true},
     {"Memo_InputCalibration2", "QPlainTextEdit", "TabSheet1", {8, 40, 465, 49}, true},
     {"Label67", "QLabel", "TabSheet_OutputCalibration", {192, 12, 139, 19}, false},
-    {"SpeedButton_OutputCalibrationBack", "TSpeedButton", "TabSheet_OutputCalibration", {8, 4, 57, 41}, true},
-    {"SpeedButton_OutputCalibrationNext", "TSpeedButton", "TabSheet_OutputCalibration", {648, 412, 73, 55}, true},
+    {"SpeedButton_OutputCalibrationBack",
+     "TSpeedButton",
+     "TabSheet_OutputCalibration",
+     {8, 4, 57, 41},
+     true},
+    {"SpeedButton_OutputCalibrationNext",
+     "TSpeedButton",
+     "TabSheet_OutputCalibration",
+     {648, 412, 73, 55},
+     true},
     {"Image_OutputCalibrationOK", "QLabel", "TabSheet_OutputCalibration", {352, 4, 41, 41}, true},
-    {"ListBox_OutputCalibrated", "QListWidget", "TabSheet_OutputCalibration", {504, 0, 217, 401}, true},
+    {"ListBox_OutputCalibrated",
+     "QListWidget",
+     "TabSheet_OutputCalibration",
+     {504, 0, 217, 401},
+     true},
     {"GroupBox_PWM", "QGroupBox", "TabSheet_OutputCalibration", {8, 300, 489, 161}, true},
     {"Label_BeallitottPWM", "QLabel", "GroupBox_PWM", {128, 112, 241, 41}, true},
     {"GroupBox_PWMErtekValtoztatas", "QGroupBox", "GroupBox_PWM", {6, 20, 475, 85}, true},
@@ -181,7 +210,11 @@ const ControlRow controlRows[] = {
     {"SpeedButton_Test6V", "TSpeedButton", "TabSheet_OutCalStep6", {184, 64, 113, 121}, true},
     {"SpeedButton_Test10V", "TSpeedButton", "TabSheet_OutCalStep6", {336, 64, 113, 121}, true},
     {"TabSheet_OutCalStep7", "QWidget", "PageControl4", {-1, -1, -1, -1}, true},
-    {"SpeedButton_WriteOutputCalibrationToKX", "TSpeedButton", "TabSheet_OutCalStep7", {144, 65, 169, 24}, true},
+    {"SpeedButton_WriteOutputCalibrationToKX",
+     "TSpeedButton",
+     "TabSheet_OutCalStep7",
+     {144, 65, 169, 24},
+     true},
     {"Label29", "QLabel", "TabSheet_OutCalStep7", {8, 4, 465, 19}, true},
     {"Label_PWMSzoveg", "QLabel", "TabSheet_KimenetEllenorzes", {8, 8, 27, 14}, false},
     {"Label_PWMErtek", "QLabel", "TabSheet_KimenetEllenorzes", {680, 8, 33, 14}, false},
@@ -244,8 +277,7 @@ const ControlRow controlRows[] = {
 template <class T> T *control(QWidget &form, const char *name)
 {
     T *found = form.findChild<T *>(QString::fromLatin1(name));
-    if (!found)
-        qWarning("control %s missing", name);
+    if (!found) qWarning("control %s missing", name);
     return found;
 }
 
@@ -325,14 +357,16 @@ void TestFormLayout::linkPanelCoversTheSystemPanelCaption()
     option.text = system->title();
     option.subControls = QStyle::SC_GroupBoxLabel | QStyle::SC_GroupBoxFrame;
     option.lineWidth = 1;
-    const QRect title =
-        system->style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, system);
+    const QRect title = system->style()->subControlRect(QStyle::CC_GroupBox, &option,
+                                                        QStyle::SC_GroupBoxLabel, system);
     QVERIFY(!title.isEmpty());
     const QRect titleOnForm = title.translated(system->pos());
     QVERIFY2(mb1->geometry().contains(titleOnForm),
              qPrintable(QStringLiteral("title at %1,%2 %3x%4")
-                            .arg(titleOnForm.x()).arg(titleOnForm.y())
-                            .arg(titleOnForm.width()).arg(titleOnForm.height())));
+                            .arg(titleOnForm.x())
+                            .arg(titleOnForm.y())
+                            .arg(titleOnForm.width())
+                            .arg(titleOnForm.height())));
     // The system panel's caption leaves no trace where the link panel lies.
     system->show();
     form.show();
@@ -396,8 +430,8 @@ void TestFormLayout::onlyTheSettingsTabShowsAmongFivePages()
     const char *order[] = {"TabSheet_Uzemmod", "TabSheet_InputCalibration",
                            "TabSheet_OutputCalibration", "TabSheet_KimenetEllenorzes",
                            "TabSheet_Test"};
-    const char *captions[] = {"Settings", "Input Calibration", "Output Calibration",
-                              "Output Check", "Test Page"};
+    const char *captions[] = {"Settings", "Input Calibration", "Output Calibration", "Output Check",
+                              "Test Page"};
     for (int i = 0; i < 5; ++i) {
         QCOMPARE(pages->widget(i)->objectName(), QString::fromLatin1(order[i]));
         QCOMPARE(pages->tabText(i), QString::fromUtf8(captions[i]));
@@ -414,7 +448,8 @@ void TestFormLayout::onlyTheSettingsTabShowsAmongFivePages()
     QCOMPARE(outCal->count(), 7);
     QCOMPARE(outCal->ActivePage()->objectName(), QStringLiteral("TabSheet_OutCalStep1"));
     for (int i = 0; i < 7; ++i) {
-        QCOMPARE(outCal->widget(i)->objectName(), QStringLiteral("TabSheet_OutCalStep%1").arg(i + 1));
+        QCOMPARE(outCal->widget(i)->objectName(),
+                 QStringLiteral("TabSheet_OutCalStep%1").arg(i + 1));
         QVERIFY(!outCal->isTabVisible(i));
     }
 }
@@ -426,8 +461,7 @@ void TestFormLayout::beforeAnyReplyOnlyLinkPanelAndLanguageButtonsShow()
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QStringList visible;
     for (QWidget *w : form.findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
-        if (w->isVisible())
-            visible << w->objectName();
+        if (w->isVisible()) visible << w->objectName();
     }
     visible.sort();
     QCOMPARE(visible, (QStringList{"MB1", "SpeedButton_Angol", "SpeedButton_Magyar"}));
@@ -442,6 +476,9 @@ void TestFormLayout::windowSizeAndFont()
     QCOMPARE(form.minimumSize(), form.size());
     QCOMPARE(form.maximumSize(), form.size());
     QCOMPARE(form.windowTitle(), QStringLiteral("Form_Main"));
+    // Centred on the desktop, whatever position the description stores.
+    QCOMPARE(form.frameGeometry().center(),
+             QGuiApplication::primaryScreen()->availableGeometry().center());
     QCOMPARE(form.font().family(), QStringLiteral("Arial"));
     QCOMPARE(form.font().pixelSize(), 11);
     // Controls without a font of their own inherit the window font.
@@ -465,9 +502,9 @@ void TestFormLayout::captionsFontsAndColours()
     QCOMPARE(model->font().family(), QStringLiteral("Arial"));
     QCOMPARE(model->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
 
-    for (const char *name : {"Label_EEPROMHiba", "Label_ADNincsKalibralva",
-                             "Label_KimenetNincsKalibralva", "Label_ADOverflow", "Label_ADError",
-                             "Label_OutputRangeError"}) {
+    for (const char *name :
+         {"Label_EEPROMHiba", "Label_ADNincsKalibralva", "Label_KimenetNincsKalibralva",
+          "Label_ADOverflow", "Label_ADError", "Label_OutputRangeError"}) {
         auto *flag = control<QLabel>(form, name);
         QVERIFY2(flag->isHidden(), name);
         QVERIFY2(flag->autoFillBackground(), name);
@@ -511,7 +548,8 @@ void TestFormLayout::captionsFontsAndColours()
              QString::fromUtf8("RAM1 (kalibrálás és beállítások): "));
     QCOMPARE(control<QGroupBox>(form, "GroupBox8")->title(),
              QString::fromUtf8("Csak a Varnelra tartozó adatok"));
-    QCOMPARE(control<QPushButton>(form, "Button_MinMaxTorles0")->text(), QString::fromUtf8("Törlés"));
+    QCOMPARE(control<QPushButton>(form, "Button_MinMaxTorles0")->text(),
+             QString::fromUtf8("Törlés"));
     QCOMPARE(control<QLabel>(form, "Label63")->text(),
              QStringLiteral("Step 1/7: Change the PWM value until Iout = 4 mA"));
     QCOMPARE(fontOf(control<QLabel>(form, "Label_InputCalibration1")).pixels, 13);
@@ -555,8 +593,9 @@ void TestFormLayout::speedButtonGroupsAndStates()
     // release the 6 V test point.
     QVERIFY(control<TSpeedButton>(form, "SpeedButton_Test6V")->groupMates().size() == 2);
     // The Back and Next buttons carry their drawings and no caption.
-    for (const char *name : {"SpeedButton_InputCalibrationBack", "SpeedButton_InputCalibrationNext",
-                             "SpeedButton_OutputCalibrationBack", "SpeedButton_OutputCalibrationNext"}) {
+    for (const char *name :
+         {"SpeedButton_InputCalibrationBack", "SpeedButton_InputCalibrationNext",
+          "SpeedButton_OutputCalibrationBack", "SpeedButton_OutputCalibrationNext"}) {
         auto *b = control<TSpeedButton>(form, name);
         QVERIFY2(!b->Glyph().isNull(), name);
         QVERIFY2(b->text().isEmpty(), name);
@@ -577,12 +616,15 @@ void TestFormLayout::radioGroupsTrackBarsAndEdits()
     const Expect groups[] = {
         {"RadioGroup_BemenetTipusa", "Input signal", {"Current", "Voltage"}},
         {"RadioGroup_KimenetTipusa", "Output signal", {"Current", "Voltage"}},
-        {"RadioGroup_GainForce", "Gain Force",
+        {"RadioGroup_GainForce",
+         "Gain Force",
          {"Force Off", "Au = 1", "Au = 2", "Au = 4", "Au = 8", "Au = 16", "Au = 32"}},
         {"RadioGroup_GainForceCH", "Channel Force", {"CH0", "CH1"}},
-        {"RadioGroup_DividerForce", "CH1 Divider Force",
+        {"RadioGroup_DividerForce",
+         "CH1 Divider Force",
          {"Force Off", "Minimum Division", "Medium Division", "Maximum Division"}},
-        {"RadioGroup_MereshatarForce", "Range Force",
+        {"RadioGroup_MereshatarForce",
+         "Range Force",
          {"Force Off", "150 mV", "450 mV", "2,3 V", "10 V", "40 V", "100 V", "20 mA"}},
     };
     for (const Expect &e : groups) {
@@ -630,7 +672,8 @@ void TestFormLayout::barGraphsStoredProperties()
         {"MBarGraph_AD2", M::modeSigned, 0xFFFF00, 0xFFFF00, false, P::tpAuto, 10, 6, 0},
         {"MBarGraph_AD2Szurt", M::modeSigned, 0xFFFF00, 0xFFFF00, false, P::tpAuto, 10, 6, 0},
         {"MBarGraph_SkalaSzazalek", M::modeUnsigned, 0xFF0000, 0x00FFFF, true, P::tpAuto, 0, 0, 1},
-        {"MBarGraph_OutputCalibration", M::modeUnsigned, 0xFF0000, 0x0080FF, true, P::tpAuto, 0, 0, 0},
+        {"MBarGraph_OutputCalibration", M::modeUnsigned, 0xFF0000, 0x0080FF, true, P::tpAuto, 0, 0,
+         0},
         {"MBarGraph_PWM", M::modeUnsigned, 0xFF0000, 0x0080FF, true, P::tpAuto, 0, 0, 0},
         {"MBarGraph_Delta0", M::modeUnsigned, 0xFF0000, 0x00FFFF, false, P::tpInside, 10, 6, 0},
         {"MBarGraph_Delta1", M::modeUnsigned, 0xFF0000, 0x00FFFF, false, P::tpInside, 10, 6, 0},

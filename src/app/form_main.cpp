@@ -99,8 +99,7 @@ void TForm_Main::wireEvents()
 void TForm_Main::centreOnScreen()
 {
     const QScreen *screen = QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
+    if (!screen) return;
     QRect frame = frameGeometry();
     frame.moveCenter(screen->availableGeometry().center());
     move(frame.topLeft());
@@ -108,8 +107,7 @@ void TForm_Main::centreOnScreen()
 
 bool TForm_Main::event(QEvent *e)
 {
-    if (e->type() == QEvent::WindowActivate)
-        FormActivate(this);
+    if (e->type() == QEvent::WindowActivate) FormActivate(this);
     return QWidget::event(e);
 }
 

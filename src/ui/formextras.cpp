@@ -32,8 +32,7 @@ private:
 void applyPixelFont(QWidget *w)
 {
     const QVariant pixels = w->property("fontPixelSize");
-    if (!pixels.isValid())
-        return;
+    if (!pixels.isValid()) return;
     QFont font = w->font();
     font.setPixelSize(pixels.toInt());
     w->setFont(font);
@@ -43,8 +42,7 @@ void applyItemHeight(QWidget *w)
 {
     auto *list = qobject_cast<QListWidget *>(w);
     const QVariant height = w->property("itemHeight");
-    if (!list || !height.isValid())
-        return;
+    if (!list || !height.isValid()) return;
     list->setItemDelegate(new FixedRowHeightDelegate(height.toInt(), list));
     list->setUniformItemSizes(true);
 }
@@ -52,8 +50,7 @@ void applyItemHeight(QWidget *w)
 void applyCentred(QWidget *w)
 {
     auto *memo = qobject_cast<QPlainTextEdit *>(w);
-    if (!memo || !w->property("centred").toBool())
-        return;
+    if (!memo || !w->property("centred").toBool()) return;
     QTextOption option = memo->document()->defaultTextOption();
     option.setAlignment(Qt::AlignHCenter);
     memo->document()->setDefaultTextOption(option);
@@ -78,8 +75,7 @@ void fitAutoSizeLabels(QWidget *root)
 {
     const auto labels = root->findChildren<QLabel *>();
     for (QLabel *label : labels) {
-        if (!label->property("autoSize").toBool())
-            continue;
+        if (!label->property("autoSize").toBool()) continue;
         const int width = label->fontMetrics().horizontalAdvance(label->text());
         label->resize(width, label->height());
     }
