@@ -132,7 +132,7 @@ private slots:
         QCOMPARE(reply.DividerCH1, 2);
 
         r.GainForce = gainForceCode(6, true); // 224: Au = 32 on CH1
-        r.DividerForce = dividerForceCode(1);  // minimum division
+        r.DividerForce = dividerForceCode(1); // minimum division
         reply = model.answer(r, 0ms);
         QCOMPARE(reply.GainCH1, 32);
         QCOMPARE(reply.DividerCH1, 0);
@@ -187,8 +187,7 @@ private slots:
         for (int percent = 0; percent <= 100; percent += 5) {
             r.OutCheckPercent = quint8(percent);
             const InstrumentReply reply = model.answer(r, 0ms);
-            if (percent > 0)
-                QVERIFY(reply.PWMValue > previous);
+            if (percent > 0) QVERIFY(reply.PWMValue > previous);
             previous = reply.PWMValue;
             // The output is calibrated: the ratio lands on the percentage.
             QVERIFY2(std::fabs(reply.OutputRatio - percent / 100.0) < 0.001,
@@ -250,9 +249,10 @@ private slots:
         QVERIFY(reply.StatusBits & Status::InputNotCalibrated);
         QCOMPARE(reply.CalYear, 0);
 
-        qint32 *points[] = {&r.InCalLow1, &r.InCalHigh1, &r.InCalLow2, &r.InCalHigh2, &r.InCalLow3,
-                            &r.InCalHigh3, &r.InCalLow4, &r.InCalHigh4, &r.InCalLow5, &r.InCalHigh5,
-                            &r.InCalLow6, &r.InCalHigh6, &r.InCalLow7, &r.InCalHigh7};
+        qint32 *points[] = {&r.InCalLow1, &r.InCalHigh1, &r.InCalLow2, &r.InCalHigh2,
+                            &r.InCalLow3, &r.InCalHigh3, &r.InCalLow4, &r.InCalHigh4,
+                            &r.InCalLow5, &r.InCalHigh5, &r.InCalLow6, &r.InCalHigh6,
+                            &r.InCalLow7, &r.InCalHigh7};
         for (int i = 0; i < 14; ++i)
             *points[i] = (i % 2) ? 1000000 + i : -1000 - i;
         reply = model.answer(r, 0ms);
@@ -334,14 +334,16 @@ private slots:
         model.answer(store, 0ms);
         reply = settle(model, InstrumentRequest{});
         QCOMPARE(reply.StatusBits & Status::InputNotCalibrated, 0);
-        QVERIFY2(std::fabs(reply.InputValue - 7.5) < 0.002, qPrintable(QString::number(reply.InputValue)));
+        QVERIFY2(std::fabs(reply.InputValue - 7.5) < 0.002,
+                 qPrintable(QString::number(reply.InputValue)));
         QVERIFY(std::fabs(reply.ScaleRatio - 0.875) < 0.001);
 
         model.answer(writingSettings(Type::Current, Type::Current, 4, 20, 4, 20), 0ms);
         model.setInputSignal(12.0);
         reply = settle(model, InstrumentRequest{});
         QCOMPARE(reply.InputRange, CurrentInputRange);
-        QVERIFY2(std::fabs(reply.InputValue - 12.0) < 0.002, qPrintable(QString::number(reply.InputValue)));
+        QVERIFY2(std::fabs(reply.InputValue - 12.0) < 0.002,
+                 qPrintable(QString::number(reply.InputValue)));
         QVERIFY(std::fabs(reply.ScaleRatio - 0.5) < 0.001);
         // The output follows the input: half of its scale.
         QVERIFY(std::fabs(reply.OutputRatio - 0.5) < 0.001);

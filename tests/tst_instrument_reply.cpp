@@ -122,7 +122,7 @@ private slots:
     void converterReadingsAtFullScaleBothWays()
     {
         DataBytes d(88);
-        d.byte(5, 0xFF).byte(6, 0xFF).byte(7, 0x7F).byte(8, 0x00);  // +8388607
+        d.byte(5, 0xFF).byte(6, 0xFF).byte(7, 0x7F).byte(8, 0x00);    // +8388607
         d.byte(9, 0x01).byte(10, 0x00).byte(11, 0x80).byte(12, 0xFF); // -8388607
         const InstrumentReply r = read(d);
         QCOMPARE(r.ADValueCH0, instrument::ConverterFullScale);
@@ -138,7 +138,7 @@ private slots:
         QCOMPARE(r.CalYear, 0);
         QCOMPARE(r.Temperature, 23.5); // from data index 47
         QCOMPARE(r.TemperatureMin, 20.0);
-        QCOMPARE(r.PWMValue, 40000);   // everything behind stays aligned
+        QCOMPARE(r.PWMValue, 40000); // everything behind stays aligned
         QCOMPARE(r.SpareReal, 1.0);
     }
 

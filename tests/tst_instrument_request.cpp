@@ -17,8 +17,7 @@ namespace {
 QByteArray written(const InstrumentRequest &request)
 {
     mb::MBTXDataBuffer tx;
-    if (!writeRequest(tx, request))
-        return {};
+    if (!writeRequest(tx, request)) return {};
     return sent(tx);
 }
 
@@ -173,7 +172,7 @@ private slots:
     {
         using namespace instrument;
         QVERIFY(!decodeGainForce(0));
-        QVERIFY(!decodeGainForce(64)); // channel flag alone forces nothing
+        QVERIFY(!decodeGainForce(64));  // channel flag alone forces nothing
         QVERIFY(!decodeGainForce(128)); // no gain named
         QVERIFY(!decodeGainForce(131)); // two gains named
         const auto g = decodeGainForce(224);
@@ -304,8 +303,8 @@ private slots:
         mb::MBTXDataBuffer tx;
         QVERIFY(writeRequest(tx, r));
         mb::MBRXDataBuffer rx;
-        QVERIFY(rx.loadFrame(tx.buildFrame(instrument::Address, instrument::RequestId,
-                                           instrument::RequestCommand)));
+        QVERIFY(rx.loadFrame(
+            tx.buildFrame(instrument::Address, instrument::RequestId, instrument::RequestCommand)));
         QCOMPARE(rx.MBReceivedDataNumber(), 98);
         QVERIFY(readRequest(rx) == r);
     }

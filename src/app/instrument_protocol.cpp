@@ -15,8 +15,9 @@ namespace instrument {
 quint8 gainForceCode(int gainItem, bool channelCH1)
 {
     // Items 1 ... 6 are the gains 1, 2, 4, ... 32.
-    const quint8 gain = (gainItem >= 1 && gainItem <= 6) ? quint8(Force::Forced | (1 << (gainItem - 1)))
-                                                         : Force::Off;
+    const quint8 gain = (gainItem >= 1 && gainItem <= 6)
+                            ? quint8(Force::Forced | (1 << (gainItem - 1)))
+                            : Force::Off;
     return quint8(gain | (channelCH1 ? Force::GainChannelCH1 : 0));
 }
 
@@ -34,26 +35,22 @@ quint8 rangeForceCode(int rangeItem)
 
 std::optional<GainForcing> decodeGainForce(quint8 code)
 {
-    if (!(code & Force::Forced))
-        return std::nullopt;
+    if (!(code & Force::Forced)) return std::nullopt;
     const int gain = code & Force::GainMask;
     // Exactly one of the bits 1 ... 32.
-    if (gain == 0 || (gain & (gain - 1)) != 0)
-        return std::nullopt;
+    if (gain == 0 || (gain & (gain - 1)) != 0) return std::nullopt;
     return GainForcing{gain, (code & Force::GainChannelCH1) != 0};
 }
 
 std::optional<int> decodeDividerForce(quint8 code)
 {
-    if (code < Force::DividerMinimum || code > Force::DividerMaximum)
-        return std::nullopt;
+    if (code < Force::DividerMinimum || code > Force::DividerMaximum) return std::nullopt;
     return code - Force::DividerMinimum;
 }
 
 std::optional<int> decodeRangeForce(quint8 code)
 {
-    if (code < Force::Forced || code >= Force::Forced + InputRangeCount)
-        return std::nullopt;
+    if (code < Force::Forced || code >= Force::Forced + InputRangeCount) return std::nullopt;
     return code - Force::Forced;
 }
 
@@ -79,51 +76,49 @@ std::array<InstrumentRequest::CalibrationPoint, 7> InstrumentRequest::inputCalib
 namespace {
 
 // The request's 98 bytes, in line order.
-template <class Request, class Visit>
-constexpr void visitRequest(Request &r, Visit &&field)
+template <class Request, class Visit> constexpr void visitRequest(Request &r, Visit &&field)
 {
-    field(r.PWMForce);         // 1-2
-    field(r.CommandBits);      // 3
-    field(r.InCalLow1);        // 4-7
-    field(r.InCalHigh1);       // 8-11
-    field(r.InCalLow2);        // 12-15
-    field(r.InCalHigh2);       // 16-19
-    field(r.OutCalPWM4mA);     // 20-21
-    field(r.OutCalPWM20mA);    // 22-23
-    field(r.OutCalPWM2V);      // 24-25
-    field(r.OutCalPWM10V);     // 26-27
-    field(r.CalYear);          // 28-29
-    field(r.CalMonth);         // 30
-    field(r.CalDay);           // 31
-    field(r.CalibrationStep);  // 32
-    field(r.OutCheckPercent);  // 33
-    field(r.GainForce);        // 34
-    field(r.DividerForce);     // 35
-    field(r.InCalLow3);        // 36-39
-    field(r.InCalHigh3);       // 40-43
-    field(r.InCalLow4);        // 44-47
-    field(r.InCalHigh4);       // 48-51
-    field(r.InCalLow5);        // 52-55
-    field(r.InCalHigh5);       // 56-59
-    field(r.InCalLow6);        // 60-63
-    field(r.InCalHigh6);       // 64-67
-    field(r.InCalLow7);        // 68-71
-    field(r.InCalHigh7);       // 72-75
-    field(r.InputType);        // 76
-    field(r.OutputType);       // 77
-    field(r.InputLow);         // 78-81
-    field(r.InputHigh);        // 82-85
-    field(r.OutputLow);        // 86-89
-    field(r.OutputHigh);       // 90-93
-    field(r.SpareReal);        // 94-97
-    field(r.RangeForce);       // 98
+    field(r.PWMForce);        // 1-2
+    field(r.CommandBits);     // 3
+    field(r.InCalLow1);       // 4-7
+    field(r.InCalHigh1);      // 8-11
+    field(r.InCalLow2);       // 12-15
+    field(r.InCalHigh2);      // 16-19
+    field(r.OutCalPWM4mA);    // 20-21
+    field(r.OutCalPWM20mA);   // 22-23
+    field(r.OutCalPWM2V);     // 24-25
+    field(r.OutCalPWM10V);    // 26-27
+    field(r.CalYear);         // 28-29
+    field(r.CalMonth);        // 30
+    field(r.CalDay);          // 31
+    field(r.CalibrationStep); // 32
+    field(r.OutCheckPercent); // 33
+    field(r.GainForce);       // 34
+    field(r.DividerForce);    // 35
+    field(r.InCalLow3);       // 36-39
+    field(r.InCalHigh3);      // 40-43
+    field(r.InCalLow4);       // 44-47
+    field(r.InCalHigh4);      // 48-51
+    field(r.InCalLow5);       // 52-55
+    field(r.InCalHigh5);      // 56-59
+    field(r.InCalLow6);       // 60-63
+    field(r.InCalHigh6);      // 64-67
+    field(r.InCalLow7);       // 68-71
+    field(r.InCalHigh7);      // 72-75
+    field(r.InputType);       // 76
+    field(r.OutputType);      // 77
+    field(r.InputLow);        // 78-81
+    field(r.InputHigh);       // 82-85
+    field(r.OutputLow);       // 86-89
+    field(r.OutputHigh);      // 90-93
+    field(r.SpareReal);       // 94-97
+    field(r.RangeForce);      // 98
 }
 
 // The reply's 88 bytes, in line order. CalMonth and CalDay are part of the
 // layout whatever CalYear holds: a missing calibration date does not shorten
 // the frame, it only makes those two bytes meaningless.
-template <class Reply, class Visit>
-constexpr void visitReply(Reply &r, Visit &&field)
+template <class Reply, class Visit> constexpr void visitReply(Reply &r, Visit &&field)
 {
     field(r.FirmwareYear);       // 1-2
     field(r.FirmwareMonth);      // 3
@@ -163,8 +158,7 @@ constexpr void visitReply(Reply &r, Visit &&field)
     field(r.SpareReal);          // 85-88
 }
 
-template <class T>
-constexpr int widthOf()
+template <class T> constexpr int widthOf()
 {
     if constexpr (std::is_same_v<T, double>)
         return 4;
@@ -205,10 +199,8 @@ public:
 private:
     bool present(int width)
     {
-        if (missing_)
-            return false;
-        if (rx_.MBMBRXDataBufferIndex() + width - 1 > rx_.MBReceivedDataNumber())
-            missing_ = true;
+        if (missing_) return false;
+        if (rx_.MBMBRXDataBufferIndex() + width - 1 > rx_.MBReceivedDataNumber()) missing_ = true;
         return !missing_;
     }
 
@@ -216,8 +208,7 @@ private:
     bool missing_ = false;
 };
 
-template <class Message, class Visit>
-bool allRealsTravel(const Message &m, Visit visit)
+template <class Message, class Visit> bool allRealsTravel(const Message &m, Visit visit)
 {
     bool ok = true;
     visit(m, [&ok](const auto &v) {
@@ -227,8 +218,7 @@ bool allRealsTravel(const Message &m, Visit visit)
     return ok;
 }
 
-template <class Message>
-constexpr int sizeOf(auto visit)
+template <class Message> constexpr int sizeOf(auto visit)
 {
     Message m{};
     int size = 0;
@@ -247,8 +237,7 @@ static_assert(sizeOf<InstrumentReply>(replyVisitor) == instrument::ReplyDataSize
 bool writeRequest(mb::MBTXDataBuffer &tx, const InstrumentRequest &request)
 {
     tx.MBClearTXData();
-    if (!allRealsTravel(request, requestVisitor))
-        return false;
+    if (!allRealsTravel(request, requestVisitor)) return false;
     visitRequest(request, FieldWriter(tx));
     return true;
 }
@@ -263,8 +252,7 @@ InstrumentRequest readRequest(mb::MBRXDataBuffer &rx)
 bool writeReply(mb::MBTXDataBuffer &tx, const InstrumentReply &reply)
 {
     tx.MBClearTXData();
-    if (!allRealsTravel(reply, replyVisitor))
-        return false;
+    if (!allRealsTravel(reply, replyVisitor)) return false;
     visitReply(reply, FieldWriter(tx));
     return true;
 }

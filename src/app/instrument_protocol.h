@@ -28,15 +28,15 @@ inline constexpr quint8 HighestSuccessCode = 128;
 
 // CommandBits of the request and AckBits of the reply share one layout.
 namespace Command {
-inline constexpr quint8 StoreInputCalibration = 128;  // SpeedButton_ADCalBeiras
-inline constexpr quint8 StoreOutputCalibration = 64;  // SpeedButton_WriteOutputCalibrationToKX
-inline constexpr quint8 WriteSettings = 32;           // SpeedButton_WriteSettings
-inline constexpr quint8 Reset = 16;                   // SpeedButton_Reset
-inline constexpr quint8 ClearFramAndReset = 8;        // SpeedButton_FRAMTorlesReset
-inline constexpr quint8 ClearTemperatureMinMax = 2;   // SpeedButton_HomersekletMinMaxTorlese
+inline constexpr quint8 StoreInputCalibration = 128; // SpeedButton_ADCalBeiras
+inline constexpr quint8 StoreOutputCalibration = 64; // SpeedButton_WriteOutputCalibrationToKX
+inline constexpr quint8 WriteSettings = 32;          // SpeedButton_WriteSettings
+inline constexpr quint8 Reset = 16;                  // SpeedButton_Reset
+inline constexpr quint8 ClearFramAndReset = 8;       // SpeedButton_FRAMTorlesReset
+inline constexpr quint8 ClearTemperatureMinMax = 2;  // SpeedButton_HomersekletMinMaxTorlese
 // Bits 0 and 2 carry no command.
-inline constexpr quint8 All = StoreInputCalibration | StoreOutputCalibration | WriteSettings
-                              | Reset | ClearFramAndReset | ClearTemperatureMinMax;
+inline constexpr quint8 All = StoreInputCalibration | StoreOutputCalibration | WriteSettings |
+                              Reset | ClearFramAndReset | ClearTemperatureMinMax;
 } // namespace Command
 
 namespace Status {
@@ -60,8 +60,8 @@ inline constexpr quint8 Voltage = 101;
 namespace Force {
 inline constexpr quint8 Off = 0;
 inline constexpr quint8 Forced = 128;
-inline constexpr quint8 GainChannelCH1 = 64;  // added to a GainForce code
-inline constexpr quint8 GainMask = 0x3F;      // the gain 1 ... 32 of a forced GainForce
+inline constexpr quint8 GainChannelCH1 = 64; // added to a GainForce code
+inline constexpr quint8 GainMask = 0x3F;     // the gain 1 ... 32 of a forced GainForce
 inline constexpr quint8 DividerMinimum = 128;
 inline constexpr quint8 DividerMedium = 129;
 inline constexpr quint8 DividerMaximum = 130;

@@ -37,7 +37,7 @@ struct RangeRow {
     double reference;
 };
 constexpr RangeRow Ranges[instrument::InputRangeCount] = {
-    {2, 0, 0.2, 0.150}, {1, 0, 0.5, 0.450}, {1, 1, 2.5, 2.3},  {2, 1, 10.0, 10.0},
+    {2, 0, 0.2, 0.150}, {1, 0, 0.5, 0.450},   {1, 1, 2.5, 2.3},   {2, 1, 10.0, 10.0},
     {4, 2, 50.0, 40.0}, {1, 2, 125.0, 100.0}, {1, 2, 25.0, 20.0},
 };
 
@@ -67,8 +67,7 @@ quint16 toPwm(double value)
 
 } // namespace
 
-InstrumentModel::InstrumentModel(const Options &options)
-    : options_(options), random_(options.seed)
+InstrumentModel::InstrumentModel(const Options &options) : options_(options), random_(options.seed)
 {
     restoreFactoryDefaults();
     ram1Source_ = instrument::MemoryArea::Fram1;
@@ -164,10 +163,10 @@ InstrumentReply InstrumentModel::answer(const InstrumentRequest &request,
     reply.OutputRatio =
         outputSpan != 0.0 ? (outputValue(reply.PWMValue) - outputLow_) / outputSpan : 0.0;
 
-    reply.StatusBits = (inputCalibrated_ ? 0 : instrument::Status::InputNotCalibrated)
-                       | (outputCalibrated_ ? 0 : instrument::Status::OutputNotCalibrated)
-                       | (overrange ? instrument::Status::InputRangeError : 0)
-                       | (outputRangeError ? instrument::Status::OutputRangeError : 0);
+    reply.StatusBits = (inputCalibrated_ ? 0 : instrument::Status::InputNotCalibrated) |
+                       (outputCalibrated_ ? 0 : instrument::Status::OutputNotCalibrated) |
+                       (overrange ? instrument::Status::InputRangeError : 0) |
+                       (outputRangeError ? instrument::Status::OutputRangeError : 0);
 
     reply.OperatingMinutes = options_.operatingMinutes + quint32(elapsed.count() / 60000);
     reply.CalYear = calibrationDate_.year;
@@ -213,8 +212,8 @@ void InstrumentModel::carryOut(quint8 commands, const InstrumentRequest &request
     if (commands & Command::StoreOutputCalibration) {
         outputCalibration_ = {request.OutCalPWM4mA, request.OutCalPWM20mA, request.OutCalPWM2V,
                               request.OutCalPWM10V};
-        outputCalibrated_ = request.OutCalPWM4mA < request.OutCalPWM20mA
-                            && request.OutCalPWM2V < request.OutCalPWM10V;
+        outputCalibrated_ = request.OutCalPWM4mA < request.OutCalPWM20mA &&
+                            request.OutCalPWM2V < request.OutCalPWM10V;
         calibrated = calibrated || outputCalibrated_;
         ram1Source_ = MemoryArea::Ram1;
     }
@@ -228,8 +227,7 @@ void InstrumentModel::carryOut(quint8 commands, const InstrumentRequest &request
             outputType_ = request.OutputType;
         // Stored as the instrument holds them: single precision.
         auto store = [](double &target, double value) {
-            if (travelsAsReal(value))
-                target = float(value);
+            if (travelsAsReal(value)) target = float(value);
         };
         store(inputLow_, request.InputLow);
         store(inputHigh_, request.InputHigh);
@@ -255,12 +253,10 @@ void InstrumentModel::carryOut(quint8 commands, const InstrumentRequest &request
 
 int InstrumentModel::ownRange() const
 {
-    if (inputType_ == instrument::Type::Current)
-        return instrument::CurrentInputRange;
+    if (inputType_ == instrument::Type::Current) return instrument::CurrentInputRange;
     const double needed = std::max(std::fabs(inputLow_), std::fabs(inputHigh_));
     for (int r = 0; r < instrument::CurrentInputRange; ++r)
-        if (needed <= Ranges[r].fullScale)
-            return r;
+        if (needed <= Ranges[r].fullScale) return r;
     return instrument::CurrentInputRange - 1;
 }
 
@@ -283,8 +279,7 @@ InstrumentModel::InputStage InstrumentModel::inputStage(const InstrumentRequest 
 
 double InstrumentModel::inputSignal(double seconds) const
 {
-    if (options_.inputSignal)
-        return *options_.inputSignal;
+    if (options_.inputSignal) return *options_.inputSignal;
     // A slow sweep over most of the stored scale: one period a minute.
     const double phase = 2 * std::numbers::pi * seconds / 60.0;
     return inputLow_ + (inputHigh_ - inputLow_) * (0.5 + 0.45 * std::sin(phase));
@@ -317,8 +312,7 @@ double InstrumentModel::measuredInput(const InputStage &stage, qint32 averagedCH
 quint16 InstrumentModel::outputPwm(const InstrumentRequest &request, double scaleRatio,
                                    bool &rangeError) const
 {
-    if (request.PWMForce != 0)
-        return request.PWMForce;
+    if (request.PWMForce != 0) return request.PWMForce;
     // The output check drives the output to a percentage of the output scale.
     const double ratio = request.CalibrationStep == instrument::OutputCheckStep
                              ? std::min<int>(request.OutCheckPercent, 100) / 100.0
@@ -337,8 +331,7 @@ quint16 InstrumentModel::outputPwm(const InstrumentRequest &request, double scal
     } else {
         pwm = wanted / (current ? NominalCurrentSpan : NominalVoltageSpan) * 65535;
     }
-    if (pwm < 0.0 || pwm > 65535.0)
-        rangeError = true;
+    if (pwm < 0.0 || pwm > 65535.0) rangeError = true;
     return toPwm(pwm);
 }
 

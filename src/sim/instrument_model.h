@@ -54,7 +54,7 @@ public:
 
 private:
     struct InputStage {
-        int range = 0;         // 0 ... 6
+        int range = 0; // 0 ... 6
         quint8 gainCH0 = 1;
         quint8 gainCH1 = 1;
         quint8 dividerCH1 = 0; // 0 ... 2
