@@ -1,0 +1,94 @@
+// Streaming MB frame receiver: assembles
+// frames from line characters fed one at a time, whatever the chunking, and
+// reports per character what happened so the engine can update its status
+// and run the mode's handling between two characters. Plain C++ without Qt;
+// no allocation on the per-character path.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <span>
+
+#include "link/mbframe.h"
+
+namespace mb {
+
+// What one line character did.
+enum class RxEvent : std::uint8_t {
+    None,           // low-nibble character: latched, nothing else
+    Ignored,        // high-nibble character without start flag while no frame is assembled
+    ByteStored,     // frame byte appended to the assembly (or dropped because it is full)
+    StartAccepted,  // start flag, first byte accepted: assembly restarted with it (count 1)
+    StartRefused,   // start flag, first byte refused: assembly discarded (reset)
+    FrameDiscarded, // end flag, frame shorter than 5 bytes or wrong CRC: assembly discarded
+    FrameAccepted,  // end flag, frame passed: frame() holds it (the assembly is NOT reset)
+};
+
+class MBReceiver {
+public:
+    // The mode's acceptance test for a frame's first byte (master, slave and diagnostic modes differ).
+    using StartAcceptance = std::function<bool(std::uint8_t firstByte)>;
+
+    // Without a test every first byte is accepted (diagnostic mode).
+    MBReceiver() = default;
+    explicit MBReceiver(StartAcceptance accept) : accept_(std::move(accept)) {}
+
+    void setStartAcceptance(StartAcceptance accept) { accept_ = std::move(accept); }
+
+    // Handles one line character (the six receive steps). After FrameAccepted
+    // the frame stays in frame() until the assembly changes: the caller copies
+    // it (MBRXDataBuffer::loadFrame) and resets the assembly if its mode says
+    // so. The acceptance test is called only from here, before any change.
+    RxEvent feed(std::uint8_t c);
+
+    // Feeds a chunk, calling onEvent(RxEvent) after every character whose
+    // event is not None/Ignored/ByteStored. The callback may call
+    // resetAssembly() or change the acceptance test; the loop continues with
+    // the next character. Returns the number of frames accepted.
+    template <class OnEvent>
+    std::size_t feed(std::span<const std::uint8_t> chunk, OnEvent &&onEvent)
+    {
+        std::size_t accepted = 0;
+        for (std::uint8_t c : chunk) {
+            const RxEvent e = feed(c);
+            if (e == RxEvent::None || e == RxEvent::Ignored || e == RxEvent::ByteStored)
+                continue;
+            accepted += (e == RxEvent::FrameAccepted);
+            onEvent(e);
+        }
+        return accepted;
+    }
+
+    // Reset of the assembly: no bytes, not full. The latched low nibble
+    // survives. Used by the discards above, the master's send and the
+    // string-mode send.
+    void resetAssembly() noexcept
+    {
+        count_ = 0;
+        full_ = false;
+    }
+
+    // Byte and string mode: one raw byte into the assembly buffer (dropped
+    // when 2048 bytes are held). Returns false when dropped.
+    bool appendRaw(std::uint8_t byte) noexcept;
+
+    std::uint16_t MBNumberOfReceivedBytes() const noexcept { return count_; }
+    bool MBRxBufferFull() const noexcept { return full_; }
+    std::uint8_t latchedLowNibble() const noexcept { return lowNibble_; }
+    bool assembling() const noexcept { return count_ != 0; }
+
+    // The bytes collected so far; after FrameAccepted, the accepted frame.
+    std::span<const std::uint8_t> assembly() const noexcept { return std::span(buffer_).first(count_); }
+    std::span<const std::uint8_t> frame() const noexcept { return assembly(); }
+
+private:
+    std::array<std::uint8_t, kFrameArea> buffer_{};
+    std::uint16_t count_ = 0;
+    bool full_ = false;
+    std::uint8_t lowNibble_ = 0;
+    StartAcceptance accept_;
+};
+
+} // namespace mb

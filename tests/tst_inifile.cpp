@@ -1,0 +1,347 @@
+// The initialisation file: where it lives, what it holds, its exact layout,
+// and how it copes with damaged files and places it cannot write.
+#include <QtTest>
+
+#include "app/inifile.h"
+#include "app/profile.h"
+
+#include <unistd.h>
+
+namespace {
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeAll(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+// Permission bits do not stop a privileged user; such a run cannot show the
+// unwritable case.
+bool permissionBitsStopWrites(const QString &folder)
+{
+    QFile probe(folder + QStringLiteral("/probe"));
+    if (probe.open(QIODevice::WriteOnly)) {
+        probe.close();
+        probe.remove();
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+class TestIniFile : public QObject {
+    Q_OBJECT
+private slots:
+    void pathBesideExecutable_data()
+    {
+        QTest::addColumn<QString>("executable");
+        QTest::addColumn<QString>("ini");
+        QTest::newRow("no extension") << "/opt/kx/kx4720r-config"
+                                      << "/opt/kx/kx4720r-config.ini";
+        QTest::newRow("extension replaced") << "/opt/kx/prog.exe"
+                                            << "/opt/kx/prog.ini";
+        QTest::newRow("dot in folder only") << "/opt/kx.d/prog"
+                                            << "/opt/kx.d/prog.ini";
+    }
+    void pathBesideExecutable()
+    {
+        QFETCH(QString, executable);
+        QFETCH(QString, ini);
+        QCOMPARE(iniPathBesideExecutable(executable), ini);
+    }
+
+    void runningProgramUsesFileBesideExecutable()
+    {
+        const IniFile file = IniFile::forThisProgram();
+        const QString beside = QCoreApplication::applicationFilePath() + QStringLiteral(".ini");
+        const QString fallback =
+            QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+            QStringLiteral("/") + QFileInfo(beside).fileName();
+        const bool writable = QFileInfo(QCoreApplication::applicationDirPath()).isWritable();
+        QCOMPARE(file.location().writePath, writable ? beside : fallback);
+    }
+
+    void dateTextFormats_data()
+    {
+        QTest::addColumn<QLocale>("locale");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("C") << QLocale::c() << "9 Oct 2013   08:05:07";
+        QTest::newRow("hu_HU") << QLocale(QLocale::Hungarian, QLocale::Hungary)
+                               << "2013. 10. 09.   8:05:07";
+        QTest::newRow("en_US") << QLocale(QLocale::English, QLocale::UnitedStates)
+                               << "10/9/13   8:05:07 AM";
+        QTest::newRow("de_DE") << QLocale(QLocale::German, QLocale::Germany)
+                               << "09.10.13   08:05:07";
+    }
+    void dateTextFormats()
+    {
+        QFETCH(QLocale, locale);
+        QFETCH(QString, text);
+        const QDateTime when(QDate(2013, 10, 9), QTime(8, 5, 7));
+        QCOMPARE(iniDateText(when, locale), text);
+    }
+
+    void roundTripWritesThreeSectionsInOrder()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("kx.ini"));
+        IniSettings settings;
+        settings.date = iniDateText(QDateTime(QDate(2013, 10, 9), QTime(8, 5, 7)), QLocale::c());
+        settings.lastUsedPort = QStringLiteral("/dev/ttyUSB0");
+        settings.languageName = QStringLiteral("english");
+
+        const IniSaveResult result = IniFile(path).save(settings);
+        QVERIFY2(result.ok, qPrintable(result.error));
+        QCOMPARE(result.path, path);
+        QCOMPARE(readAll(path), QByteArray("[Date]\n"
+                                           "Date=9 Oct 2013   08:05:07\n"
+                                           "[Com]\n"
+                                           "MBLastUsedPort=/dev/ttyUSB0\n"
+                                           "[Language]\n"
+                                           "GsSelectedLanguage=english\n"));
+        QCOMPARE(IniFile(path).load(), settings);
+    }
+
+    void savingReordersAndKeepsForeignEntries()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("kx.ini"));
+        writeAll(path, "[Language]\r\nGsSelectedLanguage=magyar\r\nNote=kept\r\n"
+                       "[Extra]\r\nfoo=bar\r\n[com]\r\nmblastusedport=/dev/ttyS0\r\n");
+        IniSettings settings;
+        settings.lastUsedPort = QStringLiteral("/dev/ttyACM0");
+        settings.languageName = QStringLiteral("english");
+        settings.date = QStringLiteral("d   t");
+        QVERIFY(IniFile(path).save(settings));
+        QCOMPARE(readAll(path), QByteArray("[Date]\nDate=d   t\n"
+                                           "[Com]\nMBLastUsedPort=/dev/ttyACM0\n"
+                                           "[Language]\nGsSelectedLanguage=english\nNote=kept\n"
+                                           "[Extra]\nfoo=bar\n"));
+    }
+
+    void missingFileOrKeysGiveDefaults()
+    {
+        QTemporaryDir dir;
+        const IniSettings defaults = IniFile(dir.filePath(QStringLiteral("none.ini"))).load();
+        QCOMPARE(defaults.languageName, QStringLiteral("magyar"));
+        QVERIFY(defaults.lastUsedPort.isEmpty());
+        QVERIFY(defaults.date.isEmpty());
+
+        const QString path = dir.filePath(QStringLiteral("partial.ini"));
+        writeAll(path, "[Com]\nMBLastUsedPort=/dev/ttyUSB1\n");
+        const IniSettings partial = IniFile(path).load();
+        QCOMPARE(partial.lastUsedPort, QStringLiteral("/dev/ttyUSB1"));
+        QCOMPARE(partial.languageName, QStringLiteral("magyar"));
+    }
+
+    void readerIsLenientAboutLayout()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("kx.ini"));
+        writeAll(path, "\xEF\xBB\xBF"
+                       "GsSelectedLanguage=nowhere\n"
+                       "; a comment\n"
+                       "  [ LANGUAGE ]  \r\n"
+                       "  gsselectedlanguage  =  English  \r\n"
+                       "GsSelectedLanguage=second wins not\n"
+                       "[Com\n"
+                       "MBLastUsedPort=after broken header\n"
+                       "[Com]\n"
+                       "MBLastUsedPort=/dev/pts/7=odd\n");
+        const IniSettings settings = IniFile(path).load();
+        QCOMPARE(settings.languageName, QStringLiteral("English"));
+        QCOMPARE(settings.lastUsedPort, QStringLiteral("/dev/pts/7=odd"));
+    }
+
+    void damagedFilesGiveDefaults_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QString>("port");
+
+        QByteArray garbage;
+        quint32 seed = 12345;
+        for (int i = 0; i < 64 * 1024; ++i) {
+            seed = seed * 1103515245u + 12345u;
+            garbage.append(char(seed >> 24));
+        }
+        const QByteArray valid = "[Com]\nMBLastUsedPort=/dev/ttyUSB0\n[Language]\n"
+                                 "GsSelectedLanguage=english\n";
+
+        QTest::newRow("empty") << QByteArray() << "magyar"
+                               << "";
+        QTest::newRow("only a BOM") << QByteArray("\xEF\xBB\xBF") << "magyar"
+                                    << "";
+        QTest::newRow("binary garbage") << garbage << "magyar"
+                                        << "";
+        QTest::newRow("garbage then valid") << garbage + "\n" + valid << "english"
+                                            << "/dev/ttyUSB0";
+        QTest::newRow("NUL inside a value")
+            << QByteArray("[Com]\nMBLastUsedPort=/dev/tty") + '\0' + "USB0\n"
+            << "magyar"
+            << "";
+        QTest::newRow("long line then valid")
+            << QByteArray(500 * 1024, 'x') + "\n" + valid << "english"
+            << "/dev/ttyUSB0";
+        QTest::newRow("long value") << "[Com]\nMBLastUsedPort=" + QByteArray(200 * 1024, 'p')
+                                    << "magyar" << QString(200 * 1024, u'p');
+        QTest::newRow("oversized file")
+            << valid + QByteArray(ProfileDocument::kMaxBytes, '#') << "magyar"
+            << "";
+    }
+    void damagedFilesGiveDefaults()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, language);
+        QFETCH(QString, port);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("kx.ini"));
+        writeAll(path, content);
+        const IniSettings settings = IniFile(path).load();
+        QCOMPARE(settings.languageName, language);
+        QCOMPARE(settings.lastUsedPort, port);
+
+        // A damaged file is replaced by a good one at the next close.
+        IniSettings saved;
+        saved.languageName = QStringLiteral("english");
+        QVERIFY(IniFile(path).save(saved));
+        QCOMPARE(IniFile(path).load(), saved);
+    }
+
+    void valuesCannotBreakTheirLine()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("kx.ini"));
+        IniSettings settings;
+        settings.lastUsedPort =
+            QStringLiteral("/dev/ttyS0\n[Language]\nGsSelectedLanguage=english");
+        settings.languageName = QStringLiteral("magyar");
+        QVERIFY(IniFile(path).save(settings));
+        const IniSettings loaded = IniFile(path).load();
+        QCOMPARE(loaded.languageName, QStringLiteral("magyar"));
+        QVERIFY(!loaded.lastUsedPort.contains(u'\n'));
+        QCOMPARE(ProfileDocument::parse(QString::fromUtf8(readAll(path))).sectionNames(),
+                 QStringList({"Date", "Com", "Language"}));
+    }
+
+    void unwritablePlacesGiveAnErrorResult()
+    {
+        QTemporaryDir dir;
+        // A regular file where the folder should be: no privilege helps here.
+        const QString blocker = dir.filePath(QStringLiteral("blocker"));
+        writeAll(blocker, "x");
+        const IniSaveResult underFile = IniFile(blocker + QStringLiteral("/kx.ini")).save({});
+        QVERIFY(!underFile.ok);
+        QVERIFY(!underFile.error.isEmpty());
+
+        // A folder where the file should be.
+        const QString folder = dir.filePath(QStringLiteral("folder.ini"));
+        QVERIFY(QDir().mkdir(folder));
+        const IniSaveResult onFolder = IniFile(folder).save({});
+        QVERIFY(!onFolder.ok);
+        QVERIFY(!onFolder.error.isEmpty());
+        QCOMPARE(IniFile(folder).load(), IniSettings{});
+
+        QVERIFY(!IniFile(IniLocation{}).save({}).ok);
+    }
+
+    void readOnlyFolderGivesAnErrorResult()
+    {
+        QTemporaryDir dir;
+        const QString locked = dir.filePath(QStringLiteral("locked"));
+        QVERIFY(QDir().mkdir(locked));
+        QVERIFY(QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner));
+        const bool stopped = permissionBitsStopWrites(locked);
+        const IniSaveResult result = IniFile(locked + QStringLiteral("/kx.ini")).save({});
+        QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        if (!stopped) QSKIP("permission bits do not stop this user's writes");
+        QVERIFY(!result.ok);
+        QVERIFY(!result.error.isEmpty());
+    }
+
+    void fallbackWhenExecutableFolderIsNotWritable()
+    {
+        QTemporaryDir dir;
+        const QString fallback = dir.filePath(QStringLiteral("config/kx.ini"));
+        // Writable folder: beside the executable, read and write.
+        const QString beside = dir.filePath(QStringLiteral("kx.ini"));
+        IniLocation location = resolveIniLocation(beside, fallback);
+        QCOMPARE(location.writePath, beside);
+        QCOMPARE(location.readPath, beside);
+
+        // The executable's "folder" cannot hold files at all.
+        const QString blocker = dir.filePath(QStringLiteral("bin"));
+        writeAll(blocker, "x");
+        location = resolveIniLocation(blocker + QStringLiteral("/kx.ini"), fallback);
+        QCOMPARE(location.writePath, fallback);
+        QCOMPARE(location.readPath, fallback);
+
+        // Saving there creates the configuration folder, and the next run reads it back.
+        IniSettings settings;
+        settings.languageName = QStringLiteral("english");
+        QVERIFY(IniFile(location).save(settings));
+        QCOMPARE(IniFile(resolveIniLocation(blocker + QStringLiteral("/kx.ini"), fallback)).load(),
+                 settings);
+    }
+
+    void fallbackForReadOnlyExecutableFolder()
+    {
+        QTemporaryDir dir;
+        const QString bin = dir.filePath(QStringLiteral("bin"));
+        QVERIFY(QDir().mkdir(bin));
+        const QString beside = bin + QStringLiteral("/kx.ini");
+        writeAll(beside, "[Language]\nGsSelectedLanguage=english\n[Site]\nowner=admin\n");
+        const QString fallback = dir.filePath(QStringLiteral("config/kx.ini"));
+        QVERIFY(QFile::setPermissions(beside, QFile::ReadOwner));
+        QVERIFY(QFile::setPermissions(bin, QFile::ReadOwner | QFile::ExeOwner));
+        const bool stopped = permissionBitsStopWrites(bin);
+        const IniLocation first = resolveIniLocation(beside, fallback);
+        IniSaveResult saved;
+        if (stopped) {
+            IniFile file(first);
+            IniSettings settings = file.load();
+            settings.lastUsedPort = QStringLiteral("/dev/ttyUSB3");
+            saved = file.save(settings);
+        }
+        QFile::setPermissions(bin, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile::setPermissions(beside, QFile::ReadOwner | QFile::WriteOwner);
+        if (!stopped) QSKIP("permission bits do not stop this user's writes");
+
+        // The file beside the executable seeds the first run; the user's copy
+        // is written and read from then on.
+        QCOMPARE(first.writePath, fallback);
+        QCOMPARE(first.readPath, beside);
+        QVERIFY2(saved.ok, qPrintable(saved.error));
+        const QByteArray written = readAll(fallback);
+        QVERIFY(written.contains("GsSelectedLanguage=english"));
+        QVERIFY(written.contains("MBLastUsedPort=/dev/ttyUSB3"));
+        QVERIFY(written.contains("owner=admin"));
+        QVERIFY(readAll(beside).contains("[Site]"));
+        QVERIFY(!readAll(beside).contains("ttyUSB3"));
+    }
+
+    void readOnlyFileGivesAnErrorResult()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("kx.ini"));
+        writeAll(path, "[Language]\nGsSelectedLanguage=english\n");
+        QVERIFY(QFile::setPermissions(path, QFile::ReadOwner));
+        const bool stopped = !QFileInfo(path).isWritable();
+        const IniSaveResult result = IniFile(path).save({});
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+        if (!stopped) QSKIP("permission bits do not stop this user's writes");
+        QVERIFY(!result.ok);
+        QCOMPARE(IniFile(path).load().languageName, QStringLiteral("english"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestIniFile)
+#include "tst_inifile.moc"
