@@ -1,0 +1,101 @@
+// Buttons, layout and selection bookkeeping of TRadioGroup.
+#include "widgets/radiogroup.h"
+
+#include <QButtonGroup>
+#include <QGridLayout>
+#include <QRadioButton>
+
+TRadioGroup::TRadioGroup(QWidget *parent)
+    : QGroupBox(parent), m_layout(new QGridLayout(this)), m_buttons(new QButtonGroup(this))
+{
+    // Compact margins: the frames are small (two items in 169 × 57 pixels).
+    m_layout->setContentsMargins(4, 0, 2, 0);
+    m_layout->setSpacing(0);
+    // Exclusivity is ours: QButtonGroup's exclusive mode cannot show "none".
+    m_buttons->setExclusive(false);
+    connect(m_buttons, &QButtonGroup::idClicked, this, &TRadioGroup::userChose);
+}
+
+void TRadioGroup::setColumns(int columns)
+{
+    columns = std::clamp(columns, 1, 16);
+    if (columns == m_columns) return;
+    m_columns = columns;
+    arrange();
+}
+
+void TRadioGroup::setItems(const QStringList &items)
+{
+    m_items = items;
+    rebuild();
+    int index = m_itemIndex < m_items.size() ? m_itemIndex : -1;
+    if (index == -1 && m_pendingIndex >= 0 && !m_items.isEmpty())
+        index = std::min(m_pendingIndex, int(m_items.size()) - 1);
+    m_pendingIndex = -1;
+    selectIndex(index);
+}
+
+void TRadioGroup::setItemIndex(int index)
+{
+    if (m_items.isEmpty()) {
+        m_pendingIndex = std::max(index, -1);
+        return;
+    }
+    selectIndex(std::clamp(index, -1, int(m_items.size()) - 1));
+}
+
+void TRadioGroup::selectIndex(int index)
+{
+    const bool changed = index != m_itemIndex;
+    m_itemIndex = index;
+    showSelection();
+    if (changed) emit OnClick();
+}
+
+QRadioButton *TRadioGroup::button(int i) const
+{
+    return qobject_cast<QRadioButton *>(m_buttons->button(i));
+}
+
+void TRadioGroup::rebuild()
+{
+    for (QAbstractButton *b : m_buttons->buttons()) {
+        m_buttons->removeButton(b);
+        delete b;
+    }
+    for (int i = 0; i < m_items.size(); ++i) {
+        auto *b = new QRadioButton(m_items[i], this);
+        b->setAutoExclusive(false);
+        m_buttons->addButton(b, i);
+    }
+    arrange();
+}
+
+void TRadioGroup::arrange()
+{
+    const auto buttons = m_buttons->buttons();
+    for (QAbstractButton *b : buttons)
+        m_layout->removeWidget(b);
+    // Items run down the first column, then the next, like the classic control.
+    const int count = int(m_items.size());
+    const int rows = (count + m_columns - 1) / std::max(m_columns, 1);
+    for (int i = 0; i < count; ++i)
+        m_layout->addWidget(m_buttons->button(i), rows ? i % rows : 0, rows ? i / rows : 0);
+}
+
+void TRadioGroup::showSelection()
+{
+    for (int i = 0; i < m_items.size(); ++i)
+        m_buttons->button(i)->setChecked(i == m_itemIndex);
+}
+
+void TRadioGroup::userChose(int index)
+{
+    // A click on the selected button would uncheck it (non-exclusive group):
+    // put it back, the selection has not changed.
+    if (index == m_itemIndex) {
+        showSelection();
+        return;
+    }
+    selectIndex(index);
+}
