@@ -3,6 +3,7 @@
 // OnChange reports only the user's changes of page, never the program's.
 #pragma once
 
+#include <QPointer>
 #include <QTabWidget>
 
 class TPageControl : public QTabWidget {
@@ -41,7 +42,10 @@ protected:
 
 private:
     void pageChanged();
+    int visibleNeighbour(int from, int step) const;
 
     // Non-zero while the control itself handles a key press.
     int m_keyInput = 0;
+    bool m_correcting = false;
+    QPointer<QWidget> m_lastPage;
 };

@@ -9,7 +9,7 @@ TRadioGroup::TRadioGroup(QWidget *parent)
     : QGroupBox(parent), m_layout(new QGridLayout(this)), m_buttons(new QButtonGroup(this))
 {
     // Compact margins: the frames are small (two items in 169 × 57 pixels).
-    m_layout->setContentsMargins(8, 2, 4, 2);
+    m_layout->setContentsMargins(4, 0, 2, 0);
     m_layout->setSpacing(0);
     // Exclusivity is ours: QButtonGroup's exclusive mode cannot show "none".
     m_buttons->setExclusive(false);
@@ -19,8 +19,7 @@ TRadioGroup::TRadioGroup(QWidget *parent)
 void TRadioGroup::setColumns(int columns)
 {
     columns = std::clamp(columns, 1, 16);
-    if (columns == m_columns)
-        return;
+    if (columns == m_columns) return;
     m_columns = columns;
     arrange();
 }
@@ -29,21 +28,28 @@ void TRadioGroup::setItems(const QStringList &items)
 {
     m_items = items;
     rebuild();
-    if (m_itemIndex >= m_items.size()) {
-        m_itemIndex = -1;
-        emit OnClick();
-    }
-    showSelection();
+    int index = m_itemIndex < m_items.size() ? m_itemIndex : -1;
+    if (index == -1 && m_pendingIndex >= 0 && !m_items.isEmpty())
+        index = std::min(m_pendingIndex, int(m_items.size()) - 1);
+    m_pendingIndex = -1;
+    selectIndex(index);
 }
 
 void TRadioGroup::setItemIndex(int index)
 {
-    index = std::clamp(index, -1, int(m_items.size()) - 1);
-    if (index == m_itemIndex)
+    if (m_items.isEmpty()) {
+        m_pendingIndex = std::max(index, -1);
         return;
+    }
+    selectIndex(std::clamp(index, -1, int(m_items.size()) - 1));
+}
+
+void TRadioGroup::selectIndex(int index)
+{
+    const bool changed = index != m_itemIndex;
     m_itemIndex = index;
     showSelection();
-    emit OnClick();
+    if (changed) emit OnClick();
 }
 
 QRadioButton *TRadioGroup::button(int i) const
@@ -91,5 +97,5 @@ void TRadioGroup::userChose(int index)
         showSelection();
         return;
     }
-    setItemIndex(index);
+    selectIndex(index);
 }

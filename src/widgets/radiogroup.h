@@ -32,7 +32,8 @@ public:
 
     int ItemIndex() const { return m_itemIndex; }
     // -1 (or less) clears the selection; an index past the last item selects
-    // the last item.
+    // the last item. While the group has no items at all, the index is kept
+    // and applied when items arrive, so a form may set it before the items.
     void setItemIndex(int index);
 
     // The button of item i, for tests and focus handling.
@@ -45,10 +46,12 @@ private:
     void rebuild();
     void arrange();
     void showSelection();
+    void selectIndex(int index);
     void userChose(int index);
 
     QStringList m_items;
     int m_itemIndex = -1;
+    int m_pendingIndex = -1; // asked for while there were no items
     int m_columns = 1;
     QGridLayout *m_layout;
     QButtonGroup *m_buttons;
