@@ -18,8 +18,14 @@ int terminalAt(int y, int height)
     return int((y - 6) / pitch) + 1;
 }
 
-bool isBlue(QColor c) { return c.blue() > 160 && c.red() < 90 && c.green() < 140; }
-bool isRed(QColor c) { return c.red() > 180 && c.green() < 80 && c.blue() < 80; }
+bool isBlue(QColor c)
+{
+    return c.blue() > 160 && c.red() < 90 && c.green() < 140;
+}
+bool isRed(QColor c)
+{
+    return c.red() > 180 && c.green() < 80 && c.blue() < 80;
+}
 
 // The terminal whose cell is painted in the given colour, or 0; -1 if the
 // colour is found on more than one terminal.
@@ -29,11 +35,9 @@ int colouredTerminal(const QImage &img, bool (*matches)(QColor))
     for (int y = 0; y < img.height(); ++y) {
         // Sample the number side of the cell, clear of the screw and wire.
         const QColor c = img.pixelColor(9, y);
-        if (!matches(c))
-            continue;
+        if (!matches(c)) continue;
         const int t = terminalAt(y, img.height());
-        if (found != 0 && found != t)
-            return -1;
+        if (found != 0 && found != t) return -1;
         found = t;
     }
     return found;

@@ -347,8 +347,7 @@ private slots:
             QCOMPARE(pc.ActivePage(), pages[i]);
             QVERIFY(pages[i]->isVisible());
             for (int j = 0; j < 3; ++j)
-                if (j != i)
-                    QVERIFY(!pages[j]->isVisible());
+                if (j != i) QVERIFY(!pages[j]->isVisible());
         }
         pc.setTabVisible(pages[2], true);
         QVERIFY(pc.isTabVisible(pages[2]));

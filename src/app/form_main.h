@@ -1,12 +1,109 @@
 // The program's main window: instrument exchange, scale settings and the
-// factory-level calibration and test pages.
+// factory-level calibration and test pages. The controls come from the
+// window description ui/form_main.ui; the handlers' bodies live in the
+// form_*.cpp files, one per area of the window's work.
 #pragma once
 
-#include <QMainWindow>
+#include <QChar>
+#include <QString>
+#include <QWidget>
+#include <memory>
 
-class TForm_Main : public QMainWindow {
+class QTimer;
+
+namespace Ui {
+class TForm_Main;
+}
+
+class TForm_Main : public QWidget {
     Q_OBJECT
 public:
     explicit TForm_Main(QWidget *parent = nullptr);
     ~TForm_Main() override;
+
+    // Every control of the description, by its name.
+    std::unique_ptr<Ui::TForm_Main> ui;
+    // Paces the input calibration wizard; created disabled.
+    QTimer *Timer_InCal = nullptr;
+
+    // Window life cycle and the exchange cycle (form_cycle.cpp).
+    void FormCreate(QObject *Sender);
+    void FormActivate(QObject *Sender);
+    void FormClose(QObject *Sender);
+    void MB1MBPortOpenedOrClosed(QObject *Sender, bool MBbPortOpen);
+    void PageControl1Change(QObject *Sender);
+
+    // The instrument request and reply (form_request.cpp, form_reply.cpp).
+    void SendInstrumentRequest();
+    void DecodeInstrumentReply();
+
+    // Scale settings (form_scale.cpp).
+    void Edit_InputLowExit(QObject *Sender);
+    void Edit_OutputLowExit(QObject *Sender);
+    void Edit_InputLowKeyPress(QObject *Sender, QChar &Key);
+    void Edit_InputHighKeyPress(QObject *Sender, QChar &Key);
+    void Edit_OutputLowKeyPress(QObject *Sender, QChar &Key);
+    void Edit_OutputHighKeyPress(QObject *Sender, QChar &Key);
+    void RadioGroup_BemenetTipusaClick(QObject *Sender);
+    void RadioGroup_KimenetTipusaClick(QObject *Sender);
+    void Button_GyariAlapSkalaClick(QObject *Sender);
+
+    // Input calibration wizard (form_incal.cpp).
+    void SpeedButton_InputCalibrationNextClick(QObject *Sender);
+    void Timer_InCalTimer(QObject *Sender);
+
+    // Output calibration wizard (form_outcal.cpp).
+    void SpeedButton_OutputCalibrationBackClick3(QObject *Sender);
+    void SpeedButton_OutputCalibrationNextClick2(QObject *Sender);
+    void Button1Click2(QObject *Sender);
+    void Button2Click2(QObject *Sender);
+    void Button3Click2(QObject *Sender);
+    void Button4Click2(QObject *Sender);
+    void Button5Click2(QObject *Sender);
+    void Button6Click2(QObject *Sender);
+    void Button7Click2(QObject *Sender);
+    void Button8Click2(QObject *Sender);
+    void Button9Click2(QObject *Sender);
+    void Button10Click2(QObject *Sender);
+    void TrackBar_PWMChange(QObject *Sender);
+    void Button_Out0Click2(QObject *Sender);
+    void Button_OutVegertekClick2(QObject *Sender);
+    void Button_Out50PercentsClick(QObject *Sender);
+    void SpeedButton_Test4mAClick2(QObject *Sender);
+    void SpeedButton_Test12mAClick2(QObject *Sender);
+    void SpeedButton_Test20mAClick2(QObject *Sender);
+    void SpeedButton_Test2VClick2(QObject *Sender);
+    void SpeedButton_Test6VClick2(QObject *Sender);
+    void SpeedButton_Test10VClick2(QObject *Sender);
+
+    // Output check page (form_outcheck.cpp).
+    void TrackBar_OutCheckChange(QObject *Sender);
+    void Button_OutCheckMinClick(QObject *Sender);
+    void Button_OutCheckMaxClick(QObject *Sender);
+    void Button_OutCheckMeanClick(QObject *Sender);
+
+    // Test page (form_testpage.cpp).
+    void Button_MinMaxTorles0Click(QObject *Sender);
+    void Button_MinMaxTorles1Click(QObject *Sender);
+    void RadioGroup_MereshatarForceClick(QObject *Sender);
+
+    // Caption languages (form_language.cpp).
+    void SpeedButton_AngolClick(QObject *Sender);
+
+protected:
+    bool event(QEvent *e) override;
+    void closeEvent(QCloseEvent *e) override;
+
+private:
+    void wireEvents();
+    void centreOnScreen();
+
+    // Connects a control's event to a handler that, like all of this
+    // window's handlers, is told which control raised it.
+    template <class Control, class Signal, class... Args>
+    void wire(Control *control, Signal signal, void (TForm_Main::*handler)(QObject *, Args...))
+    {
+        connect(control, signal, this,
+                [this, control, handler](Args... args) { (this->*handler)(control, args...); });
+    }
 };

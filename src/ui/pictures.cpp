@@ -22,7 +22,7 @@ QString picturePath(const QString &fileName)
 
 QStringList pictureNames()
 {
-    return {QStringLiteral("Image_78.svg"), QStringLiteral("Image_79.svg"),
+    return {QStringLiteral("Image_78.svg"),  QStringLiteral("Image_79.svg"),
             QStringLiteral("Image_710.svg"), QStringLiteral("Image_56.svg"),
             QStringLiteral("Image_34.svg"),  QStringLiteral("check.svg"),
             QStringLiteral("back.svg"),      QStringLiteral("next.svg")};

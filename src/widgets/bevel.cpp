@@ -59,10 +59,19 @@ void TBevel::paintEvent(QPaintEvent *)
         p.setPen(second);
         p.drawRect(1, 1, r - 1, b - 1);
         break;
-    case BevelShape::bsTopLine: hline(0); break;
-    case BevelShape::bsBottomLine: hline(b - 1); break;
-    case BevelShape::bsLeftLine: vline(0); break;
-    case BevelShape::bsRightLine: vline(r - 1); break;
-    case BevelShape::bsSpacer: break;
+    case BevelShape::bsTopLine:
+        hline(0);
+        break;
+    case BevelShape::bsBottomLine:
+        hline(b - 1);
+        break;
+    case BevelShape::bsLeftLine:
+        vline(0);
+        break;
+    case BevelShape::bsRightLine:
+        vline(r - 1);
+        break;
+    case BevelShape::bsSpacer:
+        break;
     }
 }

@@ -10,7 +10,15 @@ class TBevel : public QWidget {
     Q_PROPERTY(BevelStyle Style READ bevelStyle WRITE setStyle)
 
 public:
-    enum class BevelShape { bsBox, bsFrame, bsTopLine, bsBottomLine, bsLeftLine, bsRightLine, bsSpacer };
+    enum class BevelShape {
+        bsBox,
+        bsFrame,
+        bsTopLine,
+        bsBottomLine,
+        bsLeftLine,
+        bsRightLine,
+        bsSpacer
+    };
     Q_ENUM(BevelShape)
     enum class BevelStyle { bsLowered, bsRaised };
     Q_ENUM(BevelStyle)

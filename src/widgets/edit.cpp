@@ -40,7 +40,6 @@ void TEdit::focusOutEvent(QFocusEvent *event)
     // Switching to another window or opening a context menu is not leaving
     // the edit: the focus comes straight back to it.
     const Qt::FocusReason reason = event->reason();
-    if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason)
-        return;
+    if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason) return;
     emit OnExit();
 }

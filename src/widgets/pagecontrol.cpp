@@ -31,8 +31,7 @@ public:
 protected:
     bool event(QEvent *event) override
     {
-        if (!isUserInput(event->type()))
-            return QTabBar::event(event);
+        if (!isUserInput(event->type())) return QTabBar::event(event);
         ++m_depth;
         const bool handled = QTabBar::event(event);
         --m_depth;
@@ -52,32 +51,27 @@ TPageControl::TPageControl(QWidget *parent) : QTabWidget(parent)
 
 void TPageControl::setActivePageIndex(int index)
 {
-    if (count() == 0)
-        return;
+    if (count() == 0) return;
     setCurrentIndex(std::clamp(index, 0, count() - 1));
 }
 
 void TPageControl::setActivePage(QWidget *page)
 {
     const int index = indexOf(page);
-    if (index >= 0)
-        setCurrentIndex(index);
+    if (index >= 0) setCurrentIndex(index);
 }
 
 void TPageControl::setTabVisible(int index, bool visible)
 {
-    if (index < 0 || index >= count() || QTabWidget::isTabVisible(index) == visible)
-        return;
+    if (index < 0 || index >= count() || QTabWidget::isTabVisible(index) == visible) return;
     // QTabWidget hides the page of a hidden tab and moves the current page
     // elsewhere; a page whose tab is hidden must stay the active one.
     const int active = currentIndex();
     // Keep the page's own marker in step, so it always tells the truth.
     widget(index)->setProperty(TabVisibleProperty, visible);
     QTabWidget::setTabVisible(index, visible);
-    if (currentIndex() != active)
-        setCurrentIndex(active);
-    if (QWidget *page = currentWidget(); page && !page->isVisibleTo(this))
-        page->setVisible(true);
+    if (currentIndex() != active) setCurrentIndex(active);
+    if (QWidget *page = currentWidget(); page && !page->isVisibleTo(this)) page->setVisible(true);
 }
 
 void TPageControl::setTabVisible(QWidget *page, bool visible)
@@ -95,8 +89,7 @@ void TPageControl::tabInserted(int index)
 {
     QTabWidget::tabInserted(index);
     const QVariant visible = widget(index)->property(TabVisibleProperty);
-    if (visible.isValid() && !visible.toBool())
-        setTabVisible(index, false);
+    if (visible.isValid() && !visible.toBool()) setTabVisible(index, false);
 }
 
 void TPageControl::keyPressEvent(QKeyEvent *event)
@@ -109,8 +102,7 @@ void TPageControl::keyPressEvent(QKeyEvent *event)
 
 void TPageControl::pageChanged()
 {
-    if (m_correcting)
-        return;
+    if (m_correcting) return;
     const bool byUser = m_keyInput > 0 || static_cast<PageTabBar *>(tabBar())->handlingUserInput();
     const int previous = indexOf(m_lastPage);
     if (byUser && currentIndex() >= 0 && !isTabVisible(currentIndex())) {
@@ -119,25 +111,20 @@ void TPageControl::pageChanged()
         // shown tab in the same direction, or stay where we were.
         const int step = currentIndex() < previous ? -1 : 1;
         int target = visibleNeighbour(currentIndex(), step);
-        if (target < 0)
-            target = visibleNeighbour(currentIndex(), -step);
-        if (target < 0 || target == previous)
-            target = previous;
+        if (target < 0) target = visibleNeighbour(currentIndex(), -step);
+        if (target < 0 || target == previous) target = previous;
         m_correcting = true;
         setCurrentIndex(target);
         m_correcting = false;
-        if (currentIndex() == previous)
-            return;
+        if (currentIndex() == previous) return;
     }
     m_lastPage = currentWidget();
-    if (byUser)
-        emit OnChange();
+    if (byUser) emit OnChange();
 }
 
 int TPageControl::visibleNeighbour(int from, int step) const
 {
     for (int i = from + step; i >= 0 && i < count(); i += step)
-        if (isTabVisible(i) && isTabEnabled(i))
-            return i;
+        if (isTabVisible(i) && isTabEnabled(i)) return i;
     return -1;
 }

@@ -9,7 +9,7 @@ TRadioGroup::TRadioGroup(QWidget *parent)
     : QGroupBox(parent), m_layout(new QGridLayout(this)), m_buttons(new QButtonGroup(this))
 {
     // Compact margins: the frames are small (two items in 169 × 57 pixels).
-    m_layout->setContentsMargins(8, 2, 4, 2);
+    m_layout->setContentsMargins(4, 0, 2, 0);
     m_layout->setSpacing(0);
     // Exclusivity is ours: QButtonGroup's exclusive mode cannot show "none".
     m_buttons->setExclusive(false);
@@ -19,8 +19,7 @@ TRadioGroup::TRadioGroup(QWidget *parent)
 void TRadioGroup::setColumns(int columns)
 {
     columns = std::clamp(columns, 1, 16);
-    if (columns == m_columns)
-        return;
+    if (columns == m_columns) return;
     m_columns = columns;
     arrange();
 }
@@ -50,8 +49,7 @@ void TRadioGroup::selectIndex(int index)
     const bool changed = index != m_itemIndex;
     m_itemIndex = index;
     showSelection();
-    if (changed)
-        emit OnClick();
+    if (changed) emit OnClick();
 }
 
 QRadioButton *TRadioGroup::button(int i) const

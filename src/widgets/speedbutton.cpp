@@ -19,14 +19,12 @@ TSpeedButton::TSpeedButton(QWidget *parent) : QToolButton(parent)
 void TSpeedButton::setGroupIndex(int index)
 {
     m_groupIndex = std::max(index, 0);
-    if (Down())
-        releaseGroupMates();
+    if (Down()) releaseGroupMates();
 }
 
 void TSpeedButton::setDown(bool down)
 {
-    if (down)
-        releaseGroupMates();
+    if (down) releaseGroupMates();
     setChecked(down);
 }
 
@@ -40,12 +38,10 @@ void TSpeedButton::setGlyph(const QIcon &glyph)
 QList<TSpeedButton *> TSpeedButton::groupMates() const
 {
     QList<TSpeedButton *> mates;
-    if (m_groupIndex == 0 || !parent())
-        return mates;
+    if (m_groupIndex == 0 || !parent()) return mates;
     const auto siblings = parent()->findChildren<TSpeedButton *>(Qt::FindDirectChildrenOnly);
     for (TSpeedButton *b : siblings)
-        if (b != this && b->m_groupIndex == m_groupIndex)
-            mates.append(b);
+        if (b != this && b->m_groupIndex == m_groupIndex) mates.append(b);
     return mates;
 }
 
@@ -58,8 +54,7 @@ void TSpeedButton::releaseGroupMates()
 void TSpeedButton::nextCheckState()
 {
     // Outside a group the button is a plain click button: it does not latch.
-    if (m_groupIndex == 0)
-        return;
+    if (m_groupIndex == 0) return;
     if (!Down()) {
         setDown(true);
     } else if (m_allowAllUp) {
