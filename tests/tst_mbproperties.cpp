@@ -168,6 +168,13 @@ private slots:
         QVERIFY(mb.setProperty("MBMode", QVariant::fromValue(TMBMode::modeString)));
         QCOMPARE(mb.engine().MBMode(), TMBMode::modeString);
         QCOMPARE(mb.title(), QStringLiteral("MB String Mode V2013-06-18"));
+        // The window description names enumeration values by their text.
+        QVERIFY(mb.setProperty("MBMode", QStringLiteral("modeByte")));
+        QCOMPARE(mb.MBMode(), TMBMode::modeByte);
+        QVERIFY(mb.setProperty("MBBaud", QStringLiteral("baud115200")));
+        QCOMPARE(mb.engine().BaudRate(), 115200u);
+        QVERIFY(!mb.setProperty("MBBaud", QStringLiteral("baud999999")));
+        QCOMPARE(mb.engine().BaudRate(), 115200u);
 
         // The buffer operations work on the engine's buffers.
         mb.MBClearTXData();
