@@ -392,6 +392,50 @@ private slots:
         QCOMPARE(p.receiveIndicator()->BrushColor(), kOrange);
     }
 
+    void statusLampFollowsTheResult()
+    {
+        PtyPair pty;
+        FrameSlave slave(pty);
+        slave.answerAll(1, 129);
+        TMB mb;
+        const MBPanel &p = mb.panel();
+        QVERIFY(mb.engine().MBOpenPort(pty.slavePath()));
+        mb.setMBMasterMaxTryNumber(1);
+        mb.setMBMasterTimeOut(30);
+        QSignalSpy ended(&mb, &TMB::OnMBMasterEndOfEvent);
+        mb.MBSendFrame();
+        QTRY_COMPARE(ended.count(), 1);
+        QCOMPARE(mb.MBStatusString(), QStringLiteral("Slave Global Error: #129"));
+        QCOMPARE(p.statusLamp()->BrushColor(), kOrange);
+        // The error reply is not counted as received.
+        QCOMPARE(p.receiveCounter()->text(), QStringLiteral("0"));
+
+        slave.stayQuiet();
+        mb.MBSendFrame();
+        QTRY_COMPARE(ended.count(), 2);
+        QCOMPARE(mb.MBStatus(), TMBStatus::stTimeOut);
+        QCOMPARE(p.statusLamp()->BrushColor(), kRed);
+
+        slave.answerAll(1, 128);
+        mb.MBSendFrame();
+        QTRY_COMPARE(ended.count(), 3);
+        QCOMPARE(p.statusLamp()->BrushColor(), kGreen);
+        QCOMPARE(p.portLamp()->BrushColor(), kGreen);
+    }
+
+    void neutralLampsFollowThePalette()
+    {
+        TMB mb;
+        const MBPanel &p = mb.panel();
+        emit mb.engine().portLampChanged(TMBLamp::Green);
+        QPalette changed = mb.palette();
+        changed.setColor(QPalette::Button, QColor(10, 20, 30));
+        mb.setPalette(changed);
+        QCOMPARE(p.statusLamp()->BrushColor(), QColor(10, 20, 30));
+        QCOMPARE(p.transmitIndicator()->BrushColor(), QColor(10, 20, 30));
+        QCOMPARE(p.portLamp()->BrushColor(), kGreen);
+    }
+
     void countersUseTheGroupedPicture()
     {
         TMB mb;

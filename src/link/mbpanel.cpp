@@ -26,6 +26,7 @@ constexpr int kVersionDay = 18;
 
 constexpr int kIndicatorMs = 100;
 constexpr int kItemHeight = 13;
+constexpr const char *kLampProperty = "MBLamp";
 
 enum class Anchor { Left, Right };
 
@@ -74,6 +75,7 @@ TShape *makeLamp(QGroupBox &box, const char *name, int left, int top, int width,
 {
     auto *lamp = place(new TShape(&box), name, left, top, width, height);
     lamp->setPenColor(Qt::black);
+    lamp->setProperty(kLampProperty, int(TMBLamp::Neutral));
     lamp->setBrushColor(MBPanel::lampColor(TMBLamp::Neutral, box.palette()));
     return lamp;
 }
@@ -193,6 +195,7 @@ void MBPanel::createControls()
     QWidget::setTabOrder(m_refresh, m_speedList);
 
     showMode(m_engine.MBMode());
+    m_box.installEventFilter(this); // palette changes, once every lamp exists
 }
 
 void MBPanel::connectEngine()
@@ -320,6 +323,9 @@ void MBPanel::showCounter(QLabel *counter, quint32 count)
 
 void MBPanel::paintLamp(TShape *lamp, TMBLamp colour)
 {
+    // The lamp remembers what it shows, so a neutral lamp follows a later
+    // change of the window's palette.
+    lamp->setProperty(kLampProperty, int(colour));
     lamp->setBrushColor(lampColor(colour, m_box.palette()));
 }
 
@@ -353,6 +359,10 @@ bool MBPanel::eventFilter(QObject *watched, QEvent *event)
     if (watched == m_statusLamp && event->type() == QEvent::MouseButtonPress) {
         m_engine.MBResetStatistics();
         return true;
+    }
+    if (watched == &m_box && event->type() == QEvent::PaletteChange) {
+        for (TShape *lamp : {m_txIndicator, m_rxIndicator, m_statusLamp, m_portLamp})
+            paintLamp(lamp, TMBLamp(lamp->property(kLampProperty).toInt()));
     }
     return QObject::eventFilter(watched, event);
 }
