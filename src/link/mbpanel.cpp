@@ -32,7 +32,8 @@ enum class Anchor { Left, Right };
 
 // Every sub-control carries tag 1, so a host walking its children can tell
 // the component's own controls from its own.
-template <typename W> W *place(W *widget, const char *name, int left, int top, int width, int height)
+template <typename W>
+W *place(W *widget, const char *name, int left, int top, int width, int height)
 {
     widget->setObjectName(QLatin1String(name));
     widget->setProperty("Tag", 1);
@@ -94,11 +95,21 @@ QString MBPanel::modeCaption(TMBMode mode)
 {
     QString prefix;
     switch (mode) {
-    case TMBMode::modeMaster: prefix = QStringLiteral("MB Master V"); break;
-    case TMBMode::modeSlave: prefix = QStringLiteral("MB Slave V"); break;
-    case TMBMode::modeDiagnostic: prefix = QStringLiteral("MB Diagnostic V"); break;
-    case TMBMode::modeByte: prefix = QStringLiteral("MB Byte Mode V"); break;
-    case TMBMode::modeString: prefix = QStringLiteral("MB String Mode V"); break;
+    case TMBMode::modeMaster:
+        prefix = QStringLiteral("MB Master V");
+        break;
+    case TMBMode::modeSlave:
+        prefix = QStringLiteral("MB Slave V");
+        break;
+    case TMBMode::modeDiagnostic:
+        prefix = QStringLiteral("MB Diagnostic V");
+        break;
+    case TMBMode::modeByte:
+        prefix = QStringLiteral("MB Byte Mode V");
+        break;
+    case TMBMode::modeString:
+        prefix = QStringLiteral("MB String Mode V");
+        break;
     }
     return prefix + QStringLiteral("%1-%2-%3")
                         .arg(kVersionYear, 4, 10, QLatin1Char('0'))
@@ -180,7 +191,8 @@ void MBPanel::createControls()
             m_engine.MBClosePort();
     });
 
-    m_refresh = place(new QPushButton(QStringLiteral("Refresh"), &b), "Button_Refresh", 97, 113, 49, 23);
+    m_refresh =
+        place(new QPushButton(QStringLiteral("Refresh"), &b), "Button_Refresh", 97, 113, 49, 23);
     m_refresh->setEnabled(false);
     connect(m_refresh, &QPushButton::clicked, this, [this] { m_engine.MBRefreshPortList(); });
 
@@ -206,13 +218,16 @@ void MBPanel::connectEngine()
     connect(e, &MBEngine::portListChanged, this, &MBPanel::showPortList);
     connect(e, &MBEngine::modeChanged, this, &MBPanel::showMode);
     connect(e, &MBEngine::speedChanged, this, &MBPanel::showSpeed);
-    connect(e, &MBEngine::txCounterChanged, this, [this](quint32 n) { showCounter(m_txCounter, n); });
-    connect(e, &MBEngine::rxCounterChanged, this, [this](quint32 n) { showCounter(m_rxCounter, n); });
+    connect(e, &MBEngine::txCounterChanged, this,
+            [this](quint32 n) { showCounter(m_txCounter, n); });
+    connect(e, &MBEngine::rxCounterChanged, this,
+            [this](quint32 n) { showCounter(m_rxCounter, n); });
     connect(e, &MBEngine::tryBarsChanged, this, [this](int tryPercent, int maxTryPercent) {
         m_tryBar->setValue(tryPercent);
         m_maxTryBar->setValue(maxTryPercent);
     });
-    connect(e, &MBEngine::statusLampChanged, this, [this](TMBLamp c) { paintLamp(m_statusLamp, c); });
+    connect(e, &MBEngine::statusLampChanged, this,
+            [this](TMBLamp c) { paintLamp(m_statusLamp, c); });
     connect(e, &MBEngine::portLampChanged, this, [this](TMBLamp c) {
         paintLamp(m_portLamp, c);
         // The reason belongs to the red lamp only.
@@ -229,13 +244,16 @@ void MBPanel::connectEngine()
     });
     connect(e, &MBEngine::transmitFlashed, this, [this] { flash(m_txIndicator, m_txTimer); });
     connect(e, &MBEngine::receiveFlashed, this, [this] { flash(m_rxIndicator, m_rxTimer); });
-    connect(e, &MBEngine::transmitIndicatorOff, this, [this] { indicatorOff(m_txIndicator, m_txTimer); });
-    connect(e, &MBEngine::receiveIndicatorOff, this, [this] { indicatorOff(m_rxIndicator, m_rxTimer); });
+    connect(e, &MBEngine::transmitIndicatorOff, this,
+            [this] { indicatorOff(m_txIndicator, m_txTimer); });
+    connect(e, &MBEngine::receiveIndicatorOff, this,
+            [this] { indicatorOff(m_rxIndicator, m_rxTimer); });
     connect(e, &MBEngine::baudChanged, this, [this](TMBBaud baud) {
         if (m_speedList->count() > 0) m_speedList->setCurrentIndex(int(baud));
     });
 
-    for (QTimer *timer : {&m_txTimer, &m_rxTimer}) timer->setInterval(kIndicatorMs);
+    for (QTimer *timer : {&m_txTimer, &m_rxTimer})
+        timer->setInterval(kIndicatorMs);
     connect(&m_txTimer, &QTimer::timeout, this, [this] { indicatorOff(m_txIndicator, m_txTimer); });
     connect(&m_rxTimer, &QTimer::timeout, this, [this] { indicatorOff(m_rxIndicator, m_rxTimer); });
 }
