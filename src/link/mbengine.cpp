@@ -1,0 +1,245 @@
+// MBEngine: construction, properties, the shared status variables, the
+// statistics and the one-second timer.
+#include "link/mbengine.h"
+
+#include "link/commthread.h"
+#include "widgets/rounding.h" // header-only: the program's one rounding rule
+
+#include <algorithm>
+
+MBEngine::MBEngine(QObject *parent) : QObject(parent)
+{
+    m_receiver.setStartAcceptance([this](std::uint8_t b) { return acceptFirstByte(b); });
+
+    m_answerTimer.setSingleShot(true);
+    m_answerTimer.setTimerType(Qt::PreciseTimer);
+    m_answerTimer.setInterval(1000);
+    connect(&m_answerTimer, &QTimer::timeout, this, &MBEngine::onAnswerTimeout);
+
+    m_secondTimer.setInterval(1000);
+    connect(&m_secondTimer, &QTimer::timeout, this, &MBEngine::oneSecondTick);
+    m_secondTimer.start();
+}
+
+MBEngine::~MBEngine()
+{
+    closeDevice();
+    m_retiredReaders.clear();
+}
+
+// ---------------------------------------------------------------- properties
+
+void MBEngine::setBaudRate(quint32 baud)
+{
+    m_baudRate = baud;
+    emit baudChanged(MBBaud());
+}
+
+void MBEngine::setMBMasterAddressToSlave(int address)
+{
+    m_addressToSlave = std::clamp(address, 0, 15);
+}
+
+void MBEngine::setMBMasterIDToSlave(int id)
+{
+    m_idToSlave = std::clamp(id, 0, 255);
+}
+
+void MBEngine::setMBMasterCommandToSlave(int command)
+{
+    m_commandToSlave = std::clamp(command, 0, 255);
+}
+
+void MBEngine::setMBMasterTimeOut(int ms)
+{
+    m_timeOut = std::clamp(ms, 0, 65535);
+}
+
+void MBEngine::setMBMasterMaxTryNumber(int tries)
+{
+    m_maxTryNumber = std::clamp(tries, 1, 100);
+}
+
+void MBEngine::setMBSlaveOwnAddress(int address)
+{
+    m_slaveOwnAddress = std::clamp(address, 1, 15);
+}
+
+void MBEngine::setMBSlaveID(int id)
+{
+    m_slaveID = std::clamp(id, 0, 255);
+}
+
+void MBEngine::setMBSlaveVerYear(int year)
+{
+    m_slaveVerYear = std::clamp(year, 2000, 2100);
+}
+
+void MBEngine::setMBSlaveVerMonth(int month)
+{
+    m_slaveVerMonth = std::clamp(month, 1, 12);
+}
+
+void MBEngine::setMBSlaveVerDay(int day)
+{
+    m_slaveVerDay = std::clamp(day, 1, 31);
+}
+
+void MBEngine::setMBSlaveErrorCode(int code)
+{
+    m_slaveErrorCode = std::clamp(code, 0, 255);
+}
+
+void MBEngine::setMBSlaveDelayTime(int ms)
+{
+    m_slaveDelayTime = std::clamp(ms, 0, 65535);
+}
+
+void MBEngine::setMBStopByteInStringMode(int byte)
+{
+    m_stopByte = std::clamp(byte, 0, 255);
+}
+
+void MBEngine::setMBReminder(int value)
+{
+    m_reminder = std::clamp(value, 0, 65535);
+}
+
+bool MBEngine::MBAppendString(const QByteArray &text)
+{
+    return m_tx.MBAppendString(std::string_view(text.constData(), std::size_t(text.size())));
+}
+
+int MBEngine::MBCalculatedTimeOfSending() const
+{
+    return int(std::min<qint64>(m_sendingTime, 65535));
+}
+
+qint64 MBEngine::calculateTimeOfSending(int dataBytes, quint32 baud)
+{
+    if (baud == 0) baud = 9600;
+    // Ten bit times per character, two characters per frame byte.
+    return roundHalfEven((dataBytes + 5) * (1.0 / baud * 10 * 2 * 1000)) + 1;
+}
+
+// ---------------------------------------------------------------- mode
+
+void MBEngine::setMBMode(TMBMode mode)
+{
+    const TMBMode previous = m_mode;
+    m_mode = mode;
+    emit modeChanged(mode);
+    setBusy(mode == TMBMode::modeMaster ? !m_portOpen : true);
+    if (mode == previous) return;
+
+    m_tryNumberMax = 0;
+    m_rxFrames = 0;
+    m_txFrames = 0;
+    emit rxCounterChanged(0);
+    emit txCounterChanged(0);
+    setStatus(TMBStatus::stOK);
+    setStatusNow(mode == TMBMode::modeSlave ? TMBStatusNow::stnWaitingForCommand
+                                            : TMBStatusNow::stnReady);
+    MBResetIndicators();
+}
+
+// ---------------------------------------------------------------- shared state
+
+void MBEngine::setStatusNow(TMBStatusNow status)
+{
+    const bool changed = status != m_statusNow;
+    m_statusNow = status;
+    m_statusNowString = mbStatusNowText(status);
+    if (changed) emit OnMBStatusNowChanged(status, m_statusNowString);
+}
+
+void MBEngine::setBusy(bool busy)
+{
+    if (busy == m_busy) return;
+    m_busy = busy;
+    emit OnMBBusyChanged(busy);
+}
+
+void MBEngine::setStatus(TMBStatus status, int slaveCode)
+{
+    m_status = status;
+    m_statusString = mbStatusText(status, slaveCode);
+    emit statusLampChanged(mbStatusLamp(status));
+}
+
+void MBEngine::setPortLamp(TMBLamp lamp)
+{
+    emit portLampChanged(lamp);
+}
+
+void MBEngine::countTxFrame()
+{
+    ++m_txFrames;
+    emit txCounterChanged(m_txFrames);
+    ++m_speedCount;
+}
+
+void MBEngine::updateTryStatistics(int tryNumber)
+{
+    m_tryNumber = tryNumber;
+    if (tryNumber > m_tryNumberMax) m_tryNumberMax = tryNumber;
+    emit tryBarsChanged(int(roundHalfEven(tryNumber * 100.0 / m_maxTryNumber)),
+                        int(roundHalfEven(m_tryNumberMax * 100.0 / m_maxTryNumber)));
+}
+
+// ---------------------------------------------------------------- statistics
+
+void MBEngine::MBResetIndicators()
+{
+    emit transmitIndicatorOff();
+    emit receiveIndicatorOff();
+    m_tryNumberMax = 0;
+    emit tryBarsChanged(0, 0);
+    emit statusLampChanged(TMBLamp::Neutral);
+    setPortLamp(TMBLamp::Neutral);
+    m_speedCount = 0;
+    m_speed = 0;
+    m_speedMax = 0;
+    emit speedChanged(0, 0);
+}
+
+void MBEngine::MBResetStatistics()
+{
+    m_tryNumberMax = 0;
+    emit tryBarsChanged(0, 0);
+    emit statusLampChanged(TMBLamp::Neutral);
+    m_txFrames = 0;
+    emit txCounterChanged(0);
+    m_rxFrames = 0;
+    emit rxCounterChanged(0);
+    MBResetIndicators();
+}
+
+void MBEngine::oneSecondTick()
+{
+    if (!m_startedUp) {
+        // The first tick is the panel's deferred start-up.
+        m_startedUp = true;
+        emit startUpTick();
+        if (m_refreshListOnStartup) MBRefreshPortList();
+        return;
+    }
+    m_speed = m_speedCount;
+    m_speedCount = 0;
+    if (m_speed > m_speedMax) m_speedMax = m_speed;
+    emit speedChanged(m_speed, m_speedMax);
+}
+
+quint64 MBEngine::readerHandOverCount() const
+{
+    quint64 count = m_retiredHandOvers;
+    if (m_reader) count += m_reader->handOverCount();
+    for (const auto &reader : m_retiredReaders)
+        count += reader->handOverCount();
+    return count;
+}
+
+quint32 MBEngine::portLineSpeed() const
+{
+    return m_reader ? m_reader->device().lineSpeed() : 0;
+}

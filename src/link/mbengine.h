@@ -1,0 +1,367 @@
+// MBEngine: the serial link without its panel. It owns the port, the reader
+// thread, the TX/RX data buffers, the frame receiver and the link's timers,
+// runs the opening and closing of the port and the master transactions, and
+// raises the link's events. It needs no widgets, so the simulator, the
+// benchmarks and command-line tools use it directly; the panel TMB forwards
+// to it and follows its signals.
+#pragma once
+
+#include "link/mbbuffers.h"
+#include "link/mbreceiver.h"
+#include "link/mbtypes.h"
+#include "link/portprobe.h"
+#include "link/serialdevice.h"
+
+#include <QObject>
+#include <QStringList>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+class TCommThread;
+
+class MBEngine : public QObject {
+    Q_OBJECT
+
+    // Port and line.
+    Q_PROPERTY(QString Port READ Port WRITE setPort)
+    Q_PROPERTY(quint32 BaudRate READ BaudRate WRITE setBaudRate)
+    Q_PROPERTY(MBTypes::TMBBaud MBBaud READ MBBaud WRITE setMBBaud)
+    Q_PROPERTY(quint32 WinQSizeIn READ WinQSizeIn WRITE setWinQSizeIn)
+    Q_PROPERTY(quint32 WinQSizeOut READ WinQSizeOut WRITE setWinQSizeOut)
+    Q_PROPERTY(QString MBLastUsedPort READ MBLastUsedPort WRITE setMBLastUsedPort)
+    Q_PROPERTY(
+        bool MBRefreshListOnStartup READ MBRefreshListOnStartup WRITE setMBRefreshListOnStartup)
+    Q_PROPERTY(bool MBThereWasOpenEvent READ MBThereWasOpenEvent WRITE setMBThereWasOpenEvent)
+    Q_PROPERTY(bool MBPortOpen READ MBPortOpen)
+    Q_PROPERTY(QString MBPortErrorText READ MBPortErrorText)
+
+    // Mode and master settings.
+    Q_PROPERTY(MBTypes::TMBMode MBMode READ MBMode WRITE setMBMode)
+    Q_PROPERTY(bool MBMasterQueryMode READ MBMasterQueryMode WRITE setMBMasterQueryMode)
+    Q_PROPERTY(
+        int MBMasterAddressToSlave READ MBMasterAddressToSlave WRITE setMBMasterAddressToSlave)
+    Q_PROPERTY(int MBMasterIDToSlave READ MBMasterIDToSlave WRITE setMBMasterIDToSlave)
+    Q_PROPERTY(
+        int MBMasterCommandToSlave READ MBMasterCommandToSlave WRITE setMBMasterCommandToSlave)
+    Q_PROPERTY(int MBMasterTimeOut READ MBMasterTimeOut WRITE setMBMasterTimeOut)
+    Q_PROPERTY(int MBMasterMaxTryNumber READ MBMasterMaxTryNumber WRITE setMBMasterMaxTryNumber)
+
+    // Slave and raw mode settings (kept here so that hosts and the panel store them).
+    Q_PROPERTY(int MBSlaveOwnAddress READ MBSlaveOwnAddress WRITE setMBSlaveOwnAddress)
+    Q_PROPERTY(int MBSlaveID READ MBSlaveID WRITE setMBSlaveID)
+    Q_PROPERTY(int MBSlaveVerYear READ MBSlaveVerYear WRITE setMBSlaveVerYear)
+    Q_PROPERTY(int MBSlaveVerMonth READ MBSlaveVerMonth WRITE setMBSlaveVerMonth)
+    Q_PROPERTY(int MBSlaveVerDay READ MBSlaveVerDay WRITE setMBSlaveVerDay)
+    Q_PROPERTY(QString MBSlaveName READ MBSlaveName WRITE setMBSlaveName)
+    Q_PROPERTY(int MBSlaveErrorCode READ MBSlaveErrorCode WRITE setMBSlaveErrorCode)
+    Q_PROPERTY(int MBSlaveDelayTime READ MBSlaveDelayTime WRITE setMBSlaveDelayTime)
+    Q_PROPERTY(
+        int MBStopByteInStringMode READ MBStopByteInStringMode WRITE setMBStopByteInStringMode)
+    Q_PROPERTY(int MBReminder READ MBReminder WRITE setMBReminder)
+
+    // Buffers.
+    Q_PROPERTY(int MBMBTXDataBufferIndex READ MBMBTXDataBufferIndex WRITE setMBMBTXDataBufferIndex)
+    Q_PROPERTY(int MBDataNumberToSend READ MBDataNumberToSend WRITE setMBDataNumberToSend)
+    Q_PROPERTY(int MBMBRXDataBufferIndex READ MBMBRXDataBufferIndex WRITE setMBMBRXDataBufferIndex)
+    Q_PROPERTY(int MBReceivedDataNumber READ MBReceivedDataNumber)
+    Q_PROPERTY(int MBNumberOfReceivedBytes READ MBNumberOfReceivedBytes)
+    Q_PROPERTY(bool MBRxBufferFull READ MBRxBufferFull)
+
+    // State and statistics.
+    Q_PROPERTY(MBTypes::TMBStatusNow MBStatusNow READ MBStatusNow)
+    Q_PROPERTY(QString MBStatusNowString READ MBStatusNowString)
+    Q_PROPERTY(MBTypes::TMBStatus MBStatus READ MBStatus)
+    Q_PROPERTY(QString MBStatusString READ MBStatusString)
+    Q_PROPERTY(bool MBBusy READ MBBusy)
+    Q_PROPERTY(int MBMasterTryNumber READ MBMasterTryNumber)
+    Q_PROPERTY(int MBMasterTryNumberMax READ MBMasterTryNumberMax)
+    Q_PROPERTY(int MBCalculatedTimeOfSending READ MBCalculatedTimeOfSending)
+    Q_PROPERTY(quint32 MBNumberOfTxFrames READ MBNumberOfTxFrames)
+    Q_PROPERTY(quint32 MBNumberOfRxFrames READ MBNumberOfRxFrames)
+    Q_PROPERTY(quint32 MBSpeed READ MBSpeed)
+    Q_PROPERTY(quint32 MBSpeedMax READ MBSpeedMax)
+
+public:
+    explicit MBEngine(QObject *parent = nullptr);
+    // Closes an open port without any event.
+    ~MBEngine() override;
+
+    // ---- Port and line
+    QString Port() const { return m_port; }
+    void setPort(const QString &port) { m_port = port; }
+    quint32 BaudRate() const { return m_baudRate; }
+    void setBaudRate(quint32 baud);
+    TMBBaud MBBaud() const { return mbSpeedToBaud(m_baudRate); }
+    void setMBBaud(TMBBaud baud) { setBaudRate(mbBaudToSpeed(baud)); }
+    // Speed list selection: an entry outside the table gives 9600.
+    void selectSpeedListEntry(int index) { setBaudRate(mbBaudToSpeed(index)); }
+    // Driver queue sizes have no counterpart on Linux: kept, not applied.
+    quint32 WinQSizeIn() const { return m_winQSizeIn; }
+    void setWinQSizeIn(quint32 size) { m_winQSizeIn = size; }
+    quint32 WinQSizeOut() const { return m_winQSizeOut; }
+    void setWinQSizeOut(quint32 size) { m_winQSizeOut = size; }
+    QString MBLastUsedPort() const { return m_lastUsedPort; }
+    void setMBLastUsedPort(const QString &port) { m_lastUsedPort = port; }
+    bool MBRefreshListOnStartup() const { return m_refreshListOnStartup; }
+    void setMBRefreshListOnStartup(bool on) { m_refreshListOnStartup = on; }
+    bool MBThereWasOpenEvent() const { return m_thereWasOpenEvent; }
+    void setMBThereWasOpenEvent(bool on) { m_thereWasOpenEvent = on; }
+    bool MBPortOpen() const { return m_portOpen; }
+    // Why the port could not be opened or was lost: "TMB : cannot open " with
+    // the port name, a carriage return and the system's message. Empty after a
+    // successful opening. The panel shows it as the port lamp's tool tip.
+    QString MBPortErrorText() const { return m_portErrorText; }
+
+    // ---- Port list
+    // Probes the ports and refills the list (Refresh button, start-up).
+    void MBRefreshPortList();
+    QStringList portList() const { return m_portList; }
+    int selectedPortIndex() const { return m_selectedPort; }
+    // Port list click: the entry becomes the selection and MBLastUsedPort.
+    void selectPortListEntry(int index);
+    // Where the candidates come from (tests inject their own list); by
+    // default the system's serial ports plus --port and KX4720R_PORTS.
+    void setPortCandidateSource(std::function<QStringList()> source);
+
+    // ---- Opening and closing
+    // Opens the selected port list entry (Open/Close button pressed).
+    bool MBOpenPort();
+    // Opens the named port, as if it were the selected entry.
+    bool MBOpenPort(const QString &port);
+    // Closes the port if MBPortOpen (Open/Close button released, host closing).
+    void MBClosePort();
+
+    // ---- Mode and master settings
+    TMBMode MBMode() const { return m_mode; }
+    void setMBMode(TMBMode mode);
+    bool MBMasterQueryMode() const { return m_queryMode; }
+    void setMBMasterQueryMode(bool on) { m_queryMode = on; }
+    int MBMasterAddressToSlave() const { return m_addressToSlave; }
+    void setMBMasterAddressToSlave(int address);
+    int MBMasterIDToSlave() const { return m_idToSlave; }
+    void setMBMasterIDToSlave(int id);
+    int MBMasterCommandToSlave() const { return m_commandToSlave; }
+    void setMBMasterCommandToSlave(int command);
+    int MBMasterTimeOut() const { return m_timeOut; }
+    void setMBMasterTimeOut(int ms);
+    int MBMasterMaxTryNumber() const { return m_maxTryNumber; }
+    void setMBMasterMaxTryNumber(int tries);
+
+    // ---- Slave and raw mode settings
+    int MBSlaveOwnAddress() const { return m_slaveOwnAddress; }
+    void setMBSlaveOwnAddress(int address);
+    int MBSlaveID() const { return m_slaveID; }
+    void setMBSlaveID(int id);
+    int MBSlaveVerYear() const { return m_slaveVerYear; }
+    void setMBSlaveVerYear(int year);
+    int MBSlaveVerMonth() const { return m_slaveVerMonth; }
+    void setMBSlaveVerMonth(int month);
+    int MBSlaveVerDay() const { return m_slaveVerDay; }
+    void setMBSlaveVerDay(int day);
+    QString MBSlaveName() const { return m_slaveName; }
+    void setMBSlaveName(const QString &name) { m_slaveName = name; }
+    int MBSlaveErrorCode() const { return m_slaveErrorCode; }
+    void setMBSlaveErrorCode(int code);
+    int MBSlaveDelayTime() const { return m_slaveDelayTime; }
+    void setMBSlaveDelayTime(int ms);
+    int MBStopByteInStringMode() const { return m_stopByte; }
+    void setMBStopByteInStringMode(int byte);
+    int MBReminder() const { return m_reminder; }
+    void setMBReminder(int value);
+
+    // ---- TX data buffer
+    void MBClearTXData() { m_tx.MBClearTXData(); }
+    bool MBAppendByte(quint8 value) { return m_tx.MBAppendByte(value); }
+    bool MBAppendWord(quint16 value) { return m_tx.MBAppendWord(value); }
+    bool MBAppendCardinal(quint32 value) { return m_tx.MBAppendCardinal(value); }
+    bool MBAppendInteger(qint32 value) { return m_tx.MBAppendInteger(value); }
+    // Throws mb::FloatOverflow for a value beyond single precision (nothing appended).
+    bool MBAppendReal(double value) { return m_tx.MBAppendReal(value); }
+    // The bytes as they go on the line, then a zero byte.
+    bool MBAppendString(const QByteArray &text);
+    int MBMBTXDataBufferIndex() const { return m_tx.MBMBTXDataBufferIndex(); }
+    void setMBMBTXDataBufferIndex(int index) { m_tx.setMBMBTXDataBufferIndex(index); }
+    int MBDataNumberToSend() const { return m_tx.MBDataNumberToSend(); }
+    void setMBDataNumberToSend(int count) { m_tx.setMBDataNumberToSend(count); }
+
+    // ---- RX data buffer
+    quint8 MBReadByte() { return m_rx.MBReadByte(); }
+    quint16 MBReadWord() { return m_rx.MBReadWord(); }
+    quint32 MBReadCardinal() { return m_rx.MBReadCardinal(); }
+    qint32 MBReadInteger() { return m_rx.MBReadInteger(); }
+    double MBReadReal() { return m_rx.MBReadReal(); }
+    int MBMBRXDataBufferIndex() const { return m_rx.MBMBRXDataBufferIndex(); }
+    void setMBMBRXDataBufferIndex(int index) { m_rx.setMBMBRXDataBufferIndex(index); }
+    int MBReceivedDataNumber() const { return m_rx.MBReceivedDataNumber(); }
+    int MBNumberOfReceivedBytes() const { return m_receiver.MBNumberOfReceivedBytes(); }
+    bool MBRxBufferFull() const { return m_receiver.MBRxBufferFull(); }
+    const mb::MBRXDataBuffer &rxBuffer() const { return m_rx; }
+
+    // ---- Transactions
+    // Starts a transmission in the current mode; in master mode a transaction.
+    // A running transaction is abandoned without an end event.
+    void MBSendFrame();
+
+    // ---- State and statistics
+    TMBStatusNow MBStatusNow() const { return m_statusNow; }
+    QString MBStatusNowString() const { return m_statusNowString; }
+    TMBStatus MBStatus() const { return m_status; }
+    QString MBStatusString() const { return m_statusString; }
+    bool MBBusy() const { return m_busy; }
+    int MBMasterTryNumber() const { return m_tryNumber; }
+    int MBMasterTryNumberMax() const { return m_tryNumberMax; }
+    // The sending time of the last frame, clamped to 16 bits; the answer timer
+    // uses the full value (see answerInterval()).
+    int MBCalculatedTimeOfSending() const;
+    // The full sending time and the answer timer's interval, in milliseconds.
+    qint64 sendingTimeFull() const { return m_sendingTime; }
+    qint64 answerInterval() const { return m_sendingTime + m_timeOut; }
+    quint32 MBNumberOfTxFrames() const { return m_txFrames; }
+    quint32 MBNumberOfRxFrames() const { return m_rxFrames; }
+    quint32 MBSpeed() const { return m_speed; }
+    quint32 MBSpeedMax() const { return m_speedMax; }
+
+    // Status lamp press: all counters and indicators back to zero and neutral.
+    void MBResetStatistics();
+    // Indicators neutral, try and speed statistics zero (also part of a mode change).
+    void MBResetIndicators();
+
+    // Hand-overs the reader threads of this engine made so far; a port that
+    // went away must not keep waking the user-interface thread.
+    quint64 readerHandOverCount() const;
+    // The speed the driver reports for the open port (0 while closed).
+    quint32 portLineSpeed() const;
+
+    // Transmission time of a frame with dataBytes data bytes, in milliseconds,
+    // rounded half to even, plus 1.
+    static qint64 calculateTimeOfSending(int dataBytes, quint32 baud);
+
+signals:
+    // The link's events.
+    void OnMBMasterEndOfEvent(MBTypes::TMBStatus MBStatus, const QString &MBStatusString);
+    void OnMBStatusNowChanged(MBTypes::TMBStatusNow MBStatusNow, const QString &MBStatusNowString);
+    void OnMBBusyChanged(bool MBbBusy);
+    void OnMBPortOpenedOrClosed(bool MBbPortOpen);
+    // Raised by the slave and raw modes.
+    void OnMBDiagnosticReceivedAFrame(int ReceivedDataNumber);
+    void OnMBSlaveReceivedCommand(int Command, bool QueryMode, int ReceivedDataNumber);
+    void OnMBReceivedAByte(int ReceivedBytesNumber);
+    void OnMBReceivedAString(const QString &ReceivedString);
+
+    // For the panel.
+    void startUpTick();                // first tick of the one-second timer
+    void panelStateChanged(bool open); // open state / closed state of the panel
+    void portLampChanged(MBTypes::TMBLamp lamp);
+    void statusLampChanged(MBTypes::TMBLamp lamp);
+    void transmitFlashed();
+    void receiveFlashed();
+    void transmitIndicatorOff();
+    void receiveIndicatorOff();
+    void tryBarsChanged(int tryPercent, int maxTryPercent);
+    void txCounterChanged(quint32 count);
+    void rxCounterChanged(quint32 count);
+    void speedChanged(quint32 speed, quint32 speedMax);
+    void baudChanged(MBTypes::TMBBaud baud); // select the speed list entry
+    void modeChanged(MBTypes::TMBMode mode);
+    void portListChanged(const QStringList &ports, int selected);
+    // The opening failed or the open port was lost; the text is MBPortErrorText.
+    void portError(const QString &message);
+
+private:
+    // Port
+    bool openDevice(QString &error);
+    void closeDevice();
+    void enterClosedState();
+    void retireReader(std::unique_ptr<TCommThread> reader);
+    void onReceived(const QByteArray &chunk);
+    void onPortLost(const SerialStatus &reason);
+    bool writeLine(const QByteArray &characters);
+
+    // Shared state changes
+    void setStatusNow(TMBStatusNow status);
+    void setBusy(bool busy);
+    void setStatus(TMBStatus status, int slaveCode = 0);
+    void setPortLamp(TMBLamp lamp);
+    void countTxFrame();
+    void updateTryStatistics(int tryNumber);
+    void oneSecondTick();
+
+    // Receive path shared by the framed modes
+    void receiveFramed(const QByteArray &chunk);
+    bool acceptFirstByte(quint8 firstByte) const;
+    void onAssemblyReset();
+    void onFrameAccepted();
+
+    // Master mode
+    void masterSend();
+    bool sendMasterFrame();
+    void masterEndWithPortError();
+    void onAnswerTimeout();
+    void masterFrameAccepted();
+
+    // Port and line
+    QString m_port = QStringLiteral("COM1");
+    quint32 m_baudRate = 9600;
+    quint32 m_winQSizeIn = 8192;
+    quint32 m_winQSizeOut = 8192;
+    QString m_lastUsedPort;
+    bool m_refreshListOnStartup = true;
+    bool m_thereWasOpenEvent = false;
+    bool m_portOpen = false;   // MBPortOpen: what the panel and the modes go by
+    bool m_readerOpen = false; // the port is open and its reader set up
+    QString m_portErrorText;
+    std::unique_ptr<TCommThread> m_reader;
+    std::vector<std::unique_ptr<TCommThread>> m_retiredReaders;
+    quint64 m_retiredHandOvers = 0;
+    QStringList m_portList;
+    int m_selectedPort = -1;
+    std::function<QStringList()> m_candidateSource;
+
+    // Mode and master settings
+    TMBMode m_mode = TMBMode::modeMaster;
+    bool m_queryMode = false;
+    int m_addressToSlave = 1;
+    int m_idToSlave = 0;
+    int m_commandToSlave = 0;
+    int m_timeOut = 1000;
+    int m_maxTryNumber = 5;
+
+    // Slave and raw mode settings
+    int m_slaveOwnAddress = 1;
+    int m_slaveID = 0;
+    int m_slaveVerYear = 2013;
+    int m_slaveVerMonth = 6;
+    int m_slaveVerDay = 18;
+    QString m_slaveName = QStringLiteral("MB Slave On PC");
+    int m_slaveErrorCode = 0;
+    int m_slaveDelayTime = 0;
+    int m_stopByte = 0;
+    int m_reminder = 0;
+
+    // Buffers and receiver
+    mb::MBTXDataBuffer m_tx;
+    mb::MBRXDataBuffer m_rx;
+    mb::MBReceiver m_receiver;
+
+    // State and statistics
+    TMBStatusNow m_statusNow = TMBStatusNow::stnPortError;
+    QString m_statusNowString = mbStatusNowText(TMBStatusNow::stnPortError);
+    TMBStatus m_status = TMBStatus::stOK;
+    QString m_statusString = mbStatusText(TMBStatus::stOK);
+    bool m_busy = true;
+    int m_tryNumber = 0;
+    int m_tryNumberMax = 0;
+    qint64 m_sendingTime = 0;
+    quint32 m_txFrames = 0;
+    quint32 m_rxFrames = 0;
+    quint32 m_speed = 0;
+    quint32 m_speedMax = 0;
+    quint16 m_speedCount = 0;
+    bool m_startedUp = false;
+
+    QTimer m_answerTimer;
+    QTimer m_secondTimer;
+};

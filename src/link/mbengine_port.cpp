@@ -1,0 +1,206 @@
+// MBEngine: the port list, opening and closing the port, and the hand-over
+// of received characters and port failures from the reader thread.
+#include "link/mbengine.h"
+
+#include "link/commthread.h"
+
+#include <QTimer>
+
+// ---------------------------------------------------------------- port list
+
+void MBEngine::setPortCandidateSource(std::function<QStringList()> source)
+{
+    m_candidateSource = std::move(source);
+}
+
+void MBEngine::MBRefreshPortList()
+{
+    const QStringList candidates = m_candidateSource ? m_candidateSource() : allPortCandidates();
+    // The port we hold ourselves is refused like any held port, and comes
+    // back at the end of the list while it is open.
+    const PortListing listing = orderPortList(availablePorts(candidates, tryOpenExclusively),
+                                              m_portOpen, m_port, m_lastUsedPort);
+    m_portList = listing.ports;
+    m_selectedPort = listing.selected;
+    if (m_selectedPort >= 0) m_lastUsedPort = m_portList[m_selectedPort];
+    emit portListChanged(m_portList, m_selectedPort);
+}
+
+void MBEngine::selectPortListEntry(int index)
+{
+    if (index < 0 || index >= m_portList.size()) return;
+    m_selectedPort = index;
+    m_lastUsedPort = m_portList[index];
+}
+
+// ---------------------------------------------------------------- opening
+
+bool MBEngine::MBOpenPort()
+{
+    const QString port = m_selectedPort >= 0 && m_selectedPort < m_portList.size()
+                             ? m_portList[m_selectedPort]
+                             : QString();
+    return MBOpenPort(port);
+}
+
+bool MBEngine::MBOpenPort(const QString &port)
+{
+    // The toggle button cannot be pressed again while down; a host calling
+    // twice must not reset a running transaction.
+    if (m_portOpen) return true;
+    const bool wasOpen = m_portOpen;
+
+    emit panelStateChanged(true);
+    setPortLamp(TMBLamp::Green);
+    m_port = port;
+    setStatusNow(m_mode == TMBMode::modeSlave ? TMBStatusNow::stnWaitingForCommand
+                                              : TMBStatusNow::stnReady);
+    setBusy(m_mode == TMBMode::modeSlave || m_mode == TMBMode::modeDiagnostic);
+    m_portOpen = true;
+
+    QString error;
+    if (!openDevice(error)) {
+        enterClosedState();
+        closeDevice();
+        setPortLamp(TMBLamp::Red);
+        m_portErrorText = error;
+        MBRefreshPortList();
+        emit portError(error);
+        return false;
+    }
+    m_portErrorText.clear();
+    m_thereWasOpenEvent = true;
+    if (m_portOpen != wasOpen) emit OnMBPortOpenedOrClosed(m_portOpen);
+    return true;
+}
+
+bool MBEngine::openDevice(QString &error)
+{
+    if (m_readerOpen) return true;
+
+    auto device = createSerialDevice();
+    SerialStatus status = device->open(m_port);
+    if (status.ok()) {
+        device->purge();
+        device->clearDtrRts();
+        // Unlike the line settings of old, a speed the driver refuses fails the
+        // opening: the line would only carry garbage.
+        status = device->setLineSettings(m_baudRate);
+    }
+    if (!status.ok()) {
+        error = QStringLiteral("TMB : cannot open ") + m_port + QLatin1Char('\r') + status.message;
+        return false;
+    }
+
+    m_reader = std::make_unique<TCommThread>(std::move(device));
+    m_reader->setReceiveHandler([this](const QByteArray &chunk) { onReceived(chunk); });
+    m_reader->setFailureHandler([this](const SerialStatus &reason) { onPortLost(reason); });
+    m_readerOpen = true;
+    m_reader->start();
+    return true;
+}
+
+// ---------------------------------------------------------------- closing
+
+void MBEngine::MBClosePort()
+{
+    if (!m_portOpen) return;
+    const bool wasOpen = m_portOpen;
+    enterClosedState();
+    closeDevice();
+    if (m_portOpen != wasOpen) emit OnMBPortOpenedOrClosed(m_portOpen);
+}
+
+void MBEngine::enterClosedState()
+{
+    const bool wasBusy = m_busy;
+    emit panelStateChanged(false);
+    emit transmitIndicatorOff();
+    emit receiveIndicatorOff();
+    m_tryNumberMax = 0;
+    emit tryBarsChanged(0, 0);
+    emit statusLampChanged(TMBLamp::Neutral);
+    setPortLamp(TMBLamp::Neutral);
+    m_speedCount = 0;
+    m_speed = 0;
+    m_speedMax = 0;
+    emit speedChanged(0, 0);
+    m_answerTimer.stop();
+    m_portOpen = false;
+    setBusy(true);
+    setStatusNow(TMBStatusNow::stnPortError);
+    setStatus(TMBStatus::stPortError);
+    if (m_mode == TMBMode::modeMaster && wasBusy)
+        emit OnMBMasterEndOfEvent(m_status, m_statusString);
+}
+
+void MBEngine::closeDevice()
+{
+    if (!m_readerOpen) return;
+    m_readerOpen = false;
+    m_reader->detachHandlers();
+    m_reader->stop();
+    retireReader(std::move(m_reader));
+}
+
+void MBEngine::retireReader(std::unique_ptr<TCommThread> reader)
+{
+    // Readers that finished their last hand-over go now; one whose handler
+    // is still on the stack (the port was closed from inside it) goes once
+    // control is back in the event loop.
+    std::erase_if(m_retiredReaders, [this](const std::unique_ptr<TCommThread> &old) {
+        if (old->isHandingOver()) return false;
+        m_retiredHandOvers += old->handOverCount();
+        return true;
+    });
+    if (!reader) return;
+    if (!reader->isHandingOver()) {
+        m_retiredHandOvers += reader->handOverCount();
+        return; // destroyed here, which closes the device
+    }
+    m_retiredReaders.push_back(std::move(reader));
+    QTimer::singleShot(0, this, [this] { retireReader(nullptr); });
+}
+
+// ---------------------------------------------------------------- hand-over
+
+void MBEngine::onReceived(const QByteArray &chunk)
+{
+    if (!m_readerOpen) return;
+    switch (m_mode) {
+    case TMBMode::modeMaster:
+    case TMBMode::modeSlave:
+    case TMBMode::modeDiagnostic:
+        receiveFramed(chunk);
+        break;
+    case TMBMode::modeByte:
+    case TMBMode::modeString:
+        // Raw reception belongs to the byte and string modes.
+        break;
+    }
+}
+
+void MBEngine::onPortLost(const SerialStatus &reason)
+{
+    // A vanished device (adapter pulled, peer closed) would otherwise keep the
+    // reader waking up for ever; it ends like a closing, with the reason kept.
+    if (!m_readerOpen) return;
+    const QString text =
+        QStringLiteral("TMB : port lost ") + m_port + QLatin1Char('\r') + reason.message;
+    if (m_portOpen)
+        MBClosePort();
+    else
+        closeDevice();
+    setPortLamp(TMBLamp::Red);
+    m_portErrorText = text;
+    emit portError(text);
+}
+
+bool MBEngine::writeLine(const QByteArray &characters)
+{
+    // Characters written while the reader is not set up are dropped.
+    if (!m_readerOpen) return true;
+    return m_reader->device()
+        .write(std::span(characters.constData(), std::size_t(characters.size())))
+        .ok();
+}

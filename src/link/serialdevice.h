@@ -1,0 +1,77 @@
+// The serial platform layer: what the link needs of a serial port, behind an
+// interface of our own so that the engine and its reader thread do not care
+// which operating system provides the port.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <span>
+
+// The outcome of a port operation. A failure carries the system's error code
+// and its message text, so a user can see why (for example "Permission denied"
+// when the account is not in the dialout group).
+struct SerialStatus {
+    int code = 0;
+    QString message;
+
+    bool ok() const { return code == 0; }
+    static SerialStatus success() { return {}; }
+};
+
+// What ended a wait for port events. Several flags may be set at once.
+struct SerialEvents {
+    bool dataWaiting = false; // characters may be waiting in the input queue
+    bool hangUp = false;      // the other side went away or the line failed
+    bool stopped = false;     // the stop event was signalled
+
+    bool any() const { return dataWaiting || hangUp || stopped; }
+};
+
+// The result of reading what is waiting.
+struct SerialRead {
+    QByteArray data;
+    bool lost = false; // the port is gone (hang-up, device removed): a port failure
+    SerialStatus status;
+};
+
+class SerialDevice {
+public:
+    virtual ~SerialDevice() = default;
+
+    // Opens the named device for reading and writing, exclusively: a device that
+    // another process (or another open of this one) holds is refused.
+    virtual SerialStatus open(const QString &name) = 0;
+    virtual bool isOpen() const = 0;
+    // Releases the device; line settings found at opening are restored first.
+    virtual void close() = 0;
+
+    // Raw 8 data bits, no parity, 1 stop bit, no flow control, at the given speed.
+    virtual SerialStatus setLineSettings(std::uint32_t baud) = 0;
+    // The speed the driver reports back after setLineSettings (0 when unknown).
+    virtual std::uint32_t lineSpeed() const = 0;
+    // Discards whatever waits in both directions.
+    virtual void purge() = 0;
+    // DTR and RTS inactive. Devices without modem lines (ptys) accept this silently.
+    virtual void clearDtrRts() = 0;
+
+    // Hands the characters to the driver without waiting for their transmission.
+    // Successive writes go out in call order.
+    virtual SerialStatus write(std::span<const char> characters) = 0;
+
+    // Blocks until the port has something to report or the stop event is
+    // signalled. With watchPort false only the stop event is waited for: a port
+    // that reported a hang-up would otherwise wake the waiter again at once.
+    // Safe to call from one reader thread while other threads write.
+    virtual SerialEvents waitForEvents(bool watchPort = true) = 0;
+    // Thread-safe; the stop event stays signalled until resetStop().
+    virtual void signalStop() = 0;
+    virtual void resetStop() = 0;
+
+    // Reads exactly the characters waiting in the input queue (possibly none).
+    virtual SerialRead readWaiting() = 0;
+};
+
+std::unique_ptr<SerialDevice> createSerialDevice();

@@ -1,0 +1,269 @@
+// POSIX serial device. termios2 is used for every speed so that rates without
+// a Bnnn constant (7200, 14400, 128000) go through BOTHER like the others;
+// <asm/termbits.h> clashes with <termios.h>, so this file uses only the former.
+#include "link/serialdevice_posix.h"
+
+#include <asm/termbits.h>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace {
+
+// How long a write waits for room in a full output queue before the port
+// counts as failed. Frames are far smaller than the driver's queue, so this
+// only triggers when the line is stuck (flow-controlled peer, dead adapter).
+constexpr int kWriteStallLimitMs = 2000;
+
+// The speed read back may differ from the requested one on real UARTs whose
+// divisor cannot hit it exactly; beyond this the line would not work.
+constexpr double kSpeedTolerance = 0.03;
+
+struct BaudConstant {
+    std::uint32_t baud;
+    unsigned constant;
+};
+
+constexpr BaudConstant kBaudConstants[] = {
+    {50, B50},       {75, B75},         {110, B110},       {134, B134},       {150, B150},
+    {200, B200},     {300, B300},       {600, B600},       {1200, B1200},     {1800, B1800},
+    {2400, B2400},   {4800, B4800},     {9600, B9600},     {19200, B19200},   {38400, B38400},
+    {57600, B57600}, {115200, B115200}, {230400, B230400}, {460800, B460800}, {921600, B921600},
+};
+
+unsigned baudConstant(std::uint32_t baud)
+{
+    for (const auto &entry : kBaudConstants)
+        if (entry.baud == baud) return entry.constant;
+    return BOTHER;
+}
+
+int retryOnInterrupt(auto call)
+{
+    int rc;
+    do {
+        rc = call();
+    } while (rc < 0 && errno == EINTR);
+    return rc;
+}
+
+} // namespace
+
+struct PosixSerialDevice::SavedSettings {
+    termios2 settings;
+};
+
+void UniqueFd::reset(int fd)
+{
+    if (m_fd >= 0) ::close(m_fd);
+    m_fd = fd;
+}
+
+SerialStatus posixError(int code)
+{
+    return SerialStatus{code, QString::fromLocal8Bit(std::strerror(code))};
+}
+
+std::unique_ptr<SerialDevice> createSerialDevice()
+{
+    return std::make_unique<PosixSerialDevice>();
+}
+
+PosixSerialDevice::PosixSerialDevice() : m_stop(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+
+PosixSerialDevice::~PosixSerialDevice()
+{
+    close();
+}
+
+SerialStatus PosixSerialDevice::open(const QString &name)
+{
+    if (m_fd.valid()) return posixError(EBUSY);
+    if (!m_stop.valid()) return posixError(EMFILE);
+
+    const QByteArray path = name.toLocal8Bit();
+    UniqueFd fd(retryOnInterrupt(
+        [&] { return ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); }));
+    if (!fd.valid()) return posixError(errno);
+
+    // TIOCEXCL refuses further opens by other users, but root passes it; the
+    // advisory lock is what makes a second open of ours (or of any program
+    // that locks as well) fail even then.
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
+        return posixError(errno == EWOULDBLOCK ? EBUSY : errno);
+
+    auto saved = std::make_unique<SavedSettings>();
+    if (::ioctl(fd.get(), TCGETS2, &saved->settings) != 0) return posixError(errno);
+    if (::ioctl(fd.get(), TIOCEXCL) != 0) return posixError(errno);
+
+    m_saved = std::move(saved);
+    m_fd = std::move(fd);
+    m_speed = 0;
+    // Flush what a previous user of the line left behind.
+    purge();
+    return SerialStatus::success();
+}
+
+bool PosixSerialDevice::isOpen() const
+{
+    return m_fd.valid();
+}
+
+void PosixSerialDevice::close()
+{
+    if (!m_fd.valid()) return;
+    if (m_saved) ::ioctl(m_fd.get(), TCSETS2, &m_saved->settings);
+    ::ioctl(m_fd.get(), TIOCNXCL);
+    m_saved.reset();
+    m_fd.reset(); // also drops the flock
+    m_speed = 0;
+}
+
+SerialStatus PosixSerialDevice::setLineSettings(std::uint32_t baud)
+{
+    if (!m_fd.valid()) return posixError(EBADF);
+    if (baud == 0) return posixError(EINVAL);
+
+    termios2 tio{};
+    if (::ioctl(m_fd.get(), TCGETS2, &tio) != 0) return posixError(errno);
+
+    tio.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF |
+                     IXANY | INPCK | IUCLC | IMAXBEL);
+    tio.c_iflag |= IGNPAR;
+    tio.c_oflag &= ~OPOST;
+    tio.c_lflag &= ~(ECHO | ECHOE | ECHOK | ECHONL | ICANON | ISIG | IEXTEN);
+    tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS | HUPCL | CMSPAR);
+    tio.c_cflag |= CS8 | CLOCAL | CREAD;
+    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VTIME] = 0;
+
+    const unsigned constant = baudConstant(baud);
+    tio.c_cflag &= ~(CBAUD | (CBAUD << IBSHIFT));
+    tio.c_cflag |= constant | (constant << IBSHIFT);
+    tio.c_ispeed = baud;
+    tio.c_ospeed = baud;
+    if (::ioctl(m_fd.get(), TCSETS2, &tio) != 0) return posixError(errno);
+
+    // Drivers may silently keep another speed; only the read-back tells.
+    termios2 back{};
+    if (::ioctl(m_fd.get(), TCGETS2, &back) != 0) return posixError(errno);
+    m_speed = back.c_ospeed;
+    const double deviation = (double(m_speed) - double(baud)) / double(baud);
+    if (deviation > kSpeedTolerance || deviation < -kSpeedTolerance) {
+        SerialStatus status = posixError(EINVAL);
+        status.message += QStringLiteral(": the driver runs the line at %1 baud instead of %2")
+                              .arg(m_speed)
+                              .arg(baud);
+        return status;
+    }
+    return SerialStatus::success();
+}
+
+std::uint32_t PosixSerialDevice::lineSpeed() const
+{
+    return m_speed;
+}
+
+void PosixSerialDevice::purge()
+{
+    if (m_fd.valid()) ::ioctl(m_fd.get(), TCFLSH, TCIOFLUSH);
+}
+
+void PosixSerialDevice::clearDtrRts()
+{
+    if (!m_fd.valid()) return;
+    int lines = TIOCM_DTR | TIOCM_RTS;
+    // A pty has no modem lines and answers ENOTTY; nothing to clear there.
+    ::ioctl(m_fd.get(), TIOCMBIC, &lines);
+}
+
+SerialStatus PosixSerialDevice::write(std::span<const char> characters)
+{
+    if (!m_fd.valid()) return posixError(EBADF);
+    std::size_t done = 0;
+    int waitedMs = 0;
+    while (done < characters.size()) {
+        const ssize_t n = ::write(m_fd.get(), characters.data() + done, characters.size() - done);
+        if (n > 0) {
+            done += std::size_t(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno != EAGAIN) return posixError(errno);
+        // The output queue is full: wait for room rather than drop characters,
+        // which would corrupt the frame; a line that never drains is a failure.
+        if (waitedMs >= kWriteStallLimitMs) return posixError(EAGAIN);
+        pollfd pfd{m_fd.get(), POLLOUT, 0};
+        const int rc = ::poll(&pfd, 1, 50);
+        if (rc < 0 && errno != EINTR) return posixError(errno);
+        if (rc > 0 && (pfd.revents & (POLLERR | POLLHUP | POLLNVAL))) return posixError(EIO);
+        waitedMs += 50;
+    }
+    return SerialStatus::success();
+}
+
+SerialEvents PosixSerialDevice::waitForEvents(bool watchPort)
+{
+    SerialEvents events;
+    pollfd fds[2] = {{m_stop.get(), POLLIN, 0}, {watchPort ? m_fd.get() : -1, POLLIN, 0}};
+    const int rc = retryOnInterrupt([&] { return ::poll(fds, 2, -1); });
+    if (rc < 0) {
+        // poll() itself failing (EINVAL, ENOMEM) leaves nothing to wait on.
+        events.hangUp = true;
+        return events;
+    }
+    events.stopped = (fds[0].revents & POLLIN) != 0;
+    events.dataWaiting = (fds[1].revents & POLLIN) != 0;
+    events.hangUp = (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+    return events;
+}
+
+void PosixSerialDevice::signalStop()
+{
+    const std::uint64_t one = 1;
+    // The counter only grows; a full counter (EAGAIN) is still signalled.
+    [[maybe_unused]] const auto rc = ::write(m_stop.get(), &one, sizeof one);
+}
+
+void PosixSerialDevice::resetStop()
+{
+    std::uint64_t value;
+    [[maybe_unused]] const auto rc = ::read(m_stop.get(), &value, sizeof value);
+}
+
+SerialRead PosixSerialDevice::readWaiting()
+{
+    SerialRead result;
+    if (!m_fd.valid()) {
+        result.status = posixError(EBADF);
+        result.lost = true;
+        return result;
+    }
+    int waiting = 0;
+    if (::ioctl(m_fd.get(), FIONREAD, &waiting) != 0) {
+        // A hung-up pty answers EIO here.
+        result.status = posixError(errno);
+        result.lost = true;
+        return result;
+    }
+    if (waiting <= 0) return result;
+    result.data.resize(waiting);
+    const ssize_t n = retryOnInterrupt(
+        [&] { return int(::read(m_fd.get(), result.data.data(), std::size_t(waiting))); });
+    if (n > 0) {
+        result.data.truncate(n);
+    } else {
+        result.data.clear();
+        if (n < 0 && errno == EAGAIN) return result;
+        // read() returning 0 on a tty with characters announced means the other
+        // side went away, and EIO says the same more plainly.
+        result.lost = true;
+        result.status = posixError(n == 0 ? EIO : errno);
+    }
+    return result;
+}

@@ -1,0 +1,265 @@
+// Opening and closing the port through the engine: notification order, the
+// failed opening with its reason kept, the speed on the line, a hang-up
+// mid-transaction, closing from inside a handler, and many open/close cycles
+// while the peer floods the line.
+#include <QtTest>
+
+#include "link/mbengine.h"
+#include "link/mbframe.h"
+#include "link/serialdevice_posix.h"
+#include "support/enginelog.h"
+#include "support/frameslave.h"
+#include "support/ptypair.h"
+
+#include <atomic>
+#include <poll.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+// Writes replies and junk to the line as fast as it takes them, and reads
+// away whatever the program sends, until destroyed.
+struct Flooder {
+    explicit Flooder(PtyPair &pty) : thread([this, fd = pty.masterFd()] { run(fd); }) {}
+    ~Flooder()
+    {
+        stop = true;
+        thread.join();
+    }
+    void run(int fd)
+    {
+        const QByteArray reply = FrameSlave::replyLine(1, 0, 0, QByteArray(20, 'x'));
+        const QByteArray burst = reply + QByteArray("\x01\xC1\x05\x45", 4) + reply;
+        char sink[4096];
+        while (!stop) {
+            pollfd pfd{fd, POLLOUT | POLLIN, 0};
+            if (::poll(&pfd, 1, 5) <= 0) continue;
+            if (pfd.revents & POLLIN) [[maybe_unused]]
+                auto n = ::read(fd, sink, sizeof sink);
+            if (pfd.revents & POLLOUT) {
+                const auto n = ::write(fd, burst.constData(), std::size_t(burst.size()));
+                if (n > 0) written += quint64(n);
+            }
+        }
+    }
+
+    std::atomic<bool> stop{false};
+    std::atomic<quint64> written{0};
+    std::thread thread;
+};
+
+} // namespace
+
+class TestMBEnginePort : public QObject {
+    Q_OBJECT
+private slots:
+    void openingAndClosingInOrder()
+    {
+        PtyPair pty;
+        MBEngine engine;
+        EngineLog log(engine);
+        QSignalSpy panel(&engine, &MBEngine::panelStateChanged);
+        QSignalSpy lamp(&engine, &MBEngine::portLampChanged);
+        QCOMPARE(engine.MBStatusNow(), TMBStatusNow::stnPortError);
+        QVERIFY(engine.MBBusy());
+        QVERIFY(!engine.MBThereWasOpenEvent());
+
+        QVERIFY(engine.MBOpenPort(pty.slavePath()));
+        QCOMPARE(log.take(), (QStringList{"Now(stnReady:Ready)", "Busy(false)", "Port(true)"}));
+        QVERIFY(engine.MBPortOpen());
+        QVERIFY(engine.MBThereWasOpenEvent());
+        QCOMPARE(engine.Port(), pty.slavePath());
+        QCOMPARE(panel.count(), 1);
+        QVERIFY(panel.at(0).at(0).toBool());
+        QCOMPARE(lamp.last().at(0).value<TMBLamp>(), TMBLamp::Green);
+        QVERIFY(engine.MBPortErrorText().isEmpty());
+
+        engine.MBClosePort();
+        QCOMPARE(log.take(),
+                 (QStringList{"Busy(true)", "Now(stnPortError:Port Error)", "Port(false)"}));
+        QVERIFY(!engine.MBPortOpen());
+        QCOMPARE(engine.MBStatus(), TMBStatus::stPortError);
+        QVERIFY(!panel.last().at(0).toBool());
+        QCOMPARE(lamp.last().at(0).value<TMBLamp>(), TMBLamp::Neutral);
+        QVERIFY(engine.MBThereWasOpenEvent()); // never cleared by the link
+
+        engine.MBClosePort(); // already closed: nothing
+        QVERIFY(log.take().isEmpty());
+    }
+
+    void failedOpeningKeepsTheReason()
+    {
+        PtyPair held, free;
+        PosixSerialDevice holder;
+        QVERIFY(holder.open(held.slavePath()).ok());
+        MBEngine engine;
+        engine.setPortCandidateSource([&] {
+            return QStringList{held.slavePath(), free.slavePath()};
+        });
+        EngineLog log(engine);
+        QSignalSpy panel(&engine, &MBEngine::panelStateChanged);
+        QSignalSpy lamp(&engine, &MBEngine::portLampChanged);
+        QSignalSpy listed(&engine, &MBEngine::portListChanged);
+        QSignalSpy failed(&engine, &MBEngine::portError);
+
+        QVERIFY(!engine.MBOpenPort(held.slavePath()));
+        const QString reason = QStringLiteral("TMB : cannot open ") + held.slavePath() +
+                               QLatin1Char('\r') + QString::fromLocal8Bit(strerror(EBUSY));
+        QCOMPARE(engine.MBPortErrorText(), reason);
+        QCOMPARE(failed.count(), 1);
+        QCOMPARE(failed.at(0).at(0).toString(), reason);
+        QVERIFY(!log.entries.contains("Port(true)"));
+        QVERIFY(!log.entries.contains("Port(false)"));
+        QCOMPARE(log.endEvents, 0);
+        QVERIFY(!engine.MBPortOpen());
+        QVERIFY(engine.MBBusy());
+        QCOMPARE(engine.MBStatus(), TMBStatus::stPortError);
+        QCOMPARE(engine.MBStatusString(), QStringLiteral("Port Error"));
+        QVERIFY(!engine.MBThereWasOpenEvent());
+        // The button springs back and the lamp turns red.
+        QCOMPARE(panel.count(), 2);
+        QVERIFY(!panel.last().at(0).toBool());
+        QCOMPARE(lamp.last().at(0).value<TMBLamp>(), TMBLamp::Red);
+        // The list was probed again; the held port is not in it.
+        QCOMPARE(listed.count(), 1);
+        QCOMPARE(engine.portList(), QStringList{free.slavePath()});
+
+        QVERIFY(!engine.MBOpenPort(QStringLiteral("/dev/no-such-port-kx")));
+        QVERIFY(engine.MBPortErrorText().endsWith(QString::fromLocal8Bit(strerror(ENOENT))));
+    }
+
+    void openingSetsTheLineSpeed()
+    {
+        PtyPair pty;
+        MBEngine engine;
+        engine.setMBBaud(TMBBaud::baud128000);
+        QCOMPARE(engine.BaudRate(), 128000u);
+        QVERIFY(engine.MBOpenPort(pty.slavePath()));
+        QCOMPARE(engine.portLineSpeed(), 128000u);
+        QCOMPARE(engine.MBBaud(), TMBBaud::baud128000);
+        engine.MBClosePort();
+
+        QSignalSpy selected(&engine, &MBEngine::baudChanged);
+        engine.selectSpeedListEntry(16);
+        QCOMPARE(selected.last().at(0).value<TMBBaud>(), TMBBaud::baud115200);
+        QVERIFY(engine.MBOpenPort(pty.slavePath()));
+        QCOMPARE(engine.portLineSpeed(), 115200u);
+        engine.MBClosePort();
+        engine.selectSpeedListEntry(40);
+        QCOMPARE(engine.BaudRate(), 9600u);
+        engine.setBaudRate(14400);
+        QCOMPARE(engine.MBBaud(), TMBBaud::baud014400);
+        QVERIFY(engine.setProperty("MBBaud", QVariant::fromValue(TMBBaud::baud057600)));
+        QCOMPARE(engine.BaudRate(), 57600u);
+    }
+
+    void destroyingWithThePortOpenFiresNothing()
+    {
+        PtyPair pty;
+        int events = 0;
+        {
+            MBEngine engine;
+            QVERIFY(engine.MBOpenPort(pty.slavePath()));
+            connect(&engine, &MBEngine::OnMBPortOpenedOrClosed, [&] { ++events; });
+            connect(&engine, &MBEngine::OnMBMasterEndOfEvent, [&] { ++events; });
+            engine.MBSendFrame();
+        }
+        QCOMPARE(events, 0);
+        PosixSerialDevice next;
+        QVERIFY(next.open(pty.slavePath()).ok()); // released
+    }
+
+    void hangUpDuringATransactionClosesThePort()
+    {
+        PtyPair pty;
+        FrameSlave slave(pty);
+        MBEngine engine;
+        engine.setMBMasterTimeOut(60000);
+        EngineLog log(engine);
+        QSignalSpy lamp(&engine, &MBEngine::portLampChanged);
+        QSignalSpy failed(&engine, &MBEngine::portError);
+        QVERIFY(engine.MBOpenPort(pty.slavePath()));
+        engine.MBSendFrame();
+        QTRY_COMPARE(slave.requestCount(), 1);
+        log.take();
+
+        slave.hangUp();
+        QTRY_VERIFY(!engine.MBPortOpen());
+        QCOMPARE(log.take(), (QStringList{"Now(stnPortError:Port Error)",
+                                          "End(stPortError:Port Error)", "Port(false)"}));
+        QCOMPARE(engine.MBStatus(), TMBStatus::stPortError);
+        QCOMPARE(lamp.last().at(0).value<TMBLamp>(), TMBLamp::Red);
+        QCOMPARE(failed.count(), 1);
+        QVERIFY(engine.MBPortErrorText().startsWith(QStringLiteral("TMB : port lost ") +
+                                                    pty.slavePath() + QLatin1Char('\r')));
+        // One hand-over reported the hang-up; the reader is gone, nothing spins.
+        const quint64 handOvers = engine.readerHandOverCount();
+        QVERIFY(handOvers >= 1 && handOvers <= 2);
+        QCoreApplication::processEvents();
+        QCOMPARE(engine.readerHandOverCount(), handOvers);
+        QCOMPARE(log.endEvents, 1);
+    }
+
+    void closingFromInsideTheEndEventHandler()
+    {
+        PtyPair pty;
+        FrameSlave slave(pty);
+        // Two replies in one chunk: the second must find the port closed.
+        slave.setResponder([](const SlaveRequest &) {
+            return FrameSlave::replyLine(1, 0, 0) + FrameSlave::replyLine(1, 0, 0);
+        });
+        MBEngine engine;
+        EngineLog log(engine);
+        connect(&engine, &MBEngine::OnMBMasterEndOfEvent, &engine, [&] { engine.MBClosePort(); });
+        QVERIFY(engine.MBOpenPort(pty.slavePath()));
+        log.take();
+        engine.MBSendFrame();
+        QTRY_VERIFY(!engine.MBPortOpen());
+        QCOMPARE(log.endEvents, 1);
+        QCOMPARE(log.take().mid(6), (QStringList{"End(stOK:OK)", "Busy(true)",
+                                                 "Now(stnPortError:Port Error)", "Port(false)"}));
+        QCOMPARE(engine.MBNumberOfRxFrames(), 1u);
+        // The reader retired once its hand-over had returned; the port is free.
+        QTRY_VERIFY(PosixSerialDevice().open(pty.slavePath()).ok());
+        QVERIFY(engine.MBOpenPort(pty.slavePath()));
+    }
+
+    void thousandOpenCloseCyclesUnderFlood()
+    {
+        PtyPair pty;
+        // The peer floods replies and junk and swallows whatever we send.
+        Flooder flooder(pty);
+        const auto openDescriptors = [] {
+            return QDir(QStringLiteral("/proc/self/fd"))
+                .entryList(QDir::NoDotAndDotDot | QDir::System)
+                .size();
+        };
+        const qsizetype descriptorsBefore = openDescriptors();
+        MBEngine engine;
+        int opened = 0, closed = 0;
+        connect(&engine, &MBEngine::OnMBPortOpenedOrClosed,
+                [&](bool open) { ++(open ? opened : closed); });
+        for (int cycle = 0; cycle < 1000; ++cycle) {
+            QVERIFY2(engine.MBOpenPort(pty.slavePath()), qPrintable(engine.MBPortErrorText()));
+            if (cycle % 2) engine.MBSendFrame();
+            if (cycle % 10 == 0) {
+                // Now and then let the flood in for real before closing.
+                const quint64 before = engine.readerHandOverCount();
+                QVERIFY(QTest::qWaitFor([&] { return engine.readerHandOverCount() > before; }));
+            } else if (cycle % 3) {
+                QCoreApplication::processEvents();
+            }
+            engine.MBClosePort();
+        }
+        QCOMPARE(opened, 1000);
+        QCOMPARE(closed, 1000);
+        QVERIFY(!engine.MBPortOpen());
+        QVERIFY(flooder.written > 0);
+        QVERIFY(engine.readerHandOverCount() >= 100);
+        QCOMPARE(openDescriptors(), descriptorsBefore); // port and stop event released each time
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMBEnginePort)
+#include "tst_mbengine_port.moc"

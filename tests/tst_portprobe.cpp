@@ -1,0 +1,165 @@
+// Port probing: which ttys count as serial ports, the ports named by the user,
+// held ports left out, and the order and preselection of the port list.
+#include <QtTest>
+
+#include "link/mbengine.h"
+#include "link/portprobe.h"
+#include "link/serialdevice_posix.h"
+#include "support/ptypair.h"
+
+namespace {
+
+void makeEntry(const QDir &sys, const QString &name, bool withDriver)
+{
+    QVERIFY(sys.mkpath(
+        name + (withDriver ? QStringLiteral("/device/driver") : QStringLiteral("/device"))));
+}
+
+} // namespace
+
+class TestPortProbe : public QObject {
+    Q_OBJECT
+private slots:
+    void listIsReversedWithTheFirstEntrySelected()
+    {
+        const QStringList available{QStringLiteral("COM1"), QStringLiteral("COM3"),
+                                    QStringLiteral("\\\\.\\COM24")};
+        const PortListing listing = orderPortList(available, false, QString(), QString());
+        QCOMPARE(listing.ports, (QStringList{QStringLiteral("\\\\.\\COM24"), QStringLiteral("COM3"),
+                                             QStringLiteral("COM1")}));
+        QCOMPARE(listing.selected, 0);
+    }
+
+    void lastUsedPortIsPreselectedWithoutRegardToCase()
+    {
+        const QStringList available{QStringLiteral("/dev/ttyUSB0"), QStringLiteral("/dev/ttyUSB1")};
+        QCOMPARE(orderPortList(available, false, {}, QStringLiteral("/DEV/TTYusb0")).selected, 1);
+        QCOMPARE(orderPortList(available, false, {}, QStringLiteral("/dev/ttyACM0")).selected, 0);
+    }
+
+    void openPortIsAppended()
+    {
+        const PortListing listing =
+            orderPortList({QStringLiteral("/dev/ttyUSB1")}, true, QStringLiteral("/dev/ttyUSB0"),
+                          QStringLiteral("/dev/ttyUSB0"));
+        QCOMPARE(listing.ports,
+                 (QStringList{QStringLiteral("/dev/ttyUSB1"), QStringLiteral("/dev/ttyUSB0")}));
+        QCOMPARE(listing.selected, 1);
+    }
+
+    void noPortsGiveAnEmptyListWithoutSelection()
+    {
+        const PortListing listing = orderPortList({}, false, {}, QStringLiteral("COM1"));
+        QVERIFY(listing.ports.isEmpty());
+        QCOMPARE(listing.selected, -1);
+    }
+
+    void extraPortsFromCommandLineAndEnvironment()
+    {
+        const QStringList arguments{QStringLiteral("prog"),
+                                    QStringLiteral("/VARNEL"),
+                                    QStringLiteral("--port"),
+                                    QStringLiteral("/dev/pts/7"),
+                                    QStringLiteral("--port=/tmp/sim"),
+                                    QStringLiteral("--port")};
+        QCOMPARE(extraPortCandidates(arguments, QStringLiteral("/dev/pts/9::/dev/ttyX")),
+                 (QStringList{QStringLiteral("/dev/pts/7"), QStringLiteral("/tmp/sim"),
+                              QStringLiteral("/dev/pts/9"), QStringLiteral("/dev/ttyX")}));
+        QVERIFY(extraPortCandidates({QStringLiteral("prog")}, QString()).isEmpty());
+    }
+
+    void systemCandidatesNeedHardwareBehindThem()
+    {
+        QTemporaryDir root;
+        const QDir sys(root.filePath(QStringLiteral("class-tty")));
+        QVERIFY(QDir().mkpath(sys.path()));
+        makeEntry(sys, QStringLiteral("ttyUSB0"), true);
+        makeEntry(sys, QStringLiteral("ttyUSB1"), false); // no driver bound
+        makeEntry(sys, QStringLiteral("ttyACM10"), true);
+        makeEntry(sys, QStringLiteral("ttyACM2"), true);
+        makeEntry(sys, QStringLiteral("ttyAMA0"), true);
+        makeEntry(sys, QStringLiteral("tty5"), true);   // a console, not a serial port
+        makeEntry(sys, QStringLiteral("ttyS0"), true);  // no UART answers behind it
+        QVERIFY(sys.mkpath(QStringLiteral("rfcomm0"))); // Bluetooth: no device link
+        const QString dev = root.filePath(QStringLiteral("dev"));
+        QCOMPARE(systemPortCandidates(sys.path(), dev),
+                 (QStringList{dev + "/rfcomm0", dev + "/ttyACM2", dev + "/ttyACM10",
+                              dev + "/ttyAMA0", dev + "/ttyUSB0"}));
+    }
+
+    void heldAndMissingPortsAreNotAvailable()
+    {
+        PtyPair free, held;
+        PosixSerialDevice holder;
+        QVERIFY(holder.open(held.slavePath()).ok());
+        const QStringList candidates{free.slavePath(), held.slavePath(),
+                                     QStringLiteral("/dev/no-such-port-kx"), free.slavePath()};
+        QCOMPARE(availablePorts(candidates, tryOpenExclusively), QStringList{free.slavePath()});
+        // Probing let go of the free port again.
+        PosixSerialDevice user;
+        QVERIFY(user.open(free.slavePath()).ok());
+    }
+
+    void engineRefreshFillsTheListAndSetsTheLastUsedPort()
+    {
+        PtyPair a, b;
+        MBEngine engine;
+        engine.setPortCandidateSource([&] { return QStringList{a.slavePath(), b.slavePath()}; });
+        QSignalSpy listed(&engine, &MBEngine::portListChanged);
+
+        engine.setMBLastUsedPort(QStringLiteral("/dev/gone"));
+        engine.MBRefreshPortList();
+        QCOMPARE(engine.portList(), (QStringList{b.slavePath(), a.slavePath()}));
+        QCOMPARE(engine.selectedPortIndex(), 0);
+        QCOMPARE(engine.MBLastUsedPort(), b.slavePath());
+        QCOMPARE(listed.count(), 1);
+        QCOMPARE(listed.at(0).at(1).toInt(), 0);
+
+        engine.setMBLastUsedPort(a.slavePath().toUpper());
+        engine.MBRefreshPortList();
+        QCOMPARE(engine.selectedPortIndex(), 1);
+        QCOMPARE(engine.MBLastUsedPort(), a.slavePath());
+
+        engine.selectPortListEntry(0);
+        QCOMPARE(engine.MBLastUsedPort(), b.slavePath());
+
+        // The open port is held by us, so it comes last, appended.
+        QVERIFY(engine.MBOpenPort());
+        QCOMPARE(engine.Port(), b.slavePath());
+        engine.MBRefreshPortList();
+        QCOMPARE(engine.portList(), (QStringList{a.slavePath(), b.slavePath()}));
+        QCOMPARE(engine.selectedPortIndex(), 1);
+    }
+
+    void firstTickStartsUpAndProbes()
+    {
+        PtyPair a;
+        MBEngine engine;
+        engine.setPortCandidateSource([&] { return QStringList{a.slavePath()}; });
+        engine.setMBLastUsedPort(a.slavePath());
+        QSignalSpy startUp(&engine, &MBEngine::startUpTick);
+        QSignalSpy listed(&engine, &MBEngine::portListChanged);
+        QVERIFY(engine.portList().isEmpty());
+        QTRY_COMPARE_WITH_TIMEOUT(startUp.count(), 1, 5000);
+        QCOMPARE(listed.count(), 1);
+        QCOMPARE(engine.portList(), QStringList{a.slavePath()});
+    }
+
+    void firstTickWithoutProbing()
+    {
+        MBEngine engine;
+        int probes = 0;
+        engine.setPortCandidateSource([&] {
+            ++probes;
+            return QStringList();
+        });
+        engine.setMBRefreshListOnStartup(false);
+        QSignalSpy startUp(&engine, &MBEngine::startUpTick);
+        QTRY_COMPARE_WITH_TIMEOUT(startUp.count(), 1, 5000);
+        QCOMPARE(probes, 0);
+        QVERIFY(engine.portList().isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPortProbe)
+#include "tst_portprobe.moc"
