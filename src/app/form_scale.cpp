@@ -46,3 +46,8 @@ void TForm_Main::Button_GyariAlapSkalaClick(QObject *)
 {
     // Fill the edits with the factory default scale.
 }
+
+void TForm_Main::LoadStoredSettings()
+{
+    // Put the instrument's stored types and scale into the settings group.
+}
