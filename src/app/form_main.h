@@ -131,6 +131,8 @@ public:
     // Input calibration wizard (form_incal.cpp).
     void SpeedButton_InputCalibrationNextClick(QObject *Sender);
     void Timer_InCalTimer(QObject *Sender);
+    // One tick of the wizard; the page change runs it at once on entry.
+    void InCalStep();
 
     // Output calibration wizard (form_outcal.cpp).
     void SpeedButton_OutputCalibrationBackClick3(QObject *Sender);
@@ -169,6 +171,50 @@ public:
 
     // Caption languages (form_language.cpp).
     void SpeedButton_AngolClick(QObject *Sender);
+
+    // --- shared window variables ---
+    int PWMSetpoint = 0;
+    int PWMForce = 0;
+    qint32 InCalLow1 = 0;
+    qint32 InCalLow2 = 0;
+    qint32 InCalLow3 = 0;
+    qint32 InCalLow4 = 0;
+    qint32 InCalLow5 = 0;
+    qint32 InCalLow6 = 0;
+    qint32 InCalLow7 = 0;
+    qint32 InCalHigh1 = 0;
+    qint32 InCalHigh2 = 0;
+    qint32 InCalHigh3 = 0;
+    qint32 InCalHigh4 = 0;
+    qint32 InCalHigh5 = 0;
+    qint32 InCalHigh6 = 0;
+    qint32 InCalHigh7 = 0;
+    int OutCalPWM4mA = 0;
+    int OutCalPWM20mA = 65535;
+    int OutCalPWM2V = 0;
+    int OutCalPWM10V = 65535;
+    qint32 ADAveragedCH0 = 0;
+    qint32 ADAveragedCH1 = 0;
+    qint32 MinCH0 = 0;
+    qint32 MaxCH0 = 0;
+    qint32 PrevCH0 = 0;
+    qint32 MinCH1 = 0;
+    qint32 MaxCH1 = 0;
+    qint32 PrevCH1 = 0;
+
+    // --- calibration wizards ---
+    // Input wizard: its state (0 = finished or not started; 10, 20 ... 140
+    // show a step, one more waits for Next; 150 closes) and the Next flag.
+    qint32 InCalState = 0;
+    bool InCalNextPressed = false;
+    // Output wizard: the current step 1 ... 7 (the active page of
+    // PageControl4) and moving to another step, which runs its setup.
+    int OutCalStep() const;
+    void setOutCalStep(int step);
+    // Sets the PWM setting, kept within 0 ... 65535, and runs the PWM refresh.
+    void setPWMSetpoint(int value);
+    // Shows PWMSetpoint on the page and makes it the forced PWM value.
+    void PWMRefresh();
 
 protected:
     bool event(QEvent *e) override;
