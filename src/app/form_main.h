@@ -41,47 +41,15 @@ public:
     void SendInstrumentRequest();
     void DecodeInstrumentReply();
 
-    // --- shared window variables ---
-    // Window state that the request, the reply and the calibration and test
-    // pages share; each is written in one place and read in the others.
-    int PWMSetpoint = 0; // output calibration PWM value, 0 ... 65535
-    int PWMForce = 0;    // 0 = output not forced, else 1 ... 65535
-    qint32 InCalLow1 = 0;
-    qint32 InCalHigh1 = 0;
-    qint32 InCalLow2 = 0;
-    qint32 InCalHigh2 = 0;
-    qint32 InCalLow3 = 0;
-    qint32 InCalHigh3 = 0;
-    qint32 InCalLow4 = 0;
-    qint32 InCalHigh4 = 0;
-    qint32 InCalLow5 = 0;
-    qint32 InCalHigh5 = 0;
-    qint32 InCalLow6 = 0;
-    qint32 InCalHigh6 = 0;
-    qint32 InCalLow7 = 0;
-    qint32 InCalHigh7 = 0;
-    int OutCalPWM4mA = 0;
-    int OutCalPWM20mA = 65535;
-    int OutCalPWM2V = 0;
-    int OutCalPWM10V = 65535;
-    qint32 ADAveragedCH0 = 0;
-    qint32 ADAveragedCH1 = 0;
-    qint32 MinCH0 = 0;
-    qint32 MaxCH0 = 0;
-    qint32 PrevCH0 = 0; // ADAveragedCH0 of the previous reply
-    qint32 MinCH1 = 0;
-    qint32 MaxCH1 = 0;
-    qint32 PrevCH1 = 0; // ADAveragedCH1 of the previous reply
-    // The reply's type codes (100 current, 101 voltage) and stored scale.
+    // --- instrument request and reply ---
+    // The last reply's type codes (100 current, 101 voltage) and stored
+    // scale, which the settings group loads on request.
     quint8 InputType = 0;
     quint8 OutputType = 0;
     double StoredInputLow = 0.0;
     double StoredInputHigh = 0.0;
     double StoredOutputLow = 0.0;
     double StoredOutputHigh = 0.0;
-    // --- end of shared window variables ---
-
-    // --- instrument request and reply ---
     // Brings InputLow ... OutputHigh up to date from the scale edits.
     void RefreshScaleValues();
     // Loads the instrument's stored scale into the settings group and
