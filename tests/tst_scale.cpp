@@ -5,6 +5,8 @@
 #include <QtTest>
 
 #include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QLocale>
 #include <QSignalSpy>
 
@@ -13,6 +15,7 @@
 
 #include "app/form_main.h"
 #include "widgets/edit.h"
+#include "widgets/numberpattern.h"
 #include "widgets/radiogroup.h"
 #include "widgets/speedbutton.h"
 
@@ -82,7 +85,7 @@ private slots:
     void keyFilterTurnsBothMarksIntoTheSystemOne()
     {
         useLocale();
-        const QChar mark = QLocale().decimalPoint();
+        const QChar mark = localeDecimalSeparator();
         for (const char *name : {"Edit_InputLow", "Edit_InputHigh", "Edit_OutputLow", "Edit_OutputHigh"}) {
             TEdit *e = edit(name);
             e->clear();

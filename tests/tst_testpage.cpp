@@ -3,6 +3,7 @@
 #include <QtTest>
 
 #include <QPushButton>
+#include <QRadioButton>
 
 #include "app/form_main.h"
 #include "widgets/radiogroup.h"
