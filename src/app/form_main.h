@@ -137,6 +137,19 @@ public:
     void Button_MinMaxTorles1Click(QObject *Sender);
     void RadioGroup_MereshatarForceClick(QObject *Sender);
 
+    // --- scale settings, output check and test page ---
+    // Loads stored settings given as type codes (100 current, 101 voltage)
+    // and the four scale values; LoadStoredSettings() passes the last
+    // decoded reply's. A type code below 100 marks a reply that holds no
+    // settings (empty or cut short): the group is then left as it was and
+    // the read stays pending for the next reply.
+    void LoadStoredSettings(int inputType, int outputType, double inputLow, double inputHigh,
+                            double outputLow, double outputHigh);
+    // The texts the scale edits show for a value once they are left.
+    static QString InputScaleText(double value);
+    static QString OutputScaleText(double value);
+    // --- end of scale settings, output check and test page ---
+
     // Caption languages (form_language.cpp).
     void SpeedButton_AngolClick(QObject *Sender);
 
