@@ -234,7 +234,8 @@ quint64 MBEngine::readerHandOverCount() const
 {
     quint64 count = m_retiredHandOvers;
     if (m_reader) count += m_reader->handOverCount();
-    for (const auto &reader : m_retiredReaders) count += reader->handOverCount();
+    for (const auto &reader : m_retiredReaders)
+        count += reader->handOverCount();
     return count;
 }
 

@@ -32,8 +32,8 @@ class MBEngine : public QObject {
     Q_PROPERTY(quint32 WinQSizeIn READ WinQSizeIn WRITE setWinQSizeIn)
     Q_PROPERTY(quint32 WinQSizeOut READ WinQSizeOut WRITE setWinQSizeOut)
     Q_PROPERTY(QString MBLastUsedPort READ MBLastUsedPort WRITE setMBLastUsedPort)
-    Q_PROPERTY(bool MBRefreshListOnStartup READ MBRefreshListOnStartup WRITE
-                   setMBRefreshListOnStartup)
+    Q_PROPERTY(
+        bool MBRefreshListOnStartup READ MBRefreshListOnStartup WRITE setMBRefreshListOnStartup)
     Q_PROPERTY(bool MBThereWasOpenEvent READ MBThereWasOpenEvent WRITE setMBThereWasOpenEvent)
     Q_PROPERTY(bool MBPortOpen READ MBPortOpen)
     Q_PROPERTY(QString MBPortErrorText READ MBPortErrorText)
@@ -41,11 +41,11 @@ class MBEngine : public QObject {
     // Mode and master settings.
     Q_PROPERTY(MBTypes::TMBMode MBMode READ MBMode WRITE setMBMode)
     Q_PROPERTY(bool MBMasterQueryMode READ MBMasterQueryMode WRITE setMBMasterQueryMode)
-    Q_PROPERTY(int MBMasterAddressToSlave READ MBMasterAddressToSlave WRITE
-                   setMBMasterAddressToSlave)
+    Q_PROPERTY(
+        int MBMasterAddressToSlave READ MBMasterAddressToSlave WRITE setMBMasterAddressToSlave)
     Q_PROPERTY(int MBMasterIDToSlave READ MBMasterIDToSlave WRITE setMBMasterIDToSlave)
-    Q_PROPERTY(int MBMasterCommandToSlave READ MBMasterCommandToSlave WRITE
-                   setMBMasterCommandToSlave)
+    Q_PROPERTY(
+        int MBMasterCommandToSlave READ MBMasterCommandToSlave WRITE setMBMasterCommandToSlave)
     Q_PROPERTY(int MBMasterTimeOut READ MBMasterTimeOut WRITE setMBMasterTimeOut)
     Q_PROPERTY(int MBMasterMaxTryNumber READ MBMasterMaxTryNumber WRITE setMBMasterMaxTryNumber)
 
@@ -58,16 +58,14 @@ class MBEngine : public QObject {
     Q_PROPERTY(QString MBSlaveName READ MBSlaveName WRITE setMBSlaveName)
     Q_PROPERTY(int MBSlaveErrorCode READ MBSlaveErrorCode WRITE setMBSlaveErrorCode)
     Q_PROPERTY(int MBSlaveDelayTime READ MBSlaveDelayTime WRITE setMBSlaveDelayTime)
-    Q_PROPERTY(int MBStopByteInStringMode READ MBStopByteInStringMode WRITE
-                   setMBStopByteInStringMode)
+    Q_PROPERTY(
+        int MBStopByteInStringMode READ MBStopByteInStringMode WRITE setMBStopByteInStringMode)
     Q_PROPERTY(int MBReminder READ MBReminder WRITE setMBReminder)
 
     // Buffers.
-    Q_PROPERTY(int MBMBTXDataBufferIndex READ MBMBTXDataBufferIndex WRITE
-                   setMBMBTXDataBufferIndex)
+    Q_PROPERTY(int MBMBTXDataBufferIndex READ MBMBTXDataBufferIndex WRITE setMBMBTXDataBufferIndex)
     Q_PROPERTY(int MBDataNumberToSend READ MBDataNumberToSend WRITE setMBDataNumberToSend)
-    Q_PROPERTY(int MBMBRXDataBufferIndex READ MBMBRXDataBufferIndex WRITE
-                   setMBMBRXDataBufferIndex)
+    Q_PROPERTY(int MBMBRXDataBufferIndex READ MBMBRXDataBufferIndex WRITE setMBMBRXDataBufferIndex)
     Q_PROPERTY(int MBReceivedDataNumber READ MBReceivedDataNumber)
     Q_PROPERTY(int MBNumberOfReceivedBytes READ MBNumberOfReceivedBytes)
     Q_PROPERTY(bool MBRxBufferFull READ MBRxBufferFull)
@@ -259,8 +257,8 @@ signals:
     void OnMBReceivedAString(const QString &ReceivedString);
 
     // For the panel.
-    void startUpTick();                      // first tick of the one-second timer
-    void panelStateChanged(bool open);       // open state / closed state of the panel
+    void startUpTick();                // first tick of the one-second timer
+    void panelStateChanged(bool open); // open state / closed state of the panel
     void portLampChanged(MBTypes::TMBLamp lamp);
     void statusLampChanged(MBTypes::TMBLamp lamp);
     void transmitFlashed();

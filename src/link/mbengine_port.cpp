@@ -37,8 +37,9 @@ void MBEngine::selectPortListEntry(int index)
 
 bool MBEngine::MBOpenPort()
 {
-    const QString port =
-        m_selectedPort >= 0 && m_selectedPort < m_portList.size() ? m_portList[m_selectedPort] : QString();
+    const QString port = m_selectedPort >= 0 && m_selectedPort < m_portList.size()
+                             ? m_portList[m_selectedPort]
+                             : QString();
     return MBOpenPort(port);
 }
 
@@ -169,7 +170,9 @@ void MBEngine::onReceived(const QByteArray &chunk)
     switch (m_mode) {
     case TMBMode::modeMaster:
     case TMBMode::modeSlave:
-    case TMBMode::modeDiagnostic: receiveFramed(chunk); break;
+    case TMBMode::modeDiagnostic:
+        receiveFramed(chunk);
+        break;
     case TMBMode::modeByte:
     case TMBMode::modeString:
         // Raw reception belongs to the byte and string modes.
@@ -182,7 +185,8 @@ void MBEngine::onPortLost(const SerialStatus &reason)
     // A vanished device (adapter pulled, peer closed) would otherwise keep the
     // reader waking up for ever; it ends like a closing, with the reason kept.
     if (!m_readerOpen) return;
-    const QString text = QStringLiteral("TMB : port lost ") + m_port + QLatin1Char('\r') + reason.message;
+    const QString text =
+        QStringLiteral("TMB : port lost ") + m_port + QLatin1Char('\r') + reason.message;
     if (m_portOpen)
         MBClosePort();
     else
@@ -196,5 +200,7 @@ bool MBEngine::writeLine(const QByteArray &characters)
 {
     // Characters written while the reader is not set up are dropped.
     if (!m_readerOpen) return true;
-    return m_reader->device().write(std::span(characters.constData(), std::size_t(characters.size()))).ok();
+    return m_reader->device()
+        .write(std::span(characters.constData(), std::size_t(characters.size())))
+        .ok();
 }
