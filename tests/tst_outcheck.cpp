@@ -20,7 +20,10 @@ constexpr int PWMForceIndex = 1;
 constexpr int CalibrationStepIndex = 32;
 constexpr int OutCheckPercentIndex = 33;
 
-quint8 byteAt(const QByteArray &data, int index) { return quint8(data.at(index - 1)); }
+quint8 byteAt(const QByteArray &data, int index)
+{
+    return quint8(data.at(index - 1));
+}
 
 } // namespace
 

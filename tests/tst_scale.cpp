@@ -5,9 +5,9 @@
 #include <QtTest>
 
 #include <QLabel>
+#include <QLocale>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QLocale>
 #include <QSignalSpy>
 
 #include <cmath>
@@ -36,7 +36,10 @@ QByteArray request(TForm_Main &w)
     return formaccess::sentData(w);
 }
 
-quint8 byteAt(const QByteArray &data, int index) { return quint8(data.at(index - 1)); }
+quint8 byteAt(const QByteArray &data, int index)
+{
+    return quint8(data.at(index - 1));
+}
 
 constexpr int CommandBitsIndex = 3;
 constexpr int InputTypeIndex = 76;
@@ -115,7 +118,8 @@ private slots:
     {
         useLocale();
         const QChar mark = localeDecimalSeparator();
-        for (const char *name : {"Edit_InputLow", "Edit_InputHigh", "Edit_OutputLow", "Edit_OutputHigh"}) {
+        for (const char *name :
+             {"Edit_InputLow", "Edit_InputHigh", "Edit_OutputLow", "Edit_OutputHigh"}) {
             TEdit *e = edit(name);
             e->clear();
             QTest::keyClicks(e, QStringLiteral("1,5"));
@@ -150,12 +154,12 @@ private slots:
         const struct {
             const char *typed, *shown;
         } rows[] = {
-            {"0.1", "0.10000"},   {"0.2", "0.20000"},   {"0.3", "0.30000"},
-            {"0.5", "0.50000"},   {"0.50001", "0.5000"}, {"2.5", "2.5000"},
-            {"2.5001", "2.500"},  {"10", "10.000"},     {"10.5", "10.500"},
-            {"50", "50.000"},     {"50.004", "50.00"},  {"100", "100.00"},
-            {"-300", "-300.00"},  {"-0.1", "-0.10000"}, {"1234.567", "1234.57"},
-            {"0", "0.00000"},     {"abc", "0.00000"},   {"", "0.00000"},
+            {"0.1", "0.10000"},   {"0.2", "0.20000"},       {"0.3", "0.30000"},
+            {"0.5", "0.50000"},   {"0.50001", "0.5000"},    {"2.5", "2.5000"},
+            {"2.5001", "2.500"},  {"10", "10.000"},         {"10.5", "10.500"},
+            {"50", "50.000"},     {"50.004", "50.00"},      {"100", "100.00"},
+            {"-300", "-300.00"},  {"-0.1", "-0.10000"},     {"1234.567", "1234.57"},
+            {"0", "0.00000"},     {"abc", "0.00000"},       {"", "0.00000"},
             {"1.2.3", "0.00000"}, {"-0.000001", "0.00000"},
         };
         for (const char *locale : {"en_US", "hu_HU"})
@@ -192,9 +196,8 @@ private slots:
         const struct {
             const char *typed, *shown;
         } rows[] = {
-            {"150", "150.000"}, {"4", "4.000"},       {"0.1", "0.100"},
-            {"-3.25", "-3.250"}, {"10.5", "10.500"},  {"letters", "0.000"},
-            {"", "0.000"},      {"0.0004", "0.000"},
+            {"150", "150.000"}, {"4", "4.000"},       {"0.1", "0.100"}, {"-3.25", "-3.250"},
+            {"10.5", "10.500"}, {"letters", "0.000"}, {"", "0.000"},    {"0.0004", "0.000"},
         };
         for (const char *locale : {"en_US", "hu_HU"})
             for (const auto &row : rows)
@@ -387,13 +390,20 @@ private slots:
         QTest::addColumn<float>("sent");
         for (const char *locale : {"en_US", "hu_HU"}) {
             const QString l = QString::fromLatin1(locale);
-            QTest::addRow("%s voltage -300", locale) << l << 1 << "-300" << "-300.00" << -125.0f;
-            QTest::addRow("%s current -300", locale) << l << 0 << "-300" << "-300.00" << -25.0f;
-            QTest::addRow("%s current 30", locale) << l << 0 << "30" << "30.000" << 25.0f;
-            QTest::addRow("%s current 25", locale) << l << 0 << "25" << "25.000" << 25.0f;
-            QTest::addRow("%s voltage 100", locale) << l << 1 << "100" << "100.00" << 100.0f;
-            QTest::addRow("%s current 1,5", locale) << l << 0 << "1.5" << "1.5000" << 1.5f;
-            QTest::addRow("%s letters", locale) << l << 0 << "abc" << "0.00000" << 0.0f;
+            QTest::addRow("%s voltage -300", locale) << l << 1 << "-300"
+                                                     << "-300.00" << -125.0f;
+            QTest::addRow("%s current -300", locale) << l << 0 << "-300"
+                                                     << "-300.00" << -25.0f;
+            QTest::addRow("%s current 30", locale) << l << 0 << "30"
+                                                   << "30.000" << 25.0f;
+            QTest::addRow("%s current 25", locale) << l << 0 << "25"
+                                                   << "25.000" << 25.0f;
+            QTest::addRow("%s voltage 100", locale) << l << 1 << "100"
+                                                    << "100.00" << 100.0f;
+            QTest::addRow("%s current 1,5", locale) << l << 0 << "1.5"
+                                                    << "1.5000" << 1.5f;
+            QTest::addRow("%s letters", locale) << l << 0 << "abc"
+                                                << "0.00000" << 0.0f;
         }
     }
     void valuesOnTheWire()
@@ -431,7 +441,8 @@ private slots:
     void textStillInAnEditIsSentAsItsDefault()
     {
         w = std::make_unique<TForm_Main>();
-        for (const char *name : {"Edit_InputLow", "Edit_InputHigh", "Edit_OutputLow", "Edit_OutputHigh"})
+        for (const char *name :
+             {"Edit_InputLow", "Edit_InputHigh", "Edit_OutputLow", "Edit_OutputHigh"})
             edit(name)->setText(QStringLiteral("letters"));
         const QByteArray data = request(*w);
         QCOMPARE(testbytes::realAt(data, InputLowIndex), 4.0f);

@@ -24,7 +24,10 @@ constexpr int GainForceIndex = 34;
 constexpr int DividerForceIndex = 35;
 constexpr int RangeForceIndex = 98;
 
-quint8 byteAt(const QByteArray &data, int index) { return quint8(data.at(index - 1)); }
+quint8 byteAt(const QByteArray &data, int index)
+{
+    return quint8(data.at(index - 1));
+}
 
 } // namespace
 
@@ -293,10 +296,20 @@ private slots:
     void diagnosticValues()
     {
         testbytes::DataBytes data(88);
-        data.byte(21, 2).byte(22, 9).byte(23, 17).byte(25, 8).byte(26, 32)
-            .real(28, 1.25f).byte(32, 6).byte(34, 101).real(35, 0.5f)
-            .word(59, 4800).word(62, 40000).byte(64, 2)
-            .real(73, 0.0f).real(77, 10.0f);
+        data.byte(21, 2)
+            .byte(22, 9)
+            .byte(23, 17)
+            .byte(25, 8)
+            .byte(26, 32)
+            .real(28, 1.25f)
+            .byte(32, 6)
+            .byte(34, 101)
+            .real(35, 0.5f)
+            .word(59, 4800)
+            .word(62, 40000)
+            .byte(64, 2)
+            .real(73, 0.0f)
+            .real(77, 10.0f);
         formaccess::loadReply(*w, data.bytes());
         w->DecodeInstrumentReply();
         QCOMPARE(text("Label_BemenoErtek2"), text("Label_BemenoErtek"));

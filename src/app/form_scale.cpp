@@ -47,9 +47,14 @@ void showUnit(const TRadioGroup *group, QLabel *low, QLabel *high)
 {
     QString unit;
     switch (group->ItemIndex()) {
-    case CurrentItem: unit = CurrentUnit; break;
-    case VoltageItem: unit = VoltageUnit; break;
-    default: return; // no selection: the labels keep what they show
+    case CurrentItem:
+        unit = CurrentUnit;
+        break;
+    case VoltageItem:
+        unit = VoltageUnit;
+        break;
+    default:
+        return; // no selection: the labels keep what they show
     }
     low->setText(unit);
     high->setText(unit);

@@ -13,17 +13,18 @@ namespace {
 int dividerItemForRange(int rangeItem)
 {
     switch (rangeItem) {
-    case 1: // 150 mV
-    case 2: // 450 mV
+    case 1:       // 150 mV
+    case 2:       // 450 mV
         return 1; // Minimum Division
-    case 3: // 2,3 V
-    case 4: // 10 V
+    case 3:       // 2,3 V
+    case 4:       // 10 V
         return 2; // Medium Division
-    case 5: // 40 V
-    case 6: // 100 V
-    case 7: // 20 mA
+    case 5:       // 40 V
+    case 6:       // 100 V
+    case 7:       // 20 mA
         return 3; // Maximum Division
-    default: return -1;
+    default:
+        return -1;
     }
 }
 
