@@ -5,9 +5,19 @@
 #pragma once
 
 #include <QChar>
+#include <QDate>
 #include <QString>
 #include <QWidget>
+#include <functional>
 #include <memory>
+
+#include "app/commandline.h"
+#include "app/inifile.h"
+#include "link/mbtypes.h"
+#include "ui/captions.h"
+
+#include <QStringList>
+#include <optional>
 
 class QTimer;
 
@@ -15,10 +25,19 @@ namespace Ui {
 class TForm_Main;
 }
 
+// Where a main window keeps its initialisation file and which command-line
+// parameters it consults. The program leaves both empty and gets its own
+// file and parameters; tests give a temporary file and parameters of theirs.
+struct FormEnvironment {
+    std::optional<IniFile> iniFile;        // default: IniFile::forThisProgram()
+    std::optional<QStringList> parameters; // default: the program's parameters
+};
+
 class TForm_Main : public QWidget {
     Q_OBJECT
 public:
     explicit TForm_Main(QWidget *parent = nullptr);
+    explicit TForm_Main(FormEnvironment environment, QWidget *parent = nullptr);
     ~TForm_Main() override;
 
     // Every control of the description, by its name.
@@ -31,11 +50,76 @@ public:
     void FormActivate(QObject *Sender);
     void FormClose(QObject *Sender);
     void MB1MBPortOpenedOrClosed(QObject *Sender, bool MBbPortOpen);
+    void MB1MBMasterEndOfEvent(QObject *Sender, TMBStatus MBStatus, const QString &MBStatusString);
     void PageControl1Change(QObject *Sender);
+
+    // --- window life cycle, view and caption languages ---
+    // (form_cycle.cpp, form_language.cpp)
+    void LoadIniSettings();
+    // A failed save is returned, never raised: closing goes on regardless.
+    IniSaveResult SaveIniSettings();
+    void UpdateWindowCaption();
+    void CheckAccessSwitch();
+    void ApplyAccessView();
+    // The language routine: fills the caption store from the set the name
+    // selects and writes it into the window.
+    void ApplyLanguage(const QString &languageName);
+    // True while the factory-level view is in force.
+    bool FactoryLevel() const { return m_factoryLevel; }
+    // The model shown in Label_KeszulekAltipus.
+    const QString &ModelName() const { return m_modelName; }
+    // The current language name, lower case, as the initialisation file keeps it.
+    const QString &GsSelectedLanguage() const { return m_languageName; }
+    // The 39 texts in use; the reply decoder takes the working-time words from here.
+    const CaptionStore &captions() const { return m_captions; }
 
     // The instrument request and reply (form_request.cpp, form_reply.cpp).
     void SendInstrumentRequest();
     void DecodeInstrumentReply();
+
+    // --- instrument request and reply ---
+    // The last reply's type codes (100 current, 101 voltage) and stored
+    // scale, which the settings group loads on request.
+    quint8 InputType = 0;
+    quint8 OutputType = 0;
+    double StoredInputLow = 0.0;
+    double StoredInputHigh = 0.0;
+    double StoredOutputLow = 0.0;
+    double StoredOutputHigh = 0.0;
+    // Brings InputLow ... OutputHigh up to date from the scale edits.
+    void RefreshScaleValues();
+    // Loads the instrument's stored scale into the settings group and
+    // releases SpeedButton_ReadSettings (form_scale.cpp).
+    void LoadStoredSettings();
+    // The PC's local date as the request carries it; tests set a fixed one.
+    std::function<QDate()> CurrentLocalDate = [] { return QDate::currentDate(); };
+    // The language whose hours and minutes words the working time uses.
+    CaptionLanguage WorkingTimeLanguage = kDefaultCaptionLanguage;
+    // The scale values the request carries, from the edits.
+    double InputLow = 0.0;
+    double InputHigh = 0.0;
+    double OutputLow = 0.0;
+    double OutputHigh = 0.0;
+    // The last decoded reply's remaining fields.
+    qint32 ADValueCH0 = 0;
+    qint32 ADValueCH1 = 0;
+    quint8 StatusBits = 0;
+    quint8 InputRange = 0;
+    double InputValue = 0.0;
+    double OutputRatio = 0.0;
+    int GainCH0 = 0;
+    int GainCH1 = 0;
+    int DividerCH1 = 0;
+    int ErrorNumber = 0;
+    int ADSamplesPerSecond = 0;
+    int PWMValue = 0;
+    double Temperature = 0.0;
+    double TemperatureMin = 0.0;
+    double TemperatureMax = 0.0;
+    double ScaleRatio = 0.0;
+    quint8 SpareByte = 0;
+    double SpareReal = 0.0;
+    // --- end of instrument request and reply ---
 
     // Scale settings (form_scale.cpp).
     void Edit_InputLowExit(QObject *Sender);
@@ -51,6 +135,8 @@ public:
     // Input calibration wizard (form_incal.cpp).
     void SpeedButton_InputCalibrationNextClick(QObject *Sender);
     void Timer_InCalTimer(QObject *Sender);
+    // One tick of the wizard; the page change runs it at once on entry.
+    void InCalStep();
 
     // Output calibration wizard (form_outcal.cpp).
     void SpeedButton_OutputCalibrationBackClick3(QObject *Sender);
@@ -87,14 +173,88 @@ public:
     void Button_MinMaxTorles1Click(QObject *Sender);
     void RadioGroup_MereshatarForceClick(QObject *Sender);
 
+    // --- scale settings, output check and test page ---
+    // Loads stored settings given as type codes (100 current, 101 voltage)
+    // and the four scale values; LoadStoredSettings() passes the last
+    // decoded reply's. A type code below 100 marks a reply that holds no
+    // settings (empty or cut short): the group is then left as it was and
+    // the read stays pending for the next reply.
+    void LoadStoredSettings(int inputType, int outputType, double inputLow, double inputHigh,
+                            double outputLow, double outputHigh);
+    // The texts the scale edits show for a value once they are left.
+    static QString InputScaleText(double value);
+    static QString OutputScaleText(double value);
+    // --- end of scale settings, output check and test page ---
+
     // Caption languages (form_language.cpp).
     void SpeedButton_AngolClick(QObject *Sender);
+
+    // --- shared window variables ---
+    int PWMSetpoint = 0;
+    int PWMForce = 0;
+    qint32 InCalLow1 = 0;
+    qint32 InCalLow2 = 0;
+    qint32 InCalLow3 = 0;
+    qint32 InCalLow4 = 0;
+    qint32 InCalLow5 = 0;
+    qint32 InCalLow6 = 0;
+    qint32 InCalLow7 = 0;
+    qint32 InCalHigh1 = 0;
+    qint32 InCalHigh2 = 0;
+    qint32 InCalHigh3 = 0;
+    qint32 InCalHigh4 = 0;
+    qint32 InCalHigh5 = 0;
+    qint32 InCalHigh6 = 0;
+    qint32 InCalHigh7 = 0;
+    int OutCalPWM4mA = 0;
+    int OutCalPWM20mA = 65535;
+    int OutCalPWM2V = 0;
+    int OutCalPWM10V = 65535;
+    qint32 ADAveragedCH0 = 0;
+    qint32 ADAveragedCH1 = 0;
+    qint32 MinCH0 = 0;
+    qint32 MaxCH0 = 0;
+    qint32 PrevCH0 = 0;
+    qint32 MinCH1 = 0;
+    qint32 MaxCH1 = 0;
+    qint32 PrevCH1 = 0;
+
+    // --- calibration wizards ---
+    // Input wizard: its state (0 = finished or not started; 10, 20 ... 140
+    // show a step, one more waits for Next; 150 closes) and the Next flag.
+    qint32 InCalState = 0;
+    bool InCalNextPressed = false;
+    // Output wizard: the current step 1 ... 7 (the active page of
+    // PageControl4) and moving to another step, which runs its setup.
+    int OutCalStep() const;
+    void setOutCalStep(int step);
+    // Sets the PWM setting, kept within 0 ... 65535, and runs the PWM refresh.
+    void setPWMSetpoint(int value);
+    // Shows PWMSetpoint on the page and makes it the forced PWM value.
+    void PWMRefresh();
 
 protected:
     bool event(QEvent *e) override;
     void closeEvent(QCloseEvent *e) override;
 
 private:
+    // --- window life cycle, view and caption languages ---
+    void showExchangePanels(bool visible);
+    void refreshFactoryView();
+    void closePortAfterSendFailure();
+    void writeCaptions(Caption first, Caption last);
+    IniFile iniFile() const;
+    QStringList commandLine() const;
+
+    FormEnvironment m_environment;
+    bool m_factoryLevel = false;
+    QString m_modelName = kModelName;
+    QString m_languageName;
+    CaptionStore m_captions;
+    // The RX data buffer holds a good reply (none before the first, and an
+    // error reply replaces it); only such a buffer is worth decoding again.
+    bool m_rxHoldsGoodReply = false;
+
     void wireEvents();
     void centreOnScreen();
 

@@ -19,9 +19,13 @@ void MBEngine::MBSendFrame()
     case TMBMode::modeSlave:
         break; // a slave only answers
     case TMBMode::modeDiagnostic:
+        diagnosticSend();
+        break;
     case TMBMode::modeByte:
+        rawSend(false);
+        break;
     case TMBMode::modeString:
-        // Sending in these modes belongs to the slave and raw mode code.
+        rawSend(true);
         break;
     }
 }
@@ -172,9 +176,15 @@ void MBEngine::onFrameAccepted()
     case TMBMode::modeMaster:
         masterFrameAccepted();
         break;
-    default:
-        // Slave and diagnostic handling belongs to their mode code.
+    case TMBMode::modeSlave:
+        slaveFrameAccepted();
         break;
+    case TMBMode::modeDiagnostic:
+        diagnosticFrameAccepted();
+        break;
+    case TMBMode::modeByte:
+    case TMBMode::modeString:
+        break; // no framing in these modes
     }
 }
 

@@ -78,7 +78,12 @@ bool MBEngine::openDevice(QString &error)
 {
     if (m_readerOpen) return true;
 
-    auto device = createSerialDevice();
+    auto device = m_deviceFactory ? m_deviceFactory() : createSerialDevice();
+    if (!device) {
+        error = QStringLiteral("TMB : cannot open ") + m_port + QLatin1Char('\r') +
+                QStringLiteral("No device");
+        return false;
+    }
     SerialStatus status = device->open(m_port);
     if (status.ok()) {
         device->purge();
@@ -126,6 +131,9 @@ void MBEngine::enterClosedState()
     m_speedMax = 0;
     emit speedChanged(0, 0);
     m_answerTimer.stop();
+    // A slave reply still waiting for its delay has nowhere to go.
+    m_slaveDelayTimer.stop();
+    m_stringArmed = false;
     m_portOpen = false;
     setBusy(true);
     setStatusNow(TMBStatusNow::stnPortError);
@@ -174,8 +182,10 @@ void MBEngine::onReceived(const QByteArray &chunk)
         receiveFramed(chunk);
         break;
     case TMBMode::modeByte:
+        receiveBytes(chunk);
+        break;
     case TMBMode::modeString:
-        // Raw reception belongs to the byte and string modes.
+        receiveString(chunk);
         break;
     }
 }
@@ -203,4 +213,12 @@ bool MBEngine::writeLine(const QByteArray &characters)
     return m_reader->device()
         .write(std::span(characters.constData(), std::size_t(characters.size())))
         .ok();
+}
+
+bool MBEngine::writeRawLine(const QByteArray &characters)
+{
+    if (!m_portOpen || !m_readerOpen) return false;
+    if (!writeLine(characters)) return false;
+    emit transmitFlashed();
+    return true;
 }
