@@ -335,7 +335,9 @@ private slots:
             return ++requests == 1 ? QByteArray() : FrameSlave::replyLine(1, r.id, 0);
         });
         mb.setMBMasterMaxTryNumber(4);
-        mb.setMBMasterTimeOut(50);
+        // Long enough that the answered second try never times out on a
+        // loaded machine.
+        mb.setMBMasterTimeOut(300);
         QSignalSpy ended(&mb, &TMB::OnMBMasterEndOfEvent);
         // Seen at the end of the transaction, before the indicator's timer can run.
         QColor receiveAtEnd;
