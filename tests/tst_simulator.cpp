@@ -170,8 +170,7 @@ private slots:
             const quint64 before = master->readerHandOverCount();
             QCOMPARE(exchange(), TMBStatus::stOK);
             QCOMPARE(master->MBReceivedDataNumber(), instrument::ReplyDataSize);
-            QVERIFY2(master->readerHandOverCount() - before >= 2,
-                     "the reply came in one piece");
+            QVERIFY2(master->readerHandOverCount() - before >= 2, "the reply came in one piece");
             QCOMPARE(replyOf(*master).FirmwareYear, quint16(2013));
         }
     }
@@ -204,8 +203,8 @@ private slots:
         // Request and reply each take their time on the line, 20 bit times
         // per frame byte: (103 + 93) * 20 / 9600 s.
         const auto line = lineTime(103, 9600) + lineTime(93, 9600);
-        QVERIFY2(clock.elapsed() >= std::chrono::duration_cast<std::chrono::milliseconds>(line)
-                                            .count() - 2,
+        QVERIFY2(clock.elapsed() >=
+                     std::chrono::duration_cast<std::chrono::milliseconds>(line).count() - 2,
                  qPrintable(QString::number(clock.elapsed())));
         // The reply trickled in rather than arriving at once.
         QVERIFY(master->readerHandOverCount() - before >= 10);
@@ -380,7 +379,8 @@ private slots:
     void theSimulatorProgramRefusesBadOptions()
     {
         QProcess sim;
-        sim.start(QStringLiteral(KX_SIM_BINARY), {QStringLiteral("--baud"), QStringLiteral("1234")});
+        sim.start(QStringLiteral(KX_SIM_BINARY),
+                  {QStringLiteral("--baud"), QStringLiteral("1234")});
         QVERIFY(sim.waitForFinished(10000));
         QCOMPARE(sim.exitCode(), 2);
         QVERIFY(sim.readAllStandardError().contains("--baud"));

@@ -53,8 +53,8 @@ bool SimulatorRunner::openOn(MBEngine &engine)
     m_requestBase = m_simulator.requestCount();
     // Connected after the host's own handlers: when it counts, the host has
     // dealt with the reply.
-    m_endConnection = QObject::connect(&engine, &MBEngine::OnMBMasterEndOfEvent,
-                                       &m_simulator, [this] { ++m_exchanges; });
+    m_endConnection = QObject::connect(&engine, &MBEngine::OnMBMasterEndOfEvent, &m_simulator,
+                                       [this] { ++m_exchanges; });
     engine.setBaudRate(quint32(m_simulator.engine().BaudRate()));
     return engine.MBOpenPort(portPath());
 }

@@ -64,9 +64,8 @@ public:
     InstrumentRequest lastRequest() const;
 
 private:
-    static InstrumentSimulator::Settings settingsFor(const SimFaults &faults,
-                                                     const InstrumentModel::Options &model,
-                                                     int baud);
+    static InstrumentSimulator::Settings
+    settingsFor(const SimFaults &faults, const InstrumentModel::Options &model, int baud);
 
     InstrumentSimulator m_simulator;
     QMetaObject::Connection m_endConnection;
