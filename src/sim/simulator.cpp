@@ -215,8 +215,12 @@ void InstrumentSimulator::answerRequest(const ReceivedRequest &record, const Ins
     const std::vector<QByteArray> pieces =
         faults.split ? m_splitter.split(characters) : std::vector<QByteArray>{};
     m_pendingReply = SentReply{record.number, {}, code, record.fate.corruptCrc, record.fate.tag};
+    // Split pieces without pacing keep a millisecond apart even when the
+    // simulator falls behind: the point is that they arrive apart.
+    const auto gap = faults.split && !faults.pace ? std::chrono::microseconds(1000)
+                                                  : std::chrono::microseconds(0);
     m_writer.start(
-        ReplyWriter::schedule(characters, start, faults.pace ? m_settings.baud : 0, pieces));
+        ReplyWriter::schedule(characters, start, faults.pace ? m_settings.baud : 0, pieces), gap);
 }
 
 void InstrumentSimulator::onReplyWritten()
