@@ -20,9 +20,10 @@ ReplyWriter::ReplyWriter(Sink sink, QObject *parent) : QObject(parent), m_sink(s
     connect(&m_timer, &QTimer::timeout, this, &ReplyWriter::writeDue);
 }
 
-void ReplyWriter::start(std::vector<Piece> pieces)
+void ReplyWriter::start(std::vector<Piece> pieces, std::chrono::microseconds minimumGap)
 {
     cancel();
+    m_gap = minimumGap;
     m_pieces = std::move(pieces);
     m_next = 0;
     writeDue();
@@ -41,8 +42,7 @@ void ReplyWriter::writeDue()
         const auto now = Clock::now();
         const Piece &piece = m_pieces[m_next];
         if (piece.due > now + kEarly) {
-            const double ms =
-                std::chrono::duration<double, std::milli>(piece.due - now).count();
+            const double ms = std::chrono::duration<double, std::milli>(piece.due - now).count();
             m_timer.start(std::max(1, int(std::lround(ms))));
             return;
         }
@@ -51,6 +51,10 @@ void ReplyWriter::writeDue()
             cancel();
             emit failed();
             return;
+        }
+        if (m_gap.count() > 0 && m_next < m_pieces.size()) {
+            Piece &following = m_pieces[m_next];
+            following.due = std::max(following.due, Clock::now() + m_gap);
         }
     }
     if (m_pieces.empty()) return;

@@ -25,8 +25,11 @@ public:
     explicit ReplyWriter(Sink sink, QObject *parent = nullptr);
 
     // Replaces whatever is still waiting (a newer request supersedes an
-    // older reply) and starts on these pieces, in order.
-    void start(std::vector<Piece> pieces);
+    // older reply) and starts on these pieces, in order. With a minimum gap,
+    // pieces that fell behind still leave one by one, that far apart, so a
+    // busy event loop cannot merge them into one write.
+    void start(std::vector<Piece> pieces,
+               std::chrono::microseconds minimumGap = std::chrono::microseconds(0));
     // Drops what has not been written yet.
     void cancel();
     bool isBusy() const { return m_next < m_pieces.size(); }
@@ -49,5 +52,6 @@ private:
     Sink m_sink;
     std::vector<Piece> m_pieces;
     std::size_t m_next = 0;
+    std::chrono::microseconds m_gap{0};
     QTimer m_timer;
 };

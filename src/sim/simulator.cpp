@@ -59,6 +59,9 @@ InstrumentSimulator::InstrumentSimulator(const Settings &settings, QObject *pare
         if (now == TMBStatusNow::stnReceiving) m_frameStart = Clock::now();
     });
     connect(&m_engine, &MBEngine::portError, this, [this](const QString &reason) {
+        // A failed start is reported by the start itself.
+        if (!m_listening) return;
+        m_listening = false;
         m_writer.cancel();
         m_pendingReply.reset();
         m_error = reason;
@@ -94,6 +97,7 @@ bool InstrumentSimulator::startOnNewPty()
         return false;
     }
     m_error.clear();
+    m_listening = true;
     return true;
 }
 
@@ -108,11 +112,13 @@ bool InstrumentSimulator::startOnPort(const QString &device)
         return false;
     }
     m_error.clear();
+    m_listening = true;
     return true;
 }
 
 void InstrumentSimulator::stop()
 {
+    m_listening = false;
     m_writer.cancel();
     m_pendingReply.reset();
     m_engine.MBClosePort();
@@ -209,8 +215,12 @@ void InstrumentSimulator::answerRequest(const ReceivedRequest &record, const Ins
     const std::vector<QByteArray> pieces =
         faults.split ? m_splitter.split(characters) : std::vector<QByteArray>{};
     m_pendingReply = SentReply{record.number, {}, code, record.fate.corruptCrc, record.fate.tag};
+    // Split pieces without pacing keep a millisecond apart even when the
+    // simulator falls behind: the point is that they arrive apart.
+    const auto gap = faults.split && !faults.pace ? std::chrono::microseconds(1000)
+                                                  : std::chrono::microseconds(0);
     m_writer.start(
-        ReplyWriter::schedule(characters, start, faults.pace ? m_settings.baud : 0, pieces));
+        ReplyWriter::schedule(characters, start, faults.pace ? m_settings.baud : 0, pieces), gap);
 }
 
 void InstrumentSimulator::onReplyWritten()
