@@ -5,12 +5,14 @@
 #include <QtTest>
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QRandomGenerator>
 
 #include "app/form_main.h"
 #include "support/formaccess.h"
 #include "support/instrument_bytes.h"
 #include "widgets/mbargraph.h"
+#include "widgets/radiogroup.h"
 #include "widgets/speedbutton.h"
 
 using formaccess::control;
@@ -211,6 +213,50 @@ private slots:
         QVERIFY(button("SpeedButton_FRAMTorlesReset")->Down());
         decode(reply().byte(24, 8));
         QVERIFY(!button("SpeedButton_FRAMTorlesReset")->Down());
+    }
+
+    void writtenSettingsAreReadBack_data() { separators(); }
+    void writtenSettingsAreReadBack()
+    {
+        useSeparator();
+        auto *readSettings = button("SpeedButton_ReadSettings");
+        auto *writeSettings = button("SpeedButton_WriteSettings");
+        auto *inputLow = control<QLineEdit>(*window, "Edit_InputLow");
+        auto *outputHigh = control<QLineEdit>(*window, "Edit_OutputHigh");
+        // The first reply, read while the window starts with the button down.
+        QVERIFY(readSettings->Down());
+        decode(reply().byte(33, 100).byte(34, 100).real(65, 4.0f).real(69, 20.0f)
+                   .real(73, 4.0f).real(77, 20.0f));
+        QVERIFY(!readSettings->Down());
+
+        writeSettings->setDown(true);
+        inputLow->setText(dec("1.5"));
+        // Not acknowledged yet: nothing is loaded.
+        decode(reply().byte(33, 100).byte(34, 100).real(65, 4.0f));
+        QVERIFY(writeSettings->Down());
+        QCOMPARE(inputLow->text(), dec("1.5"));
+
+        // Acknowledged: the button comes up, and the read-back it asks for
+        // takes the stored scale of this very reply, which ends the read.
+        decode(reply().byte(24, 32).byte(33, 101).byte(34, 100).real(65, -1.5f).real(69, 0.1f)
+                   .real(73, 4.0f).real(77, 150.0f));
+        QVERIFY(!writeSettings->Down());
+        QVERIFY(!readSettings->Down());
+        QCOMPARE(control<TRadioGroup>(*window, "RadioGroup_BemenetTipusa")->ItemIndex(), 1);
+        QCOMPARE(control<TRadioGroup>(*window, "RadioGroup_KimenetTipusa")->ItemIndex(), 0);
+        QCOMPARE(text("Label_InputLowMertekegyseg"), QStringLiteral("V"));
+        QCOMPARE(text("Label_OutputHighMertekegyseg"), QStringLiteral("mA"));
+        QCOMPARE(inputLow->text(), dec("-1.5000"));
+        QCOMPARE(control<QLineEdit>(*window, "Edit_InputHigh")->text(), dec("0.10000"));
+        QCOMPARE(outputHigh->text(), dec("150.000"));
+
+        // A read pushed by hand loads the next reply.
+        readSettings->setDown(true);
+        decode(reply().byte(33, 100).byte(34, 101).real(65, 4.0f).real(69, 20.0f)
+                   .real(73, 0.0f).real(77, 10.0f));
+        QVERIFY(!readSettings->Down());
+        QCOMPARE(inputLow->text(), dec("4.000"));
+        QCOMPARE(text("Label_OutputHighMertekegyseg"), QStringLiteral("V"));
     }
 
     void gainsSamplesErrorAndDivider()

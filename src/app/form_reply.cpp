@@ -269,3 +269,9 @@ void TForm_Main::DecodeInstrumentReply()
     } catch (const std::exception &) {
     }
 }
+
+void TForm_Main::LoadStoredSettings()
+{
+    LoadStoredSettings(InputType, OutputType, StoredInputLow, StoredInputHigh, StoredOutputLow,
+                       StoredOutputHigh);
+}

@@ -161,8 +161,3 @@ void TForm_Main::LoadStoredSettings(int inputType, int outputType, double inputL
     ui->Edit_OutputHigh->setText(OutputScaleText(outputHigh));
     ui->SpeedButton_ReadSettings->setDown(false);
 }
-
-void TForm_Main::LoadStoredSettings()
-{
-    // Put the instrument's stored types and scale into the settings group.
-}
