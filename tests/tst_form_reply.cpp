@@ -79,7 +79,7 @@ private slots:
     {
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
         window = std::make_unique<TForm_Main>();
-        window->WorkingTimeLanguage = CaptionLanguage::English;
+        window->ApplyLanguage(QStringLiteral("english"));
     }
     void cleanup() { window.reset(); }
 
@@ -439,25 +439,25 @@ private slots:
 
     void workingTime_data()
     {
-        QTest::addColumn<int>("language");
+        QTest::addColumn<QString>("language");
         QTest::addColumn<uint>("minutes");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("59, English") << int(CaptionLanguage::English) << 59u
+        QTest::newRow("59, English") << QStringLiteral("english") << 59u
                                      << QStringLiteral("0 hours  59 minutes.");
-        QTest::newRow("125, English") << int(CaptionLanguage::English) << 125u
+        QTest::newRow("125, English") << QStringLiteral("english") << 125u
                                       << QStringLiteral("2 hours  05 minutes.");
-        QTest::newRow("125, Hungarian") << int(CaptionLanguage::Hungarian) << 125u
+        QTest::newRow("125, Hungarian") << QStringLiteral("magyar") << 125u
                                         << QStringLiteral("2 óra  05 perc.");
-        QTest::newRow("0, Hungarian") << int(CaptionLanguage::Hungarian) << 0u
+        QTest::newRow("0, Hungarian") << QStringLiteral("magyar") << 0u
                                       << QStringLiteral("0 óra  00 perc.");
-        QTest::newRow("largest") << int(CaptionLanguage::English) << 4294967295u
+        QTest::newRow("largest") << QStringLiteral("english") << 4294967295u
                                  << QStringLiteral("71582788 hours  15 minutes.");
     }
     void workingTime()
     {
-        QFETCH(int, language);
+        QFETCH(QString, language);
         QFETCH(uint, minutes);
-        window->WorkingTimeLanguage = CaptionLanguage(language);
+        window->ApplyLanguage(language);
         decode(reply().cardinal(39, minutes));
         QTEST(text("Label_Uzemorak"), "shown");
     }

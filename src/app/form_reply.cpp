@@ -218,9 +218,9 @@ void TForm_Main::DecodeInstrumentReply()
 
         const quint32 minutes = reply.OperatingMinutes;
         ui->Label_Uzemorak->setText(formatPattern(minutes / 60, u"0") +
-                                    captionText(WorkingTimeLanguage, Caption::HoursWord) +
+                                    m_captions.hoursWord() +
                                     twoDigits(int(minutes % 60)) +
-                                    captionText(WorkingTimeLanguage, Caption::MinutesWord));
+                                    m_captions.minutesWord());
 
         if (reply.hasCalibrationDate())
             ui->Label_KalibralasDatuma->setText(formatPattern(reply.CalYear, u"0000") + u'-' +
@@ -268,10 +268,4 @@ void TForm_Main::DecodeInstrumentReply()
         ui->Label_NYAKCime->setText(QString::number(SpareByte));
     } catch (const std::exception &) {
     }
-}
-
-void TForm_Main::LoadStoredSettings()
-{
-    LoadStoredSettings(InputType, OutputType, StoredInputLow, StoredInputHigh, StoredOutputLow,
-                       StoredOutputHigh);
 }

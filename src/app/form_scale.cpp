@@ -161,3 +161,9 @@ void TForm_Main::LoadStoredSettings(int inputType, int outputType, double inputL
     ui->Edit_OutputHigh->setText(OutputScaleText(outputHigh));
     ui->SpeedButton_ReadSettings->setDown(false);
 }
+
+void TForm_Main::LoadStoredSettings()
+{
+    LoadStoredSettings(InputType, OutputType, StoredInputLow, StoredInputHigh, StoredOutputLow,
+                       StoredOutputHigh);
+}
