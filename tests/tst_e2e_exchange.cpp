@@ -113,8 +113,7 @@ private slots:
         // scale of the first reply went into the settings group.
         QVERIFY(!control<TSpeedButton>(*window, "SpeedButton_Reset")->Down());
         QVERIFY(!control<TSpeedButton>(*window, "SpeedButton_ReadSettings")->Down());
-        QCOMPARE(control<QLineEdit>(*window, "Edit_OutputHigh")->text(),
-                 QStringLiteral("20.000"));
+        QCOMPARE(control<QLineEdit>(*window, "Edit_OutputHigh")->text(), QStringLiteral("20.000"));
     }
 
     void acknowledgedCommandLeavesTheNextRequest()
