@@ -45,9 +45,18 @@ bool panelsHidden(const TForm_Main &form)
     return true;
 }
 
-quint8 commandBitsOf(const SlaveRequest &request) { return quint8(request.data.at(2)); }
-quint16 pwmForceOf(const SlaveRequest &request) { return testbytes::wordAt(request.data, 1); }
-quint8 gainForceOf(const SlaveRequest &request) { return quint8(request.data.at(34 - 1)); }
+quint8 commandBitsOf(const SlaveRequest &request)
+{
+    return quint8(request.data.at(2));
+}
+quint16 pwmForceOf(const SlaveRequest &request)
+{
+    return testbytes::wordAt(request.data, 1);
+}
+quint8 gainForceOf(const SlaveRequest &request)
+{
+    return quint8(request.data.at(34 - 1));
+}
 
 // A main window with the test as its instrument on the other end of a pty.
 class Rig {
@@ -142,7 +151,8 @@ void TestCycle::openingThePortStartsTheCycleAndAGoodReplyShowsThePanels()
     rig.pty.write(FrameSlave::replyLine(1, 0, 1, replyData(typicalReply())));
     QTRY_VERIFY(panelsVisible(rig.form));
     QTRY_VERIFY(rig.slave.requestCount() >= 5);
-    QCOMPARE(control<QLabel>(rig.form, "Label_FormverVerzio")->text(), QStringLiteral("V2021-03-14"));
+    QCOMPARE(control<QLabel>(rig.form, "Label_FormverVerzio")->text(),
+             QStringLiteral("V2021-03-14"));
 }
 
 void TestCycle::normalViewHidesThePanelsAfterADroppedReplyAndShowsThemAgain()
@@ -157,7 +167,8 @@ void TestCycle::normalViewHidesThePanelsAfterADroppedReplyAndShowsThemAgain()
     QTRY_VERIFY(panelsHidden(rig.form));
     QCOMPARE(rig.link().MBStatus(), TMBStatus::stTimeOut);
     // The contents stay; the cycle goes on with new requests.
-    QCOMPARE(control<QLabel>(rig.form, "Label_FormverVerzio")->text(), QStringLiteral("V2021-03-14"));
+    QCOMPARE(control<QLabel>(rig.form, "Label_FormverVerzio")->text(),
+             QStringLiteral("V2021-03-14"));
     const qsizetype sent = rig.slave.requestCount();
     QTRY_VERIFY(rig.slave.requestCount() >= sent + 4);
     QVERIFY(panelsHidden(rig.form));
@@ -381,7 +392,8 @@ void TestCycle::theInputCalibrationTabStartsTheWizard()
     QVERIFY(form.Timer_InCal->isActive());
     QCOMPARE(form.Timer_InCal->interval(), 100);
     // The first state, or already waiting after the tick run at once.
-    QVERIFY2(form.InCalState == 10 || form.InCalState == 11, qPrintable(QString::number(form.InCalState)));
+    QVERIFY2(form.InCalState == 10 || form.InCalState == 11,
+             qPrintable(QString::number(form.InCalState)));
 }
 
 void TestCycle::factoryActivationStartsNoSecondTransaction()

@@ -95,8 +95,8 @@ void TestLanguage::everyStoreTextReachesItsControls()
     }
     QCOMPARE(controlsChecked, 39 - 6 + 5); // six composed texts; five go to two controls each
     QCOMPARE(control<TRadioGroup>(form, "RadioGroup_KimenetTipusa")->Items(),
-             QStringList({captionText(set, Caption::CurrentItem),
-                          captionText(set, Caption::VoltageItem)}));
+             QStringList(
+                 {captionText(set, Caption::CurrentItem), captionText(set, Caption::VoltageItem)}));
 }
 
 void TestLanguage::theLanguageButtonsSwitchAndAreRemembered()

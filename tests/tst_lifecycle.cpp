@@ -254,9 +254,9 @@ void TestLifecycle::theLastUsedPortIsPreselectedAtTheNextStart()
         const QStringList ports = engine.portList();
         QVERIFY(ports.contains(first.slavePath()) && ports.contains(second.slavePath()));
         // The port the list would not pick by itself.
-        const int other = ports.indexOf(engine.selectedPortIndex() == ports.indexOf(first.slavePath())
-                                            ? second.slavePath()
-                                            : first.slavePath());
+        const int other = ports.indexOf(
+            engine.selectedPortIndex() == ports.indexOf(first.slavePath()) ? second.slavePath()
+                                                                           : first.slavePath());
         chosen = ports[other];
         engine.selectPortListEntry(other);
         form.close();

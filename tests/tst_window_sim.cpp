@@ -48,7 +48,8 @@ SimFaults dropEverything()
 
 class Bench {
 public:
-    explicit Bench(QStringList parameters = {}) : setup(std::move(parameters)), form(setup.environment())
+    explicit Bench(QStringList parameters = {})
+        : setup(std::move(parameters)), form(setup.environment())
     {
         form.show();
         form.FormActivate(&form);
