@@ -135,6 +135,12 @@ public:
     void setPWMSetpoint(int value);
     // Shows PWMSetpoint on the page and makes it the forced PWM value.
     void PWMRefresh();
+    // Prepares the controls of the step that has just become active.
+    void OutCalStepSetup();
+    // The record of captured values: an optional separator, then the line;
+    // and the removal of the last lines again.
+    void OutCalListAppend(const QString &line, bool withSeparator = false);
+    void OutCalListTrim(int lines);
 
 protected:
     bool event(QEvent *e) override;
