@@ -5,9 +5,13 @@
 #pragma once
 
 #include <QChar>
+#include <QDate>
 #include <QString>
 #include <QWidget>
+#include <functional>
 #include <memory>
+
+#include "ui/captions.h"
 
 class QTimer;
 
@@ -36,6 +40,50 @@ public:
     // The instrument request and reply (form_request.cpp, form_reply.cpp).
     void SendInstrumentRequest();
     void DecodeInstrumentReply();
+
+    // --- instrument request and reply ---
+    // The last reply's type codes (100 current, 101 voltage) and stored
+    // scale, which the settings group loads on request.
+    quint8 InputType = 0;
+    quint8 OutputType = 0;
+    double StoredInputLow = 0.0;
+    double StoredInputHigh = 0.0;
+    double StoredOutputLow = 0.0;
+    double StoredOutputHigh = 0.0;
+    // Brings InputLow ... OutputHigh up to date from the scale edits.
+    void RefreshScaleValues();
+    // Loads the instrument's stored scale into the settings group and
+    // releases SpeedButton_ReadSettings (form_scale.cpp).
+    void LoadStoredSettings();
+    // The PC's local date as the request carries it; tests set a fixed one.
+    std::function<QDate()> CurrentLocalDate = [] { return QDate::currentDate(); };
+    // The language whose hours and minutes words the working time uses.
+    CaptionLanguage WorkingTimeLanguage = kDefaultCaptionLanguage;
+    // The scale values the request carries, from the edits.
+    double InputLow = 0.0;
+    double InputHigh = 0.0;
+    double OutputLow = 0.0;
+    double OutputHigh = 0.0;
+    // The last decoded reply's remaining fields.
+    qint32 ADValueCH0 = 0;
+    qint32 ADValueCH1 = 0;
+    quint8 StatusBits = 0;
+    quint8 InputRange = 0;
+    double InputValue = 0.0;
+    double OutputRatio = 0.0;
+    int GainCH0 = 0;
+    int GainCH1 = 0;
+    int DividerCH1 = 0;
+    int ErrorNumber = 0;
+    int ADSamplesPerSecond = 0;
+    int PWMValue = 0;
+    double Temperature = 0.0;
+    double TemperatureMin = 0.0;
+    double TemperatureMax = 0.0;
+    double ScaleRatio = 0.0;
+    quint8 SpareByte = 0;
+    double SpareReal = 0.0;
+    // --- end of instrument request and reply ---
 
     // Scale settings (form_scale.cpp).
     void Edit_InputLowExit(QObject *Sender);
@@ -88,6 +136,19 @@ public:
     void Button_MinMaxTorles0Click(QObject *Sender);
     void Button_MinMaxTorles1Click(QObject *Sender);
     void RadioGroup_MereshatarForceClick(QObject *Sender);
+
+    // --- scale settings, output check and test page ---
+    // Loads stored settings given as type codes (100 current, 101 voltage)
+    // and the four scale values; LoadStoredSettings() passes the last
+    // decoded reply's. A type code below 100 marks a reply that holds no
+    // settings (empty or cut short): the group is then left as it was and
+    // the read stays pending for the next reply.
+    void LoadStoredSettings(int inputType, int outputType, double inputLow, double inputHigh,
+                            double outputLow, double outputHigh);
+    // The texts the scale edits show for a value once they are left.
+    static QString InputScaleText(double value);
+    static QString OutputScaleText(double value);
+    // --- end of scale settings, output check and test page ---
 
     // Caption languages (form_language.cpp).
     void SpeedButton_AngolClick(QObject *Sender);

@@ -1,22 +1,36 @@
-// The output check page: drives the output to a chosen percentage.
+// The output check page: the technician picks an output level of 0 ... 100 %
+// in steps of 5 %. The page only keeps the choice on its track bar; every
+// request carries it, marked as an output check while the page is active.
 #include "app/form_main.h"
+
+#include "ui_form_main.h"
+#include "widgets/trackbar.h"
+
+namespace {
+constexpr int PercentPerStep = 5;
+constexpr int MeanPosition = 10;
+constexpr int MaxPosition = 20;
+} // namespace
 
 void TForm_Main::TrackBar_OutCheckChange(QObject *)
 {
-    // Show the chosen percentage; the next request carries it.
+    const int percent = ui->TrackBar_OutCheck->Position() * PercentPerStep;
+    ui->Label_OutputCheckPercent->setText(QString::number(percent) + QStringLiteral(" %"));
 }
 
+// The buttons only move the track bar; its change handler does the rest, and
+// a button for the position already held changes nothing.
 void TForm_Main::Button_OutCheckMinClick(QObject *)
 {
-    // Choose 0 %.
+    ui->TrackBar_OutCheck->setPosition(0);
 }
 
 void TForm_Main::Button_OutCheckMaxClick(QObject *)
 {
-    // Choose 100 %.
+    ui->TrackBar_OutCheck->setPosition(MaxPosition);
 }
 
 void TForm_Main::Button_OutCheckMeanClick(QObject *)
 {
-    // Choose 50 %.
+    ui->TrackBar_OutCheck->setPosition(MeanPosition);
 }

@@ -1,48 +1,168 @@
-// Scale settings: the type selectors, the scale edits and the factory
-// default scale.
+// Scale settings: the type selectors with their unit labels, the four scale
+// edits (what may be typed, how a value is shown once the edit is left), the
+// factory default scale and loading the scale the instrument has stored.
 #include "app/form_main.h"
 
-void TForm_Main::Edit_InputLowExit(QObject *)
+#include <QStringView>
+
+#include <cmath>
+
+#include "app/instrument_protocol.h"
+#include "ui_form_main.h"
+#include "widgets/edit.h"
+#include "widgets/numberpattern.h"
+#include "widgets/radiogroup.h"
+#include "widgets/speedbutton.h"
+
+namespace {
+
+constexpr int CurrentItem = 0;
+constexpr int VoltageItem = 1;
+
+const QString CurrentUnit = QStringLiteral("mA");
+const QString VoltageUnit = QStringLiteral("V");
+
+// The input edits show more decimals for small magnitudes: the class is
+// chosen by the magnitude alone, whatever the type or the instrument's range.
+QStringView inputPattern(double magnitude)
 {
-    // Check the input scale value that was left and bring it within the range.
+    if (magnitude <= 0.5) return u"##0.00000";
+    if (magnitude <= 2.5) return u"0.0000";
+    if (magnitude <= 50.0) return u"#0.000";
+    return u"##0.00";
 }
 
-void TForm_Main::Edit_OutputLowExit(QObject *)
+constexpr QStringView OutputPattern = u"#0.000";
+
+// What an edit holds as a number; text that is no number counts as 0.
+double editValue(const QObject *sender)
 {
-    // Check the output scale value that was left and bring it within the range.
+    const auto *edit = qobject_cast<const TEdit *>(sender);
+    if (!edit) return 0.0;
+    return parseLocaleNumber(edit->text()).value_or(0.0);
 }
 
-void TForm_Main::Edit_InputLowKeyPress(QObject *, QChar &)
+// Both type groups map their selection to the same pair of unit labels.
+void showUnit(const TRadioGroup *group, QLabel *low, QLabel *high)
 {
-    // Let through only the characters of a number.
+    QString unit;
+    switch (group->ItemIndex()) {
+    case CurrentItem: unit = CurrentUnit; break;
+    case VoltageItem: unit = VoltageUnit; break;
+    default: return; // no selection: the labels keep what they show
+    }
+    low->setText(unit);
+    high->setText(unit);
 }
 
-void TForm_Main::Edit_InputHighKeyPress(QObject *, QChar &)
+// Item index for a stored type code; above the known codes means voltage.
+int typeItem(int code)
 {
-    // Let through only the characters of a number.
+    return std::min(code - instrument::Type::Current, VoltageItem);
 }
 
-void TForm_Main::Edit_OutputLowKeyPress(QObject *, QChar &)
+void applyDecimalSeparator(QChar &key)
 {
-    // Let through only the characters of a number.
+    if (key == u',' || key == u'.') key = localeDecimalSeparator();
 }
 
-void TForm_Main::Edit_OutputHighKeyPress(QObject *, QChar &)
+} // namespace
+
+QString TForm_Main::InputScaleText(double value)
 {
-    // Let through only the characters of a number.
+    // A stored value that is no finite number reads like text that is no
+    // number: 0.
+    if (!std::isfinite(value)) value = 0.0;
+    return formatPattern(value, inputPattern(std::fabs(value)));
+}
+
+QString TForm_Main::OutputScaleText(double value)
+{
+    if (!std::isfinite(value)) value = 0.0;
+    return formatPattern(value, OutputPattern);
+}
+
+void TForm_Main::Edit_InputLowExit(QObject *Sender)
+{
+    if (auto *edit = qobject_cast<TEdit *>(Sender)) edit->setText(InputScaleText(editValue(edit)));
+}
+
+void TForm_Main::Edit_OutputLowExit(QObject *Sender)
+{
+    if (auto *edit = qobject_cast<TEdit *>(Sender)) edit->setText(OutputScaleText(editValue(edit)));
+}
+
+// The four edits accept any character; both usual decimal marks become the
+// system's, so a value typed either way reads as a number.
+void TForm_Main::Edit_InputLowKeyPress(QObject *, QChar &Key)
+{
+    applyDecimalSeparator(Key);
+}
+
+void TForm_Main::Edit_InputHighKeyPress(QObject *, QChar &Key)
+{
+    applyDecimalSeparator(Key);
+}
+
+void TForm_Main::Edit_OutputLowKeyPress(QObject *, QChar &Key)
+{
+    applyDecimalSeparator(Key);
+}
+
+void TForm_Main::Edit_OutputHighKeyPress(QObject *, QChar &Key)
+{
+    applyDecimalSeparator(Key);
 }
 
 void TForm_Main::RadioGroup_BemenetTipusaClick(QObject *)
 {
-    // Switch the input units and limits to the chosen input signal type.
+    showUnit(ui->RadioGroup_BemenetTipusa, ui->Label_InputLowMertekegyseg,
+             ui->Label_InputHighMertekegyseg);
 }
 
 void TForm_Main::RadioGroup_KimenetTipusaClick(QObject *)
 {
-    // Switch the output units and limits to the chosen output signal type.
+    showUnit(ui->RadioGroup_KimenetTipusa, ui->Label_OutputLowMertekegyseg,
+             ui->Label_OutputHighMertekegyseg);
 }
 
+// Only fills the group: the instrument keeps its settings until the user
+// writes these.
 void TForm_Main::Button_GyariAlapSkalaClick(QObject *)
 {
-    // Fill the edits with the factory default scale.
+    ui->RadioGroup_BemenetTipusa->setItemIndex(CurrentItem);
+    ui->RadioGroup_KimenetTipusa->setItemIndex(CurrentItem);
+    ui->Edit_InputLow->setText(QStringLiteral("4"));
+    Edit_InputLowExit(ui->Edit_InputLow);
+    ui->Edit_InputHigh->setText(QStringLiteral("20"));
+    Edit_InputLowExit(ui->Edit_InputHigh);
+    ui->Edit_OutputLow->setText(QStringLiteral("4"));
+    Edit_OutputLowExit(ui->Edit_OutputLow);
+    ui->Edit_OutputHigh->setText(QStringLiteral("20"));
+    Edit_OutputLowExit(ui->Edit_OutputHigh);
+}
+
+void TForm_Main::LoadStoredSettings(int inputType, int outputType, double inputLow,
+                                    double inputHigh, double outputLow, double outputHigh)
+{
+    // Type codes below 100 come only from a reply that does not reach the
+    // settings (nothing received yet, or cut short). Loading it would leave
+    // the type groups without a selection and put zeros in the edits, and
+    // the following requests would carry type 99 with no input limit; so
+    // such a read changes nothing and the next reply is read instead.
+    if (inputType < instrument::Type::Current || outputType < instrument::Type::Current) return;
+
+    // A change of selection runs the groups' click handlers (unit labels).
+    ui->RadioGroup_BemenetTipusa->setItemIndex(typeItem(inputType));
+    ui->RadioGroup_KimenetTipusa->setItemIndex(typeItem(outputType));
+    ui->Edit_InputLow->setText(InputScaleText(inputLow));
+    ui->Edit_InputHigh->setText(InputScaleText(inputHigh));
+    ui->Edit_OutputLow->setText(OutputScaleText(outputLow));
+    ui->Edit_OutputHigh->setText(OutputScaleText(outputHigh));
+    ui->SpeedButton_ReadSettings->setDown(false);
+}
+
+void TForm_Main::LoadStoredSettings()
+{
+    // Put the instrument's stored types and scale into the settings group.
 }

@@ -201,6 +201,11 @@ public:
     int MBNumberOfReceivedBytes() const { return m_receiver.MBNumberOfReceivedBytes(); }
     bool MBRxBufferFull() const { return m_receiver.MBRxBufferFull(); }
     const mb::MBRXDataBuffer &rxBuffer() const { return m_rx; }
+    // The data buffers themselves, for a host that writes or reads a whole
+    // message layout at once (and for tests that load a received frame).
+    mb::MBRXDataBuffer &rxBuffer() { return m_rx; }
+    mb::MBTXDataBuffer &txBuffer() { return m_tx; }
+    const mb::MBTXDataBuffer &txBuffer() const { return m_tx; }
 
     // ---- Transactions
     // Starts a transmission in the current mode; in master mode a transaction.

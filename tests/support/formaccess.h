@@ -1,0 +1,38 @@
+// Reaching the main window's controls and MB1's data buffers from tests, by
+// the controls' object names.
+#pragma once
+
+#include "app/form_main.h"
+#include "link/mb.h"
+
+#include <QByteArray>
+#include <QLocale>
+#include <QObject>
+#include <QString>
+
+#include <stdexcept>
+
+namespace formaccess {
+
+// The control of that name and kind; throws when the window has none, so a
+// misspelt name fails the test instead of crashing it.
+template <class T> T *control(const QObject &window, const char *name)
+{
+    T *found = window.findChild<T *>(QString::fromLatin1(name));
+    if (!found) throw std::logic_error(std::string("no control ") + name);
+    return found;
+}
+
+TMB *mb1(const QObject &window);
+
+// The data bytes the window left in MB1's TX data buffer.
+QByteArray sentData(const QObject &window);
+
+// Loads data bytes into MB1's RX data buffer as the data of an accepted
+// reply (address 0x81, result code 0), read index at 1.
+void loadReply(const QObject &window, const QByteArray &data);
+
+// A locale whose decimal separator is `separator` ('.' or ',').
+QLocale localeWithSeparator(QChar separator);
+
+} // namespace formaccess
