@@ -13,6 +13,8 @@
 
 #include "app/form_main.h"
 #include "app/instrument_protocol.h"
+#include "support/formaccess.h"
+#include "support/instrument_bytes.h"
 #include "widgets/pagecontrol.h"
 #include "widgets/radiogroup.h"
 #include "widgets/speedbutton.h"
@@ -311,6 +313,75 @@ private slots:
         QVERIFY(!w->InCalNextPressed);
     }
 
+    // The request bytes themselves, with the readings arriving in replies as
+    // the decoder takes them.
+    void requestsCarryForcingAndCaptures()
+    {
+        struct Step {
+            int gain, divider, offset;
+        };
+        // Capture order, with the request offset of the value captured.
+        const Step steps[] = {{194, 128, 4},  {193, 128, 12}, {193, 129, 36}, {194, 128, 8},
+                              {193, 128, 16}, {193, 129, 40}, {194, 129, 44}, {196, 130, 52},
+                              {193, 130, 60}, {194, 129, 48}, {196, 130, 56}, {193, 130, 64},
+                              {129, 130, 68}, {129, 130, 72}};
+        w->InCalState = 10;
+        for (int i = 0; i < 14; ++i) {
+            w->InCalStep();
+            w->SendInstrumentRequest();
+            QByteArray sent = formaccess::sentData(*w);
+            QCOMPARE(quint8(sent.at(34 - 1)), quint8(steps[i].gain));
+            QCOMPARE(quint8(sent.at(35 - 1)), quint8(steps[i].divider));
+            QCOMPARE(quint8(sent.at(98 - 1)), quint8(0)); // no range forcing
+            QCOMPARE(quint8(sent.at(32 - 1)), quint8(0)); // no calibration step
+
+            testbytes::DataBytes reply(instrument::ReplyDataSize);
+            reply.int32(13, -(i + 1));      // ADAveragedCH0
+            reply.int32(17, 100 * (i + 1)); // ADAveragedCH1
+            formaccess::loadReply(*w, reply.bytes());
+            w->DecodeInstrumentReply();
+            pressNext();
+            w->InCalStep();
+        }
+        w->InCalStep(); // closing
+        w->SendInstrumentRequest();
+        const QByteArray sent = formaccess::sentData(*w);
+        QCOMPARE(quint8(sent.at(34 - 1)), quint8(0));
+        QCOMPARE(quint8(sent.at(35 - 1)), quint8(0));
+        for (int i = 0; i < 14; ++i) {
+            const qint32 expected = i < 12 ? 100 * (i + 1) : -(i + 1);
+            QCOMPARE(testbytes::int32At(sent, steps[i].offset), expected);
+        }
+        QCOMPARE(listLines().at(12), QStringLiteral("Low7 = -0 000 013"));
+    }
+
+    void storeCommandRepeatedUntilAcknowledged()
+    {
+        w->InCalState = 150;
+        w->InCalStep();
+        TSpeedButton *store = c<TSpeedButton>("SpeedButton_ADCalBeiras");
+        QVERIFY(!store->isHidden());
+        store->click();
+        QVERIFY(store->Down());
+        for (int i = 0; i < 3; ++i) {
+            w->SendInstrumentRequest();
+            QCOMPARE(quint8(formaccess::sentData(*w).at(3 - 1)), quint8(128));
+            // Replies that acknowledge something else keep it down.
+            testbytes::DataBytes reply(instrument::ReplyDataSize);
+            reply.byte(24, 64);
+            formaccess::loadReply(*w, reply.bytes());
+            w->DecodeInstrumentReply();
+            QVERIFY(store->Down());
+        }
+        testbytes::DataBytes ack(instrument::ReplyDataSize);
+        ack.byte(24, 128);
+        formaccess::loadReply(*w, ack.bytes());
+        w->DecodeInstrumentReply();
+        QVERIFY(!store->Down());
+        w->SendInstrumentRequest();
+        QCOMPARE(quint8(formaccess::sentData(*w).at(3 - 1)), quint8(0));
+    }
+
     void pageEntryHidesTheStoreButtonWithoutReleasingIt()
     {
         c<TSpeedButton>("SpeedButton_ADCalBeiras")->setVisible(true);
@@ -318,6 +389,8 @@ private slots:
         enterPage();
         QVERIFY(c<TSpeedButton>("SpeedButton_ADCalBeiras")->isHidden());
         QVERIFY(c<TSpeedButton>("SpeedButton_ADCalBeiras")->Down());
+        w->SendInstrumentRequest();
+        QCOMPARE(quint8(formaccess::sentData(*w).at(3 - 1)), quint8(128));
     }
 };
 

@@ -11,6 +11,9 @@
 #include <memory>
 
 #include "app/form_main.h"
+#include "app/instrument_protocol.h"
+#include "support/formaccess.h"
+#include "support/instrument_bytes.h"
 #include "widgets/mbargraph.h"
 #include "widgets/pagecontrol.h"
 #include "widgets/speedbutton.h"
@@ -394,16 +397,60 @@ private slots:
         QCOMPARE(listLines().size(), 8);
     }
 
-    void storeButtonLatches()
+    void requestCarriesForceAndCaptures()
     {
-        w->setOutCalStep(7);
+        w->setPWMSetpoint(0);
+        w->SendInstrumentRequest();
+        QCOMPARE(testbytes::wordAt(formaccess::sentData(*w), 1), quint16(1));
+        next(); // 1
+        w->setPWMSetpoint(65535);
+        next(); // 65535
+        next();
+        w->setPWMSetpoint(13000);
+        next();
+        w->setPWMSetpoint(64000);
+        next();
+        w->SendInstrumentRequest();
+        const QByteArray sent = formaccess::sentData(*w);
+        QCOMPARE(testbytes::wordAt(sent, 20), quint16(1));
+        QCOMPARE(testbytes::wordAt(sent, 22), quint16(65535));
+        QCOMPARE(testbytes::wordAt(sent, 24), quint16(13000));
+        QCOMPARE(testbytes::wordAt(sent, 26), quint16(64000));
+        QCOMPARE(testbytes::wordAt(sent, 1), quint16(38500)); // the 6 V point
+    }
+
+    void storeCommandRepeatedUntilAcknowledged()
+    {
+        for (int i = 0; i < 6; ++i)
+            next();
         TSpeedButton *store = c<TSpeedButton>("SpeedButton_WriteOutputCalibrationToKX");
         QVERIFY(!store->Down());
         store->click();
         QVERIFY(store->Down());
-        // A second press withdraws the command.
+        // A second press withdraws the command, a third gives it again.
         store->click();
         QVERIFY(!store->Down());
+        w->SendInstrumentRequest();
+        QCOMPARE(quint8(formaccess::sentData(*w).at(3 - 1)), quint8(0));
+        store->click();
+        for (int i = 0; i < 3; ++i) {
+            w->SendInstrumentRequest();
+            QCOMPARE(quint8(formaccess::sentData(*w).at(3 - 1)), quint8(64));
+            testbytes::DataBytes reply(instrument::ReplyDataSize);
+            reply.byte(24, 128); // the input store's bit
+            formaccess::loadReply(*w, reply.bytes());
+            w->DecodeInstrumentReply();
+            QVERIFY(store->Down());
+        }
+        testbytes::DataBytes ack(instrument::ReplyDataSize);
+        ack.byte(24, 64);
+        formaccess::loadReply(*w, ack.bytes());
+        w->DecodeInstrumentReply();
+        QVERIFY(!store->Down());
+        w->SendInstrumentRequest();
+        QCOMPARE(quint8(formaccess::sentData(*w).at(3 - 1)), quint8(0));
+        // The output still forced with the last test point of step 6.
+        QCOMPARE(testbytes::wordAt(formaccess::sentData(*w), 1), quint16(32768));
     }
 };
 

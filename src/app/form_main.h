@@ -196,8 +196,13 @@ public:
     void setPWMSetpoint(int value);
     // Shows PWMSetpoint on the page and makes it the forced PWM value.
     void PWMRefresh();
-    // Prepares the controls of the step that has just become active.
+    // Prepares the step that has just become active: its controls, then the
+    // setting it starts from.
     void OutCalStepSetup();
+    // Only the controls: which buttons and groups the current step shows.
+    // The form stacks the bar graph over the adjustment controls, so the
+    // window's creation calls this to start step 1 with the adjustment in view.
+    void OutCalStepControls();
     // The record of captured values: an optional separator, then the line;
     // and the removal of the last lines again.
     void OutCalListAppend(const QString &line, bool withSeparator = false);

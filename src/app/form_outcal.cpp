@@ -172,7 +172,7 @@ void TForm_Main::OutCalListTrim(int lines)
     if (list->count() > 0) list->setCurrentRow(list->count() - 1);
 }
 
-void TForm_Main::OutCalStepSetup()
+void TForm_Main::OutCalStepControls()
 {
     const int step = OutCalStep();
     const bool checking = step == 3 || step == 6;
@@ -185,8 +185,12 @@ void TForm_Main::OutCalStepSetup()
         ui->GroupBox_PWMErtekValtoztatas->setVisible(!checking);
         ui->MBarGraph_OutputCalibration->setVisible(checking);
     }
+}
 
-    switch (step) {
+void TForm_Main::OutCalStepSetup()
+{
+    OutCalStepControls();
+    switch (OutCalStep()) {
     case 1:
         setPWMSetpoint(OutCalPWM4mA);
         ui->ListBox_OutputCalibrated->clear();
