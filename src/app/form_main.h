@@ -200,8 +200,9 @@ public:
     // setting it starts from.
     void OutCalStepSetup();
     // Only the controls: which buttons and groups the current step shows.
-    // The form stacks the bar graph over the adjustment controls, so the
-    // window's creation calls this to start step 1 with the adjustment in view.
+    // The form stacks the bar graph over the adjustment controls: putting the
+    // wizard on step 1 at the window's creation wants this too, without
+    // touching the setting.
     void OutCalStepControls();
     // The record of captured values: an optional separator, then the line;
     // and the removal of the last lines again.
