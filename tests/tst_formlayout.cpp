@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStyleOptionGroupBox>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include "app/form_main.h"
@@ -293,6 +294,19 @@ FontFacts fontOf(const QWidget *w)
     return {f.pixelSize(), f.bold(), f.italic()};
 }
 
+// The window as its description builds it, in the language the description
+// is written in: the window applies its saved language when it is created,
+// so it gets an initialisation file that names English.
+FormEnvironment describedWindow()
+{
+    static QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("form.ini"));
+    IniSettings settings;
+    settings.languageName = QStringLiteral("english");
+    IniFile(path).save(settings);
+    return FormEnvironment{IniFile(path), QStringList{}};
+}
+
 } // namespace
 
 class TestFormLayout : public QObject {
@@ -315,7 +329,7 @@ private slots:
 
 void TestFormLayout::everyControlIsThereWithItsKindParentAndPlace()
 {
-    TForm_Main form;
+    TForm_Main form(describedWindow());
     QSet<QString> names;
     for (const ControlRow &row : controlRows) {
         const QString name = QString::fromLatin1(row.name);
@@ -348,7 +362,7 @@ void TestFormLayout::everyControlIsThereWithItsKindParentAndPlace()
 
 void TestFormLayout::linkPanelCoversTheSystemPanelCaption()
 {
-    TForm_Main form;
+    TForm_Main form(describedWindow());
     auto *system = control<QGroupBox>(form, "GroupBox_System");
     auto *mb1 = control<TMB>(form, "MB1");
     QVERIFY(system && mb1);
@@ -388,7 +402,7 @@ void TestFormLayout::linkPanelCoversTheSystemPanelCaption()
 
 void TestFormLayout::wiringPicturesShareTheirPlaces()
 {
-    TForm_Main form;
+    TForm_Main form(describedWindow());
     const auto place = [&](const char *name) {
         auto *picture = control<QLabel>(form, name);
         return picture ? picture->geometry() : QRect();
@@ -421,7 +435,7 @@ void TestFormLayout::wiringPicturesShareTheirPlaces()
 
 void TestFormLayout::onlyTheSettingsTabShowsAmongFivePages()
 {
-    TForm_Main form;
+    TForm_Main form(describedWindow());
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     auto *pages = control<TPageControl>(form, "PageControl1");
@@ -456,7 +470,7 @@ void TestFormLayout::onlyTheSettingsTabShowsAmongFivePages()
 
 void TestFormLayout::beforeAnyReplyOnlyLinkPanelAndLanguageButtonsShow()
 {
-    TForm_Main form;
+    TForm_Main form(describedWindow());
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QStringList visible;
@@ -471,11 +485,13 @@ void TestFormLayout::beforeAnyReplyOnlyLinkPanelAndLanguageButtonsShow()
 
 void TestFormLayout::windowSizeAndFont()
 {
-    TForm_Main form;
+    TForm_Main form(describedWindow());
     QCOMPARE(form.size(), QSize(1050, 535));
     QCOMPARE(form.minimumSize(), form.size());
     QCOMPARE(form.maximumSize(), form.size());
-    QCOMPARE(form.windowTitle(), QStringLiteral("Form_Main"));
+    // The description's title gives way to the caption of the saved language.
+    QCOMPARE(form.windowTitle(),
+             QStringLiteral("Configuration software for KX4720R   V2013-10-09   Varnel Kft."));
     // Centred on the desktop, whatever position the description stores.
     QCOMPARE(form.frameGeometry().center(),
              QGuiApplication::primaryScreen()->availableGeometry().center());
@@ -493,7 +509,7 @@ void TestFormLayout::windowSizeAndFont()
 
 void TestFormLayout::captionsFontsAndColours()
 {
-    TForm_Main form;
+    TForm_Main form(describedWindow());
     auto *model = control<QLabel>(form, "Label_KeszulekAltipus");
     QCOMPARE(model->text(), QStringLiteral("Instrument: KX4720R"));
     const FontFacts modelFont = fontOf(model);
@@ -557,7 +573,7 @@ void TestFormLayout::captionsFontsAndColours()
 
 void TestFormLayout::speedButtonGroupsAndStates()
 {
-    TForm_Main form;
+    TForm_Main form(describedWindow());
     struct Expect {
         const char *name;
         int group;
@@ -607,7 +623,7 @@ void TestFormLayout::speedButtonGroupsAndStates()
 
 void TestFormLayout::radioGroupsTrackBarsAndEdits()
 {
-    TForm_Main form;
+    TForm_Main form(describedWindow());
     struct Expect {
         const char *name;
         const char *title;
@@ -655,7 +671,7 @@ void TestFormLayout::radioGroupsTrackBarsAndEdits()
 
 void TestFormLayout::barGraphsStoredProperties()
 {
-    TForm_Main form;
+    TForm_Main form(describedWindow());
     struct Expect {
         const char *name;
         TMBGMode mode;
@@ -703,7 +719,7 @@ void TestFormLayout::barGraphsStoredProperties()
 
 void TestFormLayout::linkPanelStoredProperties()
 {
-    TForm_Main form;
+    TForm_Main form(describedWindow());
     auto *mb1 = control<TMB>(form, "MB1");
     QCOMPARE(mb1->title(), QStringLiteral("MB Master V2013-06-18"));
     QCOMPARE(mb1->minimumSize(), QSize(157, 185));
@@ -713,12 +729,14 @@ void TestFormLayout::linkPanelStoredProperties()
     QCOMPARE(mb1->property("MBMasterAddressToSlave").toInt(), 1);
     QCOMPARE(mb1->property("MBMasterIDToSlave").toInt(), 0);
     QVERIFY(mb1->property("MBRefreshListOnStartup").toBool());
-    QCOMPARE(mb1->property("MBLastUsedPort").toString(), QStringLiteral("\\\\.\\COM24"));
+    // The description's last used port (COM24) gives way to the one the
+    // initialisation file keeps, none here.
+    QCOMPARE(mb1->property("MBLastUsedPort").toString(), QString());
 }
 
 void TestFormLayout::listBoxRowsAndCentredMemo()
 {
-    TForm_Main form;
+    TForm_Main form(describedWindow());
     auto *list = control<QListWidget>(form, "ListBox_InputCalibrated");
     QCOMPARE(fontOf(list).pixels, 13);
     QVERIFY(fontOf(list).bold);
@@ -739,7 +757,7 @@ void TestFormLayout::listBoxRowsAndCentredMemo()
 
 void TestFormLayout::autoSizeLabelsFollowTheirText()
 {
-    TForm_Main form;
+    TForm_Main form(describedWindow());
     auto *working = control<QLabel>(form, "Label5");
     auto *flag = control<QLabel>(form, "Label_EEPROMHiba");
     const QRect before = working->geometry();

@@ -1,28 +1,186 @@
-// The window's life cycle and the endless request/reply exchange with the
-// instrument on MB1.
+// The window's life cycle (creation, activation, closing, the initialisation
+// file, the normal and the factory-level view) and the endless request/reply
+// exchange with the instrument on MB1.
 #include "app/form_main.h"
+
+#include "app/commandline.h"
+#include "link/mb.h"
+#include "ui_form_main.h"
+
+#include <QTimer>
 
 void TForm_Main::FormCreate(QObject *)
 {
-    // Read the initialisation file, hand the last used port to MB1, apply the saved language.
+    LoadIniSettings();
+
+    PWMSetpoint = 0;
+    PWMForce = 0;
+    OutCalPWM4mA = 0;
+    OutCalPWM2V = 0;
+    OutCalPWM20mA = 65535;
+    OutCalPWM10V = 65535;
+
+    // The output calibration wizard starts on its first step.
+    ui->PageControl4->setActivePage(ui->TabSheet_OutCalStep1);
+    ui->ListBox_OutputCalibrated->clear();
+    ui->SpeedButton_OutputCalibrationBack->hide();
+    ui->SpeedButton_OutputCalibrationNext->show();
+
+    m_modelName = kModelName;
 }
 
 void TForm_Main::FormActivate(QObject *)
 {
-    // Compose the window caption and choose the normal or factory-level view.
+    UpdateWindowCaption();
+    CheckAccessSwitch();
 }
 
 void TForm_Main::FormClose(QObject *)
 {
-    // Close MB1's port, which stops the cycle, and write the initialisation file.
+    // Closing the port first ends a transaction in flight, so the cycle sends
+    // nothing more while the file is written.
+    ui->MB1->MBClosePort();
+    SaveIniSettings(); // a failure must not keep the window open
 }
 
-void TForm_Main::MB1MBPortOpenedOrClosed(QObject *, bool)
+IniFile TForm_Main::iniFile() const
 {
-    // On opening, send the first instrument request and so start the cycle.
+    return m_environment.iniFile ? *m_environment.iniFile : IniFile::forThisProgram();
+}
+
+QStringList TForm_Main::commandLine() const
+{
+    return m_environment.parameters ? *m_environment.parameters : commandLineParameters();
+}
+
+void TForm_Main::LoadIniSettings()
+{
+    const IniSettings settings = iniFile().load();
+    // MB1 preselects this port when it fills its port list.
+    ui->MB1->setMBLastUsedPort(settings.lastUsedPort);
+    ApplyLanguage(settings.languageName);
+}
+
+IniSaveResult TForm_Main::SaveIniSettings()
+{
+    IniSettings settings;
+    settings.date = currentIniDateText();
+    settings.lastUsedPort = ui->MB1->MBLastUsedPort();
+    settings.languageName = m_languageName;
+    return iniFile().save(settings);
+}
+
+void TForm_Main::UpdateWindowCaption()
+{
+    setWindowTitle(windowCaption(m_captions.programTitle()));
+}
+
+void TForm_Main::CheckAccessSwitch()
+{
+    m_factoryLevel = hasFactoryAccessSwitch(commandLine());
+    ApplyAccessView();
+}
+
+void TForm_Main::ApplyAccessView()
+{
+    ui->Label_KeszulekAltipus->setText(
+        modelLabelText(m_captions.modelPrefix(), m_modelName, m_factoryLevel));
+    for (QWidget *page : {ui->TabSheet_InputCalibration, ui->TabSheet_OutputCalibration,
+                          ui->TabSheet_KimenetEllenorzes, ui->TabSheet_Test})
+        ui->PageControl1->setTabVisible(page, m_factoryLevel);
+    if (m_factoryLevel) refreshFactoryView();
+}
+
+// The factory-level view shows its panels at once and redisplays the last
+// reply, as after a good exchange. Two things a plain end of exchange would
+// do are left out here: decoding a buffer that holds no good reply (at
+// start-up it would load zeros into the settings group and use up the
+// pending read of the stored settings), and starting a transaction while one
+// is in flight (the cycle already carries every change with its next request).
+void TForm_Main::refreshFactoryView()
+{
+    if (m_rxHoldsGoodReply) {
+        // The decoder reads from the buffer's read index, which the last
+        // decoding left at the end.
+        ui->MB1->setMBMBRXDataBufferIndex(1);
+        DecodeInstrumentReply();
+    }
+    showExchangePanels(true);
+    if (ui->MB1->MBPortOpen() && !ui->MB1->MBBusy()) SendInstrumentRequest();
+}
+
+void TForm_Main::showExchangePanels(bool visible)
+{
+    ui->PageControl1->setVisible(visible);
+    ui->GroupBox_System->setVisible(visible);
+    ui->Label_KeszulekAltipus->setVisible(visible);
+}
+
+void TForm_Main::MB1MBPortOpenedOrClosed(QObject *, bool MBbPortOpen)
+{
+    if (MBbPortOpen) SendInstrumentRequest();
+}
+
+void TForm_Main::MB1MBMasterEndOfEvent(QObject *, TMBStatus MBStatus, const QString &)
+{
+    if (MBStatus == TMBStatus::stOK) {
+        m_rxHoldsGoodReply = true;
+        DecodeInstrumentReply();
+    } else if (MBStatus == TMBStatus::stSlaveGlobalError) {
+        // The slave's error frame has replaced the last good reply.
+        m_rxHoldsGoodReply = false;
+    }
+    showExchangePanels(MBStatus == TMBStatus::stOK || m_factoryLevel);
+
+    if (!ui->MB1->MBPortOpen()) return; // closed by the user or lost: the cycle stops
+    if (MBStatus == TMBStatus::stPortError) {
+        // The port counts as open but the frame could not be written. Sending
+        // again from here would fail again, inside this very call, for ever.
+        closePortAfterSendFailure();
+        return;
+    }
+    SendInstrumentRequest();
+}
+
+// Ends the cycle after a failed write the way a lost port ends it: the port
+// closed, its lamp red, the port list probed again, so the user sees the
+// failure and can open a port again.
+void TForm_Main::closePortAfterSendFailure()
+{
+    TMB &link = *ui->MB1;
+    link.MBClosePort(); // its end of transaction finds the port closed: nothing is sent
+    emit link.engine().portLampChanged(TMBLamp::Red);
+    link.MBRefreshPortList();
 }
 
 void TForm_Main::PageControl1Change(QObject *)
 {
-    // Reset the force selectors and prepare the page the user turned to.
+    // No forcing survives a change of page.
+    ui->RadioGroup_GainForce->setItemIndex(0);
+    ui->RadioGroup_DividerForce->setItemIndex(0);
+    ui->RadioGroup_GainForceCH->setItemIndex(0);
+    ui->RadioGroup_MereshatarForce->setItemIndex(0);
+
+    const QWidget *page = ui->PageControl1->ActivePage();
+    const int heldPWM = PWMSetpoint > 0 ? PWMSetpoint : 1;
+    if (page == ui->TabSheet_Uzemmod) {
+        PWMForce = 0;
+        // Back on the Settings page the instrument restarts.
+        ui->SpeedButton_Reset->setDown(true);
+    } else if (page == ui->TabSheet_InputCalibration) {
+        PWMForce = heldPWM;
+        ui->SpeedButton_ADCalBeiras->hide();
+        ui->ListBox_InputCalibrated->clear();
+        InCalState = 10;
+        Timer_InCal->stop();
+        Timer_InCal->setInterval(100);
+        Timer_InCal->start();
+        // One wizard tick at once, so the first instruction and its forcing
+        // appear without waiting for the timer.
+        Timer_InCalTimer(Timer_InCal);
+    } else if (page == ui->TabSheet_OutputCalibration) {
+        PWMForce = heldPWM;
+    } else if (page == ui->TabSheet_KimenetEllenorzes) {
+        PWMForce = 0;
+    }
 }

@@ -1,7 +1,73 @@
-// The caption languages: the language buttons.
+// The caption languages: the language routine that writes one caption set
+// into the window, and the two language buttons.
 #include "app/form_main.h"
 
-void TForm_Main::SpeedButton_AngolClick(QObject *)
+#include "ui/formextras.h"
+#include "ui_form_main.h"
+
+#include <QAbstractButton>
+#include <QGroupBox>
+#include <QLabel>
+
+namespace {
+
+// Writes a caption into a control of whatever kind carries it: a label's
+// text, a frame's (or radio group's) title, a button's caption or a page's tab.
+void setCaption(TPageControl &pages, QWidget *control, const QString &text)
 {
-    // Apply the caption set of the clicked language button if it is down.
+    if (auto *label = qobject_cast<QLabel *>(control))
+        label->setText(text);
+    else if (auto *frame = qobject_cast<QGroupBox *>(control))
+        frame->setTitle(text);
+    else if (auto *button = qobject_cast<QAbstractButton *>(control))
+        button->setText(text);
+    else if (const int tab = pages.indexOf(control); tab >= 0)
+        pages.setTabText(tab, text);
+}
+
+} // namespace
+
+void TForm_Main::writeCaptions(Caption first, Caption last)
+{
+    for (int slot = int(first); slot <= int(last); ++slot) {
+        const auto caption = static_cast<Caption>(slot);
+        for (const QString &name : captionTargets(caption))
+            setCaption(*ui->PageControl1, findChild<QWidget *>(name), m_captions.text(caption));
+    }
+}
+
+void TForm_Main::ApplyLanguage(const QString &languageName)
+{
+    // A name that selects no set (a hand-edited file) gets the default set,
+    // and that set's name is what the file gets back at close.
+    const LanguageChoice choice = chooseLanguage(languageName);
+    m_languageName = choice.name;
+    if (choice.language == CaptionLanguage::English)
+        ui->SpeedButton_Angol->setDown(true);
+    else
+        ui->SpeedButton_Magyar->setDown(true);
+    m_captions.fill(choice.language);
+    WorkingTimeLanguage = choice.language; // shown with the next reply
+
+    writeCaptions(Caption::ErrorCode, Caption::Restart);
+    ApplyAccessView();
+    writeCaptions(Caption::Settings, Caption::WriteSettings);
+
+    // The items change language; the user's choice of signal type stays.
+    for (TRadioGroup *group : {ui->RadioGroup_BemenetTipusa, ui->RadioGroup_KimenetTipusa}) {
+        const int chosen = group->ItemIndex();
+        group->setItems(m_captions.signalTypeItems());
+        group->setItemIndex(chosen);
+    }
+
+    fitAutoSizeLabels(this);
+    UpdateWindowCaption();
+}
+
+void TForm_Main::SpeedButton_AngolClick(QObject *Sender)
+{
+    // Both language buttons land here; a click that leaves the button up
+    // changes nothing.
+    const auto *button = qobject_cast<const TSpeedButton *>(Sender);
+    if (button && button->Down()) ApplyLanguage(button->text());
 }

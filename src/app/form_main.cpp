@@ -11,7 +11,11 @@
 #include "ui/pictures.h"
 #include "ui_form_main.h"
 
-TForm_Main::TForm_Main(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::TForm_Main>())
+TForm_Main::TForm_Main(QWidget *parent) : TForm_Main(FormEnvironment{}, parent) {}
+
+TForm_Main::TForm_Main(FormEnvironment environment, QWidget *parent)
+    : QWidget(parent), ui(std::make_unique<Ui::TForm_Main>()),
+      m_environment(std::move(environment))
 {
     initPictures();
     ui->setupUi(this);
@@ -40,7 +44,8 @@ void TForm_Main::wireEvents()
     wire(ui->SpeedButton_Angol, &TSpeedButton::OnClick, &TForm_Main::SpeedButton_AngolClick);
     wire(ui->SpeedButton_Magyar, &TSpeedButton::OnClick, &TForm_Main::SpeedButton_AngolClick);
     wire(ui->PageControl1, &TPageControl::OnChange, &TForm_Main::PageControl1Change);
-    // TODO(link): MB1's OnMBPortOpenedOrClosed and OnMBMasterEndOfEvent.
+    wire(ui->MB1, &TMB::OnMBPortOpenedOrClosed, &TForm_Main::MB1MBPortOpenedOrClosed);
+    wire(ui->MB1, &TMB::OnMBMasterEndOfEvent, &TForm_Main::MB1MBMasterEndOfEvent);
 
     wire(ui->Edit_InputLow, &TEdit::OnExit, &TForm_Main::Edit_InputLowExit);
     wire(ui->Edit_InputHigh, &TEdit::OnExit, &TForm_Main::Edit_InputLowExit);

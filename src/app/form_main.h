@@ -11,7 +11,13 @@
 #include <functional>
 #include <memory>
 
+#include "app/commandline.h"
+#include "app/inifile.h"
+#include "link/mbtypes.h"
 #include "ui/captions.h"
+
+#include <QStringList>
+#include <optional>
 
 class QTimer;
 
@@ -19,10 +25,19 @@ namespace Ui {
 class TForm_Main;
 }
 
+// Where a main window keeps its initialisation file and which command-line
+// parameters it consults. The program leaves both empty and gets its own
+// file and parameters; tests give a temporary file and parameters of theirs.
+struct FormEnvironment {
+    std::optional<IniFile> iniFile;        // default: IniFile::forThisProgram()
+    std::optional<QStringList> parameters; // default: the program's parameters
+};
+
 class TForm_Main : public QWidget {
     Q_OBJECT
 public:
     explicit TForm_Main(QWidget *parent = nullptr);
+    explicit TForm_Main(FormEnvironment environment, QWidget *parent = nullptr);
     ~TForm_Main() override;
 
     // Every control of the description, by its name.
@@ -35,7 +50,28 @@ public:
     void FormActivate(QObject *Sender);
     void FormClose(QObject *Sender);
     void MB1MBPortOpenedOrClosed(QObject *Sender, bool MBbPortOpen);
+    void MB1MBMasterEndOfEvent(QObject *Sender, TMBStatus MBStatus, const QString &MBStatusString);
     void PageControl1Change(QObject *Sender);
+
+    // --- window life cycle, view and caption languages ---
+    // (form_cycle.cpp, form_language.cpp)
+    void LoadIniSettings();
+    // A failed save is returned, never raised: closing goes on regardless.
+    IniSaveResult SaveIniSettings();
+    void UpdateWindowCaption();
+    void CheckAccessSwitch();
+    void ApplyAccessView();
+    // The language routine: fills the caption store from the set the name
+    // selects and writes it into the window.
+    void ApplyLanguage(const QString &languageName);
+    // True while the factory-level view is in force.
+    bool FactoryLevel() const { return m_factoryLevel; }
+    // The model shown in Label_KeszulekAltipus.
+    const QString &ModelName() const { return m_modelName; }
+    // The current language name, lower case, as the initialisation file keeps it.
+    const QString &GsSelectedLanguage() const { return m_languageName; }
+    // The 39 texts in use; the reply decoder takes the working-time words from here.
+    const CaptionStore &captions() const { return m_captions; }
 
     // The instrument request and reply (form_request.cpp, form_reply.cpp).
     void SendInstrumentRequest();
@@ -214,6 +250,23 @@ protected:
     void closeEvent(QCloseEvent *e) override;
 
 private:
+    // --- window life cycle, view and caption languages ---
+    void showExchangePanels(bool visible);
+    void refreshFactoryView();
+    void closePortAfterSendFailure();
+    void writeCaptions(Caption first, Caption last);
+    IniFile iniFile() const;
+    QStringList commandLine() const;
+
+    FormEnvironment m_environment;
+    bool m_factoryLevel = false;
+    QString m_modelName = kModelName;
+    QString m_languageName;
+    CaptionStore m_captions;
+    // The RX data buffer holds a good reply (none before the first, and an
+    // error reply replaces it); only such a buffer is worth decoding again.
+    bool m_rxHoldsGoodReply = false;
+
     void wireEvents();
     void centreOnScreen();
 
