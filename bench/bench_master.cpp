@@ -53,7 +53,8 @@ private:
             if (n <= 0) continue;
             const auto now = Clock::now();
             if (awaitingFirst) {
-                m_turnarounds.push_back(std::chrono::duration<double, std::micro>(now - replied).count());
+                m_turnarounds.push_back(
+                    std::chrono::duration<double, std::micro>(now - replied).count());
                 awaitingFirst = false;
             }
             for (ssize_t i = 0; i < n; ++i) {
@@ -61,7 +62,8 @@ private:
                 receiver.resetAssembly();
                 qsizetype done = 0;
                 while (done < reply.size()) {
-                    const ssize_t w = ::write(m_fd, reply.constData() + done, std::size_t(reply.size() - done));
+                    const ssize_t w =
+                        ::write(m_fd, reply.constData() + done, std::size_t(reply.size() - done));
                     if (w > 0) done += w;
                 }
                 replied = Clock::now();
@@ -109,12 +111,14 @@ int main(int argc, char **argv)
     auto start = Clock::now();
     const auto sendRequest = [&] {
         engine.MBClearTXData();
-        for (int i = 0; i < 98; ++i) engine.MBAppendByte(quint8(i));
+        for (int i = 0; i < 98; ++i)
+            engine.MBAppendByte(quint8(i));
         engine.MBSendFrame();
     };
     QObject::connect(&engine, &MBEngine::OnMBMasterEndOfEvent, &engine, [&](TMBStatus status) {
         (status == TMBStatus::stOK ? ok : failed) += 1;
-        for (int i = 0; i < 88; ++i) engine.MBReadByte();
+        for (int i = 0; i < 88; ++i)
+            engine.MBReadByte();
         if (std::chrono::duration<double>(Clock::now() - start).count() < seconds)
             sendRequest();
         else

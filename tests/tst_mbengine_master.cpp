@@ -13,7 +13,8 @@ namespace {
 QByteArray bytes(std::initializer_list<int> values)
 {
     QByteArray out;
-    for (int v : values) out.append(char(v));
+    for (int v : values)
+        out.append(char(v));
     return out;
 }
 
@@ -57,11 +58,10 @@ private slots:
         engine->MBAppendByte(5);
         engine->MBSendFrame();
         QTRY_COMPARE(log->endEvents, 1);
-        QCOMPARE(log->take(),
-                 (QStringList{"Busy(true)", "Now(stnSending:Sending)",
-                              "Now(stnWaitingForAnswer:Waiting For Answer)",
-                              "Now(stnReceiving:Receiving)", "Now(stnReady:Ready)", "Busy(false)",
-                              "End(stOK:OK)"}));
+        QCOMPARE(log->take(), (QStringList{"Busy(true)", "Now(stnSending:Sending)",
+                                           "Now(stnWaitingForAnswer:Waiting For Answer)",
+                                           "Now(stnReceiving:Receiving)", "Now(stnReady:Ready)",
+                                           "Busy(false)", "End(stOK:OK)"}));
         // The request on the line, character by character.
         QCOMPARE(slave->line(), bytes({0x01, 0xC0, 0x00, 0x40, 0x01, 0x40, 0x04, 0x43, 0x02, 0x41,
                                        0x05, 0x40, 0x0D, 0x48, 0x0B, 0x65}));
@@ -99,10 +99,12 @@ private slots:
         engine->MBSendFrame();
         QTRY_COMPARE(log->endEvents, 1);
         QCOMPARE(slave->requestCount(), 3);
-        for (const auto &request : slave->requests()) QCOMPARE(request.frame, slave->requests()[0].frame);
+        for (const auto &request : slave->requests())
+            QCOMPARE(request.frame, slave->requests()[0].frame);
         const QStringList entries = log->take();
-        QCOMPARE(entries.mid(entries.size() - 3),
-                 (QStringList{"Now(stnTimeOut:Time Out)", "Busy(false)", "End(stTimeOut:Time Out)"}));
+        QCOMPARE(
+            entries.mid(entries.size() - 3),
+            (QStringList{"Now(stnTimeOut:Time Out)", "Busy(false)", "End(stTimeOut:Time Out)"}));
         // Each re-send: sending, then waiting again.
         QCOMPARE(entries.count("Now(stnSending:Sending)"), 3);
         QCOMPARE(engine->MBStatus(), TMBStatus::stTimeOut);
@@ -151,7 +153,7 @@ private slots:
         QCOMPARE(engine->MBStatusString(), QStringLiteral("Slave Global Error: #129"));
         QCOMPARE(lamp.last().at(0).value<TMBLamp>(), TMBLamp::Orange);
         QVERIFY(!engine->MBBusy());
-        QCOMPARE(engine->MBNumberOfRxFrames(), 1u); // not counted
+        QCOMPARE(engine->MBNumberOfRxFrames(), 1u);   // not counted
         QCOMPARE(engine->MBReadByte(), quint8(0x2A)); // the data is still there
     }
 
@@ -288,7 +290,8 @@ private slots:
 
         slave->answerAll(1, 0);
         engine->MBClearTXData();
-        for (int i = 0; i < 98; ++i) engine->MBAppendByte(quint8(i));
+        for (int i = 0; i < 98; ++i)
+            engine->MBAppendByte(quint8(i));
         engine->MBSendFrame();
         QCOMPARE(engine->MBCalculatedTimeOfSending(), 19);
         QCOMPARE(engine->answerInterval(), 19 + 40);

@@ -21,10 +21,7 @@ namespace {
 // Writes replies and junk to the line as fast as it takes them, and reads
 // away whatever the program sends, until destroyed.
 struct Flooder {
-    explicit Flooder(PtyPair &pty)
-        : thread([this, fd = pty.masterFd()] { run(fd); })
-    {
-    }
+    explicit Flooder(PtyPair &pty) : thread([this, fd = pty.masterFd()] { run(fd); }) {}
     ~Flooder()
     {
         stop = true;
@@ -38,7 +35,8 @@ struct Flooder {
         while (!stop) {
             pollfd pfd{fd, POLLOUT | POLLIN, 0};
             if (::poll(&pfd, 1, 5) <= 0) continue;
-            if (pfd.revents & POLLIN) [[maybe_unused]] auto n = ::read(fd, sink, sizeof sink);
+            if (pfd.revents & POLLIN) [[maybe_unused]]
+                auto n = ::read(fd, sink, sizeof sink);
             if (pfd.revents & POLLOUT) {
                 const auto n = ::write(fd, burst.constData(), std::size_t(burst.size()));
                 if (n > 0) written += quint64(n);
@@ -78,7 +76,8 @@ private slots:
         QVERIFY(engine.MBPortErrorText().isEmpty());
 
         engine.MBClosePort();
-        QCOMPARE(log.take(), (QStringList{"Busy(true)", "Now(stnPortError:Port Error)", "Port(false)"}));
+        QCOMPARE(log.take(),
+                 (QStringList{"Busy(true)", "Now(stnPortError:Port Error)", "Port(false)"}));
         QVERIFY(!engine.MBPortOpen());
         QCOMPARE(engine.MBStatus(), TMBStatus::stPortError);
         QVERIFY(!panel.last().at(0).toBool());
@@ -95,7 +94,9 @@ private slots:
         PosixSerialDevice holder;
         QVERIFY(holder.open(held.slavePath()).ok());
         MBEngine engine;
-        engine.setPortCandidateSource([&] { return QStringList{held.slavePath(), free.slavePath()}; });
+        engine.setPortCandidateSource([&] {
+            return QStringList{held.slavePath(), free.slavePath()};
+        });
         EngineLog log(engine);
         QSignalSpy panel(&engine, &MBEngine::panelStateChanged);
         QSignalSpy lamp(&engine, &MBEngine::portLampChanged);
@@ -229,9 +230,16 @@ private slots:
         PtyPair pty;
         // The peer floods replies and junk and swallows whatever we send.
         Flooder flooder(pty);
+        const auto openDescriptors = [] {
+            return QDir(QStringLiteral("/proc/self/fd"))
+                .entryList(QDir::NoDotAndDotDot | QDir::System)
+                .size();
+        };
+        const qsizetype descriptorsBefore = openDescriptors();
         MBEngine engine;
         int opened = 0, closed = 0;
-        connect(&engine, &MBEngine::OnMBPortOpenedOrClosed, [&](bool open) { ++(open ? opened : closed); });
+        connect(&engine, &MBEngine::OnMBPortOpenedOrClosed,
+                [&](bool open) { ++(open ? opened : closed); });
         for (int cycle = 0; cycle < 1000; ++cycle) {
             QVERIFY2(engine.MBOpenPort(pty.slavePath()), qPrintable(engine.MBPortErrorText()));
             if (cycle % 2) engine.MBSendFrame();
@@ -249,6 +257,7 @@ private slots:
         QVERIFY(!engine.MBPortOpen());
         QVERIFY(flooder.written > 0);
         QVERIFY(engine.readerHandOverCount() >= 100);
+        QCOMPARE(openDescriptors(), descriptorsBefore); // port and stop event released each time
     }
 };
 

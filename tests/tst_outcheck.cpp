@@ -6,8 +6,23 @@
 #include <QPushButton>
 #include <QSignalSpy>
 
+#include <QTabBar>
+
 #include "app/form_main.h"
+#include "support/formaccess.h"
+#include "support/instrument_bytes.h"
+#include "widgets/pagecontrol.h"
 #include "widgets/trackbar.h"
+
+namespace {
+
+constexpr int PWMForceIndex = 1;
+constexpr int CalibrationStepIndex = 32;
+constexpr int OutCheckPercentIndex = 33;
+
+quint8 byteAt(const QByteArray &data, int index) { return quint8(data.at(index - 1)); }
+
+} // namespace
 
 class TestOutCheck : public QObject {
     Q_OBJECT
@@ -24,6 +39,23 @@ private:
     TTrackBar *bar() const { return control<TTrackBar>("TrackBar_OutCheck"); }
     QString percentText() const { return control<QLabel>("Label_OutputCheckPercent")->text(); }
     void click(const char *name) { QTest::mouseClick(control<QPushButton>(name), Qt::LeftButton); }
+    QByteArray request()
+    {
+        w->SendInstrumentRequest();
+        return formaccess::sentData(*w);
+    }
+    // The user picks a page on the tab bar.
+    void turnTo(const char *page)
+    {
+        auto *pages = control<TPageControl>("PageControl1");
+        auto *sheet = control<QWidget>(page);
+        pages->setTabVisible(sheet, true);
+        QSignalSpy userChanges(pages, &TPageControl::OnChange);
+        QTabBar *tabs = pages->tabBar();
+        QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(pages->indexOf(sheet)).center());
+        QCOMPARE(pages->ActivePage(), sheet);
+        QCOMPARE(userChanges.count(), 1);
+    }
 
 private slots:
     void init() { w = std::make_unique<TForm_Main>(); }
@@ -31,6 +63,7 @@ private slots:
 
     void startsAtZero()
     {
+        QCOMPARE(byteAt(request(), OutCheckPercentIndex), quint8(0));
         QCOMPARE(bar()->Position(), 0);
         QCOMPARE(bar()->Min(), 0);
         QCOMPARE(bar()->Max(), 20);
@@ -88,6 +121,50 @@ private slots:
         click("Button_OutCheckMax");
         QCOMPARE(changes.count(), 1);
         QCOMPARE(label->text(), QStringLiteral("100 %"));
+    }
+    void everyPositionIsSentAsAMultipleOfFive()
+    {
+        for (int position = 0; position <= 20; ++position) {
+            bar()->setPosition(position);
+            QCOMPARE(byteAt(request(), OutCheckPercentIndex), quint8(position * 5));
+        }
+    }
+
+    void buttonsSendTheirPercentage()
+    {
+        click("Button_OutCheckMax");
+        QCOMPARE(byteAt(request(), OutCheckPercentIndex), quint8(100));
+        click("Button_OutCheckMean");
+        QCOMPARE(byteAt(request(), OutCheckPercentIndex), quint8(50));
+        click("Button_OutCheckMean");
+        QCOMPARE(byteAt(request(), OutCheckPercentIndex), quint8(50));
+        click("Button_OutCheckMin");
+        QCOMPARE(byteAt(request(), OutCheckPercentIndex), quint8(0));
+    }
+
+    // Only while the page is active is the percentage an output check, with
+    // the output not forced; elsewhere it still travels, unmarked.
+    void theActivePageMarksTheCheck()
+    {
+        w->show();
+        w->PWMForce = 1234; // as a calibration page leaves it
+        turnTo("TabSheet_KimenetEllenorzes");
+        click("Button_OutCheckMax");
+        QByteArray data = request();
+        QCOMPARE(byteAt(data, CalibrationStepIndex), quint8(255));
+        QCOMPARE(testbytes::wordAt(data, PWMForceIndex), quint16(0));
+        QCOMPARE(byteAt(data, OutCheckPercentIndex), quint8(100));
+        QCOMPARE(control<QLabel>("Label_CalibrationStep")->text(), QStringLiteral("255"));
+
+        turnTo("TabSheet_Uzemmod");
+        data = request();
+        QCOMPARE(byteAt(data, CalibrationStepIndex), quint8(0));
+        QCOMPARE(testbytes::wordAt(data, PWMForceIndex), quint16(0));
+        QCOMPARE(byteAt(data, OutCheckPercentIndex), quint8(100));
+        QCOMPARE(control<QLabel>("Label_CalibrationStep")->text(), QStringLiteral("0"));
+        // The position survives leaving the page.
+        QCOMPARE(bar()->Position(), 20);
+        QCOMPARE(percentText(), QStringLiteral("100 %"));
     }
 };
 

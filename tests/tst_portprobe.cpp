@@ -11,8 +11,8 @@ namespace {
 
 void makeEntry(const QDir &sys, const QString &name, bool withDriver)
 {
-    QVERIFY(sys.mkpath(name + (withDriver ? QStringLiteral("/device/driver")
-                                          : QStringLiteral("/device"))));
+    QVERIFY(sys.mkpath(
+        name + (withDriver ? QStringLiteral("/device/driver") : QStringLiteral("/device"))));
 }
 
 } // namespace
@@ -25,8 +25,8 @@ private slots:
         const QStringList available{QStringLiteral("COM1"), QStringLiteral("COM3"),
                                     QStringLiteral("\\\\.\\COM24")};
         const PortListing listing = orderPortList(available, false, QString(), QString());
-        QCOMPARE(listing.ports, (QStringList{QStringLiteral("\\\\.\\COM24"),
-                                             QStringLiteral("COM3"), QStringLiteral("COM1")}));
+        QCOMPARE(listing.ports, (QStringList{QStringLiteral("\\\\.\\COM24"), QStringLiteral("COM3"),
+                                             QStringLiteral("COM1")}));
         QCOMPARE(listing.selected, 0);
     }
 
@@ -39,9 +39,9 @@ private slots:
 
     void openPortIsAppended()
     {
-        const PortListing listing = orderPortList({QStringLiteral("/dev/ttyUSB1")}, true,
-                                                  QStringLiteral("/dev/ttyUSB0"),
-                                                  QStringLiteral("/dev/ttyUSB0"));
+        const PortListing listing =
+            orderPortList({QStringLiteral("/dev/ttyUSB1")}, true, QStringLiteral("/dev/ttyUSB0"),
+                          QStringLiteral("/dev/ttyUSB0"));
         QCOMPARE(listing.ports,
                  (QStringList{QStringLiteral("/dev/ttyUSB1"), QStringLiteral("/dev/ttyUSB0")}));
         QCOMPARE(listing.selected, 1);
@@ -56,9 +56,12 @@ private slots:
 
     void extraPortsFromCommandLineAndEnvironment()
     {
-        const QStringList arguments{QStringLiteral("prog"), QStringLiteral("/VARNEL"),
-                                    QStringLiteral("--port"), QStringLiteral("/dev/pts/7"),
-                                    QStringLiteral("--port=/tmp/sim"), QStringLiteral("--port")};
+        const QStringList arguments{QStringLiteral("prog"),
+                                    QStringLiteral("/VARNEL"),
+                                    QStringLiteral("--port"),
+                                    QStringLiteral("/dev/pts/7"),
+                                    QStringLiteral("--port=/tmp/sim"),
+                                    QStringLiteral("--port")};
         QCOMPARE(extraPortCandidates(arguments, QStringLiteral("/dev/pts/9::/dev/ttyX")),
                  (QStringList{QStringLiteral("/dev/pts/7"), QStringLiteral("/tmp/sim"),
                               QStringLiteral("/dev/pts/9"), QStringLiteral("/dev/ttyX")}));
@@ -75,9 +78,9 @@ private slots:
         makeEntry(sys, QStringLiteral("ttyACM10"), true);
         makeEntry(sys, QStringLiteral("ttyACM2"), true);
         makeEntry(sys, QStringLiteral("ttyAMA0"), true);
-        makeEntry(sys, QStringLiteral("tty5"), true);      // a console, not a serial port
-        makeEntry(sys, QStringLiteral("ttyS0"), true);     // no UART answers behind it
-        QVERIFY(sys.mkpath(QStringLiteral("rfcomm0")));     // Bluetooth: no device link
+        makeEntry(sys, QStringLiteral("tty5"), true);   // a console, not a serial port
+        makeEntry(sys, QStringLiteral("ttyS0"), true);  // no UART answers behind it
+        QVERIFY(sys.mkpath(QStringLiteral("rfcomm0"))); // Bluetooth: no device link
         const QString dev = root.filePath(QStringLiteral("dev"));
         QCOMPARE(systemPortCandidates(sys.path(), dev),
                  (QStringList{dev + "/rfcomm0", dev + "/ttyACM2", dev + "/ttyACM10",
@@ -146,7 +149,10 @@ private slots:
     {
         MBEngine engine;
         int probes = 0;
-        engine.setPortCandidateSource([&] { ++probes; return QStringList(); });
+        engine.setPortCandidateSource([&] {
+            ++probes;
+            return QStringList();
+        });
         engine.setMBRefreshListOnStartup(false);
         QSignalSpy startUp(&engine, &MBEngine::startUpTick);
         QTRY_COMPARE_WITH_TIMEOUT(startUp.count(), 1, 5000);

@@ -5,6 +5,8 @@
 #include <QtTest>
 
 #include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QLocale>
 #include <QSignalSpy>
 
@@ -12,7 +14,10 @@
 #include <limits>
 
 #include "app/form_main.h"
+#include "support/formaccess.h"
+#include "support/instrument_bytes.h"
 #include "widgets/edit.h"
+#include "widgets/numberpattern.h"
 #include "widgets/radiogroup.h"
 #include "widgets/speedbutton.h"
 
@@ -22,6 +27,33 @@ namespace {
 QString local(QString text)
 {
     return text.replace(u'.', QLocale().decimalPoint());
+}
+
+// Data bytes of the request the window builds now.
+QByteArray request(TForm_Main &w)
+{
+    w.SendInstrumentRequest();
+    return formaccess::sentData(w);
+}
+
+quint8 byteAt(const QByteArray &data, int index) { return quint8(data.at(index - 1)); }
+
+constexpr int CommandBitsIndex = 3;
+constexpr int InputTypeIndex = 76;
+constexpr int OutputTypeIndex = 77;
+constexpr int InputLowIndex = 78;
+constexpr int InputHighIndex = 82;
+constexpr int OutputLowIndex = 86;
+constexpr int OutputHighIndex = 90;
+
+// A reply that carries stored settings; everything else 0.
+testbytes::DataBytes settingsReply(quint8 inputType, quint8 outputType, float inLow, float inHigh,
+                                   float outLow, float outHigh, quint8 ackBits = 0)
+{
+    testbytes::DataBytes data(88);
+    data.byte(24, ackBits).byte(33, inputType).byte(34, outputType);
+    data.real(65, inLow).real(69, inHigh).real(73, outLow).real(77, outHigh);
+    return data;
 }
 
 } // namespace
@@ -82,7 +114,7 @@ private slots:
     void keyFilterTurnsBothMarksIntoTheSystemOne()
     {
         useLocale();
-        const QChar mark = QLocale().decimalPoint();
+        const QChar mark = localeDecimalSeparator();
         for (const char *name : {"Edit_InputLow", "Edit_InputHigh", "Edit_OutputLow", "Edit_OutputHigh"}) {
             TEdit *e = edit(name);
             e->clear();
@@ -344,6 +376,160 @@ private slots:
         QCOMPARE(edit("Edit_InputHigh")->text(), QStringLiteral("0.00000"));
         QCOMPARE(edit("Edit_OutputLow")->text(), QStringLiteral("0.000"));
         QCOMPARE(edit("Edit_OutputHigh")->text(), QStringLiteral("0.000"));
+    }
+
+    void valuesOnTheWire_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<float>("sent");
+        for (const char *locale : {"en_US", "hu_HU"}) {
+            const QString l = QString::fromLatin1(locale);
+            QTest::addRow("%s voltage -300", locale) << l << 1 << "-300" << "-300.00" << -125.0f;
+            QTest::addRow("%s current -300", locale) << l << 0 << "-300" << "-300.00" << -25.0f;
+            QTest::addRow("%s current 30", locale) << l << 0 << "30" << "30.000" << 25.0f;
+            QTest::addRow("%s current 25", locale) << l << 0 << "25" << "25.000" << 25.0f;
+            QTest::addRow("%s voltage 100", locale) << l << 1 << "100" << "100.00" << 100.0f;
+            QTest::addRow("%s current 1,5", locale) << l << 0 << "1.5" << "1.5000" << 1.5f;
+            QTest::addRow("%s letters", locale) << l << 0 << "abc" << "0.00000" << 0.0f;
+        }
+    }
+    void valuesOnTheWire()
+    {
+        useLocale();
+        QFETCH(int, type);
+        QFETCH(QString, typed);
+        QFETCH(QString, shown);
+        QFETCH(float, sent);
+        inputType()->setItemIndex(type);
+        TEdit *e = edit("Edit_InputHigh");
+        e->setText(local(typed));
+        emit e->OnExit();
+        // The edit keeps the value as typed; only what is sent is limited.
+        QCOMPARE(e->text(), local(shown));
+        const QByteArray data = request(*w);
+        QCOMPARE(testbytes::realAt(data, InputHighIndex), sent);
+        QCOMPARE(byteAt(data, InputTypeIndex), quint8(100 + type));
+    }
+
+    void outputValuesAreNotLimited_data() { addSeparatorRows(); }
+    void outputValuesAreNotLimited()
+    {
+        useLocale();
+        TEdit *e = edit("Edit_OutputHigh");
+        e->setText(QStringLiteral("150"));
+        emit e->OnExit();
+        QCOMPARE(e->text(), local(QStringLiteral("150.000")));
+        edit("Edit_OutputLow")->setText(QStringLiteral("-40"));
+        const QByteArray data = request(*w);
+        QCOMPARE(testbytes::realAt(data, OutputHighIndex), 150.0f);
+        QCOMPARE(testbytes::realAt(data, OutputLowIndex), -40.0f);
+    }
+
+    void textStillInAnEditIsSentAsItsDefault()
+    {
+        w = std::make_unique<TForm_Main>();
+        for (const char *name : {"Edit_InputLow", "Edit_InputHigh", "Edit_OutputLow", "Edit_OutputHigh"})
+            edit(name)->setText(QStringLiteral("letters"));
+        const QByteArray data = request(*w);
+        QCOMPARE(testbytes::realAt(data, InputLowIndex), 4.0f);
+        QCOMPARE(testbytes::realAt(data, InputHighIndex), 20.0f);
+        QCOMPARE(testbytes::realAt(data, OutputLowIndex), 4.0f);
+        QCOMPARE(testbytes::realAt(data, OutputHighIndex), 20.0f);
+        // Leaving turns it into 0, which is then sent.
+        emit edit("Edit_OutputLow")->OnExit();
+        QCOMPARE(testbytes::realAt(request(*w), OutputLowIndex), 0.0f);
+    }
+
+    void factoryDefaultsSendNoCommand()
+    {
+        w = std::make_unique<TForm_Main>();
+        inputType()->setItemIndex(1);
+        outputType()->setItemIndex(1);
+        button("SpeedButton_ReadSettings")->setDown(false);
+        QTest::mouseClick(control<QPushButton>("Button_GyariAlapSkala"), Qt::LeftButton);
+        const QByteArray data = request(*w);
+        QCOMPARE(byteAt(data, CommandBitsIndex), quint8(0));
+        QCOMPARE(byteAt(data, InputTypeIndex), quint8(100));
+        QCOMPARE(byteAt(data, OutputTypeIndex), quint8(100));
+        QCOMPARE(testbytes::realAt(data, InputLowIndex), 4.0f);
+        QCOMPARE(testbytes::realAt(data, InputHighIndex), 20.0f);
+        QCOMPARE(testbytes::realAt(data, OutputLowIndex), 4.0f);
+        QCOMPARE(testbytes::realAt(data, OutputHighIndex), 20.0f);
+    }
+
+    void aReplyWhileReadingLoadsTheGroup_data() { addSeparatorRows(); }
+    void aReplyWhileReadingLoadsTheGroup()
+    {
+        useLocale();
+        formaccess::loadReply(*w, settingsReply(101, 100, 0.1f, 100.0f, 4.0f, 20.0f).bytes());
+        w->DecodeInstrumentReply();
+        QCOMPARE(inputType()->ItemIndex(), 1);
+        QCOMPARE(label("Label_InputLowMertekegyseg"), QStringLiteral("V"));
+        QCOMPARE(label("Label_InputHighMertekegyseg"), QStringLiteral("V"));
+        QCOMPARE(outputType()->ItemIndex(), 0);
+        QCOMPARE(label("Label_OutputLowMertekegyseg"), QStringLiteral("mA"));
+        QCOMPARE(label("Label_OutputHighMertekegyseg"), QStringLiteral("mA"));
+        QCOMPARE(edit("Edit_InputLow")->text(), local(QStringLiteral("0.10000")));
+        QCOMPARE(edit("Edit_InputHigh")->text(), local(QStringLiteral("100.00")));
+        QCOMPARE(edit("Edit_OutputLow")->text(), local(QStringLiteral("4.000")));
+        QCOMPARE(edit("Edit_OutputHigh")->text(), local(QStringLiteral("20.000")));
+        QVERIFY(!button("SpeedButton_ReadSettings")->Down());
+
+        // Without a read pending, a reply leaves what the user typed alone.
+        edit("Edit_InputLow")->setText(QStringLiteral("7"));
+        formaccess::loadReply(*w, settingsReply(100, 101, 1, 2, 3, 4).bytes());
+        w->DecodeInstrumentReply();
+        QCOMPARE(inputType()->ItemIndex(), 1);
+        QCOMPARE(edit("Edit_InputLow")->text(), QStringLiteral("7"));
+    }
+
+    void writeUntilAcknowledgedThenReadBack()
+    {
+        w = std::make_unique<TForm_Main>();
+        w->show();
+        button("SpeedButton_ReadSettings")->setDown(false);
+        QTest::mouseClick(button("SpeedButton_WriteSettings"), Qt::LeftButton);
+        edit("Edit_InputHigh")->setText(QStringLiteral("10"));
+        // Every request asks while nothing acknowledges.
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(byteAt(request(*w), CommandBitsIndex) & 32, 32);
+            formaccess::loadReply(*w, settingsReply(100, 100, 4, 20, 4, 20).bytes());
+            w->DecodeInstrumentReply();
+            QVERIFY(button("SpeedButton_WriteSettings")->Down());
+            QCOMPARE(edit("Edit_InputHigh")->text(), QStringLiteral("10"));
+        }
+        // The acknowledgement releases it and asks for the read-back ...
+        formaccess::loadReply(*w, settingsReply(100, 100, 4, 10, 4, 20, 32).bytes());
+        w->DecodeInstrumentReply();
+        QVERIFY(!button("SpeedButton_WriteSettings")->Down());
+        QCOMPARE(byteAt(request(*w), CommandBitsIndex) & 32, 0);
+        // ... the same reply's stored scale is loaded at once, and the read ends.
+        QCOMPARE(edit("Edit_InputHigh")->text(), QStringLiteral("10.000"));
+        QVERIFY(!button("SpeedButton_ReadSettings")->Down());
+    }
+
+    // An empty or short reply while a read is pending: the groups keep their
+    // selection, so the next request carries real type codes and a limit.
+    void anEmptyReplyKeepsTypesAndLimits()
+    {
+        w = std::make_unique<TForm_Main>();
+        inputType()->setItemIndex(1);
+        outputType()->setItemIndex(1);
+        edit("Edit_InputLow")->setText(QStringLiteral("-300"));
+        formaccess::loadReply(*w, QByteArray());
+        w->DecodeInstrumentReply();
+        formaccess::loadReply(*w, settingsReply(100, 100, 1, 2, 3, 4).bytes().left(32));
+        w->DecodeInstrumentReply();
+        QCOMPARE(inputType()->ItemIndex(), 1);
+        QCOMPARE(outputType()->ItemIndex(), 1);
+        QVERIFY(button("SpeedButton_ReadSettings")->Down());
+        const QByteArray data = request(*w);
+        QCOMPARE(byteAt(data, InputTypeIndex), quint8(101));
+        QCOMPARE(byteAt(data, OutputTypeIndex), quint8(101));
+        QCOMPARE(testbytes::realAt(data, InputLowIndex), -125.0f);
     }
 
     void readAndWriteAreOneLatchPair()

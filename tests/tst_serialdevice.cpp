@@ -49,7 +49,8 @@ private slots:
         QCOMPARE(mbSpeedToBaud(0), TMBBaud::baud009600);
         QCOMPARE(mbBaudToSpeed(21), 9600u);
         QCOMPARE(mbBaudToSpeed(-1), 9600u);
-        for (const auto &entry : kMBBaudTable) QCOMPARE(mbSpeedToBaud(entry.speed), entry.baud);
+        for (const auto &entry : kMBBaudTable)
+            QCOMPARE(mbSpeedToBaud(entry.speed), entry.baud);
     }
 
     void secondExclusiveOpenIsRefused()
@@ -113,7 +114,8 @@ private slots:
         device.clearDtrRts(); // ENOTTY on a pty: ignored
 
         QByteArray all(256, Qt::Uninitialized);
-        for (int i = 0; i < 256; ++i) all[i] = char(i);
+        for (int i = 0; i < 256; ++i)
+            all[i] = char(i);
         QVERIFY(device.write(std::span(all.constData(), 128)).ok());
         QVERIFY(device.write(std::span(all.constData() + 128, 128)).ok());
         QByteArray seen;

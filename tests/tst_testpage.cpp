@@ -3,10 +3,30 @@
 #include <QtTest>
 
 #include <QPushButton>
+#include <QRadioButton>
+
+#include <QLabel>
+#include <QSignalSpy>
+#include <QTabBar>
 
 #include "app/form_main.h"
+#include "support/formaccess.h"
+#include "support/instrument_bytes.h"
+#include "widgets/mbargraph.h"
+#include "widgets/pagecontrol.h"
 #include "widgets/radiogroup.h"
 #include "widgets/speedbutton.h"
+
+namespace {
+
+constexpr int CommandBitsIndex = 3;
+constexpr int GainForceIndex = 34;
+constexpr int DividerForceIndex = 35;
+constexpr int RangeForceIndex = 98;
+
+quint8 byteAt(const QByteArray &data, int index) { return quint8(data.at(index - 1)); }
+
+} // namespace
 
 class TestTestPage : public QObject {
     Q_OBJECT
@@ -22,6 +42,35 @@ private:
     }
     TRadioGroup *range() const { return control<TRadioGroup>("RadioGroup_MereshatarForce"); }
     TRadioGroup *divider() const { return control<TRadioGroup>("RadioGroup_DividerForce"); }
+    TRadioGroup *gain() const { return control<TRadioGroup>("RadioGroup_GainForce"); }
+    TRadioGroup *channel() const { return control<TRadioGroup>("RadioGroup_GainForceCH"); }
+    QString text(const char *name) const { return control<QLabel>(name)->text(); }
+    double bar(const char *name) const { return control<TMBarGraph>(name)->MBGValue(); }
+    QByteArray request()
+    {
+        w->SendInstrumentRequest();
+        return formaccess::sentData(*w);
+    }
+    // A reply whose averaged readings are these, everything else 0.
+    void decodeReadings(qint32 ch0, qint32 ch1)
+    {
+        testbytes::DataBytes data(88);
+        data.int32(13, ch0).int32(17, ch1);
+        formaccess::loadReply(*w, data.bytes());
+        w->DecodeInstrumentReply();
+    }
+    // The user picks a page on the tab bar.
+    void turnTo(const char *page)
+    {
+        auto *pages = control<TPageControl>("PageControl1");
+        auto *sheet = control<QWidget>(page);
+        pages->setTabVisible(sheet, true);
+        QSignalSpy userChanges(pages, &TPageControl::OnChange);
+        QTabBar *tabs = pages->tabBar();
+        QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(pages->indexOf(sheet)).center());
+        QCOMPARE(pages->ActivePage(), sheet);
+        QCOMPARE(userChanges.count(), 1);
+    }
 
 private slots:
     void init() { w = std::make_unique<TForm_Main>(); }
@@ -116,6 +165,152 @@ private slots:
         QTest::mouseClick(temperature, Qt::LeftButton);
         QVERIFY(!temperature->Down());
         QVERIFY(!fram->Down());
+    }
+    void rangeForcingOnTheWire()
+    {
+        range()->setItemIndex(7); // 20 mA
+        QByteArray data = request();
+        QCOMPARE(byteAt(data, RangeForceIndex), quint8(134));
+        QCOMPARE(byteAt(data, DividerForceIndex), quint8(130));
+        range()->setItemIndex(0);
+        data = request();
+        QCOMPARE(byteAt(data, RangeForceIndex), quint8(0));
+        QCOMPARE(byteAt(data, DividerForceIndex), quint8(130));
+        range()->setItemIndex(1);
+        data = request();
+        QCOMPARE(byteAt(data, RangeForceIndex), quint8(128));
+        QCOMPARE(byteAt(data, DividerForceIndex), quint8(128));
+        range()->setItemIndex(4);
+        QCOMPARE(byteAt(request(), DividerForceIndex), quint8(129));
+    }
+
+    void gainForcingOnTheWire_data()
+    {
+        QTest::addColumn<int>("gainItem");
+        QTest::addColumn<int>("channelItem");
+        QTest::addColumn<int>("code");
+        const int codes[] = {0, 129, 130, 132, 136, 144, 160};
+        for (int item = 0; item < 7; ++item) {
+            QTest::addRow("item %d CH0", item) << item << 0 << codes[item];
+            QTest::addRow("item %d CH1", item) << item << 1 << codes[item] + 64;
+        }
+    }
+    void gainForcingOnTheWire()
+    {
+        QFETCH(int, gainItem);
+        QFETCH(int, channelItem);
+        QFETCH(int, code);
+        gain()->setItemIndex(gainItem);
+        channel()->setItemIndex(channelItem);
+        QCOMPARE(byteAt(request(), GainForceIndex), quint8(code));
+    }
+
+    void leavingThePageResetsEveryForcing()
+    {
+        w->show();
+        turnTo("TabSheet_Test");
+        gain()->setItemIndex(6);
+        channel()->setItemIndex(1);
+        range()->setItemIndex(5); // 40 V
+        QByteArray data = request();
+        QCOMPARE(byteAt(data, GainForceIndex), quint8(224));
+        QCOMPARE(byteAt(data, DividerForceIndex), quint8(130));
+        QCOMPARE(byteAt(data, RangeForceIndex), quint8(132));
+
+        turnTo("TabSheet_Uzemmod");
+        turnTo("TabSheet_Test");
+        QCOMPARE(gain()->ItemIndex(), 0);
+        QCOMPARE(channel()->ItemIndex(), 0);
+        QCOMPARE(divider()->ItemIndex(), 0);
+        QCOMPARE(range()->ItemIndex(), 0);
+        data = request();
+        QCOMPARE(byteAt(data, GainForceIndex), quint8(0));
+        QCOMPARE(byteAt(data, DividerForceIndex), quint8(0));
+        QCOMPARE(byteAt(data, RangeForceIndex), quint8(0));
+    }
+
+    void firstReadingBeforeAnyClear()
+    {
+        decodeReadings(1500, -40);
+        QCOMPARE(text("Label_Min0"), QStringLiteral("  0"));
+        QCOMPARE(text("Label_Max0"), QStringLiteral(" 1 500"));
+        QCOMPARE(text("Label_Delta0"), QStringLiteral(" 1 500"));
+        QCOMPARE(bar("MBarGraph_Delta0"), 1.0);
+        // A negative reading keeps the maximum at 0.
+        QCOMPARE(text("Label_Min1"), QStringLiteral("  -40"));
+        QCOMPARE(text("Label_Max1"), QStringLiteral("  0"));
+        QCOMPARE(bar("MBarGraph_Delta1"), 1.0);
+    }
+
+    void statisticsAfterAClear()
+    {
+        decodeReadings(1000, 2000000);
+        QTest::mouseClick(control<QPushButton>("Button_MinMaxTorles0"), Qt::LeftButton);
+        QTest::mouseClick(control<QPushButton>("Button_MinMaxTorles1"), Qt::LeftButton);
+        // The labels follow with the next decoded reply.
+        QCOMPARE(text("Label_Min0"), QStringLiteral("  0"));
+
+        // The cleared value again: no spread, the bar keeps its value.
+        const double before = bar("MBarGraph_Delta0");
+        decodeReadings(1000, 2000000);
+        QCOMPARE(text("Label_Min0"), QStringLiteral(" 1 000"));
+        QCOMPARE(text("Label_Max0"), QStringLiteral(" 1 000"));
+        QCOMPARE(text("Label_Delta0"), QStringLiteral("  0"));
+        QCOMPARE(bar("MBarGraph_Delta0"), before);
+        QCOMPARE(text("Label_Min1"), QStringLiteral("2 000 000"));
+        // The rest of that reply is still decoded.
+        QCOMPARE(text("Label_RAM1AdatForras"), QStringLiteral("RAM 1. terület"));
+
+        decodeReadings(1010, 2000000);
+        QCOMPARE(text("Label_Min0"), QStringLiteral(" 1 000"));
+        QCOMPARE(text("Label_Max0"), QStringLiteral(" 1 010"));
+        QCOMPARE(text("Label_Delta0"), QStringLiteral("  10"));
+        QCOMPARE(bar("MBarGraph_Delta0"), 1.0);
+
+        decodeReadings(1005, 2000000);
+        QCOMPARE(text("Label_Delta0"), QStringLiteral("  10"));
+        QCOMPARE(bar("MBarGraph_Delta0"), 0.5);
+        QCOMPARE(w->PrevCH0, 1005);
+    }
+
+    void maintenancePairOnTheWire()
+    {
+        auto *temperature = control<TSpeedButton>("SpeedButton_HomersekletMinMaxTorlese");
+        auto *fram = control<TSpeedButton>("SpeedButton_FRAMTorlesReset");
+        QTest::mouseClick(fram, Qt::LeftButton);
+        QCOMPARE(byteAt(request(), CommandBitsIndex), quint8(8));
+        QTest::mouseClick(temperature, Qt::LeftButton);
+        QCOMPARE(byteAt(request(), CommandBitsIndex), quint8(2));
+        // The acknowledgement releases it.
+        testbytes::DataBytes data(88);
+        data.byte(24, 2);
+        formaccess::loadReply(*w, data.bytes());
+        w->DecodeInstrumentReply();
+        QVERIFY(!temperature->Down());
+        QCOMPARE(byteAt(request(), CommandBitsIndex), quint8(0));
+    }
+
+    void diagnosticValues()
+    {
+        testbytes::DataBytes data(88);
+        data.byte(21, 2).byte(22, 9).byte(23, 17).byte(25, 8).byte(26, 32)
+            .real(28, 1.25f).byte(32, 6).byte(34, 101).real(35, 0.5f)
+            .word(59, 4800).word(62, 40000).byte(64, 2)
+            .real(73, 0.0f).real(77, 10.0f);
+        formaccess::loadReply(*w, data.bytes());
+        w->DecodeInstrumentReply();
+        QCOMPARE(text("Label_BemenoErtek2"), text("Label_BemenoErtek"));
+        QCOMPARE(text("Label_OutputValue2"), text("Label_OutputValue"));
+        QCOMPARE(text("Label_PWMErtek2"), QStringLiteral("40 000"));
+        QCOMPARE(bar("MBarGraph_PWM2"), 40000 / 65535.0);
+        QCOMPARE(text("Label_ErositesCH0"), QStringLiteral("8"));
+        QCOMPARE(text("Label_ErositesCH1"), QStringLiteral("32"));
+        QCOMPARE(text("Label_uDivider"), QStringLiteral("2"));
+        QCOMPARE(text("Label_uADSamples"), QStringLiteral("4800"));
+        QCOMPARE(text("Label_RAM1AdatForras"), QStringLiteral("FRAM 1. terület"));
+        QCOMPARE(text("Label_RAM2AdatForras"), QStringLiteral("????"));
+        request();
+        QCOMPARE(text("Label_CalibrationStep"), QStringLiteral("0"));
     }
 };
 

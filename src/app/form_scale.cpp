@@ -164,5 +164,6 @@ void TForm_Main::LoadStoredSettings(int inputType, int outputType, double inputL
 
 void TForm_Main::LoadStoredSettings()
 {
-    // Put the instrument's stored types and scale into the settings group.
+    LoadStoredSettings(InputType, OutputType, StoredInputLow, StoredInputHigh, StoredOutputLow,
+                       StoredOutputHigh);
 }

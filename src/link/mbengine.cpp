@@ -16,6 +16,11 @@ MBEngine::MBEngine(QObject *parent) : QObject(parent)
     m_answerTimer.setInterval(1000);
     connect(&m_answerTimer, &QTimer::timeout, this, &MBEngine::onAnswerTimeout);
 
+    m_slaveDelayTimer.setSingleShot(true);
+    m_slaveDelayTimer.setTimerType(Qt::PreciseTimer);
+    m_slaveDelayTimer.setInterval(10);
+    connect(&m_slaveDelayTimer, &QTimer::timeout, this, &MBEngine::sendSlaveReply);
+
     m_secondTimer.setInterval(1000);
     connect(&m_secondTimer, &QTimer::timeout, this, &MBEngine::oneSecondTick);
     m_secondTimer.start();
@@ -132,6 +137,13 @@ void MBEngine::setMBMode(TMBMode mode)
     setBusy(mode == TMBMode::modeMaster ? !m_portOpen : true);
     if (mode == previous) return;
 
+    // Nothing of the old mode may act in the new one: a slave reply still
+    // due, an armed text reception, a frame half assembled under the old
+    // acceptance rule.
+    m_slaveDelayTimer.stop();
+    m_stringArmed = false;
+    m_receiver.resetAssembly();
+
     m_tryNumberMax = 0;
     m_rxFrames = 0;
     m_txFrames = 0;
@@ -234,7 +246,8 @@ quint64 MBEngine::readerHandOverCount() const
 {
     quint64 count = m_retiredHandOvers;
     if (m_reader) count += m_reader->handOverCount();
-    for (const auto &reader : m_retiredReaders) count += reader->handOverCount();
+    for (const auto &reader : m_retiredReaders)
+        count += reader->handOverCount();
     return count;
 }
 

@@ -32,8 +32,8 @@ class MBEngine : public QObject {
     Q_PROPERTY(quint32 WinQSizeIn READ WinQSizeIn WRITE setWinQSizeIn)
     Q_PROPERTY(quint32 WinQSizeOut READ WinQSizeOut WRITE setWinQSizeOut)
     Q_PROPERTY(QString MBLastUsedPort READ MBLastUsedPort WRITE setMBLastUsedPort)
-    Q_PROPERTY(bool MBRefreshListOnStartup READ MBRefreshListOnStartup WRITE
-                   setMBRefreshListOnStartup)
+    Q_PROPERTY(
+        bool MBRefreshListOnStartup READ MBRefreshListOnStartup WRITE setMBRefreshListOnStartup)
     Q_PROPERTY(bool MBThereWasOpenEvent READ MBThereWasOpenEvent WRITE setMBThereWasOpenEvent)
     Q_PROPERTY(bool MBPortOpen READ MBPortOpen)
     Q_PROPERTY(QString MBPortErrorText READ MBPortErrorText)
@@ -41,11 +41,11 @@ class MBEngine : public QObject {
     // Mode and master settings.
     Q_PROPERTY(MBTypes::TMBMode MBMode READ MBMode WRITE setMBMode)
     Q_PROPERTY(bool MBMasterQueryMode READ MBMasterQueryMode WRITE setMBMasterQueryMode)
-    Q_PROPERTY(int MBMasterAddressToSlave READ MBMasterAddressToSlave WRITE
-                   setMBMasterAddressToSlave)
+    Q_PROPERTY(
+        int MBMasterAddressToSlave READ MBMasterAddressToSlave WRITE setMBMasterAddressToSlave)
     Q_PROPERTY(int MBMasterIDToSlave READ MBMasterIDToSlave WRITE setMBMasterIDToSlave)
-    Q_PROPERTY(int MBMasterCommandToSlave READ MBMasterCommandToSlave WRITE
-                   setMBMasterCommandToSlave)
+    Q_PROPERTY(
+        int MBMasterCommandToSlave READ MBMasterCommandToSlave WRITE setMBMasterCommandToSlave)
     Q_PROPERTY(int MBMasterTimeOut READ MBMasterTimeOut WRITE setMBMasterTimeOut)
     Q_PROPERTY(int MBMasterMaxTryNumber READ MBMasterMaxTryNumber WRITE setMBMasterMaxTryNumber)
 
@@ -58,16 +58,14 @@ class MBEngine : public QObject {
     Q_PROPERTY(QString MBSlaveName READ MBSlaveName WRITE setMBSlaveName)
     Q_PROPERTY(int MBSlaveErrorCode READ MBSlaveErrorCode WRITE setMBSlaveErrorCode)
     Q_PROPERTY(int MBSlaveDelayTime READ MBSlaveDelayTime WRITE setMBSlaveDelayTime)
-    Q_PROPERTY(int MBStopByteInStringMode READ MBStopByteInStringMode WRITE
-                   setMBStopByteInStringMode)
+    Q_PROPERTY(
+        int MBStopByteInStringMode READ MBStopByteInStringMode WRITE setMBStopByteInStringMode)
     Q_PROPERTY(int MBReminder READ MBReminder WRITE setMBReminder)
 
     // Buffers.
-    Q_PROPERTY(int MBMBTXDataBufferIndex READ MBMBTXDataBufferIndex WRITE
-                   setMBMBTXDataBufferIndex)
+    Q_PROPERTY(int MBMBTXDataBufferIndex READ MBMBTXDataBufferIndex WRITE setMBMBTXDataBufferIndex)
     Q_PROPERTY(int MBDataNumberToSend READ MBDataNumberToSend WRITE setMBDataNumberToSend)
-    Q_PROPERTY(int MBMBRXDataBufferIndex READ MBMBRXDataBufferIndex WRITE
-                   setMBMBRXDataBufferIndex)
+    Q_PROPERTY(int MBMBRXDataBufferIndex READ MBMBRXDataBufferIndex WRITE setMBMBRXDataBufferIndex)
     Q_PROPERTY(int MBReceivedDataNumber READ MBReceivedDataNumber)
     Q_PROPERTY(int MBNumberOfReceivedBytes READ MBNumberOfReceivedBytes)
     Q_PROPERTY(bool MBRxBufferFull READ MBRxBufferFull)
@@ -127,6 +125,11 @@ public:
     // Where the candidates come from (tests inject their own list); by
     // default the system's serial ports plus --port and KX4720R_PORTS.
     void setPortCandidateSource(std::function<QStringList()> source);
+    // What opening a port creates; by default the system's serial device,
+    // which opens the port by name. A host that already holds the line (the
+    // simulator with its pty master) hands in a device around it.
+    using DeviceFactory = std::function<std::unique_ptr<SerialDevice>()>;
+    void setSerialDeviceFactory(DeviceFactory factory) { m_deviceFactory = std::move(factory); }
 
     // ---- Opening and closing
     // Opens the selected port list entry (Open/Close button pressed).
@@ -206,11 +209,26 @@ public:
     mb::MBRXDataBuffer &rxBuffer() { return m_rx; }
     mb::MBTXDataBuffer &txBuffer() { return m_tx; }
     const mb::MBTXDataBuffer &txBuffer() const { return m_tx; }
+    // Empties the receive assembly buffer and the RX data buffer
+    // (MBNumberOfReceivedBytes 0, MBRxBufferFull false, MBReceivedDataNumber 0,
+    // MBMBRXDataBufferIndex 1). Byte mode never empties them by itself, so a
+    // host that stays in byte mode calls this once it has read what it needs.
+    Q_INVOKABLE void MBClearRXData();
 
     // ---- Transactions
     // Starts a transmission in the current mode; in master mode a transaction.
     // A running transaction is abandoned without an end event.
     void MBSendFrame();
+
+    // ---- Host-built replies in slave mode
+    // Called from an OnMBSlaveReceivedCommand handler: the engine sends no
+    // reply to this request; the host answers later (or never) through
+    // writeRawLine. Counters and status are kept as for an answered request.
+    // The simulator uses it to cut, pace, corrupt or drop its replies.
+    void deferSlaveReply() { m_slaveReplyDeferred = true; }
+    // Hands line characters to the open port as they are. False when the
+    // port is closed or the write failed.
+    bool writeRawLine(const QByteArray &characters);
 
     // ---- State and statistics
     TMBStatusNow MBStatusNow() const { return m_statusNow; }
@@ -259,8 +277,8 @@ signals:
     void OnMBReceivedAString(const QString &ReceivedString);
 
     // For the panel.
-    void startUpTick();                      // first tick of the one-second timer
-    void panelStateChanged(bool open);       // open state / closed state of the panel
+    void startUpTick();                // first tick of the one-second timer
+    void panelStateChanged(bool open); // open state / closed state of the panel
     void portLampChanged(MBTypes::TMBLamp lamp);
     void statusLampChanged(MBTypes::TMBLamp lamp);
     void transmitFlashed();
@@ -309,6 +327,19 @@ private:
     void onAnswerTimeout();
     void masterFrameAccepted();
 
+    // Slave mode
+    void slaveFrameAccepted();
+    void slaveCommand(quint8 command, bool queryMode);
+    void sendSlaveReply();
+
+    // Diagnostic, byte and string mode
+    void diagnosticSend();
+    void diagnosticFrameAccepted();
+    void rawSend(bool stringMode);
+    void receiveBytes(const QByteArray &chunk);
+    void receiveString(const QByteArray &chunk);
+    void countRxFrames(quint32 count, bool countSpeed);
+
     // Port and line
     QString m_port = QStringLiteral("COM1");
     quint32 m_baudRate = 9600;
@@ -326,6 +357,7 @@ private:
     QStringList m_portList;
     int m_selectedPort = -1;
     std::function<QStringList()> m_candidateSource;
+    DeviceFactory m_deviceFactory;
 
     // Mode and master settings
     TMBMode m_mode = TMBMode::modeMaster;
@@ -347,6 +379,8 @@ private:
     int m_slaveDelayTime = 0;
     int m_stopByte = 0;
     int m_reminder = 0;
+    bool m_slaveReplyDeferred = false;
+    bool m_stringArmed = false; // string mode: a send armed the text reception
 
     // Buffers and receiver
     mb::MBTXDataBuffer m_tx;
@@ -370,5 +404,6 @@ private:
     bool m_startedUp = false;
 
     QTimer m_answerTimer;
+    QTimer m_slaveDelayTimer;
     QTimer m_secondTimer;
 };

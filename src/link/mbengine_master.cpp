@@ -4,6 +4,8 @@
 
 #include "link/mbframe.h"
 
+#include <climits>
+
 // ---------------------------------------------------------------- sending
 
 void MBEngine::MBSendFrame()
@@ -11,12 +13,19 @@ void MBEngine::MBSendFrame()
     m_answerTimer.stop();
     setBusy(true);
     switch (m_mode) {
-    case TMBMode::modeMaster: masterSend(); break;
-    case TMBMode::modeSlave: break; // a slave only answers
+    case TMBMode::modeMaster:
+        masterSend();
+        break;
+    case TMBMode::modeSlave:
+        break; // a slave only answers
     case TMBMode::modeDiagnostic:
+        diagnosticSend();
+        break;
     case TMBMode::modeByte:
+        rawSend(false);
+        break;
     case TMBMode::modeString:
-        // Sending in these modes belongs to the slave and raw mode code.
+        rawSend(true);
         break;
     }
 }
@@ -24,14 +33,14 @@ void MBEngine::MBSendFrame()
 bool MBEngine::sendMasterFrame()
 {
     if (!m_portOpen) return false;
-    const auto frame = m_tx.buildFrame(
-        mb::masterAddressByte(std::uint8_t(m_addressToSlave), m_queryMode),
-        std::uint8_t(m_idToSlave), std::uint8_t(m_commandToSlave));
+    const auto frame =
+        m_tx.buildFrame(mb::masterAddressByte(std::uint8_t(m_addressToSlave), m_queryMode),
+                        std::uint8_t(m_idToSlave), std::uint8_t(m_commandToSlave));
     // The whole frame goes to the driver in one write: the same characters
     // in the same order as pair by pair, without a system call per pair.
     QByteArray line(qsizetype(frame.size() * 2), Qt::Uninitialized);
-    mb::encodeLine(frame, std::span(reinterpret_cast<std::uint8_t *>(line.data()),
-                                    std::size_t(line.size())));
+    mb::encodeLine(
+        frame, std::span(reinterpret_cast<std::uint8_t *>(line.data()), std::size_t(line.size())));
     if (!writeLine(line)) {
         emit transmitIndicatorOff();
         setStatusNow(TMBStatusNow::stnPortError);
@@ -110,13 +119,20 @@ void MBEngine::receiveFramed(const QByteArray &chunk)
         // then belongs to no one.
         if (!m_readerOpen) return;
         switch (m_receiver.feed(std::uint8_t(c))) {
-        case mb::RxEvent::StartAccepted: setStatusNow(TMBStatusNow::stnReceiving); break;
+        case mb::RxEvent::StartAccepted:
+            setStatusNow(TMBStatusNow::stnReceiving);
+            break;
         case mb::RxEvent::StartRefused:
-        case mb::RxEvent::FrameDiscarded: onAssemblyReset(); break;
-        case mb::RxEvent::FrameAccepted: onFrameAccepted(); break;
+        case mb::RxEvent::FrameDiscarded:
+            onAssemblyReset();
+            break;
+        case mb::RxEvent::FrameAccepted:
+            onFrameAccepted();
+            break;
         case mb::RxEvent::None:
         case mb::RxEvent::Ignored:
-        case mb::RxEvent::ByteStored: break;
+        case mb::RxEvent::ByteStored:
+            break;
         }
     }
 }
@@ -131,9 +147,11 @@ bool MBEngine::acceptFirstByte(quint8 firstByte) const
     case TMBMode::modeSlave:
         return !(firstByte & mb::kReplyFlag) &&
                ((firstByte & 0x0F) == m_slaveOwnAddress || (firstByte & 0x0F) == 0);
-    case TMBMode::modeDiagnostic: return true;
+    case TMBMode::modeDiagnostic:
+        return true;
     case TMBMode::modeByte:
-    case TMBMode::modeString: return false;
+    case TMBMode::modeString:
+        return false;
     }
     return false;
 }
@@ -141,19 +159,32 @@ bool MBEngine::acceptFirstByte(quint8 firstByte) const
 void MBEngine::onAssemblyReset()
 {
     switch (m_mode) {
-    case TMBMode::modeMaster: setStatusNow(TMBStatusNow::stnWaitingForAnswer); break;
-    case TMBMode::modeSlave: setStatusNow(TMBStatusNow::stnWaitingForCommand); break;
-    default: break;
+    case TMBMode::modeMaster:
+        setStatusNow(TMBStatusNow::stnWaitingForAnswer);
+        break;
+    case TMBMode::modeSlave:
+        setStatusNow(TMBStatusNow::stnWaitingForCommand);
+        break;
+    default:
+        break;
     }
 }
 
 void MBEngine::onFrameAccepted()
 {
     switch (m_mode) {
-    case TMBMode::modeMaster: masterFrameAccepted(); break;
-    default:
-        // Slave and diagnostic handling belongs to their mode code.
+    case TMBMode::modeMaster:
+        masterFrameAccepted();
         break;
+    case TMBMode::modeSlave:
+        slaveFrameAccepted();
+        break;
+    case TMBMode::modeDiagnostic:
+        diagnosticFrameAccepted();
+        break;
+    case TMBMode::modeByte:
+    case TMBMode::modeString:
+        break; // no framing in these modes
     }
 }
 

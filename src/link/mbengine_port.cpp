@@ -37,8 +37,9 @@ void MBEngine::selectPortListEntry(int index)
 
 bool MBEngine::MBOpenPort()
 {
-    const QString port =
-        m_selectedPort >= 0 && m_selectedPort < m_portList.size() ? m_portList[m_selectedPort] : QString();
+    const QString port = m_selectedPort >= 0 && m_selectedPort < m_portList.size()
+                             ? m_portList[m_selectedPort]
+                             : QString();
     return MBOpenPort(port);
 }
 
@@ -77,7 +78,12 @@ bool MBEngine::openDevice(QString &error)
 {
     if (m_readerOpen) return true;
 
-    auto device = createSerialDevice();
+    auto device = m_deviceFactory ? m_deviceFactory() : createSerialDevice();
+    if (!device) {
+        error = QStringLiteral("TMB : cannot open ") + m_port + QLatin1Char('\r') +
+                QStringLiteral("No device");
+        return false;
+    }
     SerialStatus status = device->open(m_port);
     if (status.ok()) {
         device->purge();
@@ -125,6 +131,9 @@ void MBEngine::enterClosedState()
     m_speedMax = 0;
     emit speedChanged(0, 0);
     m_answerTimer.stop();
+    // A slave reply still waiting for its delay has nowhere to go.
+    m_slaveDelayTimer.stop();
+    m_stringArmed = false;
     m_portOpen = false;
     setBusy(true);
     setStatusNow(TMBStatusNow::stnPortError);
@@ -169,10 +178,14 @@ void MBEngine::onReceived(const QByteArray &chunk)
     switch (m_mode) {
     case TMBMode::modeMaster:
     case TMBMode::modeSlave:
-    case TMBMode::modeDiagnostic: receiveFramed(chunk); break;
+    case TMBMode::modeDiagnostic:
+        receiveFramed(chunk);
+        break;
     case TMBMode::modeByte:
+        receiveBytes(chunk);
+        break;
     case TMBMode::modeString:
-        // Raw reception belongs to the byte and string modes.
+        receiveString(chunk);
         break;
     }
 }
@@ -182,7 +195,8 @@ void MBEngine::onPortLost(const SerialStatus &reason)
     // A vanished device (adapter pulled, peer closed) would otherwise keep the
     // reader waking up for ever; it ends like a closing, with the reason kept.
     if (!m_readerOpen) return;
-    const QString text = QStringLiteral("TMB : port lost ") + m_port + QLatin1Char('\r') + reason.message;
+    const QString text =
+        QStringLiteral("TMB : port lost ") + m_port + QLatin1Char('\r') + reason.message;
     if (m_portOpen)
         MBClosePort();
     else
@@ -196,5 +210,15 @@ bool MBEngine::writeLine(const QByteArray &characters)
 {
     // Characters written while the reader is not set up are dropped.
     if (!m_readerOpen) return true;
-    return m_reader->device().write(std::span(characters.constData(), std::size_t(characters.size()))).ok();
+    return m_reader->device()
+        .write(std::span(characters.constData(), std::size_t(characters.size())))
+        .ok();
+}
+
+bool MBEngine::writeRawLine(const QByteArray &characters)
+{
+    if (!m_portOpen || !m_readerOpen) return false;
+    if (!writeLine(characters)) return false;
+    emit transmitFlashed();
+    return true;
 }

@@ -17,21 +17,30 @@ TMBBaud mbSpeedToBaud(std::uint32_t speed)
 QStringList mbBaudListTexts()
 {
     QStringList texts;
-    for (const auto &entry : kMBBaudTable) texts << QString::fromLatin1(entry.text);
+    for (const auto &entry : kMBBaudTable)
+        texts << QString::fromLatin1(entry.text);
     return texts;
 }
 
 QString mbStatusNowText(TMBStatusNow status)
 {
     switch (status) {
-    case TMBStatusNow::stnReady: return QStringLiteral("Ready");
-    case TMBStatusNow::stnSending: return QStringLiteral("Sending");
-    case TMBStatusNow::stnWaitingForAnswer: return QStringLiteral("Waiting For Answer");
-    case TMBStatusNow::stnReceiving: return QStringLiteral("Receiving");
-    case TMBStatusNow::stnPortError: return QStringLiteral("Port Error");
-    case TMBStatusNow::stnTimeOut: return QStringLiteral("Time Out");
-    case TMBStatusNow::stnWaitingForCommand: return QStringLiteral("Waiting For Command");
-    case TMBStatusNow::stnReceivedCommand: return QStringLiteral("Received Command");
+    case TMBStatusNow::stnReady:
+        return QStringLiteral("Ready");
+    case TMBStatusNow::stnSending:
+        return QStringLiteral("Sending");
+    case TMBStatusNow::stnWaitingForAnswer:
+        return QStringLiteral("Waiting For Answer");
+    case TMBStatusNow::stnReceiving:
+        return QStringLiteral("Receiving");
+    case TMBStatusNow::stnPortError:
+        return QStringLiteral("Port Error");
+    case TMBStatusNow::stnTimeOut:
+        return QStringLiteral("Time Out");
+    case TMBStatusNow::stnWaitingForCommand:
+        return QStringLiteral("Waiting For Command");
+    case TMBStatusNow::stnReceivedCommand:
+        return QStringLiteral("Received Command");
     }
     return {};
 }
@@ -39,11 +48,14 @@ QString mbStatusNowText(TMBStatusNow status)
 QString mbStatusText(TMBStatus status, int slaveCode)
 {
     switch (status) {
-    case TMBStatus::stOK: return QStringLiteral("OK");
+    case TMBStatus::stOK:
+        return QStringLiteral("OK");
     case TMBStatus::stSlaveGlobalError:
         return QStringLiteral("Slave Global Error: #") + QString::number(slaveCode);
-    case TMBStatus::stTimeOut: return QStringLiteral("Time Out");
-    case TMBStatus::stPortError: return QStringLiteral("Port Error");
+    case TMBStatus::stTimeOut:
+        return QStringLiteral("Time Out");
+    case TMBStatus::stPortError:
+        return QStringLiteral("Port Error");
     }
     return {};
 }
@@ -51,10 +63,13 @@ QString mbStatusText(TMBStatus status, int slaveCode)
 TMBLamp mbStatusLamp(TMBStatus status)
 {
     switch (status) {
-    case TMBStatus::stOK: return TMBLamp::Green;
-    case TMBStatus::stSlaveGlobalError: return TMBLamp::Orange;
+    case TMBStatus::stOK:
+        return TMBLamp::Green;
+    case TMBStatus::stSlaveGlobalError:
+        return TMBLamp::Orange;
     case TMBStatus::stTimeOut:
-    case TMBStatus::stPortError: return TMBLamp::Red;
+    case TMBStatus::stPortError:
+        return TMBLamp::Red;
     }
     return TMBLamp::Neutral;
 }
@@ -62,10 +77,14 @@ TMBLamp mbStatusLamp(TMBStatus status)
 qint64 mbLampColourValue(TMBLamp lamp)
 {
     switch (lamp) {
-    case TMBLamp::Green: return 0x0000FF00;  // RGB 0, 255, 0
-    case TMBLamp::Orange: return 0x00007CF9; // RGB 249, 124, 0
-    case TMBLamp::Red: return 0x000000FF;    // RGB 255, 0, 0
-    case TMBLamp::Neutral: break;
+    case TMBLamp::Green:
+        return 0x0000FF00; // RGB 0, 255, 0
+    case TMBLamp::Orange:
+        return 0x00007CF9; // RGB 249, 124, 0
+    case TMBLamp::Red:
+        return 0x000000FF; // RGB 255, 0, 0
+    case TMBLamp::Neutral:
+        break;
     }
     return -1;
 }

@@ -19,8 +19,8 @@ namespace {
 
 bool hasRealUart(const QString &devicePath)
 {
-    UniqueFd fd(::open(devicePath.toLocal8Bit().constData(),
-                       O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    UniqueFd fd(
+        ::open(devicePath.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
     if (!fd.valid()) return false;
     serial_struct info{};
     if (::ioctl(fd.get(), TIOCGSERIAL, &info) != 0) return false;
@@ -50,7 +50,8 @@ QStringList systemPortCandidates(const QString &sysClassTty, const QString &devD
     const auto key = [](const QString &path) {
         const QString name = QFileInfo(path).fileName();
         qsizetype digits = name.size();
-        while (digits > 0 && name[digits - 1].isDigit()) --digits;
+        while (digits > 0 && name[digits - 1].isDigit())
+            --digits;
         return std::pair(name.left(digits), name.mid(digits).toULongLong());
     };
     std::sort(names.begin(), names.end(),

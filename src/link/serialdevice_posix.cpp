@@ -30,11 +30,10 @@ struct BaudConstant {
 };
 
 constexpr BaudConstant kBaudConstants[] = {
-    {50, B50},         {75, B75},         {110, B110},         {134, B134},
-    {150, B150},       {200, B200},       {300, B300},         {600, B600},
-    {1200, B1200},     {1800, B1800},     {2400, B2400},       {4800, B4800},
-    {9600, B9600},     {19200, B19200},   {38400, B38400},     {57600, B57600},
-    {115200, B115200}, {230400, B230400}, {460800, B460800},   {921600, B921600},
+    {50, B50},       {75, B75},         {110, B110},       {134, B134},       {150, B150},
+    {200, B200},     {300, B300},       {600, B600},       {1200, B1200},     {1800, B1800},
+    {2400, B2400},   {4800, B4800},     {9600, B9600},     {19200, B19200},   {38400, B38400},
+    {57600, B57600}, {115200, B115200}, {230400, B230400}, {460800, B460800}, {921600, B921600},
 };
 
 unsigned baudConstant(std::uint32_t baud)
@@ -75,10 +74,7 @@ std::unique_ptr<SerialDevice> createSerialDevice()
     return std::make_unique<PosixSerialDevice>();
 }
 
-PosixSerialDevice::PosixSerialDevice()
-    : m_stop(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
-{
-}
+PosixSerialDevice::PosixSerialDevice() : m_stop(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
 
 PosixSerialDevice::~PosixSerialDevice()
 {
@@ -186,13 +182,13 @@ void PosixSerialDevice::clearDtrRts()
     ::ioctl(m_fd.get(), TIOCMBIC, &lines);
 }
 
-SerialStatus PosixSerialDevice::write(std::span<const char> characters)
+SerialStatus posixWriteAll(int fd, std::span<const char> characters)
 {
-    if (!m_fd.valid()) return posixError(EBADF);
+    if (fd < 0) return posixError(EBADF);
     std::size_t done = 0;
     int waitedMs = 0;
     while (done < characters.size()) {
-        const ssize_t n = ::write(m_fd.get(), characters.data() + done, characters.size() - done);
+        const ssize_t n = ::write(fd, characters.data() + done, characters.size() - done);
         if (n > 0) {
             done += std::size_t(n);
             continue;
@@ -202,7 +198,7 @@ SerialStatus PosixSerialDevice::write(std::span<const char> characters)
         // The output queue is full: wait for room rather than drop characters,
         // which would corrupt the frame; a line that never drains is a failure.
         if (waitedMs >= kWriteStallLimitMs) return posixError(EAGAIN);
-        pollfd pfd{m_fd.get(), POLLOUT, 0};
+        pollfd pfd{fd, POLLOUT, 0};
         const int rc = ::poll(&pfd, 1, 50);
         if (rc < 0 && errno != EINTR) return posixError(errno);
         if (rc > 0 && (pfd.revents & (POLLERR | POLLHUP | POLLNVAL))) return posixError(EIO);
@@ -211,10 +207,15 @@ SerialStatus PosixSerialDevice::write(std::span<const char> characters)
     return SerialStatus::success();
 }
 
-SerialEvents PosixSerialDevice::waitForEvents(bool watchPort)
+SerialStatus PosixSerialDevice::write(std::span<const char> characters)
+{
+    return posixWriteAll(m_fd.get(), characters);
+}
+
+SerialEvents posixWaitForEvents(int stopFd, int fd)
 {
     SerialEvents events;
-    pollfd fds[2] = {{m_stop.get(), POLLIN, 0}, {watchPort ? m_fd.get() : -1, POLLIN, 0}};
+    pollfd fds[2] = {{stopFd, POLLIN, 0}, {fd, POLLIN, 0}};
     const int rc = retryOnInterrupt([&] { return ::poll(fds, 2, -1); });
     if (rc < 0) {
         // poll() itself failing (EINVAL, ENOMEM) leaves nothing to wait on.
@@ -225,6 +226,11 @@ SerialEvents PosixSerialDevice::waitForEvents(bool watchPort)
     events.dataWaiting = (fds[1].revents & POLLIN) != 0;
     events.hangUp = (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
     return events;
+}
+
+SerialEvents PosixSerialDevice::waitForEvents(bool watchPort)
+{
+    return posixWaitForEvents(m_stop.get(), watchPort ? m_fd.get() : -1);
 }
 
 void PosixSerialDevice::signalStop()
@@ -240,16 +246,16 @@ void PosixSerialDevice::resetStop()
     [[maybe_unused]] const auto rc = ::read(m_stop.get(), &value, sizeof value);
 }
 
-SerialRead PosixSerialDevice::readWaiting()
+SerialRead posixReadWaiting(int fd)
 {
     SerialRead result;
-    if (!m_fd.valid()) {
+    if (fd < 0) {
         result.status = posixError(EBADF);
         result.lost = true;
         return result;
     }
     int waiting = 0;
-    if (::ioctl(m_fd.get(), FIONREAD, &waiting) != 0) {
+    if (::ioctl(fd, FIONREAD, &waiting) != 0) {
         // A hung-up pty answers EIO here.
         result.status = posixError(errno);
         result.lost = true;
@@ -258,7 +264,7 @@ SerialRead PosixSerialDevice::readWaiting()
     if (waiting <= 0) return result;
     result.data.resize(waiting);
     const ssize_t n = retryOnInterrupt(
-        [&] { return int(::read(m_fd.get(), result.data.data(), std::size_t(waiting))); });
+        [&] { return int(::read(fd, result.data.data(), std::size_t(waiting))); });
     if (n > 0) {
         result.data.truncate(n);
     } else {
@@ -270,4 +276,9 @@ SerialRead PosixSerialDevice::readWaiting()
         result.status = posixError(n == 0 ? EIO : errno);
     }
     return result;
+}
+
+SerialRead PosixSerialDevice::readWaiting()
+{
+    return posixReadWaiting(m_fd.get());
 }

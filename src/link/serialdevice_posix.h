@@ -39,6 +39,14 @@ private:
 // The system's text for an errno value, as a SerialStatus.
 SerialStatus posixError(int code);
 
+// Descriptor-level steps every POSIX device shares.
+// Writes everything, waiting a bounded time for room in a full output queue.
+SerialStatus posixWriteAll(int fd, std::span<const char> characters);
+// Waits on the stop eventfd and on fd (-1: the stop event only).
+SerialEvents posixWaitForEvents(int stopFd, int fd);
+// Reads exactly what waits on fd; a vanished peer reads as lost.
+SerialRead posixReadWaiting(int fd);
+
 class PosixSerialDevice final : public SerialDevice {
 public:
     PosixSerialDevice();

@@ -1,10 +1,133 @@
-// Program entry of kx4720r-sim, the instrument simulator.
+// Program entry of kx4720r-sim, the instrument simulator: listens on a new
+// pty (or a given serial device), prints where, and answers the program until
+// SIGINT or SIGTERM.
+#include "sim/sim_options.h"
+#include "sim/simulator.h"
+
 #include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+int g_signalPipe[2] = {-1, -1};
+
+void onSignal(int)
+{
+    const char byte = 1;
+    // Only async-signal-safe work here; the event loop does the rest.
+    [[maybe_unused]] const auto rc = ::write(g_signalPipe[1], &byte, 1);
+}
+
+bool installSignalHandlers()
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, g_signalPipe) != 0)
+        return false;
+    struct sigaction action{};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    return ::sigaction(SIGINT, &action, nullptr) == 0 && ::sigaction(SIGTERM, &action, nullptr) == 0;
+}
+
+// Points `linkPath` at the pty. An existing symbolic link is replaced (a
+// simulator that died leaves one behind); anything else there is left alone.
+bool makeLink(const QString &linkPath, const QString &target, QString &error)
+{
+    const QByteArray link = QFile::encodeName(linkPath);
+    const QFileInfo existing(linkPath);
+    if (existing.exists() || existing.isSymLink()) {
+        if (!existing.isSymLink()) {
+            error = QStringLiteral("%1 exists and is not a symbolic link").arg(linkPath);
+            return false;
+        }
+        ::unlink(link.constData());
+    }
+    if (::symlink(QFile::encodeName(target).constData(), link.constData()) != 0) {
+        error = QStringLiteral("cannot link %1: %2").arg(linkPath, QString::fromLocal8Bit(std::strerror(errno)));
+        return false;
+    }
+    return true;
+}
+
+// Removes the link only while it is still ours.
+void removeLink(const QString &linkPath, const QString &target)
+{
+    const QFileInfo info(linkPath);
+    if (info.isSymLink() && info.symLinkTarget() == target)
+        ::unlink(QFile::encodeName(linkPath).constData());
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    std::fprintf(stderr, "kx4720r-sim: not built yet\n");
-    return 1;
+    const SimOptionsParse parsed = parseSimOptions(QCoreApplication::arguments());
+    if (!parsed.ok) {
+        std::fprintf(stderr, "kx4720r-sim: %s\n\n%s", qPrintable(parsed.error),
+                     qPrintable(parsed.helpText));
+        return 2;
+    }
+    if (parsed.helpRequested) {
+        std::fputs(qPrintable(parsed.helpText), stdout);
+        return 0;
+    }
+    const SimOptions &options = parsed.options;
+
+    if (!installSignalHandlers()) {
+        std::fprintf(stderr, "kx4720r-sim: cannot set up signal handling: %s\n",
+                     std::strerror(errno));
+        return 1;
+    }
+    QSocketNotifier signalNotifier(g_signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [&app] {
+        char bytes[16];
+        while (::read(g_signalPipe[0], bytes, sizeof bytes) > 0) {
+        }
+        app.quit();
+    });
+
+    InstrumentSimulator simulator(InstrumentSimulator::fromOptions(options));
+    const bool started = options.portDevice.isEmpty() ? simulator.startOnNewPty()
+                                                      : simulator.startOnPort(options.portDevice);
+    if (!started) {
+        std::fprintf(stderr, "kx4720r-sim: %s\n", qPrintable(simulator.errorText()));
+        return 1;
+    }
+    int exitCode = 0;
+    QObject::connect(&simulator, &InstrumentSimulator::portLost, &app,
+                     [&](const QString &reason) {
+                         std::fprintf(stderr, "kx4720r-sim: %s\n",
+                                      qPrintable(QString(reason).replace(QLatin1Char('\r'),
+                                                                         QLatin1String(": "))));
+                         exitCode = 1;
+                         app.quit();
+                     });
+
+    const QString path = simulator.portPath();
+    if (!options.linkPath.isEmpty()) {
+        QString error;
+        if (!makeLink(options.linkPath, path, error)) {
+            std::fprintf(stderr, "kx4720r-sim: %s\n", qPrintable(error));
+            return 1;
+        }
+    }
+    // The one line a script waits for: the port (and its link) is ready
+    // when it appears.
+    std::printf("kx4720r-sim: %s\n", qPrintable(path));
+    std::fflush(stdout);
+
+    const int rc = app.exec();
+    simulator.stop();
+    if (!options.linkPath.isEmpty()) removeLink(options.linkPath, path);
+    return exitCode != 0 ? exitCode : rc;
 }

@@ -5,12 +5,14 @@
 
 EngineLog::EngineLog(MBEngine &engine)
 {
-    connect(&engine, &MBEngine::OnMBBusyChanged, this,
-            [this](bool busy) { entries << QStringLiteral("Busy(%1)").arg(busy ? "true" : "false"); });
+    connect(&engine, &MBEngine::OnMBBusyChanged, this, [this](bool busy) {
+        entries << QStringLiteral("Busy(%1)").arg(busy ? "true" : "false");
+    });
     connect(&engine, &MBEngine::OnMBStatusNowChanged, this,
             [this](TMBStatusNow status, const QString &text) {
                 entries << QStringLiteral("Now(%1:%2)")
-                               .arg(QMetaEnum::fromType<TMBStatusNow>().valueToKey(int(status)), text);
+                               .arg(QMetaEnum::fromType<TMBStatusNow>().valueToKey(int(status)),
+                                    text);
             });
     connect(&engine, &MBEngine::OnMBMasterEndOfEvent, this,
             [this](TMBStatus status, const QString &text) {

@@ -28,7 +28,8 @@ QByteArray FrameSlave::encodeFrame(quint8 addressByte, quint8 id, quint8 command
     return QByteArray(reinterpret_cast<const char *>(line.data()), qsizetype(line.size()));
 }
 
-QByteArray FrameSlave::replyLine(quint8 slaveAddress, quint8 id, quint8 code, const QByteArray &data)
+QByteArray FrameSlave::replyLine(quint8 slaveAddress, quint8 id, quint8 code,
+                                 const QByteArray &data)
 {
     return encodeFrame(quint8(slaveAddress | mb::kReplyFlag), id, code, data);
 }
@@ -48,7 +49,8 @@ void FrameSlave::onReadable()
         if (m_receiver.feed(std::uint8_t(c)) != mb::RxEvent::FrameAccepted) continue;
         const auto frame = m_receiver.frame();
         SlaveRequest request;
-        request.frame = QByteArray(reinterpret_cast<const char *>(frame.data()), qsizetype(frame.size()));
+        request.frame =
+            QByteArray(reinterpret_cast<const char *>(frame.data()), qsizetype(frame.size()));
         request.address = frame[0];
         request.id = frame[1];
         request.command = frame[2];

@@ -36,7 +36,8 @@ bool PtyPair::write(const QByteArray &bytes)
 {
     qsizetype done = 0;
     while (done < bytes.size()) {
-        const ssize_t n = ::write(m_master, bytes.constData() + done, std::size_t(bytes.size() - done));
+        const ssize_t n =
+            ::write(m_master, bytes.constData() + done, std::size_t(bytes.size() - done));
         if (n > 0) {
             done += n;
         } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {

@@ -1,0 +1,175 @@
+// MBEngine in slave mode: a request addressed to this station (or broadcast)
+// is checked, the link's own service commands are answered here, every other
+// command goes to the host, and the reply leaves at once or after
+// MBSlaveDelayTime. Also the receiving side of diagnostic mode, the other
+// mode that takes frames it did not ask for.
+#include "link/mbengine.h"
+
+#include "link/mbframe.h"
+
+namespace {
+
+// The link's own version date, reported by the identification command.
+constexpr quint16 kLinkVersionYear = 2013;
+constexpr quint8 kLinkVersionMonth = 6;
+constexpr quint8 kLinkVersionDay = 18;
+
+// Result codes a slave produces by itself.
+constexpr int kIdMismatch = 129;
+constexpr int kUnknownCommand = 130;
+// Codes from this value on are errors on the slave's side.
+constexpr int kFirstErrorCode = 128;
+
+// Service commands.
+constexpr quint8 kPing = 0;
+constexpr quint8 kPingAlso = 128;
+constexpr quint8 kIdentify = 129;
+constexpr quint8 kFrameCounter = 130;
+
+} // namespace
+
+void MBEngine::countRxFrames(quint32 count, bool countSpeed)
+{
+    m_rxFrames += count;
+    emit rxCounterChanged(m_rxFrames);
+    if (countSpeed) ++m_speedCount;
+}
+
+// ---------------------------------------------------------------- slave mode
+
+void MBEngine::slaveFrameAccepted()
+{
+    m_slaveDelayTimer.stop(); // a newer request supersedes a reply still due
+    m_tx.MBClearTXData();
+    m_slaveErrorCode = 0;
+    m_slaveReplyDeferred = false;
+
+    emit receiveFlashed();
+    m_rx.loadFrame(m_receiver.frame());
+    setStatusNow(TMBStatusNow::stnReceivedCommand);
+
+    const quint8 address = m_rx.address();
+    const quint8 id = m_rx.id();
+    const quint8 command = m_rx.command();
+    bool counterReset = false;
+    if (id != m_slaveID && id != 0) {
+        m_slaveErrorCode = kIdMismatch;
+    } else {
+        if (command == kFrameCounter) {
+            counterReset = m_rx.MBReceivedDataNumber() > 0 && m_rx.dataAt(1) == 1;
+        }
+        slaveCommand(command, (address & mb::kQueryFlag) != 0);
+        // The host's handler may have closed the port or left slave mode;
+        // this request then has no one left to answer it.
+        if (!m_readerOpen || !m_portOpen || m_mode != TMBMode::modeSlave) return;
+    }
+
+    if (m_slaveErrorCode >= kFirstErrorCode) {
+        setStatus(TMBStatus::stSlaveGlobalError, m_slaveErrorCode);
+    } else {
+        if (counterReset) {
+            m_rxFrames = 0;
+            emit rxCounterChanged(0);
+            ++m_speedCount;
+        } else {
+            countRxFrames(1, true);
+        }
+        setStatus(TMBStatus::stOK);
+    }
+
+    if ((address & 0x0F) == 0) {
+        // A broadcast is carried out but never answered; the status stays
+        // "received" until the next frame starts. The assembly goes, so that
+        // stray bytes cannot extend the frame just handled.
+        m_receiver.resetAssembly();
+        return;
+    }
+    setStatusNow(TMBStatusNow::stnSending);
+    if (m_slaveReplyDeferred) {
+        // The host answers by itself, later or never.
+        setStatusNow(TMBStatusNow::stnReady);
+        m_receiver.resetAssembly();
+        setStatusNow(TMBStatusNow::stnWaitingForCommand);
+        return;
+    }
+    if (m_slaveDelayTime == 0) {
+        sendSlaveReply();
+        return;
+    }
+    m_slaveDelayTimer.start(m_slaveDelayTime);
+}
+
+void MBEngine::slaveCommand(quint8 command, bool queryMode)
+{
+    switch (command) {
+    case kPing:
+    case kPingAlso:
+        return;
+    case kIdentify:
+        m_tx.MBAppendWord(kLinkVersionYear);
+        m_tx.MBAppendByte(kLinkVersionMonth);
+        m_tx.MBAppendByte(kLinkVersionDay);
+        m_tx.MBAppendWord(quint16(m_slaveVerYear));
+        m_tx.MBAppendByte(quint8(m_slaveVerMonth));
+        m_tx.MBAppendByte(quint8(m_slaveVerDay));
+        MBAppendString(m_slaveName.toLatin1());
+        return;
+    case kFrameCounter: {
+        // A request without data reads its first byte as 0.
+        const bool reset = m_rx.MBReadByte() == 1;
+        m_tx.MBAppendCardinal(reset ? 0 : m_rxFrames + 1);
+        return;
+    }
+    default:
+        break;
+    }
+    if (command > kFrameCounter) {
+        m_slaveErrorCode = kUnknownCommand;
+        return;
+    }
+    // Commands 1-127 belong to the host. It finds the request's data at
+    // index 1 and an empty TX data buffer for its reply.
+    m_rx.setMBMBRXDataBufferIndex(1);
+    emit OnMBSlaveReceivedCommand(command, queryMode, m_rx.MBReceivedDataNumber());
+}
+
+void MBEngine::sendSlaveReply()
+{
+    m_slaveDelayTimer.stop();
+    if (m_mode != TMBMode::modeSlave || !m_portOpen) return;
+
+    const auto frame = m_tx.buildFrame(mb::slaveAddressByte(std::uint8_t(m_slaveOwnAddress)),
+                                       std::uint8_t(m_slaveID), std::uint8_t(m_slaveErrorCode));
+    QByteArray line(qsizetype(frame.size() * 2), Qt::Uninitialized);
+    mb::encodeLine(
+        frame, std::span(reinterpret_cast<std::uint8_t *>(line.data()), std::size_t(line.size())));
+    if (!writeLine(line)) {
+        // The reply could not leave: the slave's panel shows the port failure;
+        // the reader reports a vanished device by itself.
+        emit transmitIndicatorOff();
+        setStatusNow(TMBStatusNow::stnPortError);
+        setStatus(TMBStatus::stPortError);
+        m_receiver.resetAssembly();
+        return;
+    }
+    emit transmitFlashed();
+    // Replies are not counted: MBNumberOfTxFrames stays 0 in slave mode.
+    setStatusNow(TMBStatusNow::stnReady);
+    m_receiver.resetAssembly();
+    setStatusNow(TMBStatusNow::stnWaitingForCommand);
+}
+
+// ---------------------------------------------------------------- diagnostic mode
+
+void MBEngine::diagnosticFrameAccepted()
+{
+    emit receiveFlashed();
+    m_rx.loadFrame(m_receiver.frame());
+    countRxFrames(1, true);
+    setStatus(TMBStatus::stOK);
+    setStatusNow(TMBStatusNow::stnReady);
+    // Reset before the event, so that a handler sees a clean assembly and a
+    // frame it starts to send cannot mix with this one.
+    m_receiver.resetAssembly();
+    emit OnMBDiagnosticReceivedAFrame(m_rx.MBReceivedDataNumber());
+}

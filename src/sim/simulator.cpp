@@ -1,0 +1,225 @@
+// The instrument simulator: engine set-up, the answer to an instrument
+// request, and the records.
+#include "sim/simulator.h"
+
+#include "app/instrument_protocol.h"
+#include "link/mbbuffers.h"
+#include "link/mbframe.h"
+#include "link/pseudoterminal.h"
+
+#include <algorithm>
+
+namespace {
+
+// What the simulator reports to the link's identification command.
+const QString kSimulatorName = QStringLiteral("KX4720R simulator");
+constexpr int kUnknownCommand = 130;
+
+} // namespace
+
+InstrumentSimulator::Settings InstrumentSimulator::fromOptions(const SimOptions &options)
+{
+    Settings settings;
+    settings.faults = options.faults;
+    settings.model = options.modelOptions();
+    settings.baud = options.baud;
+    settings.seed = options.seed;
+    return settings;
+}
+
+InstrumentSimulator::InstrumentSimulator(QObject *parent) : InstrumentSimulator(Settings(), parent)
+{
+}
+
+InstrumentSimulator::InstrumentSimulator(const Settings &settings, QObject *parent)
+    : QObject(parent), m_settings(settings), m_model([&] {
+          InstrumentModel::Options model = settings.model;
+          model.neverAcknowledge = model.neverAcknowledge || settings.faults.neverAck;
+          return model;
+      }()),
+      m_schedule(settings.faults), m_splitter(settings.seed),
+      m_writer([this](const QByteArray &characters) { return m_engine.writeRawLine(characters); })
+{
+    m_settings.history = std::max<std::size_t>(1, m_settings.history);
+    // A simulator has no port list to probe: it is told where to listen.
+    m_engine.setMBRefreshListOnStartup(false);
+    m_engine.setBaudRate(quint32(m_settings.baud));
+    m_engine.setMBMode(TMBMode::modeSlave);
+    m_engine.setMBSlaveOwnAddress(instrument::Address);
+    m_engine.setMBSlaveID(0);
+    m_engine.setMBSlaveName(kSimulatorName);
+    m_engine.setMBSlaveVerYear(InstrumentModel::FirmwareDate.year);
+    m_engine.setMBSlaveVerMonth(InstrumentModel::FirmwareDate.month);
+    m_engine.setMBSlaveVerDay(InstrumentModel::FirmwareDate.day);
+
+    connect(&m_engine, &MBEngine::OnMBSlaveReceivedCommand, this, &InstrumentSimulator::onCommand);
+    connect(&m_engine, &MBEngine::OnMBStatusNowChanged, this, [this](TMBStatusNow now) {
+        // The first character of a request: on a real line the request
+        // started about then, which pacing needs to know.
+        if (now == TMBStatusNow::stnReceiving) m_frameStart = Clock::now();
+    });
+    connect(&m_engine, &MBEngine::portError, this, [this](const QString &reason) {
+        m_writer.cancel();
+        m_pendingReply.reset();
+        m_error = reason;
+        emit portLost(reason);
+    });
+    connect(&m_writer, &ReplyWriter::finished, this, &InstrumentSimulator::onReplyWritten);
+    connect(&m_writer, &ReplyWriter::failed, this, [this] { m_pendingReply.reset(); });
+}
+
+InstrumentSimulator::~InstrumentSimulator()
+{
+    m_writer.cancel();
+    m_engine.MBClosePort();
+}
+
+bool InstrumentSimulator::startOnNewPty()
+{
+    stop();
+    auto pty = std::make_unique<PseudoTerminal>();
+    if (!pty->isValid()) {
+        m_error = QStringLiteral("cannot open a pseudo-terminal: ") + pty->errorText();
+        return false;
+    }
+    m_pty = std::move(pty);
+    PseudoTerminal *held = m_pty.get();
+    m_engine.setSerialDeviceFactory([held] { return held->masterDevice(); });
+    m_portPath = m_pty->slavePath();
+    m_started = Clock::now();
+    if (!m_engine.MBOpenPort(m_portPath)) {
+        m_error = m_engine.MBPortErrorText();
+        m_engine.setSerialDeviceFactory(nullptr);
+        m_pty.reset();
+        return false;
+    }
+    m_error.clear();
+    return true;
+}
+
+bool InstrumentSimulator::startOnPort(const QString &device)
+{
+    stop();
+    m_engine.setSerialDeviceFactory(nullptr);
+    m_portPath = device;
+    m_started = Clock::now();
+    if (!m_engine.MBOpenPort(device)) {
+        m_error = m_engine.MBPortErrorText();
+        return false;
+    }
+    m_error.clear();
+    return true;
+}
+
+void InstrumentSimulator::stop()
+{
+    m_writer.cancel();
+    m_pendingReply.reset();
+    m_engine.MBClosePort();
+    m_engine.setSerialDeviceFactory(nullptr);
+    m_pty.reset();
+}
+
+void InstrumentSimulator::setFaults(const SimFaults &faults)
+{
+    m_settings.faults = faults;
+    m_schedule = FaultSchedule(faults);
+    m_model.setNeverAcknowledge(m_settings.model.neverAcknowledge || faults.neverAck);
+}
+
+void InstrumentSimulator::clearRecords()
+{
+    m_received.clear();
+    m_sent.clear();
+}
+
+template <class T> void InstrumentSimulator::keep(std::deque<T> &records, T record)
+{
+    if (records.size() >= m_settings.history) records.pop_front();
+    records.push_back(std::move(record));
+}
+
+void InstrumentSimulator::onCommand(int command, bool, int receivedDataNumber)
+{
+    if (command != instrument::RequestCommand) {
+        // The instrument knows one command of its own.
+        m_engine.setMBSlaveErrorCode(kUnknownCommand);
+        return;
+    }
+    // The reply is ours to build, time and damage.
+    m_engine.deferSlaveReply();
+
+    const Clock::time_point now = Clock::now();
+    ReceivedRequest record;
+    record.number = ++m_requestCount;
+    record.time = now;
+    record.elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(now - m_started);
+    record.dataBytes = receivedDataNumber;
+    mb::MBRXDataBuffer rx = m_engine.rxBuffer();
+    rx.setMBMBRXDataBufferIndex(1);
+    record.broadcast = (rx.address() & 0x0F) == 0;
+    record.request = readRequest(rx);
+
+    const InstrumentReply reply = m_model.answer(record.request, record.elapsed);
+    if (!record.broadcast) {
+        // A newer request supersedes a reply still on its way, as on a
+        // half-duplex line where the instrument starts over.
+        m_writer.cancel();
+        m_pendingReply.reset();
+        record.fate = m_schedule.next();
+        m_engine.setMBSlaveErrorCode(record.fate.resultCode);
+    }
+    keep(m_received, record);
+    emit requestReceived(record.number);
+    // The port may have gone in a handler of the signal above.
+    if (!record.broadcast && !record.fate.drop && m_engine.MBPortOpen())
+        answerRequest(record, reply);
+}
+
+void InstrumentSimulator::answerRequest(const ReceivedRequest &record, const InstrumentReply &reply)
+{
+    InstrumentReply tagged = reply;
+    if (record.fate.tag) applyReplyTag(tagged, *record.fate.tag);
+
+    mb::MBTXDataBuffer tx;
+    quint8 code = record.fate.resultCode;
+    if (!writeReply(tx, tagged)) {
+        // The model produced a value a reply cannot carry: say so rather
+        // than send made-up data.
+        tx.MBClearTXData();
+        code = kUnknownCommand;
+    }
+    const auto built = tx.buildFrame(mb::slaveAddressByte(instrument::Address),
+                                     std::uint8_t(m_engine.MBSlaveID()), code);
+    std::vector<std::uint8_t> frame(built.begin(), built.end());
+    if (record.fate.corruptCrc) corruptCrc(frame);
+    const auto line = mb::encodeLine(frame);
+    const QByteArray characters(reinterpret_cast<const char *>(line.data()),
+                                qsizetype(line.size()));
+
+    const SimFaults &faults = m_settings.faults;
+    Clock::time_point start = record.time;
+    if (faults.pace) {
+        // The request's own time on the line, counted from its first character.
+        const auto requestTime = lineTime(record.dataBytes + int(mb::kMinFrame), m_settings.baud);
+        start = std::max(start, m_frameStart + requestTime);
+    }
+    start += std::chrono::milliseconds(faults.delayMs);
+
+    const std::vector<QByteArray> pieces =
+        faults.split ? m_splitter.split(characters) : std::vector<QByteArray>{};
+    m_pendingReply = SentReply{record.number, {}, code, record.fate.corruptCrc, record.fate.tag};
+    m_writer.start(
+        ReplyWriter::schedule(characters, start, faults.pace ? m_settings.baud : 0, pieces));
+}
+
+void InstrumentSimulator::onReplyWritten()
+{
+    if (!m_pendingReply) return;
+    SentReply sent = *m_pendingReply;
+    m_pendingReply.reset();
+    sent.time = Clock::now();
+    ++m_replyCount;
+    keep(m_sent, sent);
+    emit replySent(sent.requestNumber);
+}

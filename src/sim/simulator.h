@@ -1,0 +1,117 @@
+// InstrumentSimulator: the substitute KX4720R on a serial line. It runs our
+// own link engine in slave mode at address 1; the engine answers the link's
+// service commands by itself, and every instrument request (command 1) is
+// carried out by the InstrumentModel and answered through the fault schedule
+// (dropped, corrupted, another result code, delayed, cut into pieces, paced at
+// the line's speed). It keeps a bounded record of what it received and sent,
+// for tests and soak runs.
+#pragma once
+
+#include "link/mbengine.h"
+#include "sim/instrument_model.h"
+#include "sim/reply_writer.h"
+#include "sim/sim_faults.h"
+#include "sim/sim_options.h"
+
+#include <QObject>
+#include <QString>
+
+#include <chrono>
+#include <deque>
+#include <memory>
+#include <optional>
+
+class PseudoTerminal;
+
+class InstrumentSimulator : public QObject {
+    Q_OBJECT
+public:
+    using Clock = std::chrono::steady_clock;
+
+    struct Settings {
+        SimFaults faults;
+        InstrumentModel::Options model;
+        int baud = 115200;        // the line speed; pacing uses it too
+        std::uint32_t seed = 1;   // chunk sizes of split replies
+        std::size_t history = 4096; // records kept of each kind (oldest go first)
+    };
+    static Settings fromOptions(const SimOptions &options);
+
+    // One instrument request as it arrived.
+    struct ReceivedRequest {
+        quint64 number = 0;             // 1, 2, ... over the simulator's life
+        Clock::time_point time;         // when it was accepted
+        std::chrono::milliseconds elapsed{0}; // since start
+        InstrumentRequest request;
+        int dataBytes = 0;              // as received (98 for a well-formed request)
+        bool broadcast = false;         // carried out, never answered
+        ExchangeFaults fate;            // what the fault schedule chose
+    };
+    // One reply whose last character has been handed to the line.
+    struct SentReply {
+        quint64 requestNumber = 0;
+        Clock::time_point time;
+        quint8 resultCode = 0;
+        bool corruptCrc = false;
+        std::optional<quint32> tag;
+    };
+
+    explicit InstrumentSimulator(QObject *parent = nullptr);
+    explicit InstrumentSimulator(const Settings &settings, QObject *parent = nullptr);
+    ~InstrumentSimulator() override;
+
+    // Opens a new pty and listens on its master side; portPath() is the path
+    // a program opens. False with errorText() when it could not.
+    bool startOnNewPty();
+    // Opens a real serial device instead.
+    bool startOnPort(const QString &device);
+    // Closes the port (and the pty: a program still on it sees it hang up).
+    void stop();
+    bool isRunning() const { return m_engine.MBPortOpen(); }
+    QString portPath() const { return m_portPath; }
+    QString errorText() const { return m_error; }
+
+    // New faults from now on; the counting of "every Nth" starts again.
+    void setFaults(const SimFaults &faults);
+    const SimFaults &faults() const { return m_settings.faults; }
+
+    MBEngine &engine() { return m_engine; }
+    InstrumentModel &model() { return m_model; }
+
+    // The most recent records (at most Settings::history of each).
+    const std::deque<ReceivedRequest> &receivedRequests() const { return m_received; }
+    const std::deque<SentReply> &sentReplies() const { return m_sent; }
+    quint64 requestCount() const { return m_requestCount; }
+    quint64 replyCount() const { return m_replyCount; }
+    void clearRecords();
+
+signals:
+    void requestReceived(quint64 number);
+    void replySent(quint64 requestNumber);
+    // The serial device went away (never on our own pty); the simulator stopped.
+    void portLost(const QString &reason);
+
+private:
+    void onCommand(int command, bool queryMode, int receivedDataNumber);
+    void answerRequest(const ReceivedRequest &record, const InstrumentReply &reply);
+    void onReplyWritten();
+    template <class T> void keep(std::deque<T> &records, T record);
+
+    Settings m_settings;
+    InstrumentModel m_model;
+    FaultSchedule m_schedule;
+    ChunkSplitter m_splitter;
+    std::unique_ptr<PseudoTerminal> m_pty; // before the engine: outlives its device
+    MBEngine m_engine;
+    ReplyWriter m_writer;
+    QString m_portPath;
+    QString m_error;
+    Clock::time_point m_started = Clock::now();
+    Clock::time_point m_frameStart = Clock::now();
+
+    std::deque<ReceivedRequest> m_received;
+    std::deque<SentReply> m_sent;
+    quint64 m_requestCount = 0;
+    quint64 m_replyCount = 0;
+    std::optional<SentReply> m_pendingReply;
+};
