@@ -99,7 +99,8 @@ private slots:
         QCOMPARE(mb.findChild<QLabel *>("Label_Stat")->text(), QStringLiteral("Stat."));
         QCOMPARE(mb.findChild<QLabel *>("Label_Stat")->geometry(), QRect(122, 25, 30, 15));
 
-        for (TShape *lamp : {p.transmitIndicator(), p.receiveIndicator(), p.statusLamp(), p.portLamp()}) {
+        for (TShape *lamp :
+             {p.transmitIndicator(), p.receiveIndicator(), p.statusLamp(), p.portLamp()}) {
             QCOMPARE(lamp->BrushColor(), neutral(mb));
             QCOMPARE(lamp->PenColor(), QColor(Qt::black));
         }
@@ -278,7 +279,8 @@ private slots:
         const QString reason = p.portLamp()->toolTip();
         QVERIFY2(reason.startsWith(QStringLiteral("TMB : cannot open ") + pty.slavePath() + '\r'),
                  qPrintable(reason));
-        QVERIFY(reason.size() > QStringLiteral("TMB : cannot open \r").size() + pty.slavePath().size());
+        QVERIFY(reason.size() >
+                QStringLiteral("TMB : cannot open \r").size() + pty.slavePath().size());
         QCOMPARE(reason, mb.MBPortErrorText());
         QCOMPARE(p.openCloseButton()->toolTip(), reason);
         // Re-probed: the held port is refused, so nothing can be opened now.
@@ -305,7 +307,8 @@ private slots:
         QVERIFY(!mb.engine().MBOpenPort(missing));
         QCOMPARE(opened.count(), 0);
         QCOMPARE(mb.panel().portLamp()->BrushColor(), kRed);
-        QVERIFY(mb.panel().portLamp()->toolTip().startsWith(QStringLiteral("TMB : cannot open ") + missing + '\r'));
+        QVERIFY(mb.panel().portLamp()->toolTip().startsWith(QStringLiteral("TMB : cannot open ") +
+                                                            missing + '\r'));
         QVERIFY(!mb.panel().openCloseButton()->Down());
         // The indicator reset clears the red lamp and its reason.
         mb.MBResetStatistics();
@@ -392,6 +395,50 @@ private slots:
         QCOMPARE(p.receiveIndicator()->BrushColor(), kOrange);
     }
 
+    void statusLampFollowsTheResult()
+    {
+        PtyPair pty;
+        FrameSlave slave(pty);
+        slave.answerAll(1, 129);
+        TMB mb;
+        const MBPanel &p = mb.panel();
+        QVERIFY(mb.engine().MBOpenPort(pty.slavePath()));
+        mb.setMBMasterMaxTryNumber(1);
+        mb.setMBMasterTimeOut(30);
+        QSignalSpy ended(&mb, &TMB::OnMBMasterEndOfEvent);
+        mb.MBSendFrame();
+        QTRY_COMPARE(ended.count(), 1);
+        QCOMPARE(mb.MBStatusString(), QStringLiteral("Slave Global Error: #129"));
+        QCOMPARE(p.statusLamp()->BrushColor(), kOrange);
+        // The error reply is not counted as received.
+        QCOMPARE(p.receiveCounter()->text(), QStringLiteral("0"));
+
+        slave.stayQuiet();
+        mb.MBSendFrame();
+        QTRY_COMPARE(ended.count(), 2);
+        QCOMPARE(mb.MBStatus(), TMBStatus::stTimeOut);
+        QCOMPARE(p.statusLamp()->BrushColor(), kRed);
+
+        slave.answerAll(1, 128);
+        mb.MBSendFrame();
+        QTRY_COMPARE(ended.count(), 3);
+        QCOMPARE(p.statusLamp()->BrushColor(), kGreen);
+        QCOMPARE(p.portLamp()->BrushColor(), kGreen);
+    }
+
+    void neutralLampsFollowThePalette()
+    {
+        TMB mb;
+        const MBPanel &p = mb.panel();
+        emit mb.engine().portLampChanged(TMBLamp::Green);
+        QPalette changed = mb.palette();
+        changed.setColor(QPalette::Button, QColor(10, 20, 30));
+        mb.setPalette(changed);
+        QCOMPARE(p.statusLamp()->BrushColor(), QColor(10, 20, 30));
+        QCOMPARE(p.transmitIndicator()->BrushColor(), QColor(10, 20, 30));
+        QCOMPARE(p.portLamp()->BrushColor(), kGreen);
+    }
+
     void countersUseTheGroupedPicture()
     {
         TMB mb;
@@ -467,14 +514,18 @@ private slots:
         QTest::addColumn<QString>("caption");
         QTest::addColumn<QString>("tx");
         QTest::addColumn<QString>("rx");
-        QTest::newRow("slave") << TMBMode::modeSlave << "MB Slave V2013-06-18" << "Tx frames:"
+        QTest::newRow("slave") << TMBMode::modeSlave << "MB Slave V2013-06-18"
+                               << "Tx frames:"
                                << "Rx frames:";
         QTest::newRow("diagnostic") << TMBMode::modeDiagnostic << "MB Diagnostic V2013-06-18"
-                                    << "Tx frames:" << "Rx frames:";
-        QTest::newRow("byte") << TMBMode::modeByte << "MB Byte Mode V2013-06-18" << "Tx Bytes:"
+                                    << "Tx frames:"
+                                    << "Rx frames:";
+        QTest::newRow("byte") << TMBMode::modeByte << "MB Byte Mode V2013-06-18"
+                              << "Tx Bytes:"
                               << "Rx Bytes:";
         QTest::newRow("string") << TMBMode::modeString << "MB String Mode V2013-06-18"
-                                << "Tx strings:" << "Rx strings:";
+                                << "Tx strings:"
+                                << "Rx strings:";
     }
 
     void modeChangeSetsCaptionsAndResets()
@@ -506,8 +557,8 @@ private slots:
         QCOMPARE(p.portLamp()->BrushColor(), neutral(mb));
         QVERIFY(mb.MBPortOpen());
         QVERIFY(mb.MBBusy());
-        QCOMPARE(mb.MBStatusNow(),
-                 mode == TMBMode::modeSlave ? TMBStatusNow::stnWaitingForCommand : TMBStatusNow::stnReady);
+        QCOMPARE(mb.MBStatusNow(), mode == TMBMode::modeSlave ? TMBStatusNow::stnWaitingForCommand
+                                                              : TMBStatusNow::stnReady);
 
         mb.setMBMode(TMBMode::modeMaster);
         QCOMPARE(mb.title(), QStringLiteral("MB Master V2013-06-18"));

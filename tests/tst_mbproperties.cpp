@@ -65,19 +65,49 @@ private slots:
     void everyPublishedNameIsAPropertyOrAnEvent()
     {
         const QMetaObject *mo = &TMB::staticMetaObject;
-        const QStringList writable{
-            "Port", "WinQSizeIn", "WinQSizeOut", "MBMode", "MBSlaveOwnAddress", "MBBaud",
-            "MBSlaveID", "MBSlaveVerYear", "MBSlaveVerMonth", "MBSlaveVerDay", "MBSlaveName",
-            "MBLastUsedPort", "MBMasterQueryMode", "MBMasterAddressToSlave", "MBMasterIDToSlave",
-            "MBMasterCommandToSlave", "MBSlaveErrorCode", "MBMBTXDataBufferIndex",
-            "MBMBRXDataBufferIndex", "MBDataNumberToSend", "MBMasterTimeOut",
-            "MBMasterMaxTryNumber", "MBSlaveDelayTime", "MBReminder", "MBRefreshListOnStartup",
-            "MBStopByteInStringMode", "MBThereWasOpenEvent"};
-        const QStringList readOnly{
-            "MBReceivedDataNumber", "MBStatus", "MBStatusString", "MBMasterTryNumber",
-            "MBMasterTryNumberMax", "MBNumberOfTxFrames", "MBNumberOfRxFrames", "MBStatusNow",
-            "MBBusy", "MBNumberOfReceivedBytes", "MBStatusNowString", "MBRxBufferFull",
-            "MBCalculatedTimeOfSending", "MBPortOpen", "MBSpeed", "MBSpeedMax"};
+        const QStringList writable{"Port",
+                                   "WinQSizeIn",
+                                   "WinQSizeOut",
+                                   "MBMode",
+                                   "MBSlaveOwnAddress",
+                                   "MBBaud",
+                                   "MBSlaveID",
+                                   "MBSlaveVerYear",
+                                   "MBSlaveVerMonth",
+                                   "MBSlaveVerDay",
+                                   "MBSlaveName",
+                                   "MBLastUsedPort",
+                                   "MBMasterQueryMode",
+                                   "MBMasterAddressToSlave",
+                                   "MBMasterIDToSlave",
+                                   "MBMasterCommandToSlave",
+                                   "MBSlaveErrorCode",
+                                   "MBMBTXDataBufferIndex",
+                                   "MBMBRXDataBufferIndex",
+                                   "MBDataNumberToSend",
+                                   "MBMasterTimeOut",
+                                   "MBMasterMaxTryNumber",
+                                   "MBSlaveDelayTime",
+                                   "MBReminder",
+                                   "MBRefreshListOnStartup",
+                                   "MBStopByteInStringMode",
+                                   "MBThereWasOpenEvent"};
+        const QStringList readOnly{"MBReceivedDataNumber",
+                                   "MBStatus",
+                                   "MBStatusString",
+                                   "MBMasterTryNumber",
+                                   "MBMasterTryNumberMax",
+                                   "MBNumberOfTxFrames",
+                                   "MBNumberOfRxFrames",
+                                   "MBStatusNow",
+                                   "MBBusy",
+                                   "MBNumberOfReceivedBytes",
+                                   "MBStatusNowString",
+                                   "MBRxBufferFull",
+                                   "MBCalculatedTimeOfSending",
+                                   "MBPortOpen",
+                                   "MBSpeed",
+                                   "MBSpeedMax"};
         for (const QString &name : writable) {
             const int i = mo->indexOfProperty(qPrintable(name));
             QVERIFY2(i >= 0, qPrintable(name));
@@ -93,8 +123,9 @@ private slots:
         for (const char *signal :
              {"OnMBMasterEndOfEvent(MBTypes::TMBStatus,QString)", "OnMBPortOpenedOrClosed(bool)",
               "OnMBStatusNowChanged(MBTypes::TMBStatusNow,QString)", "OnMBBusyChanged(bool)",
-              "OnMBDiagnosticReceivedAFrame(quint16)", "OnMBSlaveReceivedCommand(quint8,bool,quint16)",
-              "OnMBReceivedAByte(quint16)", "OnMBReceivedAString(QString)"})
+              "OnMBDiagnosticReceivedAFrame(quint16)",
+              "OnMBSlaveReceivedCommand(quint8,bool,quint16)", "OnMBReceivedAByte(quint16)",
+              "OnMBReceivedAString(QString)"})
             QVERIFY2(mo->indexOfSignal(QMetaObject::normalizedSignature(signal)) >= 0, signal);
     }
 
@@ -168,6 +199,13 @@ private slots:
         QVERIFY(mb.setProperty("MBMode", QVariant::fromValue(TMBMode::modeString)));
         QCOMPARE(mb.engine().MBMode(), TMBMode::modeString);
         QCOMPARE(mb.title(), QStringLiteral("MB String Mode V2013-06-18"));
+        // The window description names enumeration values by their text.
+        QVERIFY(mb.setProperty("MBMode", QStringLiteral("modeByte")));
+        QCOMPARE(mb.MBMode(), TMBMode::modeByte);
+        QVERIFY(mb.setProperty("MBBaud", QStringLiteral("baud115200")));
+        QCOMPARE(mb.engine().BaudRate(), 115200u);
+        QVERIFY(!mb.setProperty("MBBaud", QStringLiteral("baud999999")));
+        QCOMPARE(mb.engine().BaudRate(), 115200u);
 
         // The buffer operations work on the engine's buffers.
         mb.MBClearTXData();
@@ -194,7 +232,8 @@ private slots:
         PtyPair pty;
         FrameSlave slave(pty);
         // The reply carries the request's data back.
-        slave.setResponder([](const SlaveRequest &r) { return FrameSlave::replyLine(1, r.id, 0, r.data); });
+        slave.setResponder(
+            [](const SlaveRequest &r) { return FrameSlave::replyLine(1, r.id, 0, r.data); });
         TMB mb;
         mb.setMBMasterTimeOut(200);
         QVERIFY(mb.engine().MBOpenPort(pty.slavePath()));
@@ -227,8 +266,8 @@ private slots:
         QCOMPARE(slave.requestCount(), 3);
         QCOMPARE(mb.MBNumberOfTxFrames(), 3u);
         QCOMPARE(mb.MBNumberOfRxFrames(), 3u);
-        const QStringList oneTransaction{"busy 1", "Sending", "Waiting For Answer", "Receiving",
-                                         "Ready", "busy 0", "end OK"};
+        const QStringList oneTransaction{
+            "busy 1", "Sending", "Waiting For Answer", "Receiving", "Ready", "busy 0", "end OK"};
         QCOMPARE(order.mid(0, 7), oneTransaction);
         QCOMPARE(order.mid(7, 7), oneTransaction);
         QCOMPARE(order.size(), 21);

@@ -24,9 +24,11 @@ class TMB : public QGroupBox {
     Q_PROPERTY(QString MBSlaveName READ MBSlaveName WRITE setMBSlaveName)
     Q_PROPERTY(QString MBLastUsedPort READ MBLastUsedPort WRITE setMBLastUsedPort)
     Q_PROPERTY(bool MBMasterQueryMode READ MBMasterQueryMode WRITE setMBMasterQueryMode)
-    Q_PROPERTY(int MBMasterAddressToSlave READ MBMasterAddressToSlave WRITE setMBMasterAddressToSlave)
+    Q_PROPERTY(
+        int MBMasterAddressToSlave READ MBMasterAddressToSlave WRITE setMBMasterAddressToSlave)
     Q_PROPERTY(int MBMasterIDToSlave READ MBMasterIDToSlave WRITE setMBMasterIDToSlave)
-    Q_PROPERTY(int MBMasterCommandToSlave READ MBMasterCommandToSlave WRITE setMBMasterCommandToSlave)
+    Q_PROPERTY(
+        int MBMasterCommandToSlave READ MBMasterCommandToSlave WRITE setMBMasterCommandToSlave)
     Q_PROPERTY(int MBSlaveErrorCode READ MBSlaveErrorCode WRITE setMBSlaveErrorCode)
     Q_PROPERTY(int MBMBTXDataBufferIndex READ MBMBTXDataBufferIndex WRITE setMBMBTXDataBufferIndex)
     Q_PROPERTY(int MBMBRXDataBufferIndex READ MBMBRXDataBufferIndex WRITE setMBMBRXDataBufferIndex)
@@ -49,8 +51,10 @@ class TMB : public QGroupBox {
     Q_PROPERTY(bool MBRxBufferFull READ MBRxBufferFull STORED false)
     Q_PROPERTY(int MBCalculatedTimeOfSending READ MBCalculatedTimeOfSending STORED false)
     Q_PROPERTY(bool MBPortOpen READ MBPortOpen STORED false)
-    Q_PROPERTY(bool MBRefreshListOnStartup READ MBRefreshListOnStartup WRITE setMBRefreshListOnStartup)
-    Q_PROPERTY(int MBStopByteInStringMode READ MBStopByteInStringMode WRITE setMBStopByteInStringMode)
+    Q_PROPERTY(
+        bool MBRefreshListOnStartup READ MBRefreshListOnStartup WRITE setMBRefreshListOnStartup)
+    Q_PROPERTY(
+        int MBStopByteInStringMode READ MBStopByteInStringMode WRITE setMBStopByteInStringMode)
     Q_PROPERTY(bool MBThereWasOpenEvent READ MBThereWasOpenEvent WRITE setMBThereWasOpenEvent)
     Q_PROPERTY(quint32 MBSpeed READ MBSpeed STORED false)
     Q_PROPERTY(quint32 MBSpeedMax READ MBSpeedMax STORED false)
@@ -139,7 +143,6 @@ public:
     quint32 MBSpeed() const { return m_engine.MBSpeed(); }
     quint32 MBSpeedMax() const { return m_engine.MBSpeedMax(); }
     QString MBPortErrorText() const { return m_engine.MBPortErrorText(); }
-
 
     // ---- TX data buffer
     void MBClearTXData() { m_engine.MBClearTXData(); }

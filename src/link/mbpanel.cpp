@@ -26,12 +26,14 @@ constexpr int kVersionDay = 18;
 
 constexpr int kIndicatorMs = 100;
 constexpr int kItemHeight = 13;
+constexpr const char *kLampProperty = "MBLamp";
 
 enum class Anchor { Left, Right };
 
 // Every sub-control carries tag 1, so a host walking its children can tell
 // the component's own controls from its own.
-template <typename W> W *place(W *widget, const char *name, int left, int top, int width, int height)
+template <typename W>
+W *place(W *widget, const char *name, int left, int top, int width, int height)
 {
     widget->setObjectName(QLatin1String(name));
     widget->setProperty("Tag", 1);
@@ -74,6 +76,7 @@ TShape *makeLamp(QGroupBox &box, const char *name, int left, int top, int width,
 {
     auto *lamp = place(new TShape(&box), name, left, top, width, height);
     lamp->setPenColor(Qt::black);
+    lamp->setProperty(kLampProperty, int(TMBLamp::Neutral));
     lamp->setBrushColor(MBPanel::lampColor(TMBLamp::Neutral, box.palette()));
     return lamp;
 }
@@ -92,11 +95,21 @@ QString MBPanel::modeCaption(TMBMode mode)
 {
     QString prefix;
     switch (mode) {
-    case TMBMode::modeMaster: prefix = QStringLiteral("MB Master V"); break;
-    case TMBMode::modeSlave: prefix = QStringLiteral("MB Slave V"); break;
-    case TMBMode::modeDiagnostic: prefix = QStringLiteral("MB Diagnostic V"); break;
-    case TMBMode::modeByte: prefix = QStringLiteral("MB Byte Mode V"); break;
-    case TMBMode::modeString: prefix = QStringLiteral("MB String Mode V"); break;
+    case TMBMode::modeMaster:
+        prefix = QStringLiteral("MB Master V");
+        break;
+    case TMBMode::modeSlave:
+        prefix = QStringLiteral("MB Slave V");
+        break;
+    case TMBMode::modeDiagnostic:
+        prefix = QStringLiteral("MB Diagnostic V");
+        break;
+    case TMBMode::modeByte:
+        prefix = QStringLiteral("MB Byte Mode V");
+        break;
+    case TMBMode::modeString:
+        prefix = QStringLiteral("MB String Mode V");
+        break;
     }
     return prefix + QStringLiteral("%1-%2-%3")
                         .arg(kVersionYear, 4, 10, QLatin1Char('0'))
@@ -178,7 +191,8 @@ void MBPanel::createControls()
             m_engine.MBClosePort();
     });
 
-    m_refresh = place(new QPushButton(QStringLiteral("Refresh"), &b), "Button_Refresh", 97, 113, 49, 23);
+    m_refresh =
+        place(new QPushButton(QStringLiteral("Refresh"), &b), "Button_Refresh", 97, 113, 49, 23);
     m_refresh->setEnabled(false);
     connect(m_refresh, &QPushButton::clicked, this, [this] { m_engine.MBRefreshPortList(); });
 
@@ -193,6 +207,7 @@ void MBPanel::createControls()
     QWidget::setTabOrder(m_refresh, m_speedList);
 
     showMode(m_engine.MBMode());
+    m_box.installEventFilter(this); // palette changes, once every lamp exists
 }
 
 void MBPanel::connectEngine()
@@ -203,13 +218,16 @@ void MBPanel::connectEngine()
     connect(e, &MBEngine::portListChanged, this, &MBPanel::showPortList);
     connect(e, &MBEngine::modeChanged, this, &MBPanel::showMode);
     connect(e, &MBEngine::speedChanged, this, &MBPanel::showSpeed);
-    connect(e, &MBEngine::txCounterChanged, this, [this](quint32 n) { showCounter(m_txCounter, n); });
-    connect(e, &MBEngine::rxCounterChanged, this, [this](quint32 n) { showCounter(m_rxCounter, n); });
+    connect(e, &MBEngine::txCounterChanged, this,
+            [this](quint32 n) { showCounter(m_txCounter, n); });
+    connect(e, &MBEngine::rxCounterChanged, this,
+            [this](quint32 n) { showCounter(m_rxCounter, n); });
     connect(e, &MBEngine::tryBarsChanged, this, [this](int tryPercent, int maxTryPercent) {
         m_tryBar->setValue(tryPercent);
         m_maxTryBar->setValue(maxTryPercent);
     });
-    connect(e, &MBEngine::statusLampChanged, this, [this](TMBLamp c) { paintLamp(m_statusLamp, c); });
+    connect(e, &MBEngine::statusLampChanged, this,
+            [this](TMBLamp c) { paintLamp(m_statusLamp, c); });
     connect(e, &MBEngine::portLampChanged, this, [this](TMBLamp c) {
         paintLamp(m_portLamp, c);
         // The reason belongs to the red lamp only.
@@ -226,13 +244,16 @@ void MBPanel::connectEngine()
     });
     connect(e, &MBEngine::transmitFlashed, this, [this] { flash(m_txIndicator, m_txTimer); });
     connect(e, &MBEngine::receiveFlashed, this, [this] { flash(m_rxIndicator, m_rxTimer); });
-    connect(e, &MBEngine::transmitIndicatorOff, this, [this] { indicatorOff(m_txIndicator, m_txTimer); });
-    connect(e, &MBEngine::receiveIndicatorOff, this, [this] { indicatorOff(m_rxIndicator, m_rxTimer); });
+    connect(e, &MBEngine::transmitIndicatorOff, this,
+            [this] { indicatorOff(m_txIndicator, m_txTimer); });
+    connect(e, &MBEngine::receiveIndicatorOff, this,
+            [this] { indicatorOff(m_rxIndicator, m_rxTimer); });
     connect(e, &MBEngine::baudChanged, this, [this](TMBBaud baud) {
         if (m_speedList->count() > 0) m_speedList->setCurrentIndex(int(baud));
     });
 
-    for (QTimer *timer : {&m_txTimer, &m_rxTimer}) timer->setInterval(kIndicatorMs);
+    for (QTimer *timer : {&m_txTimer, &m_rxTimer})
+        timer->setInterval(kIndicatorMs);
     connect(&m_txTimer, &QTimer::timeout, this, [this] { indicatorOff(m_txIndicator, m_txTimer); });
     connect(&m_rxTimer, &QTimer::timeout, this, [this] { indicatorOff(m_rxIndicator, m_rxTimer); });
 }
@@ -320,6 +341,9 @@ void MBPanel::showCounter(QLabel *counter, quint32 count)
 
 void MBPanel::paintLamp(TShape *lamp, TMBLamp colour)
 {
+    // The lamp remembers what it shows, so a neutral lamp follows a later
+    // change of the window's palette.
+    lamp->setProperty(kLampProperty, int(colour));
     lamp->setBrushColor(lampColor(colour, m_box.palette()));
 }
 
@@ -353,6 +377,10 @@ bool MBPanel::eventFilter(QObject *watched, QEvent *event)
     if (watched == m_statusLamp && event->type() == QEvent::MouseButtonPress) {
         m_engine.MBResetStatistics();
         return true;
+    }
+    if (watched == &m_box && event->type() == QEvent::PaletteChange) {
+        for (TShape *lamp : {m_txIndicator, m_rxIndicator, m_statusLamp, m_portLamp})
+            paintLamp(lamp, TMBLamp(lamp->property(kLampProperty).toInt()));
     }
     return QObject::eventFilter(watched, event);
 }
