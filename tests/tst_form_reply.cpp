@@ -5,12 +5,14 @@
 #include <QtTest>
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QRandomGenerator>
 
 #include "app/form_main.h"
 #include "support/formaccess.h"
 #include "support/instrument_bytes.h"
 #include "widgets/mbargraph.h"
+#include "widgets/radiogroup.h"
 #include "widgets/speedbutton.h"
 
 using formaccess::control;
@@ -19,7 +21,10 @@ using testbytes::DataBytes;
 namespace {
 
 // A reply's data: 88 zero bytes to be filled at the layout's offsets.
-DataBytes reply() { return DataBytes(88); }
+DataBytes reply()
+{
+    return DataBytes(88);
+}
 
 // The expected text with "." as the default locale's decimal separator.
 QString dec(const char *text)
@@ -31,16 +36,42 @@ QString dec(const char *text)
 DataBytes busyReply()
 {
     return reply()
-        .word(1, 2020).byte(3, 1).byte(4, 2)
-        .int32(5, 111).int32(9, 222).int32(13, 333).int32(17, 444)
-        .byte(21, 4).byte(22, 3).byte(23, 7).byte(24, 0).byte(25, 8).byte(26, 16)
+        .word(1, 2020)
+        .byte(3, 1)
+        .byte(4, 2)
+        .int32(5, 111)
+        .int32(9, 222)
+        .int32(13, 333)
+        .int32(17, 444)
+        .byte(21, 4)
+        .byte(22, 3)
+        .byte(23, 7)
+        .byte(24, 0)
+        .byte(25, 8)
+        .byte(26, 16)
         .byte(27, 64 | 16 | 8 | 4)
-        .real(28, 1.5f).byte(32, 3).byte(33, 101).byte(34, 101).real(35, 0.5f)
-        .cardinal(39, 600).word(43, 2012).byte(45, 3).byte(46, 4)
-        .real(47, 30.0f).real(51, 20.0f).real(55, 40.0f)
-        .word(59, 50).byte(61, 9).word(62, 30000).byte(64, 2)
-        .real(65, -10.0f).real(69, 10.0f).real(73, 0.0f).real(77, 10.0f)
-        .real(81, 0.25f).real(85, 1.0f);
+        .real(28, 1.5f)
+        .byte(32, 3)
+        .byte(33, 101)
+        .byte(34, 101)
+        .real(35, 0.5f)
+        .cardinal(39, 600)
+        .word(43, 2012)
+        .byte(45, 3)
+        .byte(46, 4)
+        .real(47, 30.0f)
+        .real(51, 20.0f)
+        .real(55, 40.0f)
+        .word(59, 50)
+        .byte(61, 9)
+        .word(62, 30000)
+        .byte(64, 2)
+        .real(65, -10.0f)
+        .real(69, 10.0f)
+        .real(73, 0.0f)
+        .real(77, 10.0f)
+        .real(81, 0.25f)
+        .real(85, 1.0f);
 }
 
 } // namespace
@@ -77,7 +108,7 @@ private slots:
     {
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
         window = std::make_unique<TForm_Main>();
-        window->WorkingTimeLanguage = CaptionLanguage::English;
+        window->ApplyLanguage(QStringLiteral("english"));
     }
     void cleanup() { window.reset(); }
 
@@ -184,7 +215,8 @@ private slots:
 
     void acknowledgements()
     {
-        const char *commands[] = {"SpeedButton_ADCalBeiras", "SpeedButton_WriteOutputCalibrationToKX",
+        const char *commands[] = {"SpeedButton_ADCalBeiras",
+                                  "SpeedButton_WriteOutputCalibrationToKX",
                                   "SpeedButton_WriteSettings", "SpeedButton_Reset",
                                   "SpeedButton_HomersekletMinMaxTorlese"};
         for (const char *name : commands)
@@ -213,6 +245,58 @@ private slots:
         QVERIFY(!button("SpeedButton_FRAMTorlesReset")->Down());
     }
 
+    void writtenSettingsAreReadBack_data() { separators(); }
+    void writtenSettingsAreReadBack()
+    {
+        useSeparator();
+        auto *readSettings = button("SpeedButton_ReadSettings");
+        auto *writeSettings = button("SpeedButton_WriteSettings");
+        auto *inputLow = control<QLineEdit>(*window, "Edit_InputLow");
+        auto *outputHigh = control<QLineEdit>(*window, "Edit_OutputHigh");
+        // The first reply, read while the window starts with the button down.
+        QVERIFY(readSettings->Down());
+        decode(
+            reply().byte(33, 100).byte(34, 100).real(65, 4.0f).real(69, 20.0f).real(73, 4.0f).real(
+                77, 20.0f));
+        QVERIFY(!readSettings->Down());
+
+        writeSettings->setDown(true);
+        inputLow->setText(dec("1.5"));
+        // Not acknowledged yet: nothing is loaded.
+        decode(reply().byte(33, 100).byte(34, 100).real(65, 4.0f));
+        QVERIFY(writeSettings->Down());
+        QCOMPARE(inputLow->text(), dec("1.5"));
+
+        // Acknowledged: the button comes up, and the read-back it asks for
+        // takes the stored scale of this very reply, which ends the read.
+        decode(reply()
+                   .byte(24, 32)
+                   .byte(33, 101)
+                   .byte(34, 100)
+                   .real(65, -1.5f)
+                   .real(69, 0.1f)
+                   .real(73, 4.0f)
+                   .real(77, 150.0f));
+        QVERIFY(!writeSettings->Down());
+        QVERIFY(!readSettings->Down());
+        QCOMPARE(control<TRadioGroup>(*window, "RadioGroup_BemenetTipusa")->ItemIndex(), 1);
+        QCOMPARE(control<TRadioGroup>(*window, "RadioGroup_KimenetTipusa")->ItemIndex(), 0);
+        QCOMPARE(text("Label_InputLowMertekegyseg"), QStringLiteral("V"));
+        QCOMPARE(text("Label_OutputHighMertekegyseg"), QStringLiteral("mA"));
+        QCOMPARE(inputLow->text(), dec("-1.5000"));
+        QCOMPARE(control<QLineEdit>(*window, "Edit_InputHigh")->text(), dec("0.10000"));
+        QCOMPARE(outputHigh->text(), dec("150.000"));
+
+        // A read pushed by hand loads the next reply.
+        readSettings->setDown(true);
+        decode(
+            reply().byte(33, 100).byte(34, 101).real(65, 4.0f).real(69, 20.0f).real(73, 0.0f).real(
+                77, 10.0f));
+        QVERIFY(!readSettings->Down());
+        QCOMPARE(inputLow->text(), dec("4.000"));
+        QCOMPARE(text("Label_OutputHighMertekegyseg"), QStringLiteral("V"));
+    }
+
     void gainsSamplesErrorAndDivider()
     {
         decode(reply().byte(25, 32).byte(26, 1).word(59, 1600).byte(61, 255).byte(64, 1));
@@ -235,19 +319,20 @@ private slots:
         QTest::newRow("unused bits") << 3 << QStringList{};
         QTest::newRow("uncalibrated both")
             << 160 << QStringList{"Label_ADNincsKalibralva", "Label_KimenetNincsKalibralva"};
-        QTest::newRow("all") << 255
-                             << QStringList{"Label_ADNincsKalibralva", "Label_EEPROMHiba",
-                                            "Label_KimenetNincsKalibralva",
-                                            "Label_OutputRangeError", "Label_ADOverflow",
-                                            "Label_ADError"};
+        QTest::newRow("all") << 255 << QStringList{"Label_ADNincsKalibralva",
+                                                   "Label_EEPROMHiba",
+                                                   "Label_KimenetNincsKalibralva",
+                                                   "Label_OutputRangeError",
+                                                   "Label_ADOverflow",
+                                                   "Label_ADError"};
     }
     void statusFlags()
     {
         QFETCH(int, bits);
         QFETCH(QStringList, labels);
-        const char *all[] = {"Label_ADNincsKalibralva", "Label_EEPROMHiba",
-                             "Label_KimenetNincsKalibralva", "Label_OutputRangeError",
-                             "Label_ADOverflow", "Label_ADError"};
+        const char *all[] = {
+            "Label_ADNincsKalibralva", "Label_EEPROMHiba", "Label_KimenetNincsKalibralva",
+            "Label_OutputRangeError",  "Label_ADOverflow", "Label_ADError"};
         // Start from the opposite state, so every flag has to move.
         decode(reply().byte(27, quint8(~bits)));
         decode(reply().byte(27, quint8(bits)).real(81, 0.375f));
@@ -263,8 +348,8 @@ private slots:
     void uncalibratedValues()
     {
         decode(reply().byte(27, 160).real(28, 1.0f).byte(34, 100).real(35, 0.5f));
-        for (const char *label : {"Label_BemenoErtek", "Label_BemenoErtek2", "Label_OutputValue",
-                                  "Label_OutputValue2"})
+        for (const char *label :
+             {"Label_BemenoErtek", "Label_BemenoErtek2", "Label_OutputValue", "Label_OutputValue2"})
             QCOMPARE(text(label), QStringLiteral("Uncalibrated!"));
         // Only the input uncalibrated: the output value is a number again.
         decode(reply().byte(27, 128).byte(34, 100).real(73, 4.0f).real(77, 20.0f).real(35, 0.5f));
@@ -285,19 +370,33 @@ private slots:
             auto row = [&](int range) -> QTestData & {
                 return QTest::addRow("range %d, '%c'", range, sep.toLatin1()) << sep << range;
             };
-            row(0) << 0.1234f << "-200 mV ... +200 mV" << "IN+: terminal 9 (Uin1)"
-                   << "123.40 mV" << "Image_79";
-            row(1) << -0.5f << "-500 mV ... +500 mV" << "IN+: terminal 9 (Uin1)"
-                   << "-500.00 mV" << "Image_79";
-            row(2) << 1.23456f << "-2.5 V ... +2.5 V" << "IN+: terminal 9 (Uin1)"
-                   << "1.2346 V" << "Image_79";
-            row(3) << 9.5f << "-10 V ... +10 V" << "IN+: terminal 10 (Uin2)" << "9.500 V"
+            row(0) << 0.1234f << "-200 mV ... +200 mV"
+                   << "IN+: terminal 9 (Uin1)"
+                   << "123.40 mV"
+                   << "Image_79";
+            row(1) << -0.5f << "-500 mV ... +500 mV"
+                   << "IN+: terminal 9 (Uin1)"
+                   << "-500.00 mV"
+                   << "Image_79";
+            row(2) << 1.23456f << "-2.5 V ... +2.5 V"
+                   << "IN+: terminal 9 (Uin1)"
+                   << "1.2346 V"
+                   << "Image_79";
+            row(3) << 9.5f << "-10 V ... +10 V"
+                   << "IN+: terminal 10 (Uin2)"
+                   << "9.500 V"
                    << "Image_710";
-            row(4) << -42.125f << "-50 V ... +50 V" << "IN+: terminal 10 (Uin2)"
-                   << "-42.125 V" << "Image_710";
-            row(5) << 124.5f << "-125 V ... +125 V" << "IN+: terminal 10 (Uin2)"
-                   << "124.50 V" << "Image_710";
-            row(6) << 20.0f << "-25 mA ... +25 mA" << "IN+: terminal 8 (Iin)" << "20.000 mA"
+            row(4) << -42.125f << "-50 V ... +50 V"
+                   << "IN+: terminal 10 (Uin2)"
+                   << "-42.125 V"
+                   << "Image_710";
+            row(5) << 124.5f << "-125 V ... +125 V"
+                   << "IN+: terminal 10 (Uin2)"
+                   << "124.50 V"
+                   << "Image_710";
+            row(6) << 20.0f << "-25 mA ... +25 mA"
+                   << "IN+: terminal 8 (Iin)"
+                   << "20.000 mA"
                    << "Image_78";
         }
     }
@@ -393,25 +492,25 @@ private slots:
 
     void workingTime_data()
     {
-        QTest::addColumn<int>("language");
+        QTest::addColumn<QString>("language");
         QTest::addColumn<uint>("minutes");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("59, English") << int(CaptionLanguage::English) << 59u
-                                     << QStringLiteral("0 hours  59 minutes.");
-        QTest::newRow("125, English") << int(CaptionLanguage::English) << 125u
-                                      << QStringLiteral("2 hours  05 minutes.");
-        QTest::newRow("125, Hungarian") << int(CaptionLanguage::Hungarian) << 125u
-                                        << QStringLiteral("2 óra  05 perc.");
-        QTest::newRow("0, Hungarian") << int(CaptionLanguage::Hungarian) << 0u
-                                      << QStringLiteral("0 óra  00 perc.");
-        QTest::newRow("largest") << int(CaptionLanguage::English) << 4294967295u
+        QTest::newRow("59, English")
+            << QStringLiteral("english") << 59u << QStringLiteral("0 hours  59 minutes.");
+        QTest::newRow("125, English")
+            << QStringLiteral("english") << 125u << QStringLiteral("2 hours  05 minutes.");
+        QTest::newRow("125, Hungarian")
+            << QStringLiteral("magyar") << 125u << QStringLiteral("2 óra  05 perc.");
+        QTest::newRow("0, Hungarian")
+            << QStringLiteral("magyar") << 0u << QStringLiteral("0 óra  00 perc.");
+        QTest::newRow("largest") << QStringLiteral("english") << 4294967295u
                                  << QStringLiteral("71582788 hours  15 minutes.");
     }
     void workingTime()
     {
-        QFETCH(int, language);
+        QFETCH(QString, language);
         QFETCH(uint, minutes);
-        window->WorkingTimeLanguage = CaptionLanguage(language);
+        window->ApplyLanguage(language);
         decode(reply().cardinal(39, minutes));
         QTEST(text("Label_Uzemorak"), "shown");
     }
@@ -456,8 +555,15 @@ private slots:
 
     void storedScaleAndBoardIdentifier()
     {
-        decode(reply().real(65, -1.5f).real(69, 0.1f).real(73, 4.0f).real(77, 150.0f)
-                   .real(81, 0.5f).byte(23, 42).byte(33, 101).byte(34, 100));
+        decode(reply()
+                   .real(65, -1.5f)
+                   .real(69, 0.1f)
+                   .real(73, 4.0f)
+                   .real(77, 150.0f)
+                   .real(81, 0.5f)
+                   .byte(23, 42)
+                   .byte(33, 101)
+                   .byte(34, 100));
         QCOMPARE(window->StoredInputLow, -1.5);
         QCOMPARE(window->StoredInputHigh, double(0.1f));
         QCOMPARE(window->StoredOutputLow, 4.0);
@@ -480,9 +586,9 @@ private slots:
         QCOMPARE(text("Label_ADErtekAtlagolt2"), QStringLiteral("0 000 555"));
         QCOMPARE(text("Label_RAM1AdatForras"), QStringLiteral("RAM 1. terület"));
         QCOMPARE(text("Label_RAM2AdatForras"), QStringLiteral("RAM 1. terület"));
-        for (const char *name : {"Label_ADNincsKalibralva", "Label_EEPROMHiba",
-                                 "Label_KimenetNincsKalibralva", "Label_OutputRangeError",
-                                 "Label_ADOverflow", "Label_ADError"})
+        for (const char *name :
+             {"Label_ADNincsKalibralva", "Label_EEPROMHiba", "Label_KimenetNincsKalibralva",
+              "Label_OutputRangeError", "Label_ADOverflow", "Label_ADError"})
             QVERIFY2(!shown(name), name);
         // Range 0 of this very reply.
         QCOMPARE(text("Label_BemenoErtek"), QStringLiteral("0.00 mV"));

@@ -24,9 +24,15 @@ using testbytes::wordAt;
 
 namespace {
 
-quint8 byteAt(const QByteArray &data, int index) { return quint8(data.at(index - 1)); }
+quint8 byteAt(const QByteArray &data, int index)
+{
+    return quint8(data.at(index - 1));
+}
 
-QByteArray hex(const char *text) { return QByteArray::fromHex(text); }
+QByteArray hex(const char *text)
+{
+    return QByteArray::fromHex(text);
+}
 
 } // namespace
 
@@ -62,6 +68,7 @@ private slots:
         QCOMPARE(edit("Edit_InputLow")->text(), QStringLiteral("4"));
         QCOMPARE(edit("Edit_OutputHigh")->text(), QStringLiteral("20"));
 
+        // clang-format off
         const QByteArray expected = hex("0000"     // 1-2 PWMForce
                                         "00"       // 3 CommandBits
                                         "00000000" "00000000" "00000000" "00000000" // 4-19
@@ -75,6 +82,7 @@ private slots:
                                         "00008040" "0000a041" "00008040" "0000a041"
                                         "00000000" // 78-97 reals
                                         "00");     // 98 RangeForce
+        // clang-format on
         QCOMPARE(expected.size(), 98);
         const QByteArray data = send();
         QCOMPARE(data.toHex(' '), expected.toHex(' '));
@@ -98,12 +106,11 @@ private slots:
         QTest::newRow("write settings and restart")
             << QStringList{"SpeedButton_WriteSettings", "SpeedButton_Reset"} << 48;
         // The two clearing buttons of the Test page exclude each other.
-        QTest::newRow("five at once") << QStringList{"SpeedButton_ADCalBeiras",
-                                                     "SpeedButton_WriteOutputCalibrationToKX",
-                                                     "SpeedButton_WriteSettings",
-                                                     "SpeedButton_Reset",
-                                                     "SpeedButton_HomersekletMinMaxTorlese"}
-                                      << 242;
+        QTest::newRow("five at once")
+            << QStringList{"SpeedButton_ADCalBeiras", "SpeedButton_WriteOutputCalibrationToKX",
+                           "SpeedButton_WriteSettings", "SpeedButton_Reset",
+                           "SpeedButton_HomersekletMinMaxTorlese"}
+            << 242;
     }
     void commandBits()
     {
@@ -166,7 +173,8 @@ private slots:
         auto *label = control<QLabel>(*window, "Label_CalibrationStep");
         for (int i = 0; i < pages->count(); ++i) {
             pages->setActivePageIndex(i);
-            const bool outputCheck = pages->ActivePage()->objectName() == "TabSheet_KimenetEllenorzes";
+            const bool outputCheck =
+                pages->ActivePage()->objectName() == "TabSheet_KimenetEllenorzes";
             const QByteArray data = send();
             QCOMPARE(int(byteAt(data, 32)), outputCheck ? 255 : 0);
             QCOMPARE(label->text(), outputCheck ? QStringLiteral("255") : QStringLiteral("0"));
@@ -216,6 +224,29 @@ private slots:
         QCOMPARE(int(wordAt(send(), 1)), 70000 - 65536);
     }
 
+    void forcedOutputFollowsThePage_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<int>("pwmForce");
+        QTest::newRow("input calibration") << "TabSheet_InputCalibration" << 1;
+        QTest::newRow("output calibration") << "TabSheet_OutputCalibration" << 1;
+        QTest::newRow("output check") << "TabSheet_KimenetEllenorzes" << 0;
+        QTest::newRow("settings") << "TabSheet_Uzemmod" << 0;
+    }
+    void forcedOutputFollowsThePage()
+    {
+        QFETCH(QString, page);
+        auto *pages = control<TPageControl>(*window, "PageControl1");
+        window->PWMSetpoint = 0;
+        window->PWMForce = 777;
+        // The user turns to the page.
+        pages->setActivePage(control<QWidget>(*window, page.toLatin1().constData()));
+        window->PageControl1Change(pages);
+        QTEST(window->PWMForce, "pwmForce");
+        const QByteArray data = send();
+        QTEST(int(wordAt(data, 1)), "pwmForce");
+    }
+
     void dateOfTheMoment()
     {
         QCOMPARE(send().mid(27, 4), hex("dd070a09"));
@@ -250,28 +281,48 @@ private slots:
             auto row = [&](const char *name) -> QTestData & {
                 return QTest::addRow("%s, '%c'", name, sep.toLatin1()) << sep;
             };
-            row("-300 on a voltage input") << 1 << "-300" << "20" << "4" << "20"
-                                           << -125.0f << 20.0f << 4.0f << 20.0f;
-            row("-300 on a current input") << 0 << "-300" << "20" << "4" << "20"
-                                           << -25.0f << 20.0f << 4.0f << 20.0f;
-            row("limits themselves") << 1 << "-125" << "125" << "4" << "20"
-                                     << -125.0f << 125.0f << 4.0f << 20.0f;
-            row("just above the current limit") << 0 << "0" << "25" + s + "001" << "4" << "20"
-                                                << 0.0f << 25.0f << 4.0f << 20.0f;
-            row("letters only") << 0 << "abc" << "xyz" << "mA" << "" << 4.0f << 20.0f << 4.0f
-                                << 20.0f;
-            row("output not limited") << 1 << "4" << "20" << "-500" << "150"
-                                      << 4.0f << 20.0f << -500.0f << 150.0f;
-            row("locale separator") << 1 << "1" + s + "5" << "-0" + s + "25" << "0" + s + "5"
+            row("-300 on a voltage input") << 1 << "-300"
+                                           << "20"
+                                           << "4"
+                                           << "20" << -125.0f << 20.0f << 4.0f << 20.0f;
+            row("-300 on a current input") << 0 << "-300"
+                                           << "20"
+                                           << "4"
+                                           << "20" << -25.0f << 20.0f << 4.0f << 20.0f;
+            row("limits themselves") << 1 << "-125"
+                                     << "125"
+                                     << "4"
+                                     << "20" << -125.0f << 125.0f << 4.0f << 20.0f;
+            row("just above the current limit") << 0 << "0"
+                                                << "25" + s + "001"
+                                                << "4"
+                                                << "20" << 0.0f << 25.0f << 4.0f << 20.0f;
+            row("letters only") << 0 << "abc"
+                                << "xyz"
+                                << "mA"
+                                << "" << 4.0f << 20.0f << 4.0f << 20.0f;
+            row("output not limited") << 1 << "4"
+                                      << "20"
+                                      << "-500"
+                                      << "150" << 4.0f << 20.0f << -500.0f << 150.0f;
+            row("locale separator") << 1 << "1" + s + "5"
+                                    << "-0" + s + "25"
+                                    << "0" + s + "5"
                                     << "10" + s + "75" << 1.5f << -0.25f << 0.5f << 10.75f;
             // Beyond single precision: no number the instrument could take.
-            row("beyond single precision") << 1 << "1e39" << "-1e39" << "-1e39" << "3" + s + "5e38"
-                                           << 4.0f << 20.0f << 4.0f << 20.0f;
-            row("largest single") << 1 << "4" << "20" << "-3" + s + "4e38" << "3" + s + "4e38"
-                                  << 4.0f << 20.0f << -3.4e38f << 3.4e38f;
+            row("beyond single precision") << 1 << "1e39"
+                                           << "-1e39"
+                                           << "-1e39"
+                                           << "3" + s + "5e38" << 4.0f << 20.0f << 4.0f << 20.0f;
+            row("largest single") << 1 << "4"
+                                  << "20"
+                                  << "-3" + s + "4e38"
+                                  << "3" + s + "4e38" << 4.0f << 20.0f << -3.4e38f << 3.4e38f;
         }
         // The other separator is not a decimal point of this locale.
-        QTest::newRow("point in a comma locale") << QChar(u',') << 1 << "1.5" << "2.5" << "3.5"
+        QTest::newRow("point in a comma locale") << QChar(u',') << 1 << "1.5"
+                                                 << "2.5"
+                                                 << "3.5"
                                                  << "4.5" << 4.0f << 20.0f << 4.0f << 20.0f;
     }
     void scaleValues()

@@ -47,7 +47,6 @@ void TForm_Main::ApplyLanguage(const QString &languageName)
     else
         ui->SpeedButton_Magyar->setDown(true);
     m_captions.fill(choice.language);
-    WorkingTimeLanguage = choice.language; // shown with the next reply
 
     writeCaptions(Caption::ErrorCode, Caption::Restart);
     ApplyAccessView();

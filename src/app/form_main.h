@@ -88,13 +88,11 @@ public:
     double StoredOutputHigh = 0.0;
     // Brings InputLow ... OutputHigh up to date from the scale edits.
     void RefreshScaleValues();
-    // Loads the instrument's stored scale into the settings group and
-    // releases SpeedButton_ReadSettings (form_scale.cpp).
+    // Loads the last reply's types and stored scale into the settings group
+    // and releases SpeedButton_ReadSettings (the loading is in form_scale.cpp).
     void LoadStoredSettings();
     // The PC's local date as the request carries it; tests set a fixed one.
     std::function<QDate()> CurrentLocalDate = [] { return QDate::currentDate(); };
-    // The language whose hours and minutes words the working time uses.
-    CaptionLanguage WorkingTimeLanguage = kDefaultCaptionLanguage;
     // The scale values the request carries, from the edits.
     double InputLow = 0.0;
     double InputHigh = 0.0;

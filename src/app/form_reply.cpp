@@ -58,12 +58,18 @@ QString memoryAreaText(quint8 code)
 {
     using namespace instrument::MemoryArea;
     switch (code) {
-    case Ram1: return QStringLiteral("RAM 1. terület");
-    case Ram2: return QStringLiteral("RAM 2. terület");
-    case Fram1: return QStringLiteral("FRAM 1. terület");
-    case Fram2: return QStringLiteral("FRAM 2. terület");
-    case FactoryDefaults: return QStringLiteral("GYÁRI ALAPADATOK");
-    default: return kUnknown.toString();
+    case Ram1:
+        return QStringLiteral("RAM 1. terület");
+    case Ram2:
+        return QStringLiteral("RAM 2. terület");
+    case Fram1:
+        return QStringLiteral("FRAM 1. terület");
+    case Fram2:
+        return QStringLiteral("FRAM 2. terület");
+    case FactoryDefaults:
+        return QStringLiteral("GYÁRI ALAPADATOK");
+    default:
+        return kUnknown.toString();
     }
 }
 
@@ -82,12 +88,14 @@ void showChannelStatistics(qint32 value, qint32 &minimum, qint32 &maximum, qint3
     spanLabel->setText(formatPattern(double(span), u"# ### ##0"));
     // With no spread yet there is nothing to compare the change with.
     if (span != 0)
-        changeBar->setMBGValue(double(std::llabs(qint64(value) - qint64(previous))) /
-                               double(span));
+        changeBar->setMBGValue(double(std::llabs(qint64(value) - qint64(previous))) / double(span));
     previous = value;
 }
 
-QString twoDigits(int value) { return formatPattern(value, u"00"); }
+QString twoDigits(int value)
+{
+    return formatPattern(value, u"00");
+}
 
 } // namespace
 
@@ -100,10 +108,9 @@ void TForm_Main::DecodeInstrumentReply()
     // A failure while showing ends this reply's decoding; the displays keep
     // what they have, and the exchange goes on.
     try {
-        ui->Label_FormverVerzio->setText(QStringLiteral("V") +
-                                         formatPattern(reply.FirmwareYear, u"0000") + u'-' +
-                                         twoDigits(reply.FirmwareMonth) + u'-' +
-                                         twoDigits(reply.FirmwareDay));
+        ui->Label_FormverVerzio->setText(
+            QStringLiteral("V") + formatPattern(reply.FirmwareYear, u"0000") + u'-' +
+            twoDigits(reply.FirmwareMonth) + u'-' + twoDigits(reply.FirmwareDay));
 
         ADValueCH0 = reply.ADValueCH0;
         ui->MBarGraph_AD->setMBGValue(ADValueCH0 / fullScale);
@@ -210,17 +217,16 @@ void TForm_Main::DecodeInstrumentReply()
         if (outputUncalibrated) {
             outputText = kUncalibrated.toString();
         } else {
-            const double output = reply.OutputLow + (reply.OutputHigh - reply.OutputLow) * OutputRatio;
+            const double output =
+                reply.OutputLow + (reply.OutputHigh - reply.OutputLow) * OutputRatio;
             outputText = formatPattern(output, u"0.000") + u' ' + outputUnit;
         }
         ui->Label_OutputValue->setText(outputText);
         ui->Label_OutputValue2->setText(outputText);
 
         const quint32 minutes = reply.OperatingMinutes;
-        ui->Label_Uzemorak->setText(formatPattern(minutes / 60, u"0") +
-                                    captionText(WorkingTimeLanguage, Caption::HoursWord) +
-                                    twoDigits(int(minutes % 60)) +
-                                    captionText(WorkingTimeLanguage, Caption::MinutesWord));
+        ui->Label_Uzemorak->setText(formatPattern(minutes / 60, u"0") + m_captions.hoursWord() +
+                                    twoDigits(int(minutes % 60)) + m_captions.minutesWord());
 
         if (reply.hasCalibrationDate())
             ui->Label_KalibralasDatuma->setText(formatPattern(reply.CalYear, u"0000") + u'-' +

@@ -4,7 +4,10 @@
 
 namespace formaccess {
 
-TMB *mb1(const QObject &window) { return control<TMB>(window, "MB1"); }
+TMB *mb1(const QObject &window)
+{
+    return control<TMB>(window, "MB1");
+}
 
 QByteArray sentData(const QObject &window)
 {
