@@ -38,9 +38,8 @@ void MBEngine::rawSend(bool stringMode)
         const auto data = m_tx.dataToSend();
         // One write hands the bytes over in order, as byte by byte would,
         // without a system call per byte; the indicator flash is the same.
-        sent = data.empty() ||
-               writeLine(QByteArray(reinterpret_cast<const char *>(data.data()),
-                                    qsizetype(data.size())));
+        sent = data.empty() || writeLine(QByteArray(reinterpret_cast<const char *>(data.data()),
+                                                    qsizetype(data.size())));
         if (sent && !data.empty()) emit transmitFlashed();
         if (!sent) setStatusNow(TMBStatusNow::stnPortError);
     }

@@ -85,6 +85,8 @@ void MBEngine::slaveFrameAccepted()
         return;
     }
     setStatusNow(TMBStatusNow::stnSending);
+    // A handler of the status change may have closed the port or changed the mode.
+    if (!m_portOpen || m_mode != TMBMode::modeSlave) return;
     if (m_slaveReplyDeferred) {
         // The host answers by itself, later or never.
         setStatusNow(TMBStatusNow::stnReady);

@@ -263,8 +263,8 @@ SerialRead posixReadWaiting(int fd)
     }
     if (waiting <= 0) return result;
     result.data.resize(waiting);
-    const ssize_t n = retryOnInterrupt(
-        [&] { return int(::read(fd, result.data.data(), std::size_t(waiting))); });
+    const ssize_t n =
+        retryOnInterrupt([&] { return int(::read(fd, result.data.data(), std::size_t(waiting))); });
     if (n > 0) {
         result.data.truncate(n);
     } else {

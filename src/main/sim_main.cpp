@@ -31,11 +31,12 @@ bool installSignalHandlers()
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, g_signalPipe) != 0)
         return false;
-    struct sigaction action{};
+    struct sigaction action {};
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    return ::sigaction(SIGINT, &action, nullptr) == 0 && ::sigaction(SIGTERM, &action, nullptr) == 0;
+    return ::sigaction(SIGINT, &action, nullptr) == 0 &&
+           ::sigaction(SIGTERM, &action, nullptr) == 0;
 }
 
 // Points `linkPath` at the pty. An existing symbolic link is replaced (a
@@ -52,7 +53,8 @@ bool makeLink(const QString &linkPath, const QString &target, QString &error)
         ::unlink(link.constData());
     }
     if (::symlink(QFile::encodeName(target).constData(), link.constData()) != 0) {
-        error = QStringLiteral("cannot link %1: %2").arg(linkPath, QString::fromLocal8Bit(std::strerror(errno)));
+        error = QStringLiteral("cannot link %1: %2")
+                    .arg(linkPath, QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     }
     return true;
@@ -104,14 +106,12 @@ int main(int argc, char *argv[])
         return 1;
     }
     int exitCode = 0;
-    QObject::connect(&simulator, &InstrumentSimulator::portLost, &app,
-                     [&](const QString &reason) {
-                         std::fprintf(stderr, "kx4720r-sim: %s\n",
-                                      qPrintable(QString(reason).replace(QLatin1Char('\r'),
-                                                                         QLatin1String(": "))));
-                         exitCode = 1;
-                         app.quit();
-                     });
+    QObject::connect(&simulator, &InstrumentSimulator::portLost, &app, [&](const QString &reason) {
+        std::fprintf(stderr, "kx4720r-sim: %s\n",
+                     qPrintable(QString(reason).replace(QLatin1Char('\r'), QLatin1String(": "))));
+        exitCode = 1;
+        app.quit();
+    });
 
     const QString path = simulator.portPath();
     if (!options.linkPath.isEmpty()) {

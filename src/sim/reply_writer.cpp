@@ -41,8 +41,7 @@ void ReplyWriter::writeDue()
         const auto now = Clock::now();
         const Piece &piece = m_pieces[m_next];
         if (piece.due > now + kEarly) {
-            const double ms =
-                std::chrono::duration<double, std::milli>(piece.due - now).count();
+            const double ms = std::chrono::duration<double, std::milli>(piece.due - now).count();
             m_timer.start(std::max(1, int(std::lround(ms))));
             return;
         }

@@ -31,21 +31,21 @@ public:
     struct Settings {
         SimFaults faults;
         InstrumentModel::Options model;
-        int baud = 115200;        // the line speed; pacing uses it too
-        std::uint32_t seed = 1;   // chunk sizes of split replies
+        int baud = 115200;          // the line speed; pacing uses it too
+        std::uint32_t seed = 1;     // chunk sizes of split replies
         std::size_t history = 4096; // records kept of each kind (oldest go first)
     };
     static Settings fromOptions(const SimOptions &options);
 
     // One instrument request as it arrived.
     struct ReceivedRequest {
-        quint64 number = 0;             // 1, 2, ... over the simulator's life
-        Clock::time_point time;         // when it was accepted
+        quint64 number = 0;                   // 1, 2, ... over the simulator's life
+        Clock::time_point time;               // when it was accepted
         std::chrono::milliseconds elapsed{0}; // since start
         InstrumentRequest request;
-        int dataBytes = 0;              // as received (98 for a well-formed request)
-        bool broadcast = false;         // carried out, never answered
-        ExchangeFaults fate;            // what the fault schedule chose
+        int dataBytes = 0;      // as received (98 for a well-formed request)
+        bool broadcast = false; // carried out, never answered
+        ExchangeFaults fate;    // what the fault schedule chose
     };
     // One reply whose last character has been handed to the line.
     struct SentReply {

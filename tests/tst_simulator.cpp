@@ -1,0 +1,402 @@
+// A master engine against the instrument simulator over a pty: the reply to
+// an instrument request, each fault as a master meets it, the link's service
+// commands, the pty across the program's closing and reopening, the bounded
+// records, and the simulator's own program.
+#include <QtTest>
+
+#include "app/instrument_protocol.h"
+#include "link/mbbuffers.h"
+#include "link/mbengine.h"
+#include "support/simulator_runner.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+
+namespace {
+
+// The master's side of one instrument exchange, built like the window's.
+void loadRequest(MBEngine &engine, const InstrumentRequest &request)
+{
+    mb::MBTXDataBuffer tx;
+    QVERIFY(writeRequest(tx, request));
+    engine.MBClearTXData();
+    for (std::uint8_t byte : tx.dataToSend())
+        engine.MBAppendByte(byte);
+    engine.setMBMasterAddressToSlave(instrument::Address);
+    engine.setMBMasterIDToSlave(instrument::RequestId);
+    engine.setMBMasterCommandToSlave(instrument::RequestCommand);
+}
+
+InstrumentReply replyOf(const MBEngine &engine)
+{
+    mb::MBRXDataBuffer rx = engine.rxBuffer();
+    rx.setMBMBRXDataBufferIndex(1);
+    return readReply(rx);
+}
+
+} // namespace
+
+class TestSimulator : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<MBEngine> master;
+
+    // A master like the window's MB1, with a short reply allowance.
+    void makeMaster(int timeOutMs = 300, int tries = 1)
+    {
+        master = std::make_unique<MBEngine>();
+        master->setMBRefreshListOnStartup(false);
+        master->setMBMasterTimeOut(timeOutMs);
+        master->setMBMasterMaxTryNumber(tries);
+    }
+
+    // One transaction; its end status (stPortError when none came).
+    TMBStatus exchange(const InstrumentRequest &request = {})
+    {
+        loadRequest(*master, request);
+        QSignalSpy ended(master.get(), &MBEngine::OnMBMasterEndOfEvent);
+        master->MBSendFrame();
+        if (ended.isEmpty() && !ended.wait(5000)) return TMBStatus::stPortError;
+        return ended.first().first().value<TMBStatus>();
+    }
+
+private slots:
+    void init() { makeMaster(); }
+    void cleanup() { master.reset(); }
+
+    void oneExchange()
+    {
+        SimulatorRunner sim;
+        QVERIFY2(sim.isRunning(), qPrintable(sim.errorText()));
+        QVERIFY(sim.openOn(*master));
+        InstrumentRequest request;
+        request.CommandBits = instrument::Command::WriteSettings;
+        request.InputType = instrument::Type::Voltage;
+        request.InputLow = -10.0;
+        request.InputHigh = 10.0;
+        QCOMPARE(exchange(request), TMBStatus::stOK);
+        QVERIFY(sim.waitForExchanges(1));
+
+        QCOMPARE(master->rxBuffer().address(), quint8(0x81));
+        QCOMPARE(master->rxBuffer().command(), quint8(0));
+        QCOMPARE(master->MBReceivedDataNumber(), instrument::ReplyDataSize);
+        const InstrumentReply reply = replyOf(*master);
+        QCOMPARE(reply.FirmwareYear, InstrumentModel::FirmwareDate.year);
+        QCOMPARE(reply.FirmwareMonth, InstrumentModel::FirmwareDate.month);
+        QCOMPARE(reply.FirmwareDay, InstrumentModel::FirmwareDate.day);
+        QCOMPARE(reply.AckBits, instrument::Command::WriteSettings);
+        QCOMPARE(reply.InputType, instrument::Type::Voltage);
+        QCOMPARE(reply.InputLow, -10.0);
+        QCOMPARE(reply.InputHigh, 10.0);
+        QVERIFY(reply.OperatingMinutes >= 1000);
+
+        // What the simulator received is what the master sent.
+        QCOMPARE(sim.requests(), 1);
+        const auto &received = sim.simulator().receivedRequests().back();
+        QCOMPARE(received.dataBytes, instrument::RequestDataSize);
+        QCOMPARE(received.request, request);
+        QVERIFY(!received.broadcast);
+        QCOMPARE(sim.lastRequest(), request);
+        QCOMPARE(sim.simulator().replyCount(), 1u);
+        QCOMPARE(sim.simulator().sentReplies().back().requestNumber, received.number);
+    }
+
+    void droppedRequestIsRetried()
+    {
+        SimFaults faults;
+        faults.dropEvery = 2;
+        SimulatorRunner sim(faults);
+        makeMaster(100, 3);
+        QVERIFY(sim.openOn(*master));
+        QCOMPARE(exchange(), TMBStatus::stOK);
+        QCOMPARE(master->MBMasterTryNumber(), 1);
+        // The second request goes unanswered; the re-send is the third.
+        QCOMPARE(exchange(), TMBStatus::stOK);
+        QCOMPARE(master->MBMasterTryNumber(), 2);
+        QCOMPARE(sim.simulator().requestCount(), 3u);
+        QCOMPARE(sim.simulator().replyCount(), 2u);
+        QVERIFY(sim.simulator().receivedRequests()[1].fate.drop);
+    }
+
+    void corruptReplyIsDiscarded()
+    {
+        SimFaults faults;
+        faults.corruptEvery = 1;
+        SimulatorRunner sim(faults);
+        makeMaster(100, 2);
+        QVERIFY(sim.openOn(*master));
+        QCOMPARE(exchange(), TMBStatus::stTimeOut);
+        QCOMPARE(sim.simulator().replyCount(), 2u);
+        QVERIFY(sim.simulator().sentReplies().back().corruptCrc);
+        QCOMPARE(master->MBNumberOfRxFrames(), 0u);
+
+        // Every third only: the first two replies pass, the third is
+        // discarded and the re-send's reply passes.
+        faults.corruptEvery = 3;
+        sim.simulator().setFaults(faults);
+        QCOMPARE(exchange(), TMBStatus::stOK);
+        QCOMPARE(exchange(), TMBStatus::stOK);
+        QCOMPARE(master->MBMasterTryNumber(), 1);
+        QCOMPARE(exchange(), TMBStatus::stOK);
+        QCOMPARE(master->MBMasterTryNumber(), 2);
+    }
+
+    void resultCodes()
+    {
+        SimFaults faults;
+        faults.errorCode = 130;
+        faults.errorEvery = 1;
+        SimulatorRunner sim(faults);
+        QVERIFY(sim.openOn(*master));
+        QCOMPARE(exchange(), TMBStatus::stSlaveGlobalError);
+        QCOMPARE(master->MBStatusString(), QStringLiteral("Slave Global Error: #130"));
+        QCOMPARE(sim.simulator().engine().MBStatus(), TMBStatus::stSlaveGlobalError);
+
+        // A code up to 128 is success, and the data still comes.
+        faults.errorCode = 128;
+        sim.simulator().setFaults(faults);
+        QCOMPARE(exchange(), TMBStatus::stOK);
+        QCOMPARE(master->rxBuffer().command(), quint8(128));
+        QCOMPARE(master->MBReceivedDataNumber(), instrument::ReplyDataSize);
+    }
+
+    void splitReplyArrivesInPieces()
+    {
+        SimFaults faults;
+        faults.split = true;
+        SimulatorRunner sim(faults);
+        QVERIFY(sim.openOn(*master));
+        for (int i = 0; i < 3; ++i) {
+            const quint64 before = master->readerHandOverCount();
+            QCOMPARE(exchange(), TMBStatus::stOK);
+            QCOMPARE(master->MBReceivedDataNumber(), instrument::ReplyDataSize);
+            QVERIFY2(master->readerHandOverCount() - before >= 2, "the reply came in one piece");
+            QCOMPARE(replyOf(*master).FirmwareYear, quint16(2013));
+        }
+    }
+
+    void delayBeyondTheAllowance()
+    {
+        SimFaults faults;
+        faults.delayMs = 200;
+        SimulatorRunner sim(faults);
+        makeMaster(50, 2);
+        QVERIFY(sim.openOn(*master));
+        // Each re-send supersedes the reply still waiting: nothing arrives.
+        QCOMPARE(exchange(), TMBStatus::stTimeOut);
+        QCOMPARE(sim.simulator().requestCount(), 2u);
+        master->setMBMasterTimeOut(1000);
+        QCOMPARE(exchange(), TMBStatus::stOK);
+    }
+
+    void pacedAtTheLineSpeed()
+    {
+        SimFaults faults;
+        faults.pace = true;
+        SimulatorRunner sim(faults, {}, 9600);
+        QVERIFY(sim.openOn(*master));
+        QCOMPARE(master->BaudRate(), 9600u);
+        QElapsedTimer clock;
+        clock.start();
+        const quint64 before = master->readerHandOverCount();
+        QCOMPARE(exchange(), TMBStatus::stOK);
+        // Request and reply each take their time on the line, 20 bit times
+        // per frame byte: (103 + 93) * 20 / 9600 s.
+        const auto line = lineTime(103, 9600) + lineTime(93, 9600);
+        QVERIFY2(clock.elapsed() >=
+                     std::chrono::duration_cast<std::chrono::milliseconds>(line).count() - 2,
+                 qPrintable(QString::number(clock.elapsed())));
+        // The reply trickled in rather than arriving at once.
+        QVERIFY(master->readerHandOverCount() - before >= 10);
+    }
+
+    void neverAcknowledge()
+    {
+        SimFaults faults;
+        faults.neverAck = true;
+        SimulatorRunner sim(faults);
+        QVERIFY(sim.openOn(*master));
+        InstrumentRequest request;
+        request.CommandBits = instrument::Command::ClearTemperatureMinMax;
+        QCOMPARE(exchange(request), TMBStatus::stOK);
+        QCOMPARE(replyOf(*master).AckBits, quint8(0));
+    }
+
+    void taggedReplies()
+    {
+        SimFaults faults;
+        faults.tagReplies = true;
+        faults.dropEvery = 3;
+        SimulatorRunner sim(faults);
+        makeMaster(60, 2);
+        QVERIFY(sim.openOn(*master));
+        QList<quint32> decoded;
+        for (int i = 0; i < 4; ++i) {
+            QCOMPARE(exchange(), TMBStatus::stOK);
+            decoded << replyTag(replyOf(*master));
+        }
+        // Dropped requests take no tag: the tags the master saw are those sent.
+        QCOMPARE(decoded, (QList<quint32>{1, 2, 3, 4}));
+        QList<quint32> sent;
+        for (const auto &reply : sim.simulator().sentReplies())
+            sent << reply.tag.value_or(0);
+        QCOMPARE(sent, decoded);
+    }
+
+    void serviceCommandsAndOtherCommands()
+    {
+        SimulatorRunner sim;
+        QVERIFY(sim.openOn(*master));
+        master->setMBMasterAddressToSlave(1);
+        master->setMBMasterCommandToSlave(129);
+        master->MBClearTXData();
+        QSignalSpy ended(master.get(), &MBEngine::OnMBMasterEndOfEvent);
+        master->MBSendFrame();
+        QVERIFY(ended.wait(3000));
+        QCOMPARE(master->MBStatus(), TMBStatus::stOK);
+        QCOMPARE(master->MBReceivedDataNumber(), 8 + 17 + 1);
+        master->setMBMBRXDataBufferIndex(9);
+        QByteArray name;
+        for (int i = 0; i < 17; ++i)
+            name.append(char(master->MBReadByte()));
+        QCOMPARE(name, QByteArray("KX4720R simulator"));
+
+        // The instrument has one command of its own.
+        master->setMBMasterCommandToSlave(2);
+        master->MBSendFrame();
+        QVERIFY(ended.wait(3000));
+        QCOMPARE(master->MBStatusString(), QStringLiteral("Slave Global Error: #130"));
+        QCOMPARE(sim.simulator().requestCount(), 0u);
+    }
+
+    void broadcastIsCarriedOutNotAnswered()
+    {
+        SimulatorRunner sim;
+        QVERIFY(sim.openOn(*master));
+        InstrumentRequest request;
+        request.CommandBits = instrument::Command::WriteSettings;
+        request.OutputType = instrument::Type::Voltage;
+        loadRequest(*master, request);
+        master->setMBMasterAddressToSlave(0);
+        master->MBSendFrame();
+        QVERIFY(sim.waitForRequests(1));
+        QVERIFY(sim.simulator().receivedRequests().back().broadcast);
+        // The settings were stored all the same: the next reply reports them.
+        QCOMPARE(exchange(), TMBStatus::stOK);
+        QCOMPARE(replyOf(*master).OutputType, instrument::Type::Voltage);
+        QCOMPARE(sim.simulator().replyCount(), 1u);
+    }
+
+    void ptySurvivesTheProgramClosingAndReopening()
+    {
+        SimulatorRunner sim;
+        QVERIFY(sim.openOn(*master));
+        for (int cycle = 0; cycle < 20; ++cycle) {
+            QCOMPARE(exchange(), TMBStatus::stOK);
+            master->MBClosePort();
+            QVERIFY(sim.simulator().isRunning());
+            QVERIFY(master->MBOpenPort(sim.portPath()));
+        }
+        // No one on the line: the simulator sleeps rather than spins.
+        master->MBClosePort();
+        const quint64 wakeUps = sim.simulator().engine().readerHandOverCount();
+        QTest::qWait(100);
+        QCOMPARE(sim.simulator().engine().readerHandOverCount(), wakeUps);
+        QVERIFY(master->MBOpenPort(sim.portPath()));
+        QCOMPARE(exchange(), TMBStatus::stOK);
+        QCOMPARE(sim.simulator().replyCount(), 21u);
+    }
+
+    void stoppingHangsTheLineUp()
+    {
+        SimulatorRunner sim;
+        QVERIFY(sim.openOn(*master));
+        QCOMPARE(exchange(), TMBStatus::stOK);
+        QSignalSpy opened(master.get(), &MBEngine::OnMBPortOpenedOrClosed);
+        sim.simulator().stop();
+        QVERIFY(!sim.simulator().isRunning());
+        QTRY_VERIFY(!master->MBPortOpen());
+        QCOMPARE(opened.count(), 1);
+        QVERIFY(master->MBPortErrorText().contains(QStringLiteral("port lost")));
+    }
+
+    void recordsAreBounded()
+    {
+        InstrumentSimulator::Settings settings;
+        settings.history = 5;
+        SimulatorRunner sim(settings);
+        QVERIFY(sim.openOn(*master));
+        for (int i = 0; i < 8; ++i)
+            QCOMPARE(exchange(), TMBStatus::stOK);
+        const auto &received = sim.simulator().receivedRequests();
+        QCOMPARE(received.size(), std::size_t(5));
+        QCOMPARE(received.front().number, 4u);
+        QCOMPARE(received.back().number, 8u);
+        QCOMPARE(sim.simulator().sentReplies().size(), std::size_t(5));
+        QCOMPARE(sim.simulator().requestCount(), 8u);
+        QVERIFY(received.front().elapsed <= received.back().elapsed);
+    }
+
+    void offeringThePortSetsTheEnvironment()
+    {
+        const QByteArray before = qgetenv("KX4720R_PORTS");
+        {
+            SimulatorRunner sim;
+            sim.offerPort();
+            QCOMPARE(qEnvironmentVariable("KX4720R_PORTS"), sim.portPath());
+        }
+        QCOMPARE(qgetenv("KX4720R_PORTS"), before);
+    }
+
+    void theSimulatorProgram()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString link = dir.filePath(QStringLiteral("ttyKX4720R"));
+        QProcess sim;
+        sim.start(QStringLiteral(KX_SIM_BINARY),
+                  {QStringLiteral("--link"), link, QStringLiteral("--tag")});
+        QVERIFY2(sim.waitForStarted(), qPrintable(sim.errorString()));
+        QTRY_VERIFY_WITH_TIMEOUT(sim.canReadLine(), 10000);
+        const QString line = QString::fromLocal8Bit(sim.readLine()).trimmed();
+        QVERIFY2(line.startsWith(QStringLiteral("kx4720r-sim: /dev/")), qPrintable(line));
+        const QString pty = line.mid(13);
+        QCOMPARE(QFileInfo(link).symLinkTarget(), pty);
+
+        QVERIFY(master->MBOpenPort(link));
+        QCOMPARE(exchange(), TMBStatus::stOK);
+        QCOMPARE(master->MBReceivedDataNumber(), instrument::ReplyDataSize);
+        QCOMPARE(replyTag(replyOf(*master)), 1u);
+        master->MBClosePort();
+
+        sim.terminate(); // SIGTERM: a clean exit, the link removed
+        QVERIFY(sim.waitForFinished(10000));
+        QCOMPARE(sim.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(sim.exitCode(), 0);
+        QVERIFY(!QFileInfo(link).isSymLink());
+    }
+
+    void theSimulatorProgramRefusesBadOptions()
+    {
+        QProcess sim;
+        sim.start(QStringLiteral(KX_SIM_BINARY),
+                  {QStringLiteral("--baud"), QStringLiteral("1234")});
+        QVERIFY(sim.waitForFinished(10000));
+        QCOMPARE(sim.exitCode(), 2);
+        QVERIFY(sim.readAllStandardError().contains("--baud"));
+
+        // A file that is not a link is never replaced.
+        QTemporaryDir dir;
+        const QString occupied = dir.filePath(QStringLiteral("file"));
+        QFile file(occupied);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        sim.start(QStringLiteral(KX_SIM_BINARY), {QStringLiteral("--link"), occupied});
+        QVERIFY(sim.waitForFinished(10000));
+        QCOMPARE(sim.exitCode(), 1);
+        QVERIFY(QFileInfo(occupied).isFile());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSimulator)
+#include "tst_simulator.moc"
