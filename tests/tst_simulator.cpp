@@ -320,6 +320,17 @@ private slots:
         QVERIFY(master->MBPortErrorText().contains(QStringLiteral("port lost")));
     }
 
+    void aMissingDeviceIsReported()
+    {
+        InstrumentSimulator sim;
+        QSignalSpy lost(&sim, &InstrumentSimulator::portLost);
+        QVERIFY(!sim.startOnPort(QStringLiteral("/dev/kx4720r-no-such-port")));
+        QVERIFY(!sim.isRunning());
+        QVERIFY2(sim.errorText().contains(QStringLiteral("No such file")),
+                 qPrintable(sim.errorText()));
+        QCOMPARE(lost.count(), 0);
+    }
+
     void recordsAreBounded()
     {
         InstrumentSimulator::Settings settings;
@@ -384,6 +395,12 @@ private slots:
         QVERIFY(sim.waitForFinished(10000));
         QCOMPARE(sim.exitCode(), 2);
         QVERIFY(sim.readAllStandardError().contains("--baud"));
+
+        sim.start(QStringLiteral(KX_SIM_BINARY),
+                  {QStringLiteral("--port"), QStringLiteral("/dev/kx4720r-no-such-port")});
+        QVERIFY(sim.waitForFinished(10000));
+        QCOMPARE(sim.exitCode(), 1);
+        QVERIFY(sim.readAllStandardError().contains("kx4720r-no-such-port"));
 
         // A file that is not a link is never replaced.
         QTemporaryDir dir;

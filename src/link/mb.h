@@ -161,6 +161,9 @@ public:
     quint32 MBReadCardinal() { return m_engine.MBReadCardinal(); }
     qint32 MBReadInteger() { return m_engine.MBReadInteger(); }
     double MBReadReal() { return m_engine.MBReadReal(); }
+    // Empties the receive assembly buffer and the RX data buffer (byte mode
+    // never does so by itself).
+    Q_INVOKABLE void MBClearRXData() { m_engine.MBClearRXData(); }
 
     // ---- Link operations
     // Starts a transmission in the current mode (a transaction in master mode).

@@ -59,6 +59,9 @@ InstrumentSimulator::InstrumentSimulator(const Settings &settings, QObject *pare
         if (now == TMBStatusNow::stnReceiving) m_frameStart = Clock::now();
     });
     connect(&m_engine, &MBEngine::portError, this, [this](const QString &reason) {
+        // A failed start is reported by the start itself.
+        if (!m_listening) return;
+        m_listening = false;
         m_writer.cancel();
         m_pendingReply.reset();
         m_error = reason;
@@ -94,6 +97,7 @@ bool InstrumentSimulator::startOnNewPty()
         return false;
     }
     m_error.clear();
+    m_listening = true;
     return true;
 }
 
@@ -108,11 +112,13 @@ bool InstrumentSimulator::startOnPort(const QString &device)
         return false;
     }
     m_error.clear();
+    m_listening = true;
     return true;
 }
 
 void InstrumentSimulator::stop()
 {
+    m_listening = false;
     m_writer.cancel();
     m_pendingReply.reset();
     m_engine.MBClosePort();

@@ -106,6 +106,7 @@ private:
     ReplyWriter m_writer;
     QString m_portPath;
     QString m_error;
+    bool m_listening = false; // started, and not stopped or lost since
     Clock::time_point m_started = Clock::now();
     Clock::time_point m_frameStart = Clock::now();
 
