@@ -230,6 +230,18 @@ public:
     void setPWMSetpoint(int value);
     // Shows PWMSetpoint on the page and makes it the forced PWM value.
     void PWMRefresh();
+    // Prepares the step that has just become active: its controls, then the
+    // setting it starts from.
+    void OutCalStepSetup();
+    // Only the controls: which buttons and groups the current step shows.
+    // The form stacks the bar graph over the adjustment controls: putting the
+    // wizard on step 1 at the window's creation wants this too, without
+    // touching the setting.
+    void OutCalStepControls();
+    // The record of captured values: an optional separator, then the line;
+    // and the removal of the last lines again.
+    void OutCalListAppend(const QString &line, bool withSeparator = false);
+    void OutCalListTrim(int lines);
 
 protected:
     bool event(QEvent *e) override;
