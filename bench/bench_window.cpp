@@ -140,13 +140,15 @@ double medianOf(const std::vector<RunResult> &runs, double RunResult::*field)
     return bench::median(values);
 }
 
-void printRun(int index, const RunResult &r)
+void printRun(int index, const RunResult &r, bool paced)
 {
-    std::printf(
-        "    run %d: %8.2f exchanges/s, %d failed, CPU %.3f ms/exchange (%.1f %% of a "
-        "core), turnaround median %.3f ms, p99 %.3f ms, max %.3f ms; simulator late by %.3f ms\n",
-        index, r.perSecond, r.failed, r.cpuPerExchangeMs, r.cpuShare * 100.0, r.turnaroundMedianMs,
-        r.turnaroundP99Ms, r.turnaroundMaxMs, r.simulatorLateMs);
+    std::printf("    run %d: %8.2f exchanges/s, %d failed, CPU %.3f ms/exchange (%.1f %% of a "
+                "core), turnaround median %.3f ms, p99 %.3f ms, max %.3f ms",
+                index, r.perSecond, r.failed, r.cpuPerExchangeMs, r.cpuShare * 100.0,
+                r.turnaroundMedianMs, r.turnaroundP99Ms, r.turnaroundMaxMs);
+    // How far the simulator's reply ended beyond the line's own time.
+    if (paced) std::printf("; simulator late by %.3f ms", r.simulatorLateMs);
+    std::printf("\n");
 }
 
 // Runs one kind `runs` times; false when a run failed.
@@ -163,7 +165,7 @@ bool runKind(bool paced, int runs, int exchanges, bool factory)
             std::printf("    run %d failed\n", i);
             return false;
         }
-        printRun(i, r);
+        printRun(i, r, paced);
         std::fflush(stdout);
         results.push_back(r);
     }
