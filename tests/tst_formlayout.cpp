@@ -770,6 +770,29 @@ void TestFormLayout::autoSizeLabelsFollowTheirText()
     QVERIFY(working->width() > before.width());
     // A label of fixed size keeps its size.
     QCOMPARE(flag->size(), QSize(66, 15));
+
+    // Shown, the labels follow later texts by themselves: the firmware date
+    // the reply writes must not be cut to its stored width.
+    form.show();
+    control<QGroupBox>(form, "GroupBox_System")->show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    auto *firmware = control<QLabel>(form, "Label_FormverVerzio");
+    const QPoint firmwareAt = firmware->pos();
+    firmware->setText(QStringLiteral("V2013-06-18"));
+    QTRY_COMPARE(firmware->width(), firmware->fontMetrics().horizontalAdvance(firmware->text()));
+    QCOMPARE(firmware->pos(), firmwareAt);
+    // A right-justified one grows to the left, keeping its last digit in
+    // place, also when its text changed while its page was hidden.
+    auto *minimum = control<QLabel>(form, "Label_Min0");
+    QVERIFY(minimum->alignment() & Qt::AlignRight);
+    QVERIFY(minimum->property("autoSize").toBool());
+    const int right = minimum->geometry().right();
+    minimum->setText(QStringLiteral("-8 388 607"));
+    auto *pages = control<TPageControl>(form, "PageControl1");
+    pages->show();
+    pages->setActivePage(control<QWidget>(form, "TabSheet_Test"));
+    QTRY_COMPARE(minimum->width(), minimum->fontMetrics().horizontalAdvance(minimum->text()));
+    QCOMPARE(minimum->geometry().right(), right);
 }
 
 QTEST_MAIN(TestFormLayout)

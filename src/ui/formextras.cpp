@@ -2,6 +2,8 @@
 // formextras.h).
 #include "ui/formextras.h"
 
+#include <QEvent>
+#include <QSet>
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -56,6 +58,50 @@ void applyCentred(QWidget *w)
     memo->document()->setDefaultTextOption(option);
 }
 
+bool isAutoSize(const QLabel *label)
+{
+    return label->property("autoSize").toBool();
+}
+
+enum class Anchor { Left, ByAlignment };
+
+// Width of an auto-size label to its text. Following a new text, a
+// right-justified label keeps its right edge, so numbers stay aligned on
+// their last digit as they grow; the first fit keeps the described place.
+void fitLabel(QLabel *label, Anchor anchor)
+{
+    const int width = label->fontMetrics().horizontalAdvance(label->text());
+    if (width == label->width()) return;
+    const int right = label->x() + label->width();
+    const bool keepRight = anchor == Anchor::ByAlignment && (label->alignment() & Qt::AlignRight);
+    const int left = keepRight ? right - width : label->x();
+    label->setGeometry(left, label->y(), width, label->height());
+}
+
+void fitChildLabels(QObject *parent)
+{
+    for (QObject *child : parent->children())
+        if (auto *label = qobject_cast<QLabel *>(child); label && isAutoSize(label))
+            fitLabel(label, Anchor::ByAlignment);
+}
+
+// Keeps the auto-size labels of one parent fitted to their texts. A label
+// whose text changes asks its parent for a new layout (a posted layout
+// request, while the parent is shown); a parent shown again may hold labels
+// whose text changed while it was hidden.
+class AutoSizeFollower : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::LayoutRequest || event->type() == QEvent::Show)
+            fitChildLabels(watched);
+        return false;
+    }
+};
+
 } // namespace
 
 void applyFormExtras(QWidget *root)
@@ -69,14 +115,19 @@ void applyFormExtras(QWidget *root)
         applyItemHeight(w);
         applyCentred(w);
     }
+    // One follower for every parent of auto-size labels.
+    auto *follower = new AutoSizeFollower(root);
+    QSet<QObject *> parents;
+    for (QLabel *label : root->findChildren<QLabel *>())
+        if (isAutoSize(label) && label->parent() && !parents.contains(label->parent())) {
+            parents.insert(label->parent());
+            label->parent()->installEventFilter(follower);
+        }
 }
 
 void fitAutoSizeLabels(QWidget *root)
 {
     const auto labels = root->findChildren<QLabel *>();
-    for (QLabel *label : labels) {
-        if (!label->property("autoSize").toBool()) continue;
-        const int width = label->fontMetrics().horizontalAdvance(label->text());
-        label->resize(width, label->height());
-    }
+    for (QLabel *label : labels)
+        if (isAutoSize(label)) fitLabel(label, Anchor::Left);
 }

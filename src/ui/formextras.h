@@ -6,15 +6,18 @@
 //                         knows whole points, and the layout is in pixels
 //   itemHeight (int)      fixed row height of a list box
 //   centred (bool)        memo text centred on each line
-//   autoSize (bool)       on a label: its width follows its text
+//   autoSize (bool)       on a label: its width follows its text, whenever
+//                         the text changes (a right-justified label keeps
+//                         its right edge)
 #pragma once
 
 class QWidget;
 
 // Applies fontPixelSize, itemHeight and centred to root and every control
-// below it.
+// below it, and keeps its auto-size labels fitted to their texts from then on.
 void applyFormExtras(QWidget *root);
 
 // Resizes every auto-size label below root to the width of its text,
-// keeping its position and height. Call after changing such a label's text.
+// keeping its position and height: the first fit, at the described places.
+// The labels follow later text changes by themselves (applyFormExtras).
 void fitAutoSizeLabels(QWidget *root);
