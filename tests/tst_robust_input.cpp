@@ -64,8 +64,7 @@ const QList<BadText> &badTexts()
         {"-INF", "-INF", false, Kind::NoNumber, 0, "0{sep}00000", "0{sep}000"},
         {"infinity", "infinity", false, Kind::NoNumber, 0, "0{sep}00000", "0{sep}000"},
         {"beyond double", "1e400", true, Kind::NoNumber, 0, "0{sep}00000", "0{sep}000"},
-        {"two decimal marks", "1{sep}5{sep}5", true, Kind::NoNumber, 0, "0{sep}00000",
-         "0{sep}000"},
+        {"two decimal marks", "1{sep}5{sep}5", true, Kind::NoNumber, 0, "0{sep}00000", "0{sep}000"},
         {"group separator", "1 000", false, Kind::NoNumber, 0, "0{sep}00000", "0{sep}000"},
         {"other mark pasted", "12{other}5", false, Kind::NoNumber, 0, "0{sep}00000", "0{sep}000"},
         {"1e308", "1e308", true, Kind::TooBigToTravel, 0, digitsOf(308) + "{sep}00",
@@ -153,8 +152,7 @@ public:
         const quint64 target = sim.requestCount() + 2;
         const int exchangesBefore = goodExchanges;
         return QTest::qWaitFor(
-            [&] { return sim.requestCount() >= target && goodExchanges > exchangesBefore; },
-            10000);
+            [&] { return sim.requestCount() >= target && goodExchanges > exchangesBefore; }, 10000);
     }
 
     InstrumentSimulator sim;
@@ -220,7 +218,8 @@ void TestRobustInput::badTextInEveryScaleEdit()
                 sent = scale.input ? std::clamp(bad.value, -25.0, 25.0) : bad.value;
             QVERIFY2(rig.freshRequests(), where.constData());
             QCOMPARE(formaccess::sentData(rig.form).mid(scale.offset, 4), singleBytes(sent));
-            QCOMPARE(requestReal(rig.sim.receivedRequests().back().request, scale.name), double(float(sent)));
+            QCOMPARE(requestReal(rig.sim.receivedRequests().back().request, scale.name),
+                     double(float(sent)));
 
             // Leaving the edit shows the number it holds, or 0.
             elsewhere->setFocus();

@@ -131,6 +131,7 @@ private slots:
 
     void cablePulledMidExchange();
     void aFailedWriteShowsItsReason();
+    void aFailureTheHostMeetsClosesWithItsReason();
     void aSecondWindowCannotTakeTheHeldPort();
     void aPortWithoutPermissionSaysWhy();
     void openCloseStormUnderTraffic();
@@ -248,6 +249,34 @@ void TestRobustPorts::aFailedWriteShowsItsReason()
     QCOMPARE(ends.size(), 2);
 }
 
+void TestRobustPorts::aFailureTheHostMeetsClosesWithItsReason()
+{
+    InstrumentSimulator sim;
+    QVERIFY2(sim.startOnNewPty(), qPrintable(sim.errorText()));
+    Window w({sim.portPath()});
+    QVERIFY(w.startedUp());
+    w.clickOpenClose();
+    QVERIFY(w.exchangesGoOn());
+
+    QString reasonWhenClosed;
+    connect(&w.link(), &TMB::OnMBPortOpenedOrClosed, &w.form,
+            [&](bool open) { reasonWhenClosed = open ? QString() : w.link().MBPortErrorText(); });
+    w.link().closePortAfterFailure(QStringLiteral("replies make no sense"));
+    const QString expected = QStringLiteral("TMB : port lost ") + sim.portPath() +
+                             QStringLiteral("\rreplies make no sense");
+    QVERIFY(!w.link().MBPortOpen());
+    QVERIFY(w.lampIs(TMBLamp::Red));
+    QCOMPARE(w.lampTip(), expected);
+    // The host's own handler of the closing already knows why.
+    QCOMPARE(reasonWhenClosed, expected);
+    // The line itself is fine: probed again, it is listed and opens.
+    QCOMPARE(w.listedPorts(), QStringList{sim.portPath()});
+    w.clickOpenClose();
+    QVERIFY(w.link().MBPortOpen());
+    QVERIFY(w.lampTip().isEmpty());
+    QVERIFY(w.exchangesGoOn());
+}
+
 void TestRobustPorts::aSecondWindowCannotTakeTheHeldPort()
 {
     InstrumentSimulator sim;
@@ -267,8 +296,8 @@ void TestRobustPorts::aSecondWindowCannotTakeTheHeldPort()
     QVERIFY(!other.link().MBPortOpen());
     QVERIFY(openings.isEmpty());
     QVERIFY(other.lampIs(TMBLamp::Red));
-    QCOMPARE(other.lampTip(), QStringLiteral("TMB : cannot open ") + sim.portPath() + u'\r' +
-                                  systemMessage(EBUSY));
+    QCOMPARE(other.lampTip(),
+             QStringLiteral("TMB : cannot open ") + sim.portPath() + u'\r' + systemMessage(EBUSY));
     QVERIFY(!other.panel().openCloseButton()->Down());
     // Probed again, the held port is not offered to the second window.
     QVERIFY(!other.listedPorts().contains(sim.portPath()));
@@ -313,8 +342,7 @@ void TestRobustPorts::aPortWithoutPermissionSaysWhy()
     const int probe = ::open(QFile::encodeName(refusing).constData(), O_RDWR | O_NOCTTY);
     const int openError = errno;
     if (probe >= 0) ::close(probe);
-    if (probe >= 0 || openError != EACCES)
-        QSKIP("no path here refuses this process with EACCES");
+    if (probe >= 0 || openError != EACCES) QSKIP("no path here refuses this process with EACCES");
 
     // The port was there when the list was filled; by the time the user
     // opens it, the device node behind the name refuses the user.

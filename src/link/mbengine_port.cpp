@@ -222,8 +222,8 @@ bool MBEngine::writeLine(const QByteArray &characters)
 {
     // Characters written while the reader is not set up are dropped.
     if (!m_readerOpen) return true;
-    const SerialStatus status = m_reader->device().write(
-        std::span(characters.constData(), std::size_t(characters.size())));
+    const SerialStatus status =
+        m_reader->device().write(std::span(characters.constData(), std::size_t(characters.size())));
     if (!status.ok()) m_lastWriteError = status.message;
     return status.ok();
 }
