@@ -47,8 +47,9 @@ void benchEncode()
     const std::size_t frameBytes = tx.MBDataNumberToSend() + mb::kMinFrame;
     std::printf("encode: request of %u data bytes (%zu frame bytes, %zu line characters)\n",
                 unsigned(tx.MBDataNumberToSend()), frameBytes, 2 * frameBytes);
-    std::printf("  build + encode: %.0f frames/s, %.1f MB/s of line characters (%.1f ns per frame)\n",
-                frames / s, frames * 2.0 * double(frameBytes) / s / 1e6, s / frames * 1e9);
+    std::printf(
+        "  build + encode: %.0f frames/s, %.1f MB/s of line characters (%.1f ns per frame)\n",
+        frames / s, frames * 2.0 * double(frameBytes) / s / 1e6, s / frames * 1e9);
 
     // The line encoding alone, of the same frame.
     const auto frame = tx.buildFrame(0x01, 0x00, 0x01);
@@ -97,7 +98,8 @@ void benchReceive()
     const double s = secondsSince(start);
     sink = acc;
     const double chars = double(stream.size()) * rounds;
-    std::printf("receive: %zu replies of %zu data bytes in 64-character chunks\n", frames, data.size());
+    std::printf("receive: %zu replies of %zu data bytes in 64-character chunks\n", frames,
+                data.size());
     std::printf("  %.1f MB/s of line characters, %.0f frames/s\n", chars / s / 1e6, frames / s);
 }
 

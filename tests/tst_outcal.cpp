@@ -63,6 +63,11 @@ private slots:
         QCOMPARE(w->PWMSetpoint, 0);
         QCOMPARE(w->OutCalStep(), 1);
         QCOMPARE(c<QListWidget>("ListBox_OutputCalibrated")->count(), 0);
+        // Step 1 shows the adjustment controls from the start, not the
+        // checking steps' bar lying over them, and forces nothing yet.
+        QVERIFY(!c<QGroupBox>("GroupBox_PWMErtekValtoztatas")->isHidden());
+        QVERIFY(c<TMBarGraph>("MBarGraph_OutputCalibration")->isHidden());
+        QCOMPARE(w->PWMForce, 0);
     }
     void cleanup() { w.reset(); }
 

@@ -30,7 +30,7 @@ private slots:
         QCOMPARE(o.faults.errorEvery, 0);
         QCOMPARE(o.faults.delayMs, 0);
         QVERIFY(!o.faults.split && !o.faults.pace && !o.faults.neverAck && !o.faults.tagReplies);
-        QVERIFY(o.linkPath.isEmpty() && o.portDevice.isEmpty());
+        QVERIFY(o.linkPath.isEmpty() && o.portDevice.isEmpty() && o.timingPath.isEmpty());
         QVERIFY(o.modelOptions().inputCalibrated && o.modelOptions().outputCalibrated);
     }
 
@@ -74,6 +74,14 @@ private slots:
         QCOMPARE(p.options.portDevice, QStringLiteral("/dev/ttyUSB0"));
     }
 
+    void aTimingFile()
+    {
+        const SimOptionsParse p = parse({"--timing", "/tmp/kx-timing.txt", "--pace"});
+        QVERIFY2(p.ok, qPrintable(p.error));
+        QCOMPARE(p.options.timingPath, QStringLiteral("/tmp/kx-timing.txt"));
+        QVERIFY(p.options.faults.pace);
+    }
+
     void help()
     {
         const SimOptionsParse p = parse({"--help"});
@@ -99,6 +107,7 @@ private slots:
         QTest::newRow("seed too big") << QStringList{"--seed", "4294967296"};
         QTest::newRow("link and port") << QStringList{"--link", "/tmp/a", "--port", "/dev/ttyS0"};
         QTest::newRow("empty link") << QStringList{"--link="};
+        QTest::newRow("empty timing file") << QStringList{"--timing="};
     }
     void refused()
     {

@@ -7,8 +7,10 @@
 #include "app/instrument_protocol.h"
 #include "link/mbbuffers.h"
 #include "link/mbengine.h"
+#include "sim/timing_log.h"
 #include "support/simulator_runner.h"
 
+#include <QBuffer>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -25,6 +27,20 @@ void loadRequest(MBEngine &engine, const InstrumentRequest &request)
     engine.setMBMasterAddressToSlave(instrument::Address);
     engine.setMBMasterIDToSlave(instrument::RequestId);
     engine.setMBMasterCommandToSlave(instrument::RequestCommand);
+}
+
+// The exchange lines of a timing log, as numbers; the comment lines left out.
+QList<QList<qint64>> timingLines(const QByteArray &log)
+{
+    QList<QList<qint64>> lines;
+    for (const QByteArray &line : log.split('\n')) {
+        if (line.isEmpty() || line.startsWith('#')) continue;
+        QList<qint64> fields;
+        for (const QByteArray &field : line.split(' '))
+            fields << field.toLongLong();
+        lines << fields;
+    }
+    return lines;
 }
 
 InstrumentReply replyOf(const MBEngine &engine)
@@ -213,6 +229,43 @@ private slots:
         QVERIFY2(writes.count() >= 100, qPrintable(QString::number(writes.count())));
     }
 
+    void timingOfEveryReply()
+    {
+        SimFaults faults;
+        faults.dropEvery = 3;
+        SimulatorRunner sim(faults);
+        makeMaster(100, 2);
+        QBuffer log;
+        QVERIFY(log.open(QIODevice::WriteOnly));
+        const TimingLog timing(sim.simulator(), log);
+        QVERIFY(sim.openOn(*master));
+        const qint64 before = TimingLog::microseconds(InstrumentSimulator::Clock::now());
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(exchange(), TMBStatus::stOK);
+        const qint64 after = TimingLog::microseconds(InstrumentSimulator::Clock::now());
+
+        QVERIFY(log.data().startsWith("# request first_character_us"));
+        const QList<QList<qint64>> lines = timingLines(log.data());
+        // The third request went unanswered and has no line; its re-send has.
+        QCOMPARE(lines.size(), 3);
+        QCOMPARE(lines[0][0], 1);
+        QCOMPARE(lines[1][0], 2);
+        QCOMPARE(lines[2][0], 4);
+        for (int i = 0; i < lines.size(); ++i) {
+            const QList<qint64> &line = lines[i];
+            QCOMPARE(line.size(), 4);
+            QVERIFY(before <= line[1]);
+            QVERIFY(line[1] <= line[2]); // first character, then the whole request
+            QVERIFY(line[2] <= line[3]); // then the reply
+            QVERIFY(line[3] <= after);
+            if (i > 0) QVERIFY(lines[i - 1][3] <= line[1]);
+        }
+        const auto &received = sim.simulator().receivedRequests();
+        QCOMPARE(lines[2][1], TimingLog::microseconds(received.back().firstCharacter));
+        QCOMPARE(lines[2][2], TimingLog::microseconds(received.back().time));
+        QCOMPARE(lines[2][3], TimingLog::microseconds(sim.simulator().sentReplies().back().time));
+    }
+
     void neverAcknowledge()
     {
         SimFaults faults;
@@ -367,9 +420,11 @@ private slots:
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
         const QString link = dir.filePath(QStringLiteral("ttyKX4720R"));
+        const QString timing = dir.filePath(QStringLiteral("timing.txt"));
         QProcess sim;
         sim.start(QStringLiteral(KX_SIM_BINARY),
-                  {QStringLiteral("--link"), link, QStringLiteral("--tag")});
+                  {QStringLiteral("--link"), link, QStringLiteral("--tag"),
+                   QStringLiteral("--timing"), timing});
         QVERIFY2(sim.waitForStarted(), qPrintable(sim.errorString()));
         QTRY_VERIFY_WITH_TIMEOUT(sim.canReadLine(), 10000);
         const QString line = QString::fromLocal8Bit(sim.readLine()).trimmed();
@@ -388,6 +443,13 @@ private slots:
         QCOMPARE(sim.exitStatus(), QProcess::NormalExit);
         QCOMPARE(sim.exitCode(), 0);
         QVERIFY(!QFileInfo(link).isSymLink());
+        // Its exchange is in the timing file.
+        QFile file(timing);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QList<QList<qint64>> lines = timingLines(file.readAll());
+        QCOMPARE(lines.size(), 1);
+        QCOMPARE(lines[0].size(), 4);
+        QCOMPARE(lines[0][0], 1);
     }
 
     void theSimulatorProgramRefusesBadOptions()
@@ -404,6 +466,12 @@ private slots:
         QVERIFY(sim.waitForFinished(10000));
         QCOMPARE(sim.exitCode(), 1);
         QVERIFY(sim.readAllStandardError().contains("kx4720r-no-such-port"));
+
+        sim.start(QStringLiteral(KX_SIM_BINARY),
+                  {QStringLiteral("--timing"), QStringLiteral("/proc/kx4720r-no-such-file")});
+        QVERIFY(sim.waitForFinished(10000));
+        QCOMPARE(sim.exitCode(), 1);
+        QVERIFY(sim.readAllStandardError().contains("kx4720r-no-such-file"));
 
         // A file that is not a link is never replaced.
         QTemporaryDir dir;

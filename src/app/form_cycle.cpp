@@ -25,6 +25,10 @@ void TForm_Main::FormCreate(QObject *)
     ui->ListBox_OutputCalibrated->clear();
     ui->SpeedButton_OutputCalibrationBack->hide();
     ui->SpeedButton_OutputCalibrationNext->show();
+    // The stored layout has the checking steps' bar over the adjustment
+    // controls; show the first step's controls without running its setup,
+    // which would force the output before the user asks for it.
+    OutCalStepControls();
 
     m_modelName = kModelName;
 }

@@ -3,6 +3,7 @@
 // SIGINT or SIGTERM.
 #include "sim/sim_options.h"
 #include "sim/simulator.h"
+#include "sim/timing_log.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -13,6 +14,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -112,6 +114,17 @@ int main(int argc, char *argv[])
         exitCode = 1;
         app.quit();
     });
+
+    QFile timingFile(options.timingPath);
+    std::unique_ptr<TimingLog> timing;
+    if (!options.timingPath.isEmpty()) {
+        if (!timingFile.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            std::fprintf(stderr, "kx4720r-sim: cannot write %s: %s\n",
+                         qPrintable(options.timingPath), qPrintable(timingFile.errorString()));
+            return 1;
+        }
+        timing = std::make_unique<TimingLog>(simulator, timingFile);
+    }
 
     const QString path = simulator.portPath();
     if (!options.linkPath.isEmpty()) {

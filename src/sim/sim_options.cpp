@@ -88,6 +88,10 @@ SimOptionsParse parseSimOptions(const QStringList &arguments)
          QStringLiteral("PATH")},
         {QStringLiteral("port"), QStringLiteral("Use serial device DEVICE instead of a pty."),
          QStringLiteral("DEVICE")},
+        {QStringLiteral("timing"),
+         QStringLiteral("Write the moments of every exchange to FILE (microseconds of the "
+                        "monotonic clock), for measuring the program."),
+         QStringLiteral("FILE")},
     };
     parser.addOptions(options);
 
@@ -161,6 +165,11 @@ SimOptionsParse parseSimOptions(const QStringList &arguments)
     }
     if (parser.isSet(QStringLiteral("port")) && o.portDevice.isEmpty()) {
         error = QStringLiteral("--port needs a device");
+        return result;
+    }
+    o.timingPath = parser.value(QStringLiteral("timing"));
+    if (parser.isSet(QStringLiteral("timing")) && o.timingPath.isEmpty()) {
+        error = QStringLiteral("--timing needs a file");
         return result;
     }
     if (!o.linkPath.isEmpty() && !o.portDevice.isEmpty()) {

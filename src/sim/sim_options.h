@@ -16,6 +16,7 @@ struct SimOptions {
     int baud = 115200;
     QString linkPath;   // a symbolic link to the simulator's pty
     QString portDevice; // a serial device to use instead of a pty
+    QString timingPath; // where to write the exchanges' timing (see TimingLog)
     bool uncalibrated = false;
 
     InstrumentModel::Options modelOptions() const;

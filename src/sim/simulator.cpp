@@ -159,6 +159,10 @@ void InstrumentSimulator::onCommand(int command, bool, int receivedDataNumber)
     ReceivedRequest record;
     record.number = ++m_requestCount;
     record.time = now;
+    // A request whose start went unnoticed (it came in one piece with the
+    // end of the one before) started, as far as we can tell, just now.
+    record.firstCharacter = m_frameStart > m_lastAccepted ? m_frameStart : now;
+    m_lastAccepted = now;
     record.elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(now - m_started);
     record.dataBytes = receivedDataNumber;
     mb::MBRXDataBuffer rx = m_engine.rxBuffer();
@@ -208,7 +212,7 @@ void InstrumentSimulator::answerRequest(const ReceivedRequest &record, const Ins
     if (faults.pace) {
         // The request's own time on the line, counted from its first character.
         const auto requestTime = lineTime(record.dataBytes + int(mb::kMinFrame), m_settings.baud);
-        start = std::max(start, m_frameStart + requestTime);
+        start = std::max(start, record.firstCharacter + requestTime);
     }
     start += std::chrono::milliseconds(faults.delayMs);
 

@@ -40,6 +40,7 @@ public:
     // One instrument request as it arrived.
     struct ReceivedRequest {
         quint64 number = 0;                   // 1, 2, ... over the simulator's life
+        Clock::time_point firstCharacter;     // when its first character came in
         Clock::time_point time;               // when it was accepted
         std::chrono::milliseconds elapsed{0}; // since start
         InstrumentRequest request;
@@ -109,6 +110,7 @@ private:
     bool m_listening = false; // started, and not stopped or lost since
     Clock::time_point m_started = Clock::now();
     Clock::time_point m_frameStart = Clock::now();
+    Clock::time_point m_lastAccepted; // a frame start before this is an old one's
 
     std::deque<ReceivedRequest> m_received;
     std::deque<SentReply> m_sent;

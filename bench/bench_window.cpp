@@ -1,0 +1,229 @@
+// The whole program at work: the real main window (offscreen) runs its own
+// exchange cycle against the simulator's program in a separate process, over
+// a pty.
+//   paced:       the simulator takes the line's time at 115200 baud both ways
+//                (20 bit times per frame byte): exchanges per second and their
+//                ratio to the line's limit 1 / (request time + reply time),
+//                the program's turnaround as the simulator sees it (last
+//                character of a reply to the first of the next request), and
+//                the window process's CPU time per exchange and CPU share;
+//   unthrottled: the pty at full speed: complete exchanges per second, each
+//                decoded and shown, with turnaround and CPU per exchange.
+// Each kind runs several times; the figures are the medians of the runs.
+// The peak resident memory of the window's process comes last.
+//   bench_window [--runs N] [--paced N] [--unthrottled N] [--factory]
+// --paced/--unthrottled give the exchanges per run (0 leaves the kind out),
+// --factory runs the factory-level view on its Test page, which shows the
+// most of every reply.
+#include "sim_process.h"
+
+#include "app/form_main.h"
+#include "app/instrument_protocol.h"
+#include "link/mb.h"
+#include "sim/sim_faults.h"
+#include "support/formaccess.h"
+#include "support/windowsetup.h"
+#include "widgets/pagecontrol.h"
+
+#include <QApplication>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+constexpr int kBaud = 115200;
+constexpr int kWarmUp = 20; // exchanges left out of every figure
+
+struct RunResult {
+    bool ok = false;
+    int exchanges = 0;
+    int failed = 0;
+    double perSecond = 0.0;
+    double cpuPerExchangeMs = 0.0;
+    double cpuShare = 0.0; // of one core
+    double turnaroundMedianMs = 0.0;
+    double turnaroundP99Ms = 0.0;
+    double turnaroundMaxMs = 0.0;
+    double simulatorLateMs = 0.0; // median of the simulator's lateness beyond the line's time
+};
+
+// One run: a fresh simulator process and a fresh window, `exchanges`
+// exchanges measured after the warm-up.
+RunResult runOnce(bool paced, int exchanges, bool factory)
+{
+    RunResult result;
+    bench::SimProcess sim;
+    QStringList options{QStringLiteral("--baud"), QString::number(kBaud)};
+    if (paced) options << QStringLiteral("--pace");
+    if (!sim.start(options)) return result;
+
+    WindowSetup setup(factory ? QStringList{QStringLiteral("/VARNEL")} : QStringList{});
+    TForm_Main window(setup.environment());
+    window.show();
+    window.FormActivate(&window);
+    if (factory)
+        formaccess::control<TPageControl>(window, "PageControl1")
+            ->setActivePage(formaccess::control<QWidget>(window, "TabSheet_Test"));
+    TMB &link = *formaccess::mb1(window);
+
+    const int total = kWarmUp + exchanges;
+    int ended = 0;
+    double cpuStart = 0.0;
+    auto wallStart = std::chrono::steady_clock::now();
+    QEventLoop loop;
+    // Runs after the window's own handler, which has already sent the next
+    // request: counting here measures the window's cycle as it is.
+    QObject::connect(&link, &TMB::OnMBMasterEndOfEvent, &loop, [&](TMBStatus status) {
+        ++ended;
+        if (ended > total) return; // the closing's end of the request in flight
+        if (ended > kWarmUp && status != TMBStatus::stOK) ++result.failed;
+        if (ended == kWarmUp) {
+            cpuStart = bench::processCpuSeconds();
+            wallStart = std::chrono::steady_clock::now();
+        } else if (ended == total) {
+            const double wall =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
+            const double cpu = bench::processCpuSeconds() - cpuStart;
+            result.exchanges = exchanges;
+            result.perSecond = exchanges / wall;
+            result.cpuPerExchangeMs = cpu * 1000.0 / exchanges;
+            result.cpuShare = cpu / wall;
+            link.MBClosePort();
+            loop.quit();
+        }
+    });
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, &loop, [&] {
+        std::fprintf(stderr, "bench_window: stalled after %d exchanges\n", ended);
+        loop.quit();
+    });
+    // The user's click on Open does no more than this: the window's handler
+    // of the opened port starts the cycle.
+    if (!link.engine().MBOpenPort(sim.port())) {
+        std::fprintf(stderr, "bench_window: %s\n", qPrintable(link.MBPortErrorText()));
+        return result;
+    }
+    watchdog.start(std::chrono::seconds(20 + total / (paced ? 10 : 200)));
+    loop.exec();
+    link.MBClosePort();
+    if (result.exchanges == 0) return result;
+
+    const std::vector<bench::SimExchange> timing = sim.stop();
+    const std::vector<double> turns = bench::turnarounds(timing, kWarmUp);
+    if (paced) {
+        const double lineMs = std::chrono::duration<double, std::milli>(
+                                  lineTime(instrument::RequestDataSize + 5, kBaud) +
+                                  lineTime(instrument::ReplyDataSize + 5, kBaud))
+                                  .count();
+        std::vector<double> late;
+        for (std::size_t i = kWarmUp; i < timing.size(); ++i)
+            late.push_back(double(timing[i].replyWritten - timing[i].firstCharacter) / 1000.0 -
+                           lineMs);
+        result.simulatorLateMs = bench::median(late);
+    }
+    result.turnaroundMedianMs = bench::median(turns);
+    result.turnaroundP99Ms = bench::quantile(turns, 0.99);
+    result.turnaroundMaxMs = bench::quantile(turns, 1.0);
+    result.ok = !turns.empty();
+    return result;
+}
+
+double medianOf(const std::vector<RunResult> &runs, double RunResult::*field)
+{
+    std::vector<double> values;
+    for (const RunResult &run : runs)
+        values.push_back(run.*field);
+    return bench::median(values);
+}
+
+void printRun(int index, const RunResult &r, bool paced)
+{
+    std::printf("    run %d: %8.2f exchanges/s, %d failed, CPU %.3f ms/exchange (%.1f %% of a "
+                "core), turnaround median %.3f ms, p99 %.3f ms, max %.3f ms",
+                index, r.perSecond, r.failed, r.cpuPerExchangeMs, r.cpuShare * 100.0,
+                r.turnaroundMedianMs, r.turnaroundP99Ms, r.turnaroundMaxMs);
+    // How far the simulator's reply ended beyond the line's own time.
+    if (paced) std::printf("; simulator late by %.3f ms", r.simulatorLateMs);
+    std::printf("\n");
+}
+
+// Runs one kind `runs` times; false when a run failed.
+bool runKind(bool paced, int runs, int exchanges, bool factory)
+{
+    std::printf("%s, %s view, %d exchanges per run after %d of warm-up:\n",
+                paced ? "paced line at 115200 baud" : "unthrottled pty",
+                factory ? "factory-level (Test page)" : "normal", exchanges, kWarmUp);
+    std::fflush(stdout);
+    std::vector<RunResult> results;
+    for (int i = 1; i <= runs; ++i) {
+        const RunResult r = runOnce(paced, exchanges, factory);
+        if (!r.ok) {
+            std::printf("    run %d failed\n", i);
+            return false;
+        }
+        printRun(i, r, paced);
+        std::fflush(stdout);
+        results.push_back(r);
+    }
+    const double rate = medianOf(results, &RunResult::perSecond);
+    std::printf("  median of %d runs: %.2f exchanges/s", runs, rate);
+    if (paced) {
+        const double line =
+            std::chrono::duration<double>(lineTime(instrument::RequestDataSize + 5, kBaud) +
+                                          lineTime(instrument::ReplyDataSize + 5, kBaud))
+                .count();
+        std::printf(" (the line's limit %.2f/s, ratio %.3f; target >= 0.97)", 1.0 / line,
+                    rate * line);
+    } else {
+        std::printf(" (target >= 2000)");
+    }
+    std::printf("\n  turnaround median %.3f ms (target <= 0.5), p99 %.3f ms (target <= 2)\n",
+                medianOf(results, &RunResult::turnaroundMedianMs),
+                medianOf(results, &RunResult::turnaroundP99Ms));
+    std::printf("  CPU %.3f ms per exchange, %.2f %% of one core%s\n",
+                medianOf(results, &RunResult::cpuPerExchangeMs),
+                medianOf(results, &RunResult::cpuShare) * 100.0, paced ? " (target <= 3 %)" : "");
+    int failed = 0;
+    for (const RunResult &r : results)
+        failed += r.failed;
+    if (failed > 0) std::printf("  %d exchanges failed\n", failed);
+    std::fflush(stdout);
+    return true;
+}
+
+int argument(int argc, char *argv[], const char *name, int fallback)
+{
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::strcmp(argv[i], name) == 0) return std::max(0, std::atoi(argv[i + 1]));
+    return fallback;
+}
+
+bool flag(int argc, char *argv[], const char *name)
+{
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], name) == 0) return true;
+    return false;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int runs = std::max(1, argument(argc, argv, "--runs", 3));
+    const int paced = argument(argc, argv, "--paced", 300);
+    const int unthrottled = argument(argc, argv, "--unthrottled", 5000);
+    const bool factory = flag(argc, argv, "--factory");
+
+    bool ok = true;
+    if (paced > 0) ok = runKind(true, runs, paced, factory) && ok;
+    if (unthrottled > 0) ok = runKind(false, runs, unthrottled, factory) && ok;
+    std::printf("peak resident memory of the window's process: %.1f MB (target <= 80)\n",
+                bench::peakResidentMB());
+    return ok ? 0 : 1;
+}
