@@ -140,21 +140,12 @@ void TForm_Main::MB1MBMasterEndOfEvent(QObject *, TMBStatus MBStatus, const QStr
     if (MBStatus == TMBStatus::stPortError) {
         // The port counts as open but the frame could not be written. Sending
         // again from here would fail again, inside this very call, for ever.
-        closePortAfterSendFailure();
+        // Closed the way a lost port ends: lamp red with the reason as its
+        // tool tip, the port list probed again so the user can open a port.
+        ui->MB1->closePortAfterFailure();
         return;
     }
     SendInstrumentRequest();
-}
-
-// Ends the cycle after a failed write the way a lost port ends it: the port
-// closed, its lamp red, the port list probed again, so the user sees the
-// failure and can open a port again.
-void TForm_Main::closePortAfterSendFailure()
-{
-    TMB &link = *ui->MB1;
-    link.MBClosePort(); // its end of transaction finds the port closed: nothing is sent
-    emit link.engine().portLampChanged(TMBLamp::Red);
-    link.MBRefreshPortList();
 }
 
 void TForm_Main::PageControl1Change(QObject *)

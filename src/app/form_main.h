@@ -251,7 +251,6 @@ private:
     // --- window life cycle, view and caption languages ---
     void showExchangePanels(bool visible);
     void refreshFactoryView();
-    void closePortAfterSendFailure();
     void writeCaptions(Caption first, Caption last);
     IniFile iniFile() const;
     QStringList commandLine() const;

@@ -170,6 +170,12 @@ public:
     void MBSendFrame() { m_engine.MBSendFrame(); }
     // Releases the Open/Close button and closes the port, if it is open.
     void MBClosePort() { m_engine.MBClosePort(); }
+    // Closes the port after a failure the host met, with the reason shown on
+    // the red port lamp (MBEngine::closePortAfterFailure).
+    void closePortAfterFailure(const QString &reason = {})
+    {
+        m_engine.closePortAfterFailure(reason);
+    }
     // Probes the ports and refills the port list, as the Refresh button does.
     void MBRefreshPortList() { m_engine.MBRefreshPortList(); }
     // Statistics reset, as a press on the status lamp does.

@@ -138,6 +138,13 @@ public:
     bool MBOpenPort(const QString &port);
     // Closes the port if MBPortOpen (Open/Close button released, host closing).
     void MBClosePort();
+    // Ends the open port after a failure its host met, such as a frame that
+    // could not be written: closed as by MBClosePort, then the port lamp red,
+    // MBPortErrorText "TMB : port lost " with the port name, a carriage
+    // return and the reason (the last failed write's message when no reason
+    // is given), portError raised, and the port list probed again so the
+    // user can choose and open a port at once. Does nothing while closed.
+    void closePortAfterFailure(const QString &reason = {});
 
     // ---- Mode and master settings
     TMBMode MBMode() const { return m_mode; }
@@ -303,6 +310,7 @@ private:
     void retireReader(std::unique_ptr<TCommThread> reader);
     void onReceived(const QByteArray &chunk);
     void onPortLost(const SerialStatus &reason);
+    void endPortWithFailure(const QString &reason);
     bool writeLine(const QByteArray &characters);
 
     // Shared state changes
@@ -351,6 +359,7 @@ private:
     bool m_portOpen = false;   // MBPortOpen: what the panel and the modes go by
     bool m_readerOpen = false; // the port is open and its reader set up
     QString m_portErrorText;
+    QString m_lastWriteError; // the system's message for the last failed write
     std::unique_ptr<TCommThread> m_reader;
     std::vector<std::unique_ptr<TCommThread>> m_retiredReaders;
     quint64 m_retiredHandOvers = 0;

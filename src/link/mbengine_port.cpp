@@ -195,24 +195,37 @@ void MBEngine::onPortLost(const SerialStatus &reason)
     // A vanished device (adapter pulled, peer closed) would otherwise keep the
     // reader waking up for ever; it ends like a closing, with the reason kept.
     if (!m_readerOpen) return;
-    const QString text =
-        QStringLiteral("TMB : port lost ") + m_port + QLatin1Char('\r') + reason.message;
+    endPortWithFailure(reason.message);
+}
+
+void MBEngine::closePortAfterFailure(const QString &reason)
+{
+    if (!m_portOpen && !m_readerOpen) return;
+    endPortWithFailure(reason.isEmpty() ? m_lastWriteError : reason);
+    MBRefreshPortList();
+}
+
+void MBEngine::endPortWithFailure(const QString &reason)
+{
+    // Kept before the closing, so the host's handlers of the closing can tell why.
+    m_portErrorText = QStringLiteral("TMB : port lost ") + m_port + QLatin1Char('\r') + reason;
     if (m_portOpen)
         MBClosePort();
     else
         closeDevice();
+    // After the closing, whose neutral lamp would otherwise hide the reason.
     setPortLamp(TMBLamp::Red);
-    m_portErrorText = text;
-    emit portError(text);
+    emit portError(m_portErrorText);
 }
 
 bool MBEngine::writeLine(const QByteArray &characters)
 {
     // Characters written while the reader is not set up are dropped.
     if (!m_readerOpen) return true;
-    return m_reader->device()
-        .write(std::span(characters.constData(), std::size_t(characters.size())))
-        .ok();
+    const SerialStatus status =
+        m_reader->device().write(std::span(characters.constData(), std::size_t(characters.size())));
+    if (!status.ok()) m_lastWriteError = status.message;
+    return status.ok();
 }
 
 bool MBEngine::writeRawLine(const QByteArray &characters)
