@@ -232,6 +232,21 @@ private slots:
                  QStringList({"Date", "Com", "Language"}));
     }
 
+    void namesWithTabsStayApartAfterASave()
+    {
+        // A hand-edited key with a tab inside is another key; written without
+        // its tab it would come first under the real name on the next read.
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("kx.ini"));
+        writeAll(path, "[Com]\nMB\tLastUsedPort=/dev/ttyS9\nMBLastUsedPort=/dev/ttyS0\n");
+        IniSettings settings = IniFile(path).load();
+        QCOMPARE(settings.lastUsedPort, QStringLiteral("/dev/ttyS0"));
+        settings.lastUsedPort = QStringLiteral("/dev/ttyACM0");
+        QVERIFY(IniFile(path).save(settings));
+        QCOMPARE(IniFile(path).load().lastUsedPort, QStringLiteral("/dev/ttyACM0"));
+        QVERIFY(readAll(path).contains("MB\tLastUsedPort=/dev/ttyS9\n"));
+    }
+
     void unwritablePlacesGiveAnErrorResult()
     {
         QTemporaryDir dir;

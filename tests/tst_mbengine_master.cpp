@@ -232,6 +232,29 @@ private slots:
         QCOMPARE(engine->MBReadByte(), quint8(5));
     }
 
+    void repliesReceivedBeforeARequestDoNotAnswerIt()
+    {
+        engine->setMBMasterTimeOut(40);
+        engine->setMBMasterMaxTryNumber(1);
+        QList<TMBStatus> ends;
+        QList<int> data;
+        connect(engine.get(), &MBEngine::OnMBMasterEndOfEvent, engine.get(), [&](TMBStatus s) {
+            ends.append(s);
+            data.append(s == TMBStatus::stOK ? engine->MBReadByte() : -1);
+            if (ends.size() == 1) engine->MBSendFrame(); // the next request, as the window does
+        });
+        engine->MBSendFrame();
+        QTRY_COMPARE(slave->requestCount(), 1);
+        // The answer and a second, late one arrive together.
+        QVERIFY(pty->write(FrameSlave::replyLine(1, 0, 0, bytes({1})) +
+                           FrameSlave::replyLine(1, 0, 0, bytes({2}))));
+        QTRY_COMPARE(ends.size(), 2);
+        QCOMPARE(ends.first(), TMBStatus::stOK);
+        QCOMPARE(data.first(), 1);
+        // The second request got no answer of its own.
+        QCOMPARE(ends.last(), TMBStatus::stTimeOut);
+    }
+
     void sendingAgainAbandonsTheRunningTransaction()
     {
         engine->setMBMasterMaxTryNumber(1);

@@ -193,6 +193,25 @@ private slots:
         }
     }
 
+    void splitReplyBackToBack()
+    {
+        InstrumentSimulator::Settings settings;
+        settings.faults.split = true;
+        settings.faults.tagReplies = true;
+        settings.splitGap = std::chrono::microseconds(0);
+        SimulatorRunner sim(settings);
+        QVERIFY(sim.openOn(*master));
+        QSignalSpy writes(&sim.simulator().engine(), &MBEngine::transmitFlashed);
+        for (int i = 1; i <= 20; ++i) {
+            writes.clear();
+            QCOMPARE(exchange(), TMBStatus::stOK);
+            // Still one write per piece, and the reply whole and in order.
+            QVERIFY2(writes.count() >= 6, qPrintable(QString::number(writes.count())));
+            QCOMPARE(replyOf(*master).ADValueCH1, i);
+            QCOMPARE(replyOf(*master).FirmwareYear, quint16(2013));
+        }
+    }
+
     void delayBeyondTheAllowance()
     {
         SimFaults faults;

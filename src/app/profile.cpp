@@ -14,12 +14,14 @@ bool hasControlCharacter(QStringView text)
     });
 }
 
+// A tab stays, as on reading: it cannot break a line, and a name that lost
+// its tab on the way out could come back as another entry's name.
 QString withoutControlCharacters(const QString &text)
 {
     QString clean;
     clean.reserve(text.size());
     for (QChar c : text) {
-        if (!(c.unicode() < 0x20 || c.unicode() == 0x7f)) clean.append(c);
+        if (c == u'\t' || !(c.unicode() < 0x20 || c.unicode() == 0x7f)) clean.append(c);
     }
     return clean;
 }

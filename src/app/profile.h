@@ -31,8 +31,9 @@ public:
 
     QStringList sectionNames() const;
 
-    // Control characters are left out of names and values, so no value can
-    // break its line and smuggle in another key or section.
+    // Control characters other than the tab are left out of names and
+    // values, so no value can break its line and smuggle in another key or
+    // section.
     QString toText() const;
 
 private:

@@ -405,6 +405,9 @@ private:
     int m_tryNumber = 0;
     int m_tryNumberMax = 0;
     qint64 m_sendingTime = 0;
+    // Master transactions started; the receive path tells by it that a handler
+    // has sent a new request in the middle of a chunk.
+    quint64 m_masterTransactions = 0;
     quint32 m_txFrames = 0;
     quint32 m_rxFrames = 0;
     quint32 m_speed = 0;

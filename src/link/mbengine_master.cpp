@@ -62,6 +62,7 @@ void MBEngine::masterEndWithPortError()
 
 void MBEngine::masterSend()
 {
+    ++m_masterTransactions;
     // The outcome of this very send decides, not a port error status left
     // over from an earlier failed write.
     if (!sendMasterFrame()) {
@@ -114,10 +115,16 @@ void MBEngine::onAnswerTimeout()
 
 void MBEngine::receiveFramed(const QByteArray &chunk)
 {
+    const quint64 transaction = m_masterTransactions;
     for (const char c : chunk) {
         // A handler may close the port halfway through the chunk; what follows
         // then belongs to no one.
         if (!m_readerOpen) return;
+        // Nor can it answer a request a handler sent meanwhile: these
+        // characters arrived before that request went out. (A late second
+        // reply behind the one just taken would otherwise pass for the answer
+        // to the next request, and every reply after it would be one behind.)
+        if (m_masterTransactions != transaction) return;
         switch (m_receiver.feed(std::uint8_t(c))) {
         case mb::RxEvent::StartAccepted:
             setStatusNow(TMBStatusNow::stnReceiving);

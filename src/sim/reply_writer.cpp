@@ -65,7 +65,8 @@ void ReplyWriter::writeDue()
 
 std::vector<ReplyWriter::Piece> ReplyWriter::schedule(const QByteArray &characters,
                                                       Clock::time_point start, int pacedBaud,
-                                                      const std::vector<QByteArray> &splitPieces)
+                                                      const std::vector<QByteArray> &splitPieces,
+                                                      std::chrono::microseconds unpacedSpacing)
 {
     std::vector<Piece> pieces;
     if (characters.isEmpty()) return pieces;
@@ -88,7 +89,7 @@ std::vector<ReplyWriter::Piece> ReplyWriter::schedule(const QByteArray &characte
             due += std::chrono::microseconds((qint64(sent) * 10 * 1000000 + pacedBaud - 1) /
                                              pacedBaud);
         else
-            due += std::chrono::milliseconds(qint64(i));
+            due += unpacedSpacing * qint64(i);
         pieces.push_back({parts[i], due});
     }
     return pieces;

@@ -37,9 +37,11 @@ public:
     // The pieces of a line: one piece at `start`, or pieces of random sizes
     // (`split`, sizes from `splitSizes`), each due when the line would have
     // carried its last character (`baud` > 0: ten bit times per character),
-    // or one millisecond apart without pacing.
+    // or `unpacedSpacing` apart without pacing.
     static std::vector<Piece> schedule(const QByteArray &characters, Clock::time_point start,
-                                       int pacedBaud, const std::vector<QByteArray> &splitPieces);
+                                       int pacedBaud, const std::vector<QByteArray> &splitPieces,
+                                       std::chrono::microseconds unpacedSpacing =
+                                           std::chrono::milliseconds(1));
 
 signals:
     // The last piece has been written (not after cancel() or a failed write).

@@ -41,6 +41,7 @@ InstrumentSimulator::InstrumentSimulator(const Settings &settings, QObject *pare
       m_writer([this](const QByteArray &characters) { return m_engine.writeRawLine(characters); })
 {
     m_settings.history = std::max<std::size_t>(1, m_settings.history);
+    m_settings.splitGap = std::max(m_settings.splitGap, std::chrono::microseconds(0));
     // A simulator has no port list to probe: it is told where to listen.
     m_engine.setMBRefreshListOnStartup(false);
     m_engine.setBaudRate(quint32(m_settings.baud));
@@ -219,12 +220,13 @@ void InstrumentSimulator::answerRequest(const ReceivedRequest &record, const Ins
     const std::vector<QByteArray> pieces =
         faults.split ? m_splitter.split(characters) : std::vector<QByteArray>{};
     m_pendingReply = SentReply{record.number, {}, code, record.fate.corruptCrc, record.fate.tag};
-    // Split pieces without pacing keep a millisecond apart even when the
-    // simulator falls behind: the point is that they arrive apart.
-    const auto gap = faults.split && !faults.pace ? std::chrono::microseconds(1000)
+    // Split pieces without pacing keep their gap even when the simulator
+    // falls behind: the point is that they arrive apart.
+    const auto gap = faults.split && !faults.pace ? m_settings.splitGap
                                                   : std::chrono::microseconds(0);
-    m_writer.start(
-        ReplyWriter::schedule(characters, start, faults.pace ? m_settings.baud : 0, pieces), gap);
+    m_writer.start(ReplyWriter::schedule(characters, start, faults.pace ? m_settings.baud : 0,
+                                         pieces, m_settings.splitGap),
+                   gap);
 }
 
 void InstrumentSimulator::onReplyWritten()

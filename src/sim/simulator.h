@@ -34,6 +34,11 @@ public:
         int baud = 115200;          // the line speed; pacing uses it too
         std::uint32_t seed = 1;     // chunk sizes of split replies
         std::size_t history = 4096; // records kept of each kind (oldest go first)
+        // How far apart the pieces of a split, unpaced reply are written. A
+        // millisecond lets the reader see every piece on its own; a soak run
+        // that wants thousands of exchanges a second writes them back to back
+        // (0), one write per piece, and the reader takes them as they come.
+        std::chrono::microseconds splitGap{1000};
     };
     static Settings fromOptions(const SimOptions &options);
 
