@@ -1,1 +1,0 @@
-// Anchor of the precompiled Qt headers the test suites share.
