@@ -11,10 +11,11 @@
 //                decoded and shown, with turnaround and CPU per exchange.
 // Each kind runs several times; the figures are the medians of the runs.
 // The peak resident memory of the window's process comes last.
-//   bench_window [--runs N] [--paced N] [--unthrottled N] [--factory]
+//   bench_window [--runs N] [--paced N] [--unthrottled N] [--factory] [--hidden]
 // --paced/--unthrottled give the exchanges per run (0 leaves the kind out),
 // --factory runs the factory-level view on its Test page, which shows the
-// most of every reply.
+// most of every reply, --hidden never shows the window, which leaves the
+// painting out of the figures.
 #include "sim_process.h"
 
 #include "app/form_main.h"
@@ -52,7 +53,7 @@ struct RunResult {
 
 // One run: a fresh simulator process and a fresh window, `exchanges`
 // exchanges measured after the warm-up.
-RunResult runOnce(bool paced, int exchanges, bool factory)
+RunResult runOnce(bool paced, int exchanges, bool factory, bool hidden)
 {
     RunResult result;
     bench::SimProcess sim;
@@ -62,7 +63,7 @@ RunResult runOnce(bool paced, int exchanges, bool factory)
 
     WindowSetup setup(factory ? QStringList{QStringLiteral("/VARNEL")} : QStringList{});
     TForm_Main window(setup.environment());
-    window.show();
+    if (!hidden) window.show();
     window.FormActivate(&window);
     if (factory)
         formaccess::control<TPageControl>(window, "PageControl1")
@@ -152,15 +153,16 @@ void printRun(int index, const RunResult &r, bool paced)
 }
 
 // Runs one kind `runs` times; false when a run failed.
-bool runKind(bool paced, int runs, int exchanges, bool factory)
+bool runKind(bool paced, int runs, int exchanges, bool factory, bool hidden)
 {
-    std::printf("%s, %s view, %d exchanges per run after %d of warm-up:\n",
+    std::printf("%s, %s view%s, %d exchanges per run after %d of warm-up:\n",
                 paced ? "paced line at 115200 baud" : "unthrottled pty",
-                factory ? "factory-level (Test page)" : "normal", exchanges, kWarmUp);
+                factory ? "factory-level (Test page)" : "normal", hidden ? " (hidden)" : "",
+                exchanges, kWarmUp);
     std::fflush(stdout);
     std::vector<RunResult> results;
     for (int i = 1; i <= runs; ++i) {
-        const RunResult r = runOnce(paced, exchanges, factory);
+        const RunResult r = runOnce(paced, exchanges, factory, hidden);
         if (!r.ok) {
             std::printf("    run %d failed\n", i);
             return false;
@@ -219,10 +221,11 @@ int main(int argc, char *argv[])
     const int paced = argument(argc, argv, "--paced", 300);
     const int unthrottled = argument(argc, argv, "--unthrottled", 5000);
     const bool factory = flag(argc, argv, "--factory");
+    const bool hidden = flag(argc, argv, "--hidden");
 
     bool ok = true;
-    if (paced > 0) ok = runKind(true, runs, paced, factory) && ok;
-    if (unthrottled > 0) ok = runKind(false, runs, unthrottled, factory) && ok;
+    if (paced > 0) ok = runKind(true, runs, paced, factory, hidden) && ok;
+    if (unthrottled > 0) ok = runKind(false, runs, unthrottled, factory, hidden) && ok;
     std::printf("peak resident memory of the window's process: %.1f MB (target <= 80)\n",
                 bench::peakResidentMB());
     return ok ? 0 : 1;
