@@ -1,9 +1,11 @@
 // The reader thread: chunks reach the owning thread in order, a dead port is
-// reported once and then no longer watched, and stopping never deadlocks,
-// not from inside a handler and not with a hand-over pending.
+// reported once and then no longer watched, stopping never deadlocks, not
+// from inside a handler and not with a hand-over pending, and in frame mode
+// the pieces of a frame are handed over together.
 #include <QtTest>
 
 #include "link/commthread.h"
+#include "link/mbframe.h"
 #include "link/serialdevice_posix.h"
 #include "support/ptypair.h"
 
@@ -29,6 +31,22 @@ bool waitWithoutEvents(const std::function<bool()> &condition)
     }
     return true;
 }
+
+// The line characters of frame bytes; the last byte of a frame carries the
+// end flag.
+QByteArray lineOf(std::initializer_list<std::uint8_t> bytes, bool start, bool end)
+{
+    QByteArray line;
+    std::size_t i = 0;
+    for (const std::uint8_t byte : bytes) {
+        const mb::CharPair pair = mb::encodeByte(byte, start && i == 0, end && i + 1 == bytes.size());
+        line.append(char(pair[0])).append(char(pair[1]));
+        ++i;
+    }
+    return line;
+}
+
+constexpr std::chrono::minutes kNoLimit{1}; // longer than any test waits
 
 } // namespace
 
@@ -120,6 +138,85 @@ private slots:
         QVERIFY(!reader.hasPendingHandOver());
         QCoreApplication::processEvents(); // the queued call finds nothing to do
         QCOMPARE(chunks, 0);
+    }
+
+    void framePiecesAreHandedOverTogether()
+    {
+        PtyPair pty;
+        TCommThread reader(openDevice(pty));
+        reader.setGatherFrames(true, kNoLimit);
+        QByteArray received;
+        reader.setReceiveHandler([&](const QByteArray &chunk) { received += chunk; });
+        reader.start();
+
+        const QByteArray head = lineOf({0x81, 0x00, 0x00}, true, false);
+        const QByteArray tail = lineOf({0x12, 0x34}, false, true);
+        QVERIFY(pty.write(head));
+        QVERIFY(waitWithoutEvents([&] { return reader.heldCharacters() == head.size(); }));
+        QCoreApplication::processEvents();
+        QCOMPARE(received, QByteArray());
+        QCOMPARE(reader.handOverCount(), quint64(0));
+        QVERIFY(pty.write(tail));
+        QTRY_COMPARE(received, head + tail);
+        QCOMPARE(reader.handOverCount(), quint64(1));
+
+        // A character with both flags opens a frame: it ends nothing.
+        const QByteArray startAndEnd = lineOf({0x55}, true, true);
+        QVERIFY(pty.write(startAndEnd));
+        QVERIFY(waitWithoutEvents([&] { return reader.heldCharacters() == startAndEnd.size(); }));
+        // Stopping while characters are held neither waits for the limit nor
+        // delivers them.
+        reader.detachHandlers();
+        reader.stop();
+        QCOMPARE(received, head + tail);
+    }
+
+    void unfinishedFramesAreNotHeldForEver()
+    {
+        const QByteArray piece = lineOf({0x81, 0x00}, true, false);
+        {
+            // Raw characters: each batch goes as it comes.
+            PtyPair pty;
+            TCommThread reader(openDevice(pty));
+            QByteArray received;
+            reader.setReceiveHandler([&](const QByteArray &chunk) { received += chunk; });
+            reader.start();
+            reader.setGatherFrames(false);
+            QVERIFY(pty.write(piece));
+            QTRY_COMPARE(received, piece);
+        }
+        {
+            // A frame cut short goes after the limit.
+            PtyPair pty;
+            TCommThread reader(openDevice(pty));
+            reader.setGatherFrames(true, std::chrono::milliseconds(30));
+            QByteArray received;
+            reader.setReceiveHandler([&](const QByteArray &chunk) { received += chunk; });
+            reader.start();
+            QVERIFY(pty.write(piece));
+            QTRY_COMPARE(received, piece);
+            QCOMPARE(reader.heldCharacters(), 0);
+        }
+        {
+            // Pulling the cable delivers what came before it, then the failure.
+            PtyPair pty;
+            TCommThread reader(openDevice(pty));
+            reader.setGatherFrames(true, kNoLimit);
+            QByteArray received;
+            int failures = 0;
+            reader.setReceiveHandler([&](const QByteArray &chunk) { received += chunk; });
+            reader.setFailureHandler([&](const SerialStatus &) {
+                QCOMPARE(received, piece);
+                ++failures;
+            });
+            reader.start();
+            QVERIFY(pty.write(piece));
+            QVERIFY(waitWithoutEvents([&] { return reader.heldCharacters() == piece.size(); }));
+            pty.closeMaster();
+            QTRY_COMPARE(failures, 1);
+            QCOMPARE(received, piece);
+            reader.stop();
+        }
     }
 
     void restartAfterStop()

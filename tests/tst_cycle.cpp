@@ -6,6 +6,8 @@
 // the next request carries.
 #include <QtTest>
 
+#include <algorithm>
+
 #include <QLabel>
 #include <QListWidget>
 #include <QTabBar>
@@ -234,7 +236,14 @@ void TestCycle::aHangUpEndsInAClosedPortNotASpinningReader()
     rig.slave.hangUp();
     QTRY_VERIFY(!rig.link().MBPortOpen());
     QTRY_VERIFY(panelsHidden(rig.form));
-    QCOMPARE(ends.last().at(0).value<TMBStatus>(), TMBStatus::stPortError);
+    // The pull is noticed by the reader, or by the next request's write when a
+    // reply read just before it completed the exchange. In the latter case the
+    // port-error end comes from inside the handler of the good one, so it is
+    // not necessarily the last the spy recorded.
+    QVERIFY(std::any_of(ends.cbegin(), ends.cend(), [](const QList<QVariant> &end) {
+        return end.at(0).value<TMBStatus>() == TMBStatus::stPortError;
+    }));
+    QVERIFY(!rig.link().MBPortErrorText().isEmpty());
     QCOMPARE(rig.link().panel().portLamp()->BrushColor(),
              MBPanel::lampColor(TMBLamp::Red, rig.link().palette()));
 

@@ -1,10 +1,23 @@
 // The reader thread of an open port and its synchronous hand-over.
 #include "link/commthread.h"
 
+#include "link/mbframe.h"
+
 #include <QMetaObject>
+
+#include <algorithm>
+#include <chrono>
 
 #include <sys/resource.h>
 #include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+// The longest frame on the line; a batch this long goes without waiting more.
+constexpr qsizetype kGatherMaxCharacters = 2 * qsizetype(mb::kFrameArea);
+
+} // namespace
 
 TCommThread::TCommThread(std::unique_ptr<SerialDevice> device, QObject *parent)
     : QObject(parent), m_device(std::move(device))
@@ -33,6 +46,7 @@ void TCommThread::start()
         m_pending = false;
     }
     m_watching = true;
+    m_held = 0; // whatever a stopped reader held is gone with it
     m_thread = std::thread([this] { run(); });
 }
 
@@ -65,40 +79,78 @@ void TCommThread::run()
     if (errno == 0) ::setpriority(PRIO_PROCESS, id_t(self), nice - 1);
 
     bool watchPort = true;
+    QByteArray gathered; // read, not yet handed over
+    Clock::time_point gatheringSince;
     for (;;) {
-        const SerialEvents events = m_device->waitForEvents(watchPort);
-        std::unique_lock lock(m_mutex);
-        if (events.stopped || m_stopRequested) return;
-        if (!events.dataWaiting && !events.hangUp) continue;
+        const auto gatherLimit = std::chrono::milliseconds(m_gatherLimitMs.load());
+        int timeoutMs = -1;
+        if (!gathered.isEmpty()) {
+            const auto left = gatheringSince + gatherLimit - Clock::now();
+            timeoutMs = std::max(0, int(std::chrono::ceil<std::chrono::milliseconds>(left).count()));
+        }
+        const SerialEvents events = m_device->waitForEvents(watchPort, timeoutMs);
+        if (events.stopped || stopRequested()) return;
 
-        m_pending = true;
-        m_pendingEvents = events;
-        lock.unlock();
-        QMetaObject::invokeMethod(this, &TCommThread::serviceHandOver, Qt::QueuedConnection);
-        lock.lock();
-        m_changed.wait(lock, [this] { return !m_pending || m_stopRequested; });
-        if (m_stopRequested) {
-            m_pending = false; // withdrawn: the owner no longer wants events
-            return;
+        HandOver batch;
+        bool frameEnded = false;
+        if (events.dataWaiting || events.hangUp) {
+            SerialRead read = m_device->readWaiting();
+            batch.lost = read.lost || (events.hangUp && read.data.isEmpty());
+            batch.reason = read.status;
+            frameEnded = std::any_of(read.data.cbegin(), read.data.cend(),
+                                     [](char c) { return mb::endsFrame(std::uint8_t(c)); });
+            if (gathered.isEmpty()) gatheringSince = Clock::now();
+            gathered += read.data;
         }
-        if (m_verdict == Verdict::StopWatching) {
-            watchPort = false;
-            m_watching = false;
-        }
+        if (gathered.isEmpty() && !batch.lost) continue;
+        const bool due = batch.lost || !m_gatherFrames || frameEnded ||
+                         gathered.size() >= kGatherMaxCharacters ||
+                         Clock::now() >= gatheringSince + gatherLimit;
+        m_held = due ? 0 : gathered.size();
+        if (!due) continue;
+        batch.characters = std::exchange(gathered, {});
+        if (!handOver(std::move(batch), watchPort)) return;
     }
+}
+
+bool TCommThread::stopRequested()
+{
+    std::lock_guard lock(m_mutex);
+    return m_stopRequested;
+}
+
+bool TCommThread::handOver(HandOver batch, bool &watchPort)
+{
+    std::unique_lock lock(m_mutex);
+    if (m_stopRequested) return false;
+    m_pending = true;
+    m_pendingBatch = std::move(batch);
+    lock.unlock();
+    QMetaObject::invokeMethod(this, &TCommThread::serviceHandOver, Qt::QueuedConnection);
+    lock.lock();
+    m_changed.wait(lock, [this] { return !m_pending || m_stopRequested; });
+    if (m_stopRequested) {
+        m_pending = false; // withdrawn: the owner no longer wants events
+        return false;
+    }
+    if (m_verdict == Verdict::StopWatching) {
+        watchPort = false;
+        m_watching = false;
+    }
+    return true;
 }
 
 void TCommThread::serviceHandOver()
 {
-    SerialEvents events;
+    HandOver batch;
     {
         std::lock_guard lock(m_mutex);
         if (!m_pending) return; // withdrawn while the call was queued
-        events = m_pendingEvents;
+        batch = m_pendingBatch;
     }
     ++m_handOvers;
     ++m_handingOver;
-    const Verdict verdict = handle(events);
+    const Verdict verdict = handle(batch);
     --m_handingOver;
     {
         std::lock_guard lock(m_mutex);
@@ -108,20 +160,18 @@ void TCommThread::serviceHandOver()
     m_changed.notify_all();
 }
 
-TCommThread::Verdict TCommThread::handle(const SerialEvents &events)
+TCommThread::Verdict TCommThread::handle(const HandOver &batch)
 {
     if (!m_receive) return Verdict::KeepWatching; // detached: the reader is being stopped
 
-    SerialRead read = m_device->readWaiting();
-    const bool lost = read.lost || (events.hangUp && read.data.isEmpty());
-    if (!read.data.isEmpty()) {
+    if (!batch.characters.isEmpty()) {
         // Copy the handler: it may detach or stop this reader while it runs.
         const ReceiveHandler receive = m_receive;
-        receive(read.data);
+        receive(batch.characters);
     }
-    if (!lost) return Verdict::KeepWatching;
+    if (!batch.lost) return Verdict::KeepWatching;
 
-    SerialStatus reason = read.status;
+    SerialStatus reason = batch.reason;
     if (reason.ok()) reason = SerialStatus{EIO, QStringLiteral("The device was disconnected")};
     if (const FailureHandler failure = m_failure) failure(reason);
     return Verdict::StopWatching;

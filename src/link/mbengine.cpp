@@ -133,6 +133,7 @@ void MBEngine::setMBMode(TMBMode mode)
 {
     const TMBMode previous = m_mode;
     m_mode = mode;
+    if (m_reader) m_reader->setGatherFrames(usesFrames(mode));
     emit modeChanged(mode);
     setBusy(mode == TMBMode::modeMaster ? !m_portOpen : true);
     if (mode == previous) return;

@@ -100,6 +100,7 @@ bool MBEngine::openDevice(QString &error)
     m_reader = std::make_unique<TCommThread>(std::move(device));
     m_reader->setReceiveHandler([this](const QByteArray &chunk) { onReceived(chunk); });
     m_reader->setFailureHandler([this](const SerialStatus &reason) { onPortLost(reason); });
+    m_reader->setGatherFrames(usesFrames(m_mode));
     m_readerOpen = true;
     m_reader->start();
     return true;

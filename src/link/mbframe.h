@@ -21,6 +21,14 @@ inline constexpr std::uint8_t kHighNibbleBit = 0x40; // set in every high-nibble
 inline constexpr std::uint8_t kStartFlag = 0x80;
 inline constexpr std::uint8_t kEndFlag = 0x20;
 
+// True for the character that closes a frame: a high-nibble character with
+// the end flag and without the start flag (a start flag opens a new frame,
+// whatever else it carries).
+constexpr bool endsFrame(std::uint8_t c) noexcept
+{
+    return (c & (kHighNibbleBit | kStartFlag | kEndFlag)) == (kHighNibbleBit | kEndFlag);
+}
+
 // Address-byte bits.
 inline constexpr std::uint8_t kQueryFlag = 0x40;
 inline constexpr std::uint8_t kReplyFlag = 0x80;

@@ -40,6 +40,14 @@ Q_ENUM_NS(TMBBaud)
 enum class TMBMode : quint8 { modeMaster, modeSlave, modeDiagnostic, modeByte, modeString };
 Q_ENUM_NS(TMBMode)
 
+// Master, slave and diagnostic mode speak in frames; byte and string mode
+// send and receive raw characters.
+constexpr bool usesFrames(TMBMode mode)
+{
+    return mode == TMBMode::modeMaster || mode == TMBMode::modeSlave ||
+           mode == TMBMode::modeDiagnostic;
+}
+
 enum class TMBStatusNow : quint8 {
     stnReady,
     stnSending,

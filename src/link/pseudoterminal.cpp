@@ -89,9 +89,9 @@ SerialStatus PtyMasterDevice::write(std::span<const char> characters)
     return posixWriteAll(m_fd.get(), characters);
 }
 
-SerialEvents PtyMasterDevice::waitForEvents(bool watchPort)
+SerialEvents PtyMasterDevice::waitForEvents(bool watchPort, int timeoutMs)
 {
-    return posixWaitForEvents(m_stop.get(), watchPort ? m_fd.get() : -1);
+    return posixWaitForEvents(m_stop.get(), watchPort ? m_fd.get() : -1, timeoutMs);
 }
 
 void PtyMasterDevice::signalStop()

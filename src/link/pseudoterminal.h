@@ -60,7 +60,7 @@ public:
 
     SerialStatus write(std::span<const char> characters) override;
 
-    SerialEvents waitForEvents(bool watchPort = true) override;
+    SerialEvents waitForEvents(bool watchPort = true, int timeoutMs = -1) override;
     void signalStop() override;
     void resetStop() override;
 

@@ -61,11 +61,13 @@ public:
     // Successive writes go out in call order.
     virtual SerialStatus write(std::span<const char> characters) = 0;
 
-    // Blocks until the port has something to report or the stop event is
-    // signalled. With watchPort false only the stop event is waited for: a port
-    // that reported a hang-up would otherwise wake the waiter again at once.
-    // Safe to call from one reader thread while other threads write.
-    virtual SerialEvents waitForEvents(bool watchPort = true) = 0;
+    // Blocks until the port has something to report, the stop event is
+    // signalled or timeoutMs have passed (-1: no time limit; nothing set in the
+    // result then means the time ran out). With watchPort false only the stop
+    // event is waited for: a port that reported a hang-up would otherwise wake
+    // the waiter again at once. Safe to call from one reader thread while other
+    // threads write.
+    virtual SerialEvents waitForEvents(bool watchPort = true, int timeoutMs = -1) = 0;
     // Thread-safe; the stop event stays signalled until resetStop().
     virtual void signalStop() = 0;
     virtual void resetStop() = 0;

@@ -212,11 +212,11 @@ SerialStatus PosixSerialDevice::write(std::span<const char> characters)
     return posixWriteAll(m_fd.get(), characters);
 }
 
-SerialEvents posixWaitForEvents(int stopFd, int fd)
+SerialEvents posixWaitForEvents(int stopFd, int fd, int timeoutMs)
 {
     SerialEvents events;
     pollfd fds[2] = {{stopFd, POLLIN, 0}, {fd, POLLIN, 0}};
-    const int rc = retryOnInterrupt([&] { return ::poll(fds, 2, -1); });
+    const int rc = retryOnInterrupt([&] { return ::poll(fds, 2, timeoutMs); });
     if (rc < 0) {
         // poll() itself failing (EINVAL, ENOMEM) leaves nothing to wait on.
         events.hangUp = true;
@@ -228,9 +228,9 @@ SerialEvents posixWaitForEvents(int stopFd, int fd)
     return events;
 }
 
-SerialEvents PosixSerialDevice::waitForEvents(bool watchPort)
+SerialEvents PosixSerialDevice::waitForEvents(bool watchPort, int timeoutMs)
 {
-    return posixWaitForEvents(m_stop.get(), watchPort ? m_fd.get() : -1);
+    return posixWaitForEvents(m_stop.get(), watchPort ? m_fd.get() : -1, timeoutMs);
 }
 
 void PosixSerialDevice::signalStop()

@@ -43,7 +43,7 @@ SerialStatus posixError(int code);
 // Writes everything, waiting a bounded time for room in a full output queue.
 SerialStatus posixWriteAll(int fd, std::span<const char> characters);
 // Waits on the stop eventfd and on fd (-1: the stop event only).
-SerialEvents posixWaitForEvents(int stopFd, int fd);
+SerialEvents posixWaitForEvents(int stopFd, int fd, int timeoutMs = -1);
 // Reads exactly what waits on fd; a vanished peer reads as lost.
 SerialRead posixReadWaiting(int fd);
 
@@ -63,7 +63,7 @@ public:
 
     SerialStatus write(std::span<const char> characters) override;
 
-    SerialEvents waitForEvents(bool watchPort = true) override;
+    SerialEvents waitForEvents(bool watchPort = true, int timeoutMs = -1) override;
     void signalStop() override;
     void resetStop() override;
 
