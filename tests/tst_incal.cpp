@@ -19,6 +19,8 @@
 #include "widgets/radiogroup.h"
 #include "widgets/speedbutton.h"
 
+using formaccess::control;
+
 namespace {
 
 const QString textA = QStringLiteral(
@@ -63,44 +65,39 @@ class TstInCal : public QObject {
 
     std::unique_ptr<TForm_Main> w;
 
-    // A control of the window by its name.
-    template <class T> T *c(const char *name) const
-    {
-        T *control = w->findChild<T *>(QString::fromLatin1(name));
-        if (!control) qFatal("no control %s", name);
-        return control;
-    }
-
     QStringList listLines() const
     {
         QStringList lines;
-        for (int i = 0; i < c<QListWidget>("ListBox_InputCalibrated")->count(); ++i)
-            lines << c<QListWidget>("ListBox_InputCalibrated")->item(i)->text();
+        for (int i = 0; i < control<QListWidget>(*w, "ListBox_InputCalibrated")->count(); ++i)
+            lines << control<QListWidget>(*w, "ListBox_InputCalibrated")->item(i)->text();
         return lines;
     }
     // The codes the next request would carry for the selectors as they stand.
     int gainForce() const
     {
-        return instrument::gainForceCode(c<TRadioGroup>("RadioGroup_GainForce")->ItemIndex(),
-                                         c<TRadioGroup>("RadioGroup_GainForceCH")->ItemIndex() ==
-                                             1);
+        return instrument::gainForceCode(
+            control<TRadioGroup>(*w, "RadioGroup_GainForce")->ItemIndex(),
+            control<TRadioGroup>(*w, "RadioGroup_GainForceCH")->ItemIndex() == 1);
     }
     int dividerForce() const
     {
-        return instrument::dividerForceCode(c<TRadioGroup>("RadioGroup_DividerForce")->ItemIndex());
+        return instrument::dividerForceCode(
+            control<TRadioGroup>(*w, "RadioGroup_DividerForce")->ItemIndex());
     }
-    void pressNext() { c<TSpeedButton>("SpeedButton_InputCalibrationNext")->click(); }
+    void pressNext() { control<TSpeedButton>(*w, "SpeedButton_InputCalibrationNext")->click(); }
     void enterPage()
     {
-        c<TPageControl>("PageControl1")
-            ->setTabVisible(c<QWidget>("TabSheet_InputCalibration"), true);
-        c<TPageControl>("PageControl1")->setActivePage(c<QWidget>("TabSheet_InputCalibration"));
-        w->PageControl1Change(c<TPageControl>("PageControl1"));
+        control<TPageControl>(*w, "PageControl1")
+            ->setTabVisible(control<QWidget>(*w, "TabSheet_InputCalibration"), true);
+        control<TPageControl>(*w, "PageControl1")
+            ->setActivePage(control<QWidget>(*w, "TabSheet_InputCalibration"));
+        w->PageControl1Change(control<TPageControl>(*w, "PageControl1"));
     }
     void leavePage()
     {
-        c<TPageControl>("PageControl1")->setActivePage(c<QWidget>("TabSheet_Uzemmod"));
-        w->PageControl1Change(c<TPageControl>("PageControl1"));
+        control<TPageControl>(*w, "PageControl1")
+            ->setActivePage(control<QWidget>(*w, "TabSheet_Uzemmod"));
+        w->PageControl1Change(control<TPageControl>(*w, "PageControl1"));
     }
 
 private slots:
@@ -140,12 +137,12 @@ private slots:
             QCOMPARE(w->InCalState, state);
             w->InCalStep();
             QCOMPARE(w->InCalState, state + 1);
-            QCOMPARE(c<QLabel>("Label_InputCalibration1")->text(), p.title);
-            QCOMPARE(c<QPlainTextEdit>("Memo_InputCalibration2")->toPlainText(), *p.text);
+            QCOMPARE(control<QLabel>(*w, "Label_InputCalibration1")->text(), p.title);
+            QCOMPARE(control<QPlainTextEdit>(*w, "Memo_InputCalibration2")->toPlainText(), *p.text);
             QCOMPARE(gainForce(), p.gainForce);
             QCOMPARE(dividerForce(), p.dividerForce);
             // The range selector is never touched.
-            QCOMPARE(c<TRadioGroup>("RadioGroup_MereshatarForce")->ItemIndex(), 0);
+            QCOMPARE(control<TRadioGroup>(*w, "RadioGroup_MereshatarForce")->ItemIndex(), 0);
 
             // Waiting: ticks without Next change nothing.
             w->InCalStep();
@@ -166,23 +163,23 @@ private slots:
                                       : QStringLiteral("0 0%1 000").arg(i + 1, 2, 10, QChar('0')));
             QCOMPARE(listLines(), expectedLines);
             // Appended without being selected.
-            QCOMPARE(c<QListWidget>("ListBox_InputCalibrated")->currentRow(), -1);
+            QCOMPARE(control<QListWidget>(*w, "ListBox_InputCalibrated")->currentRow(), -1);
         }
         QCOMPARE(w->InCalState, 150);
-        QVERIFY(c<TSpeedButton>("SpeedButton_ADCalBeiras")->isHidden());
+        QVERIFY(control<TSpeedButton>(*w, "SpeedButton_ADCalBeiras")->isHidden());
         w->InCalStep();
         QCOMPARE(w->InCalState, 0);
-        QCOMPARE(c<QLabel>("Label_InputCalibration1")->text(),
+        QCOMPARE(control<QLabel>(*w, "Label_InputCalibration1")->text(),
                  QStringLiteral("Kalibrálási adatok mentése."));
         QCOMPARE(
-            c<QPlainTextEdit>("Memo_InputCalibration2")->toPlainText(),
+            control<QPlainTextEdit>(*w, "Memo_InputCalibration2")->toPlainText(),
             QStringLiteral("A kalibrálási adatok készülékbe töltéséhez nyomja meg a nyomógombot."));
-        QCOMPARE(c<TRadioGroup>("RadioGroup_GainForceCH")->ItemIndex(), 0);
-        QCOMPARE(c<TRadioGroup>("RadioGroup_DividerForce")->ItemIndex(), 0);
-        QCOMPARE(c<TRadioGroup>("RadioGroup_GainForce")->ItemIndex(), 0);
+        QCOMPARE(control<TRadioGroup>(*w, "RadioGroup_GainForceCH")->ItemIndex(), 0);
+        QCOMPARE(control<TRadioGroup>(*w, "RadioGroup_DividerForce")->ItemIndex(), 0);
+        QCOMPARE(control<TRadioGroup>(*w, "RadioGroup_GainForce")->ItemIndex(), 0);
         QCOMPARE(gainForce(), 0);
         QCOMPARE(dividerForce(), 0);
-        QVERIFY(!c<TSpeedButton>("SpeedButton_ADCalBeiras")->isHidden());
+        QVERIFY(!control<TSpeedButton>(*w, "SpeedButton_ADCalBeiras")->isHidden());
         // Finished: Next and further ticks change nothing.
         pressNext();
         w->InCalStep();
@@ -244,7 +241,7 @@ private slots:
             w->InCalNextPressed = true;
             w->InCalStep();
             QCOMPARE(w->InCalState, state);
-            QCOMPARE(c<QLabel>("Label_InputCalibration1")->text(), QStringLiteral("---"));
+            QCOMPARE(control<QLabel>(*w, "Label_InputCalibration1")->text(), QStringLiteral("---"));
         }
         QCOMPARE(listLines().size(), 0);
     }
@@ -264,11 +261,11 @@ private slots:
     void pageEntryStartsAtLowOne()
     {
         w->PWMSetpoint = 0;
-        c<QListWidget>("ListBox_InputCalibrated")->addItem(QStringLiteral("old"));
+        control<QListWidget>(*w, "ListBox_InputCalibrated")->addItem(QStringLiteral("old"));
         enterPage();
         QCOMPARE(w->PWMForce, 1);
         QCOMPARE(w->InCalState, 11); // the first step ran at once
-        QCOMPARE(c<QLabel>("Label_InputCalibration1")->text(),
+        QCOMPARE(control<QLabel>(*w, "Label_InputCalibration1")->text(),
                  QStringLiteral("Ube Low1 kalibrálás"));
         QCOMPARE(gainForce(), 194);
         QCOMPARE(dividerForce(), 128);
@@ -304,7 +301,7 @@ private slots:
         QCOMPARE(w->InCalState, 41);
         enterPage();
         QCOMPARE(w->InCalState, 11);
-        QCOMPARE(c<QLabel>("Label_InputCalibration1")->text(),
+        QCOMPARE(control<QLabel>(*w, "Label_InputCalibration1")->text(),
                  QStringLiteral("Ube Low1 kalibrálás"));
         QCOMPARE(listLines().size(), 0);
         QCOMPARE(w->InCalLow1, 500);
@@ -359,7 +356,7 @@ private slots:
     {
         w->InCalState = 150;
         w->InCalStep();
-        TSpeedButton *store = c<TSpeedButton>("SpeedButton_ADCalBeiras");
+        TSpeedButton *store = control<TSpeedButton>(*w, "SpeedButton_ADCalBeiras");
         QVERIFY(!store->isHidden());
         store->click();
         QVERIFY(store->Down());
@@ -384,11 +381,11 @@ private slots:
 
     void pageEntryHidesTheStoreButtonWithoutReleasingIt()
     {
-        c<TSpeedButton>("SpeedButton_ADCalBeiras")->setVisible(true);
-        c<TSpeedButton>("SpeedButton_ADCalBeiras")->setDown(true);
+        control<TSpeedButton>(*w, "SpeedButton_ADCalBeiras")->setVisible(true);
+        control<TSpeedButton>(*w, "SpeedButton_ADCalBeiras")->setDown(true);
         enterPage();
-        QVERIFY(c<TSpeedButton>("SpeedButton_ADCalBeiras")->isHidden());
-        QVERIFY(c<TSpeedButton>("SpeedButton_ADCalBeiras")->Down());
+        QVERIFY(control<TSpeedButton>(*w, "SpeedButton_ADCalBeiras")->isHidden());
+        QVERIFY(control<TSpeedButton>(*w, "SpeedButton_ADCalBeiras")->Down());
         w->SendInstrumentRequest();
         QCOMPARE(quint8(formaccess::sentData(*w).at(3 - 1)), quint8(128));
     }

@@ -19,38 +19,32 @@
 #include "widgets/speedbutton.h"
 #include "widgets/trackbar.h"
 
+using formaccess::control;
+
 class TstOutCal : public QObject {
     Q_OBJECT
 
     std::unique_ptr<TForm_Main> w;
 
-    // A control of the window by its name.
-    template <class T> T *c(const char *name) const
-    {
-        T *control = w->findChild<T *>(QString::fromLatin1(name));
-        if (!control) qFatal("no control %s", name);
-        return control;
-    }
-
     QStringList listLines() const
     {
         QStringList lines;
-        for (int i = 0; i < c<QListWidget>("ListBox_OutputCalibrated")->count(); ++i)
-            lines << c<QListWidget>("ListBox_OutputCalibrated")->item(i)->text();
+        for (int i = 0; i < control<QListWidget>(*w, "ListBox_OutputCalibrated")->count(); ++i)
+            lines << control<QListWidget>(*w, "ListBox_OutputCalibrated")->item(i)->text();
         return lines;
     }
-    void next() { c<TSpeedButton>("SpeedButton_OutputCalibrationNext")->click(); }
-    void back() { c<TSpeedButton>("SpeedButton_OutputCalibrationBack")->click(); }
-    QPushButton *button(const char *name) { return w->findChild<QPushButton *>(name); }
+    void next() { control<TSpeedButton>(*w, "SpeedButton_OutputCalibrationNext")->click(); }
+    void back() { control<TSpeedButton>(*w, "SpeedButton_OutputCalibrationBack")->click(); }
     // The page as the technician sees it, with the window active so the
     // track bar can hold the input focus.
     void showPage()
     {
         w->show();
-        c<TPageControl>("PageControl1")->setVisible(true);
-        c<TPageControl>("PageControl1")
-            ->setTabVisible(c<QWidget>("TabSheet_OutputCalibration"), true);
-        c<TPageControl>("PageControl1")->setActivePage(c<QWidget>("TabSheet_OutputCalibration"));
+        control<TPageControl>(*w, "PageControl1")->setVisible(true);
+        control<TPageControl>(*w, "PageControl1")
+            ->setTabVisible(control<QWidget>(*w, "TabSheet_OutputCalibration"), true);
+        control<TPageControl>(*w, "PageControl1")
+            ->setActivePage(control<QWidget>(*w, "TabSheet_OutputCalibration"));
         w->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(w.get()));
     }
@@ -62,11 +56,11 @@ private slots:
         // As the window starts: setting 0, not forced, wizard on step 1.
         QCOMPARE(w->PWMSetpoint, 0);
         QCOMPARE(w->OutCalStep(), 1);
-        QCOMPARE(c<QListWidget>("ListBox_OutputCalibrated")->count(), 0);
+        QCOMPARE(control<QListWidget>(*w, "ListBox_OutputCalibrated")->count(), 0);
         // Step 1 shows the adjustment controls from the start, not the
         // checking steps' bar lying over them, and forces nothing yet.
-        QVERIFY(!c<QGroupBox>("GroupBox_PWMErtekValtoztatas")->isHidden());
-        QVERIFY(c<TMBarGraph>("MBarGraph_OutputCalibration")->isHidden());
+        QVERIFY(!control<QGroupBox>(*w, "GroupBox_PWMErtekValtoztatas")->isHidden());
+        QVERIFY(control<TMBarGraph>(*w, "MBarGraph_OutputCalibration")->isHidden());
         QCOMPARE(w->PWMForce, 0);
     }
     void cleanup() { w.reset(); }
@@ -104,9 +98,7 @@ private slots:
         QFETCH(int, start);
         QFETCH(int, expected);
         w->setPWMSetpoint(start);
-        QPushButton *b = button(control.toLatin1().constData());
-        QVERIFY(b);
-        b->click();
+        formaccess::control<QPushButton>(*w, control.toLatin1().constData())->click();
         QCOMPARE(w->PWMSetpoint, expected);
         QCOMPARE(w->PWMForce, std::max(expected, 1));
     }
@@ -133,9 +125,10 @@ private slots:
         for (const char *locale : {"en_US", "hu_HU"}) {
             QLocale::setDefault(QLocale(QString::fromLatin1(locale)));
             w->setPWMSetpoint(setting);
-            QCOMPARE(c<QLabel>("Label_BeallitottPWM")->text(), label);
-            QCOMPARE(c<TTrackBar>("TrackBar_PWM")->Position(), percent);
-            QCOMPARE(c<TMBarGraph>("MBarGraph_OutputCalibration")->MBGValue(), percent / 100.0);
+            QCOMPARE(control<QLabel>(*w, "Label_BeallitottPWM")->text(), label);
+            QCOMPARE(control<TTrackBar>(*w, "TrackBar_PWM")->Position(), percent);
+            QCOMPARE(control<TMBarGraph>(*w, "MBarGraph_OutputCalibration")->MBGValue(),
+                     percent / 100.0);
             QCOMPARE(w->PWMForce, force);
         }
         QLocale::setDefault(QLocale::c());
@@ -143,9 +136,9 @@ private slots:
 
     void setting32768PutsTrackBarAtHalf()
     {
-        button("Button_Out50Percents")->click();
-        QCOMPARE(c<TTrackBar>("TrackBar_PWM")->Position(), 50);
-        QCOMPARE(c<TMBarGraph>("MBarGraph_OutputCalibration")->MBGValue(), 0.5);
+        control<QPushButton>(*w, "Button_Out50Percents")->click();
+        QCOMPARE(control<TTrackBar>(*w, "TrackBar_PWM")->Position(), 50);
+        QCOMPARE(control<TMBarGraph>(*w, "MBarGraph_OutputCalibration")->MBGValue(), 0.5);
     }
 
     void trackBarWithFocus_data()
@@ -164,7 +157,7 @@ private slots:
         QFETCH(int, expected);
         showPage();
         w->setPWMSetpoint(12345); // percent 19
-        TTrackBar *bar = c<TTrackBar>("TrackBar_PWM");
+        TTrackBar *bar = control<TTrackBar>(*w, "TrackBar_PWM");
         bar->setFocus();
         QTRY_VERIFY(bar->hasFocus());
         bar->setPosition(position);
@@ -177,29 +170,29 @@ private slots:
     void trackBarWithoutFocusChangesNothing()
     {
         w->setPWMSetpoint(1000);
-        QVERIFY(!c<TTrackBar>("TrackBar_PWM")->hasFocus());
-        c<TTrackBar>("TrackBar_PWM")->setPosition(80);
+        QVERIFY(!control<TTrackBar>(*w, "TrackBar_PWM")->hasFocus());
+        control<TTrackBar>(*w, "TrackBar_PWM")->setPosition(80);
         QCOMPARE(w->PWMSetpoint, 1000);
-        QCOMPARE(c<QLabel>("Label_BeallitottPWM")->text(), QStringLiteral("01 000"));
+        QCOMPARE(control<QLabel>(*w, "Label_BeallitottPWM")->text(), QStringLiteral("01 000"));
     }
 
     void focusedTrackBarIsNotMovedByTheRefresh()
     {
         showPage();
-        TTrackBar *bar = c<TTrackBar>("TrackBar_PWM");
+        TTrackBar *bar = control<TTrackBar>(*w, "TrackBar_PWM");
         bar->setFocus();
         QTRY_VERIFY(bar->hasFocus());
         bar->setPosition(30);
         w->setPWMSetpoint(65535);
         QCOMPARE(bar->Position(), 30);
-        QCOMPARE(c<TMBarGraph>("MBarGraph_OutputCalibration")->MBGValue(), 1.0);
+        QCOMPARE(control<TMBarGraph>(*w, "MBarGraph_OutputCalibration")->MBGValue(), 1.0);
         QCOMPARE(w->PWMSetpoint, 65535);
     }
 
     void zeroSettingForcesOneAndIsCapturedAsOne()
     {
         w->setPWMSetpoint(0);
-        QCOMPARE(c<QLabel>("Label_BeallitottPWM")->text(), QStringLiteral("00 000"));
+        QCOMPARE(control<QLabel>(*w, "Label_BeallitottPWM")->text(), QStringLiteral("00 000"));
         QCOMPARE(w->PWMForce, 1);
         next();
         QCOMPARE(w->OutCalPWM4mA, 1);
@@ -216,7 +209,7 @@ private slots:
         w->setPWMSetpoint(65000);
         next();
         QCOMPARE(w->OutCalStep(), 3);
-        QVERIFY(c<TSpeedButton>("SpeedButton_Test12mA")->Down());
+        QVERIFY(control<TSpeedButton>(*w, "SpeedButton_Test12mA")->Down());
         QCOMPARE(w->PWMSetpoint, 39054); // (13107 + 65000) / 2 = 39053.5, to even
         next();
         QCOMPARE(w->OutCalStep(), 4);
@@ -227,7 +220,7 @@ private slots:
         w->setPWMSetpoint(60000);
         next();
         QCOMPARE(w->OutCalStep(), 6);
-        QVERIFY(c<TSpeedButton>("SpeedButton_Test6V")->Down());
+        QVERIFY(control<TSpeedButton>(*w, "SpeedButton_Test6V")->Down());
         QCOMPARE(w->PWMSetpoint, 36000);
         next();
         QCOMPARE(w->OutCalStep(), 7);
@@ -242,15 +235,15 @@ private slots:
                                            "Step 5:", "uOut10V = 60 000"}));
         QCOMPARE(separator.size(), 43);
         // The last line is the selected one.
-        QCOMPARE(c<QListWidget>("ListBox_OutputCalibrated")->currentRow(), 10);
+        QCOMPARE(control<QListWidget>(*w, "ListBox_OutputCalibrated")->currentRow(), 10);
         // Step 7 keeps the output where step 6 left it; Next has gone.
         QCOMPARE(w->PWMForce, 36000);
-        QVERIFY(c<TSpeedButton>("SpeedButton_OutputCalibrationNext")->isHidden());
-        QVERIFY(!c<TSpeedButton>("SpeedButton_OutputCalibrationBack")->isHidden());
-        QVERIFY(c<QGroupBox>("GroupBox_PWM")->isHidden());
+        QVERIFY(control<TSpeedButton>(*w, "SpeedButton_OutputCalibrationNext")->isHidden());
+        QVERIFY(!control<TSpeedButton>(*w, "SpeedButton_OutputCalibrationBack")->isHidden());
+        QVERIFY(control<QGroupBox>(*w, "GroupBox_PWM")->isHidden());
         // ... and Next on the last step does nothing.
         w->SpeedButton_OutputCalibrationNextClick2(
-            c<TSpeedButton>("SpeedButton_OutputCalibrationNext"));
+            control<TSpeedButton>(*w, "SpeedButton_OutputCalibrationNext"));
         QCOMPARE(w->OutCalStep(), 7);
         QCOMPARE(listLines().size(), 11);
     }
@@ -269,11 +262,13 @@ private slots:
         auto check = [&](int step) {
             QCOMPARE(w->OutCalStep(), step);
             const Expect &e = expect[step - 1];
-            QCOMPARE(!c<TSpeedButton>("SpeedButton_OutputCalibrationNext")->isHidden(), e.next);
-            QCOMPARE(!c<TSpeedButton>("SpeedButton_OutputCalibrationBack")->isHidden(), e.back);
-            QCOMPARE(!c<QGroupBox>("GroupBox_PWMErtekValtoztatas")->isHidden(), e.force);
-            QCOMPARE(!c<TMBarGraph>("MBarGraph_OutputCalibration")->isHidden(), e.bar);
-            QCOMPARE(!c<QGroupBox>("GroupBox_PWM")->isHidden(), e.value);
+            QCOMPARE(!control<TSpeedButton>(*w, "SpeedButton_OutputCalibrationNext")->isHidden(),
+                     e.next);
+            QCOMPARE(!control<TSpeedButton>(*w, "SpeedButton_OutputCalibrationBack")->isHidden(),
+                     e.back);
+            QCOMPARE(!control<QGroupBox>(*w, "GroupBox_PWMErtekValtoztatas")->isHidden(), e.force);
+            QCOMPARE(!control<TMBarGraph>(*w, "MBarGraph_OutputCalibration")->isHidden(), e.bar);
+            QCOMPARE(!control<QGroupBox>(*w, "GroupBox_PWM")->isHidden(), e.value);
         };
         for (int step = 1; step <= 7; ++step) {
             if (step > 1) next();
@@ -314,28 +309,28 @@ private slots:
         w->OutCalPWM10V = 2001;
         w->setOutCalStep(3);
         QCOMPARE(w->PWMSetpoint, 150); // 150.5 to even
-        c<TSpeedButton>("SpeedButton_Test4mA")->click();
+        control<TSpeedButton>(*w, "SpeedButton_Test4mA")->click();
         QCOMPARE(w->PWMSetpoint, 100);
-        QVERIFY(!c<TSpeedButton>("SpeedButton_Test12mA")->Down());
-        c<TSpeedButton>("SpeedButton_Test20mA")->click();
+        QVERIFY(!control<TSpeedButton>(*w, "SpeedButton_Test12mA")->Down());
+        control<TSpeedButton>(*w, "SpeedButton_Test20mA")->click();
         QCOMPARE(w->PWMSetpoint, 201);
         // A click on the button already down keeps it down and sets its point again.
         w->setPWMSetpoint(7);
-        c<TSpeedButton>("SpeedButton_Test20mA")->click();
-        QVERIFY(c<TSpeedButton>("SpeedButton_Test20mA")->Down());
+        control<TSpeedButton>(*w, "SpeedButton_Test20mA")->click();
+        QVERIFY(control<TSpeedButton>(*w, "SpeedButton_Test20mA")->Down());
         QCOMPARE(w->PWMSetpoint, 201);
         // A handler called while its button is up does nothing.
-        w->SpeedButton_Test4mAClick2(c<TSpeedButton>("SpeedButton_Test4mA"));
+        w->SpeedButton_Test4mAClick2(control<TSpeedButton>(*w, "SpeedButton_Test4mA"));
         QCOMPARE(w->PWMSetpoint, 201);
 
         w->setOutCalStep(6);
         QCOMPARE(w->PWMSetpoint, 1500); // 1500.5 to even
-        c<TSpeedButton>("SpeedButton_Test2V")->click();
+        control<TSpeedButton>(*w, "SpeedButton_Test2V")->click();
         QCOMPARE(w->PWMSetpoint, 1000);
-        c<TSpeedButton>("SpeedButton_Test10V")->click();
+        control<TSpeedButton>(*w, "SpeedButton_Test10V")->click();
         QCOMPARE(w->PWMSetpoint, 2001);
         QCOMPARE(w->PWMForce, 2001);
-        c<TSpeedButton>("SpeedButton_Test6V")->click();
+        control<TSpeedButton>(*w, "SpeedButton_Test6V")->click();
         QCOMPARE(w->PWMSetpoint, 1500);
     }
 
@@ -349,7 +344,7 @@ private slots:
         QCOMPARE(w->OutCalStep(), 1);
         QCOMPARE(listLines(), QStringList{});
         QCOMPARE(w->PWMSetpoint, 4000); // the value found before is reloaded
-        QVERIFY(c<TSpeedButton>("SpeedButton_OutputCalibrationBack")->isHidden());
+        QVERIFY(control<TSpeedButton>(*w, "SpeedButton_OutputCalibrationBack")->isHidden());
     }
 
     void nextBackNextRecordsStepOneOnce()
@@ -375,7 +370,8 @@ private slots:
             back();
             QCOMPARE(w->OutCalStep(), 6 - i);
             QCOMPARE(listLines().size(), remaining[i]);
-            QCOMPARE(c<QListWidget>("ListBox_OutputCalibrated")->currentRow(), remaining[i] - 1);
+            QCOMPARE(control<QListWidget>(*w, "ListBox_OutputCalibrated")->currentRow(),
+                     remaining[i] - 1);
         }
         // Back does not undo a capture: step 2 resumes from the value found.
         QCOMPARE(w->OutCalStep(), 2);
@@ -390,14 +386,16 @@ private slots:
         QCOMPARE(w->OutCalStep(), 5);
         w->setPWMSetpoint(0);
         // Away to the Settings page (output no longer forced) and back.
-        c<TPageControl>("PageControl1")->setActivePage(c<QWidget>("TabSheet_Uzemmod"));
-        w->PageControl1Change(c<TPageControl>("PageControl1"));
+        control<TPageControl>(*w, "PageControl1")
+            ->setActivePage(control<QWidget>(*w, "TabSheet_Uzemmod"));
+        w->PageControl1Change(control<TPageControl>(*w, "PageControl1"));
         QCOMPARE(w->PWMForce, 0);
-        c<TPageControl>("PageControl1")->setActivePage(c<QWidget>("TabSheet_OutputCalibration"));
-        w->PageControl1Change(c<TPageControl>("PageControl1"));
+        control<TPageControl>(*w, "PageControl1")
+            ->setActivePage(control<QWidget>(*w, "TabSheet_OutputCalibration"));
+        w->PageControl1Change(control<TPageControl>(*w, "PageControl1"));
         QCOMPARE(w->OutCalStep(), 5);
         QCOMPARE(w->PWMSetpoint, 0);
-        QCOMPARE(c<QLabel>("Label_BeallitottPWM")->text(), QStringLiteral("00 000"));
+        QCOMPARE(control<QLabel>(*w, "Label_BeallitottPWM")->text(), QStringLiteral("00 000"));
         QCOMPARE(w->PWMForce, 1);
         QCOMPARE(listLines().size(), 8);
     }
@@ -428,7 +426,7 @@ private slots:
     {
         for (int i = 0; i < 6; ++i)
             next();
-        TSpeedButton *store = c<TSpeedButton>("SpeedButton_WriteOutputCalibrationToKX");
+        TSpeedButton *store = control<TSpeedButton>(*w, "SpeedButton_WriteOutputCalibrationToKX");
         QVERIFY(!store->Down());
         store->click();
         QVERIFY(store->Down());

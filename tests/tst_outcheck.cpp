@@ -14,6 +14,8 @@
 #include "widgets/pagecontrol.h"
 #include "widgets/trackbar.h"
 
+using formaccess::control;
+
 namespace {
 
 constexpr int PWMForceIndex = 1;
@@ -33,15 +35,12 @@ class TestOutCheck : public QObject {
 private:
     std::unique_ptr<TForm_Main> w;
 
-    template <class T> T *control(const char *name) const
+    TTrackBar *bar() const { return control<TTrackBar>(*w, "TrackBar_OutCheck"); }
+    QString percentText() const { return control<QLabel>(*w, "Label_OutputCheckPercent")->text(); }
+    void click(const char *name)
     {
-        auto *c = w->findChild<T *>(QLatin1String(name));
-        if (!c) qFatal("no control %s", name);
-        return c;
+        QTest::mouseClick(control<QPushButton>(*w, name), Qt::LeftButton);
     }
-    TTrackBar *bar() const { return control<TTrackBar>("TrackBar_OutCheck"); }
-    QString percentText() const { return control<QLabel>("Label_OutputCheckPercent")->text(); }
-    void click(const char *name) { QTest::mouseClick(control<QPushButton>(name), Qt::LeftButton); }
     QByteArray request()
     {
         w->SendInstrumentRequest();
@@ -50,8 +49,8 @@ private:
     // The user picks a page on the tab bar.
     void turnTo(const char *page)
     {
-        auto *pages = control<TPageControl>("PageControl1");
-        auto *sheet = control<QWidget>(page);
+        auto *pages = control<TPageControl>(*w, "PageControl1");
+        auto *sheet = control<QWidget>(*w, page);
         pages->setTabVisible(sheet, true);
         QSignalSpy userChanges(pages, &TPageControl::OnChange);
         QTabBar *tabs = pages->tabBar();
@@ -115,7 +114,7 @@ private slots:
     {
         click("Button_OutCheckMean");
         QSignalSpy changes(bar(), &TTrackBar::OnChange);
-        auto *label = control<QLabel>("Label_OutputCheckPercent");
+        auto *label = control<QLabel>(*w, "Label_OutputCheckPercent");
         label->setText(QStringLiteral("marker"));
         click("Button_OutCheckMean");
         QCOMPARE(changes.count(), 0);
@@ -157,14 +156,14 @@ private slots:
         QCOMPARE(byteAt(data, CalibrationStepIndex), quint8(255));
         QCOMPARE(testbytes::wordAt(data, PWMForceIndex), quint16(0));
         QCOMPARE(byteAt(data, OutCheckPercentIndex), quint8(100));
-        QCOMPARE(control<QLabel>("Label_CalibrationStep")->text(), QStringLiteral("255"));
+        QCOMPARE(control<QLabel>(*w, "Label_CalibrationStep")->text(), QStringLiteral("255"));
 
         turnTo("TabSheet_Uzemmod");
         data = request();
         QCOMPARE(byteAt(data, CalibrationStepIndex), quint8(0));
         QCOMPARE(testbytes::wordAt(data, PWMForceIndex), quint16(0));
         QCOMPARE(byteAt(data, OutCheckPercentIndex), quint8(100));
-        QCOMPARE(control<QLabel>("Label_CalibrationStep")->text(), QStringLiteral("0"));
+        QCOMPARE(control<QLabel>(*w, "Label_CalibrationStep")->text(), QStringLiteral("0"));
         // The position survives leaving the page.
         QCOMPARE(bar()->Position(), 20);
         QCOMPARE(percentText(), QStringLiteral("100 %"));

@@ -17,6 +17,8 @@
 #include "widgets/radiogroup.h"
 #include "widgets/speedbutton.h"
 
+using formaccess::control;
+
 namespace {
 
 constexpr int CommandBitsIndex = 3;
@@ -37,18 +39,12 @@ class TestTestPage : public QObject {
 private:
     std::unique_ptr<TForm_Main> w;
 
-    template <class T> T *control(const char *name) const
-    {
-        auto *c = w->findChild<T *>(QLatin1String(name));
-        if (!c) qFatal("no control %s", name);
-        return c;
-    }
-    TRadioGroup *range() const { return control<TRadioGroup>("RadioGroup_MereshatarForce"); }
-    TRadioGroup *divider() const { return control<TRadioGroup>("RadioGroup_DividerForce"); }
-    TRadioGroup *gain() const { return control<TRadioGroup>("RadioGroup_GainForce"); }
-    TRadioGroup *channel() const { return control<TRadioGroup>("RadioGroup_GainForceCH"); }
-    QString text(const char *name) const { return control<QLabel>(name)->text(); }
-    double bar(const char *name) const { return control<TMBarGraph>(name)->MBGValue(); }
+    TRadioGroup *range() const { return control<TRadioGroup>(*w, "RadioGroup_MereshatarForce"); }
+    TRadioGroup *divider() const { return control<TRadioGroup>(*w, "RadioGroup_DividerForce"); }
+    TRadioGroup *gain() const { return control<TRadioGroup>(*w, "RadioGroup_GainForce"); }
+    TRadioGroup *channel() const { return control<TRadioGroup>(*w, "RadioGroup_GainForceCH"); }
+    QString text(const char *name) const { return control<QLabel>(*w, name)->text(); }
+    double bar(const char *name) const { return control<TMBarGraph>(*w, name)->MBGValue(); }
     QByteArray request()
     {
         w->SendInstrumentRequest();
@@ -65,8 +61,8 @@ private:
     // The user picks a page on the tab bar.
     void turnTo(const char *page)
     {
-        auto *pages = control<TPageControl>("PageControl1");
-        auto *sheet = control<QWidget>(page);
+        auto *pages = control<TPageControl>(*w, "PageControl1");
+        auto *sheet = control<QWidget>(*w, page);
         pages->setTabVisible(sheet, true);
         QSignalSpy userChanges(pages, &TPageControl::OnChange);
         QTabBar *tabs = pages->tabBar();
@@ -83,7 +79,7 @@ private slots:
     {
         for (const char *name : {"RadioGroup_GainForce", "RadioGroup_GainForceCH",
                                  "RadioGroup_DividerForce", "RadioGroup_MereshatarForce"})
-            QCOMPARE(control<TRadioGroup>(name)->ItemIndex(), 0);
+            QCOMPARE(control<TRadioGroup>(*w, name)->ItemIndex(), 0);
         QCOMPARE(range()->Items().size(), 8);
         QCOMPARE(divider()->Items().size(), 4);
     }
@@ -138,7 +134,7 @@ private slots:
         w->MaxCH1 = 0;
         w->PrevCH1 = -260;
 
-        QTest::mouseClick(control<QPushButton>("Button_MinMaxTorles0"), Qt::LeftButton);
+        QTest::mouseClick(control<QPushButton>(*w, "Button_MinMaxTorles0"), Qt::LeftButton);
         QCOMPARE(w->MinCH0, 1000);
         QCOMPARE(w->MaxCH0, 1000);
         QCOMPARE(w->PrevCH0, 990);
@@ -146,7 +142,7 @@ private slots:
         QCOMPARE(w->MinCH1, -900);
         QCOMPARE(w->MaxCH1, 0);
 
-        QTest::mouseClick(control<QPushButton>("Button_MinMaxTorles1"), Qt::LeftButton);
+        QTest::mouseClick(control<QPushButton>(*w, "Button_MinMaxTorles1"), Qt::LeftButton);
         QCOMPARE(w->MinCH1, -250);
         QCOMPARE(w->MaxCH1, -250);
         QCOMPARE(w->PrevCH1, -260);
@@ -155,8 +151,8 @@ private slots:
 
     void maintenanceButtonsAreOnePair()
     {
-        auto *temperature = control<TSpeedButton>("SpeedButton_HomersekletMinMaxTorlese");
-        auto *fram = control<TSpeedButton>("SpeedButton_FRAMTorlesReset");
+        auto *temperature = control<TSpeedButton>(*w, "SpeedButton_HomersekletMinMaxTorlese");
+        auto *fram = control<TSpeedButton>(*w, "SpeedButton_FRAMTorlesReset");
         QVERIFY(!temperature->Down());
         QVERIFY(!fram->Down());
         QTest::mouseClick(fram, Qt::LeftButton);
@@ -248,8 +244,8 @@ private slots:
     void statisticsAfterAClear()
     {
         decodeReadings(1000, 2000000);
-        QTest::mouseClick(control<QPushButton>("Button_MinMaxTorles0"), Qt::LeftButton);
-        QTest::mouseClick(control<QPushButton>("Button_MinMaxTorles1"), Qt::LeftButton);
+        QTest::mouseClick(control<QPushButton>(*w, "Button_MinMaxTorles0"), Qt::LeftButton);
+        QTest::mouseClick(control<QPushButton>(*w, "Button_MinMaxTorles1"), Qt::LeftButton);
         // The labels follow with the next decoded reply.
         QCOMPARE(text("Label_Min0"), QStringLiteral("  0"));
 
@@ -278,8 +274,8 @@ private slots:
 
     void maintenancePairOnTheWire()
     {
-        auto *temperature = control<TSpeedButton>("SpeedButton_HomersekletMinMaxTorlese");
-        auto *fram = control<TSpeedButton>("SpeedButton_FRAMTorlesReset");
+        auto *temperature = control<TSpeedButton>(*w, "SpeedButton_HomersekletMinMaxTorlese");
+        auto *fram = control<TSpeedButton>(*w, "SpeedButton_FRAMTorlesReset");
         QTest::mouseClick(fram, Qt::LeftButton);
         QCOMPARE(byteAt(request(), CommandBitsIndex), quint8(8));
         QTest::mouseClick(temperature, Qt::LeftButton);

@@ -125,6 +125,12 @@ public:
     // Where the candidates come from (tests inject their own list); by
     // default the system's serial ports plus --port and KX4720R_PORTS.
     void setPortCandidateSource(std::function<QStringList()> source);
+    // How the probe opens a candidate; by default the exclusive opening of
+    // the device. Tests make a candidate fail as they need.
+    void setPortTryOpen(PortTryOpen tryOpen) { m_tryOpen = std::move(tryOpen); }
+    // The ports the last probe left out because the user may not open them;
+    // read when portListChanged arrives.
+    QList<PortRefusal> portsWithoutPermission() const { return m_portsWithoutPermission; }
     // What opening a port creates; by default the system's serial device,
     // which opens the port by name. A host that already holds the line (the
     // simulator with its pty master) hands in a device around it.
@@ -366,6 +372,8 @@ private:
     QStringList m_portList;
     int m_selectedPort = -1;
     std::function<QStringList()> m_candidateSource;
+    PortTryOpen m_tryOpen;
+    QList<PortRefusal> m_portsWithoutPermission;
     DeviceFactory m_deviceFactory;
 
     // Mode and master settings

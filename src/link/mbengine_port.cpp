@@ -18,8 +18,10 @@ void MBEngine::MBRefreshPortList()
     const QStringList candidates = m_candidateSource ? m_candidateSource() : allPortCandidates();
     // The port we hold ourselves is refused like any held port, and comes
     // back at the end of the list while it is open.
-    const PortListing listing = orderPortList(availablePorts(candidates, tryOpenExclusively),
-                                              m_portOpen, m_port, m_lastUsedPort);
+    const PortProbe probe =
+        probePorts(candidates, m_tryOpen ? m_tryOpen : PortTryOpen(tryOpenExclusively));
+    m_portsWithoutPermission = probe.noPermission;
+    const PortListing listing = orderPortList(probe.available, m_portOpen, m_port, m_lastUsedPort);
     m_portList = listing.ports;
     m_selectedPort = listing.selected;
     if (m_selectedPort >= 0) m_lastUsedPort = m_portList[m_selectedPort];

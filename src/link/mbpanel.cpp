@@ -138,6 +138,33 @@ QColor MBPanel::lampColor(TMBLamp lamp, const QPalette &palette)
     return kxcolor::toQColor(TColor(mbLampColourValue(lamp)));
 }
 
+QString MBPanel::permissionHint(const QList<PortRefusal> &refused)
+{
+    if (refused.isEmpty()) return {};
+    QStringList ports;
+    QStringList groups;
+    bool groupUnknown = false;
+    for (const PortRefusal &refusal : refused) {
+        ports << refusal.port;
+        if (refusal.group.isEmpty())
+            groupUnknown = true;
+        else if (!groups.contains(refusal.group))
+            groups << refusal.group;
+    }
+    const bool several = ports.size() > 1;
+    QString hint =
+        QStringLiteral("No permission to open %1. ").arg(ports.join(QStringLiteral(", ")));
+    if (groups.size() == 1 && !groupUnknown)
+        hint += QStringLiteral("Add the user to the %1 group").arg(groups.first());
+    else if (groups.isEmpty())
+        hint += QStringLiteral("Add the user to the group that owns the %1 (usually dialout)")
+                    .arg(several ? QStringLiteral("ports") : QStringLiteral("port"));
+    else
+        hint += QStringLiteral("Add the user to the groups that own the ports (%1)")
+                    .arg(groups.join(QStringLiteral(", ")));
+    return hint + QStringLiteral(", then log in again.");
+}
+
 // ---------------------------------------------------------------- construction
 
 void MBPanel::createControls()
@@ -304,6 +331,11 @@ void MBPanel::showPortList(const QStringList &ports, int selected)
         m_portList->setCurrentRow(selected);
     }
     m_openClose->setEnabled(!ports.isEmpty() || m_engine.MBPortOpen());
+    // Without a message box the tool tip is where a first-run user, who is
+    // not yet in the port's group, learns why the list is empty.
+    const QString hint = permissionHint(m_engine.portsWithoutPermission());
+    m_portList->setToolTip(hint);
+    m_refresh->setToolTip(hint);
 }
 
 void MBPanel::showMode(TMBMode mode)

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "link/mbtypes.h"
+#include "link/portprobe.h"
 
 #include <QColor>
 #include <QObject>
@@ -37,6 +38,9 @@ public:
     static QString speedText(quint32 speed);
     // The colour a lamp is painted in; Neutral is the palette's button face.
     static QColor lampColor(TMBLamp lamp, const QPalette &palette);
+    // Why ports are missing from the list: the ports the user may not open
+    // and the group to join. Empty when nothing was refused.
+    static QString permissionHint(const QList<PortRefusal> &refused);
 
     // The sub-controls, for hosts' tools and tests.
     TShape *transmitIndicator() const { return m_txIndicator; }

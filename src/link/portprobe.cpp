@@ -1,6 +1,7 @@
 // Port probing on Linux: /sys/class/tty lists every tty; only those with a
 // device behind them are serial ports, and the 8250 driver registers ttyS
-// entries for UARTs that are not there, which TIOCGSERIAL reveals.
+// entries for UARTs that are not there, which TIOCGSERIAL reveals. A port the
+// user may not open is reported with the group that owns its device node.
 #include "link/portprobe.h"
 
 #include "link/serialdevice_posix.h"
@@ -11,9 +12,14 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <cerrno>
 #include <fcntl.h>
+#include <grp.h>
 #include <linux/serial.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -25,6 +31,20 @@ bool hasRealUart(const QString &devicePath)
     serial_struct info{};
     if (::ioctl(fd.get(), TIOCGSERIAL, &info) != 0) return false;
     return info.type != PORT_UNKNOWN;
+}
+
+// The group of the device node, the one a user joins to get at the port.
+QString owningGroup(const QString &devicePath)
+{
+    struct stat node {};
+    if (::stat(devicePath.toLocal8Bit().constData(), &node) != 0 || node.st_gid == 0) return {};
+    long size = ::sysconf(_SC_GETGR_R_SIZE_MAX);
+    std::vector<char> buffer(size > 0 ? std::size_t(size) : 16384);
+    group entry{};
+    group *found = nullptr;
+    while (::getgrgid_r(node.st_gid, &entry, buffer.data(), buffer.size(), &found) == ERANGE)
+        buffer.resize(buffer.size() * 2);
+    return found ? QString::fromLocal8Bit(found->gr_name) : QString();
 }
 
 } // namespace
@@ -86,20 +106,28 @@ QStringList allPortCandidates()
     return candidates;
 }
 
-bool tryOpenExclusively(const QString &port)
+SerialStatus tryOpenExclusively(const QString &port)
 {
     PosixSerialDevice device;
-    const bool opened = device.open(port).ok();
+    SerialStatus status = device.open(port);
     device.close();
-    return opened;
+    return status;
 }
 
-QStringList availablePorts(const QStringList &candidates, const PortTryOpen &tryOpen)
+PortProbe probePorts(const QStringList &candidates, const PortTryOpen &tryOpen)
 {
-    QStringList ports;
-    for (const QString &port : candidates)
-        if (!ports.contains(port) && tryOpen(port)) ports << port;
-    return ports;
+    PortProbe probe;
+    QStringList tried;
+    for (const QString &port : candidates) {
+        if (tried.contains(port)) continue;
+        tried << port;
+        const SerialStatus status = tryOpen(port);
+        if (status.ok())
+            probe.available << port;
+        else if (status.code == EACCES || status.code == EPERM)
+            probe.noPermission << PortRefusal{port, status.code, owningGroup(port)};
+    }
+    return probe;
 }
 
 PortListing orderPortList(const QStringList &available, bool portOpen, const QString &openPort,

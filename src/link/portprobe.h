@@ -3,6 +3,9 @@
 // the ordering can be exercised with any candidate list.
 #pragma once
 
+#include "link/serialdevice.h"
+
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -22,11 +25,30 @@ QStringList extraPortCandidates(const QStringList &arguments, const QString &env
 // from QCoreApplication::arguments() and KX4720R_PORTS, without duplicates.
 QStringList allPortCandidates();
 
-// The candidates that can be opened exclusively right now (each is opened
-// and closed again); a port held elsewhere is left out.
-using PortTryOpen = std::function<bool(const QString &port)>;
-QStringList availablePorts(const QStringList &candidates, const PortTryOpen &tryOpen);
-bool tryOpenExclusively(const QString &port);
+// A candidate the user may not open (EACCES or EPERM). group names the group
+// that owns the device node, empty when unknown or when it is root's own
+// group, which no user should be added to.
+struct PortRefusal {
+    QString port;
+    int error = 0;
+    QString group;
+
+    bool operator==(const PortRefusal &) const = default;
+};
+
+// What one probe found: the ports that opened, and the ones left out for lack
+// of permission, so the user can be told why the list is short. Ports held
+// elsewhere or missing are left out without a word: nothing the user can
+// change about them.
+struct PortProbe {
+    QStringList available;
+    QList<PortRefusal> noPermission;
+};
+
+// Opening a candidate (and closing it again at once); tests hand in their own.
+using PortTryOpen = std::function<SerialStatus(const QString &port)>;
+PortProbe probePorts(const QStringList &candidates, const PortTryOpen &tryOpen);
+SerialStatus tryOpenExclusively(const QString &port);
 
 struct PortListing {
     QStringList ports;
