@@ -109,6 +109,7 @@ void TCommThread::run()
         m_held = due ? 0 : gathered.size();
         if (!due) continue;
         batch.characters = std::exchange(gathered, {});
+        batch.readAt = gatheringSince;
         if (!handOver(std::move(batch), watchPort)) return;
     }
 }
@@ -150,6 +151,7 @@ void TCommThread::serviceHandOver()
     }
     ++m_handOvers;
     ++m_handingOver;
+    m_handOverReadAt = batch.readAt;
     const Verdict verdict = handle(batch);
     --m_handingOver;
     {

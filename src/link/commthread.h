@@ -57,6 +57,9 @@ public:
     }
     // Characters read and held back for the end of their frame (for tests).
     qsizetype heldCharacters() const { return m_held.load(); }
+    // While the receive handler runs: when the first of its characters was
+    // read from the port (a simulator takes this as their arrival).
+    std::chrono::steady_clock::time_point handOverReadAt() const { return m_handOverReadAt; }
 
     void start();
     // Ends the thread and waits for it. Safe from anywhere on the owning thread,
@@ -82,6 +85,7 @@ private:
     // was found gone (with the reason).
     struct HandOver {
         QByteArray characters;
+        std::chrono::steady_clock::time_point readAt; // of the first character
         bool lost = false;
         SerialStatus reason;
     };
@@ -107,6 +111,7 @@ private:
     bool m_stopRequested = false;
 
     int m_handingOver = 0;
+    std::chrono::steady_clock::time_point m_handOverReadAt;
     std::atomic<quint64> m_handOvers{0};
     std::atomic<bool> m_watching{false};
     std::atomic<bool> m_gatherFrames{false};

@@ -252,6 +252,12 @@ quint64 MBEngine::readerHandOverCount() const
     return count;
 }
 
+std::chrono::steady_clock::time_point MBEngine::receivedAt() const
+{
+    if (m_reader && m_reader->isHandingOver()) return m_reader->handOverReadAt();
+    return std::chrono::steady_clock::now();
+}
+
 quint32 MBEngine::portLineSpeed() const
 {
     return m_reader ? m_reader->device().lineSpeed() : 0;

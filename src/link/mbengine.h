@@ -16,6 +16,8 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <chrono>
+
 #include <functional>
 #include <memory>
 #include <vector>
@@ -272,6 +274,9 @@ public:
     quint64 readerHandOverCount() const;
     // The speed the driver reports for the open port (0 while closed).
     quint32 portLineSpeed() const;
+    // While received characters are being dealt with: when the reader read the
+    // first of them from the port; otherwise now.
+    std::chrono::steady_clock::time_point receivedAt() const;
 
     // Transmission time of a frame with dataBytes data bytes, in milliseconds,
     // rounded half to even, plus 1.

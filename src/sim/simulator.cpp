@@ -57,7 +57,7 @@ InstrumentSimulator::InstrumentSimulator(const Settings &settings, QObject *pare
     connect(&m_engine, &MBEngine::OnMBStatusNowChanged, this, [this](TMBStatusNow now) {
         // The first character of a request: on a real line the request
         // started about then, which pacing needs to know.
-        if (now == TMBStatusNow::stnReceiving) m_frameStart = Clock::now();
+        if (now == TMBStatusNow::stnReceiving) m_frameStart = m_engine.receivedAt();
     });
     connect(&m_engine, &MBEngine::portError, this, [this](const QString &reason) {
         // A failed start is reported by the start itself.
@@ -161,8 +161,9 @@ void InstrumentSimulator::onCommand(int command, bool, int receivedDataNumber)
     record.number = ++m_requestCount;
     record.time = now;
     // A request whose start went unnoticed (it came in one piece with the
-    // end of the one before) started, as far as we can tell, just now.
-    record.firstCharacter = m_frameStart > m_lastAccepted ? m_frameStart : now;
+    // end of the one before) started, as far as we can tell, when that piece
+    // was read.
+    record.firstCharacter = m_frameStart > m_lastAccepted ? m_frameStart : m_engine.receivedAt();
     m_lastAccepted = now;
     record.elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(now - m_started);
     record.dataBytes = receivedDataNumber;
