@@ -29,7 +29,7 @@ public:
 
     void watch(QLabel *label)
     {
-        m_labels.insert(label);
+        m_labels.insert(label, label);
         label->installEventFilter(this);
         QWidget *parent = label->parentWidget();
         if (parent && !m_parents.contains(parent)) {
@@ -66,8 +66,8 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        auto *label = static_cast<QLabel *>(watched);
-        const bool isLabel = m_labels.contains(label);
+        QLabel *label = m_labels.value(watched); // none for a parent
+        const bool isLabel = label != nullptr;
         switch (event->type()) {
         case QEvent::Paint:
             if (!isLabel) return false;
@@ -202,7 +202,7 @@ private:
                (w->autoFillBackground() && w->palette().brush(w->backgroundRole()).isOpaque());
     }
 
-    QSet<QLabel *> m_labels;
+    QHash<const QObject *, QLabel *> m_labels; // the labels watched, by themselves
     QSet<QObject *> m_parents;
     QHash<QLabel *, QColor> m_fills; // the labels that fill, and their colour
     QList<QPointer<QLabel>> m_stale; // to read again, once the window has settled
