@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include "ui/formextras.h"
+#include "ui/opaquelabels.h"
 #include "ui/pictures.h"
 #include "ui_form_main.h"
 
@@ -27,6 +28,9 @@ TForm_Main::TForm_Main(FormEnvironment environment, QWidget *parent)
     QPalette face = palette();
     face.setColor(QPalette::Window, face.color(QPalette::Button));
     setPalette(face);
+    // Values change with every reply: a label that fills its own background
+    // spares the repainting of the group boxes and pages beneath it.
+    applyOpaqueLabels(this);
 
     Timer_InCal = new QTimer(this);
     Timer_InCal->setObjectName(QStringLiteral("Timer_InCal"));

@@ -1,0 +1,243 @@
+// Labels that fill their own background where it is one flat colour (see
+// opaquelabels.h).
+#include "ui/opaquelabels.h"
+
+#include <QEvent>
+#include <QHash>
+#include <QImage>
+#include <QLabel>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QPointer>
+#include <QSet>
+#include <QTimer>
+
+#include <optional>
+
+namespace {
+
+const char *const kKeeperName = "OpaqueLabelKeeper";
+
+// Reads each label's background, fills it while it stays valid, and notices
+// what could change it.
+class OpaqueLabelKeeper : public QObject {
+public:
+    explicit OpaqueLabelKeeper(QWidget *root) : QObject(root)
+    {
+        setObjectName(QLatin1String(kKeeperName));
+    }
+
+    void watch(QLabel *label)
+    {
+        m_labels.insert(label, label);
+        label->installEventFilter(this);
+        QWidget *parent = label->parentWidget();
+        if (parent && !m_parents.contains(parent)) {
+            m_parents.insert(parent);
+            parent->installEventFilter(this);
+            connect(parent, &QObject::destroyed, this,
+                    [this, parent] { m_parents.remove(parent); });
+        }
+        connect(label, &QObject::destroyed, this, [this, label] {
+            m_labels.remove(label);
+            m_fills.remove(label);
+        });
+        if (label->isVisible()) markStale(label);
+    }
+
+    // Every label transparent again, as Qt would paint it by itself.
+    void release()
+    {
+        for (QLabel *label : std::as_const(m_labels)) {
+            label->removeEventFilter(this);
+            if (m_fills.contains(label)) {
+                label->setAttribute(Qt::WA_OpaquePaintEvent, false);
+                label->update();
+            }
+        }
+        for (QObject *parent : std::as_const(m_parents))
+            parent->removeEventFilter(this);
+        m_fills.clear();
+        m_labels.clear();
+    }
+
+    int opaqueCount() const { return int(m_fills.size()); }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        QLabel *label = m_labels.value(watched); // none for a parent
+        const bool isLabel = label != nullptr;
+        switch (event->type()) {
+        case QEvent::Paint:
+            if (!isLabel) return false;
+            if (m_sampling.contains(label)) return true; // left out of a reading
+            if (const auto fill = m_fills.constFind(label); fill != m_fills.cend()) {
+                QPainter painter(label);
+                painter.fillRect(static_cast<QPaintEvent *>(event)->rect(), *fill);
+            }
+            return false;
+        case QEvent::Move:
+        case QEvent::Resize:
+            if (isLabel) {
+                markStale(label);
+                // A label that moved onto a neighbour must not hide it.
+                for (QLabel *other : std::as_const(m_labels))
+                    if (other != label && other->parent() == label->parent() &&
+                        other->geometry().intersects(label->geometry()))
+                        markStale(other);
+            }
+            if (event->type() == QEvent::Resize && m_parents.contains(watched))
+                markChildrenStale(watched);
+            return false;
+        case QEvent::Show:
+        case QEvent::ParentChange:
+        case QEvent::PaletteChange:
+        case QEvent::FontChange:
+        case QEvent::StyleChange:
+        case QEvent::EnabledChange:
+            // These reach every label below a parent that changed, too.
+            if (isLabel) markStale(label);
+            return false;
+        default:
+            return false;
+        }
+    }
+
+private:
+    // Transparent until its background is read again: a label that moved or
+    // whose surroundings changed repaints what lies beneath it.
+    void markStale(QLabel *label)
+    {
+        if (m_fills.remove(label)) {
+            label->setAttribute(Qt::WA_OpaquePaintEvent, false);
+            label->update();
+        }
+        if (!m_stale.contains(label)) m_stale.append(label);
+        if (!m_scheduled) {
+            m_scheduled = true;
+            // After the layout requests and resizes the change has set off.
+            QTimer::singleShot(0, this, [this] { sampleStale(); });
+        }
+    }
+
+    void markChildrenStale(QObject *parent)
+    {
+        for (QObject *child : parent->children())
+            if (auto *label = qobject_cast<QLabel *>(child); label && m_labels.contains(label))
+                markStale(label);
+    }
+
+    void sampleStale()
+    {
+        m_scheduled = false;
+        const QList<QPointer<QLabel>> stale = std::exchange(m_stale, {});
+        for (const QPointer<QLabel> &label : stale) {
+            if (!label || !m_labels.contains(label) || !label->isVisible()) continue;
+            if (const std::optional<QColor> colour = backgroundBeneath(label)) {
+                m_fills.insert(label, *colour);
+                label->setAttribute(Qt::WA_OpaquePaintEvent, true);
+            }
+        }
+    }
+
+    // The colour beneath the label: the window rendered at its place without
+    // the label and without the labels above it (they paint over the fill as
+    // they painted over the parents), when it is one opaque colour. Anything
+    // below the label that overlaps it would be hidden by the fill, and any
+    // other transparent control above would be painted into the reading: no
+    // fill then.
+    std::optional<QColor> backgroundBeneath(QLabel *label)
+    {
+        const QRect place = label->geometry();
+        if (place.isEmpty()) return std::nullopt;
+        const QObjectList &siblings = label->parent()->children();
+        const qsizetype own = siblings.indexOf(label);
+        QRegion covered; // by opaque controls above, in the label's coordinates
+        QList<QLabel *> leftOut{label};
+        for (qsizetype i = 0; i < siblings.size(); ++i) {
+            if (i == own || !siblings[i]->isWidgetType()) continue;
+            auto *sibling = static_cast<QWidget *>(siblings[i]);
+            if (sibling->isWindow() || !sibling->geometry().intersects(place)) continue;
+            if (i < own) return std::nullopt; // beneath, shown or not
+            if (!sibling->isVisible()) continue;
+            if (paintsOpaque(sibling))
+                covered += sibling->geometry().translated(-place.topLeft());
+            else if (auto *above = qobject_cast<QLabel *>(sibling))
+                leftOut.append(above);
+            else
+                return std::nullopt;
+        }
+
+        QWidget *window = label->window();
+        const qreal ratio = window->devicePixelRatio();
+        QImage image(label->size() * ratio, QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(ratio);
+        image.fill(Qt::transparent);
+        const QRect inWindow(label->mapTo(window, QPoint(0, 0)), label->size());
+        m_sampling = leftOut;
+        window->render(&image, QPoint(), QRegion(inWindow),
+                       QWidget::DrawWindowBackground | QWidget::DrawChildren);
+        m_sampling.clear();
+
+        std::optional<QRgb> colour;
+        for (int y = 0; y < image.height(); ++y) {
+            const auto *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+            for (int x = 0; x < image.width(); ++x) {
+                if (!covered.isEmpty() && covered.contains(QPoint(int(x / ratio), int(y / ratio))))
+                    continue;
+                if (!colour) colour = line[x];
+                if (line[x] != *colour) return std::nullopt;
+            }
+        }
+        if (!colour || qAlpha(*colour) != 255) return std::nullopt;
+        return QColor::fromRgb(*colour);
+    }
+
+    // Whether Qt paints nothing beneath this control: a palette fill of an
+    // opaque colour, or a control that says it paints all of itself.
+    static bool paintsOpaque(const QWidget *w)
+    {
+        return w->testAttribute(Qt::WA_OpaquePaintEvent) ||
+               (w->autoFillBackground() && w->palette().brush(w->backgroundRole()).isOpaque());
+    }
+
+    QHash<const QObject *, QLabel *> m_labels; // the labels watched, by themselves
+    QSet<QObject *> m_parents;
+    QHash<QLabel *, QColor> m_fills; // the labels that fill, and their colour
+    QList<QPointer<QLabel>> m_stale; // to read again, once the window has settled
+    QList<QLabel *> m_sampling;      // not painted while a background is read
+    bool m_scheduled = false;
+};
+
+OpaqueLabelKeeper *keeperOf(const QWidget *root)
+{
+    return root->findChild<OpaqueLabelKeeper *>(QLatin1String(kKeeperName),
+                                                Qt::FindDirectChildrenOnly);
+}
+
+} // namespace
+
+void applyOpaqueLabels(QWidget *root)
+{
+    if (keeperOf(root)) return;
+    auto *keeper = new OpaqueLabelKeeper(root);
+    for (QLabel *label : root->findChildren<QLabel *>())
+        // Labels that fill from the palette are opaque already.
+        if (!label->autoFillBackground() && !label->testAttribute(Qt::WA_OpaquePaintEvent))
+            keeper->watch(label);
+}
+
+void removeOpaqueLabels(QWidget *root)
+{
+    if (OpaqueLabelKeeper *keeper = keeperOf(root)) {
+        keeper->release();
+        delete keeper;
+    }
+}
+
+int opaqueLabelCount(const QWidget *root)
+{
+    const OpaqueLabelKeeper *keeper = keeperOf(root);
+    return keeper ? keeper->opaqueCount() : 0;
+}

@@ -1,0 +1,254 @@
+// The window's labels that fill their own background: the window looks the
+// same pixel for pixel, on screen after replies have been shown and in a
+// fresh rendering, as with transparent labels; and a reply that changes only
+// values repaints the labels, not the group boxes, pages and window beneath.
+#include <QtTest>
+
+#include <QHash>
+#include <QLabel>
+#include <QScreen>
+
+#include "app/form_main.h"
+#include "link/mb.h"
+#include "support/formaccess.h"
+#include "support/simulator_runner.h"
+#include "support/windowsetup.h"
+#include "ui/opaquelabels.h"
+#include "widgets/pagecontrol.h"
+
+using formaccess::control;
+using formaccess::mb1;
+
+namespace {
+
+// Paint events per control, and the area they covered, for every control
+// of the application.
+class PaintCounter : public QObject {
+public:
+    PaintCounter() { qApp->installEventFilter(this); }
+    ~PaintCounter() override { qApp->removeEventFilter(this); }
+    int count(const QObject *control) const { return m_counts.value(control); }
+    QRegion painted(const QObject *control) const { return m_regions.value(control); }
+    QList<const QObject *> controls() const { return m_counts.keys(); }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            ++m_counts[watched];
+            m_regions[watched] += static_cast<QPaintEvent *>(event)->region();
+        }
+        return false;
+    }
+
+private:
+    QHash<const QObject *, int> m_counts;
+    QHash<const QObject *, QRegion> m_regions;
+};
+
+// Lets the posted layout requests, background readings and repaints run.
+void settle()
+{
+    for (int i = 0; i < 5; ++i) {
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+    }
+}
+
+// Runs the pending layouts and repaints, and nothing else: no exchange can
+// change a value meanwhile.
+void flushRepaints()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+}
+
+// What the window shows on the (offscreen) screen: its backing store, built
+// up by the repaints so far, not a fresh rendering.
+QImage onScreen(QWidget &window)
+{
+    flushRepaints();
+    return window.screen()
+        ->grabWindow(window.winId())
+        .toImage()
+        .convertToFormat(QImage::Format_RGB32);
+}
+
+QImage rendered(QWidget &window)
+{
+    return window.grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+// The first pixel where two images differ, for the failure message.
+QString firstDifference(const QImage &a, const QImage &b)
+{
+    if (a.size() != b.size())
+        return QStringLiteral("sizes differ: %1x%2 and %3x%4")
+            .arg(a.width())
+            .arg(a.height())
+            .arg(b.width())
+            .arg(b.height());
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            if (a.pixel(x, y) != b.pixel(x, y))
+                return QStringLiteral("pixel (%1, %2): %3 and %4")
+                    .arg(x)
+                    .arg(y)
+                    .arg(a.pixel(x, y), 8, 16)
+                    .arg(b.pixel(x, y), 8, 16);
+    return {};
+}
+
+class Bench {
+public:
+    explicit Bench(bool factory)
+        : setup(factory ? QStringList{QStringLiteral("/VARNEL")} : QStringList{}),
+          form(setup.environment())
+    {
+        form.show();
+        form.FormActivate(&form);
+    }
+    void showPage(const char *name)
+    {
+        control<TPageControl>(form, "PageControl1")->setActivePage(control<QWidget>(form, name));
+    }
+    bool start() { return sim.isRunning() && sim.openOn(mb1(form)->engine()); }
+    bool exchange(int count) { return sim.waitForExchanges(sim.exchanges() + count); }
+
+    SimulatorRunner sim;
+    WindowSetup setup;
+    TForm_Main form;
+};
+
+} // namespace
+
+class TestPaintCost : public QObject {
+    Q_OBJECT
+
+private slots:
+    void lookUnchanged_data()
+    {
+        QTest::addColumn<bool>("factory");
+        QTest::addColumn<QString>("page");
+        QTest::newRow("normal view") << false << "TabSheet_Uzemmod";
+        QTest::newRow("factory: settings") << true << "TabSheet_Uzemmod";
+        QTest::newRow("factory: input calibration") << true << "TabSheet_InputCalibration";
+        QTest::newRow("factory: output calibration") << true << "TabSheet_OutputCalibration";
+        QTest::newRow("factory: output check") << true << "TabSheet_KimenetEllenorzes";
+        QTest::newRow("factory: test page") << true << "TabSheet_Test";
+    }
+
+    // Replies shown with filling labels, on screen and rendered afresh, look
+    // as the same window does with every label transparent again. The images
+    // are taken without running the event loop, so no reply comes between.
+    void lookUnchanged()
+    {
+        QFETCH(bool, factory);
+        QFETCH(QString, page);
+        Bench bench(factory);
+        bench.showPage(page.toLatin1().constData());
+        QVERIFY2(bench.start(), qPrintable(bench.sim.errorText()));
+        QVERIFY(bench.exchange(3));
+        // Labels fill from the first readings after being shown on, and the
+        // next replies repaint them that way.
+        QTRY_VERIFY(opaqueLabelCount(&bench.form) >= 10);
+        QVERIFY(bench.exchange(5));
+
+        const QImage screenWithFill = onScreen(bench.form);
+        const QImage renderedWithFill = rendered(bench.form);
+        QVERIFY(opaqueLabelCount(&bench.form) >= 10);
+        QRegion filled; // the filling labels' places in the window
+        for (QLabel *label : bench.form.findChildren<QLabel *>())
+            if (label->isVisible() && label->testAttribute(Qt::WA_OpaquePaintEvent))
+                filled += QRect(label->mapTo(&bench.form, QPoint(0, 0)), label->size());
+        removeOpaqueLabels(&bench.form);
+        QCOMPARE(opaqueLabelCount(&bench.form), 0);
+        bench.form.repaint(); // all of it, as Qt paints it by itself
+        const QImage screenWithout = onScreen(bench.form);
+        const QImage renderedWithout = rendered(bench.form);
+
+        QVERIFY2(renderedWithFill == renderedWithout,
+                 qPrintable(firstDifference(renderedWithFill, renderedWithout)));
+        // On screen, the places of the filling labels: the window's repaints
+        // differ from a full one elsewhere on some pages (a track bar), with
+        // transparent labels as well.
+        QVERIFY(!filled.isEmpty());
+        for (const QRect &place : filled)
+            QVERIFY2(
+                screenWithFill.copy(place) == screenWithout.copy(place),
+                qPrintable(firstDifference(screenWithFill.copy(place), screenWithout.copy(place))));
+    }
+
+    // A label that moves or changes size is read again at its new place; a
+    // label overlapping one beneath it does not fill over it.
+    void labelMovedOrCovering()
+    {
+        Bench bench(false);
+        QVERIFY2(bench.start(), qPrintable(bench.sim.errorText()));
+        QVERIFY(bench.exchange(3));
+        auto *value = control<QLabel>(bench.form, "Label_BemenoErtek");
+        QTRY_VERIFY(value->testAttribute(Qt::WA_OpaquePaintEvent));
+
+        // Onto the group box's frame line: transparent at once, and no flat
+        // colour to fill there.
+        const QRect home = value->geometry();
+        value->move(0, home.y());
+        QVERIFY(!value->testAttribute(Qt::WA_OpaquePaintEvent));
+        QCOMPARE(onScreen(bench.form), rendered(bench.form));
+        settle();
+        QVERIFY(!value->testAttribute(Qt::WA_OpaquePaintEvent));
+
+        // Back home: it fills again.
+        value->setGeometry(home);
+        QTRY_VERIFY(value->testAttribute(Qt::WA_OpaquePaintEvent));
+
+        // Over a label beneath it: it would hide that label's text.
+        auto *beneath = new QLabel(QStringLiteral("under"), value->parentWidget());
+        beneath->setGeometry(home.adjusted(10, 2, -10, -2));
+        beneath->stackUnder(value);
+        beneath->show();
+        value->resize(value->size() + QSize(0, 1)); // a change that asks for a new reading
+        settle();
+        QVERIFY(!value->testAttribute(Qt::WA_OpaquePaintEvent));
+        QCOMPARE(onScreen(bench.form), rendered(bench.form));
+    }
+
+    // Replies that change only values repaint the value labels; nothing
+    // beneath a filling label (its group box, page, tab frame, window) is
+    // painted again at its place.
+    void parentsNotRepainted()
+    {
+        Bench bench(false);
+        QVERIFY2(bench.start(), qPrintable(bench.sim.errorText()));
+        QVERIFY(bench.exchange(3));
+        QTRY_VERIFY(opaqueLabelCount(&bench.form) >= 10);
+        QVERIFY(bench.exchange(2));
+        settle();
+
+        PaintCounter paints;
+        QVERIFY(bench.exchange(10));
+        settle();
+
+        // The values did change and were painted...
+        const char *const values[] = {"Label_BemenoErtek", "Label_OutputValue"};
+        for (const char *name : values) {
+            auto *label = control<QLabel>(bench.form, name);
+            QVERIFY2(paints.count(label) > 0, name);
+            QVERIFY2(label->testAttribute(Qt::WA_OpaquePaintEvent), name);
+            // ...and nothing beneath them was, at their place.
+            for (QWidget *under = label->parentWidget(); under; under = under->parentWidget()) {
+                const QRect place(label->mapTo(under, QPoint(0, 0)), label->size());
+                QVERIFY2(!paints.painted(under).intersects(place),
+                         qPrintable(QStringLiteral("%1 under %2")
+                                        .arg(under->objectName(), QLatin1String(name))));
+            }
+        }
+        // The groups holding only such values are not painted at all.
+        const char *const groups[] = {"GroupBox2", "GroupBox3", "TabSheet_Uzemmod", "PageControl1"};
+        for (const char *name : groups)
+            QVERIFY2(paints.count(control<QWidget>(bench.form, name)) == 0, name);
+    }
+};
+
+QTEST_MAIN(TestPaintCost)
+#include "tst_paint_cost.moc"
