@@ -18,6 +18,14 @@ namespace {
 
 const char *const kKeeperName = "OpaqueLabelKeeper";
 
+// What a filling label paints beneath its text: the colour of its place, and
+// the labels beneath it that overlap it. Those are painted again over the
+// colour, so the fill does not hide their text where the two overlap.
+struct Fill {
+    QColor colour;
+    QList<QPointer<QLabel>> beneath; // bottom first
+};
+
 // Reads each label's background, fills it while it stays valid, and notices
 // what could change it.
 class OpaqueLabelKeeper : public QObject {
@@ -72,10 +80,8 @@ protected:
         case QEvent::Paint:
             if (!isLabel) return false;
             if (m_sampling.contains(label)) return true; // left out of a reading
-            if (const auto fill = m_fills.constFind(label); fill != m_fills.cend()) {
-                QPainter painter(label);
-                painter.fillRect(static_cast<QPaintEvent *>(event)->rect(), *fill);
-            }
+            if (const auto fill = m_fills.constFind(label); fill != m_fills.cend())
+                paintBackground(label, *fill, static_cast<QPaintEvent *>(event)->rect());
             return false;
         case QEvent::Move:
         case QEvent::Resize:
@@ -134,20 +140,41 @@ private:
         const QList<QPointer<QLabel>> stale = std::exchange(m_stale, {});
         for (const QPointer<QLabel> &label : stale) {
             if (!label || !m_labels.contains(label) || !label->isVisible()) continue;
-            if (const std::optional<QColor> colour = backgroundBeneath(label)) {
-                m_fills.insert(label, *colour);
+            if (std::optional<Fill> fill = backgroundBeneath(label)) {
+                m_fills.insert(label, std::move(*fill));
                 label->setAttribute(Qt::WA_OpaquePaintEvent, true);
             }
         }
     }
 
+    // The fill, then the labels beneath as Qt would paint them there: each
+    // one's text on that same colour, at its place.
+    static void paintBackground(QLabel *label, const Fill &fill, const QRect &area)
+    {
+        QPainter painter(label);
+        painter.fillRect(area, fill.colour);
+        for (const QPointer<QLabel> &below : fill.beneath) {
+            if (!below || !below->isVisible()) continue;
+            const QRect part = below->geometry().translated(-label->pos()) & area;
+            if (part.isEmpty()) continue;
+            const qreal ratio = label->devicePixelRatio();
+            QImage image(part.size() * ratio, QImage::Format_ARGB32_Premultiplied);
+            image.setDevicePixelRatio(ratio);
+            image.fill(fill.colour);
+            below->render(&image, QPoint(), QRegion(part.translated(label->pos() - below->pos())),
+                          QWidget::DrawChildren);
+            painter.drawImage(part.topLeft(), image);
+        }
+    }
+
     // The colour beneath the label: the window rendered at its place without
-    // the label and without the labels above it (they paint over the fill as
-    // they painted over the parents), when it is one opaque colour. Anything
-    // below the label that overlaps it would be hidden by the fill, and any
-    // other transparent control above would be painted into the reading: no
-    // fill then.
-    std::optional<QColor> backgroundBeneath(QLabel *label)
+    // the label, without the labels above it (they paint over the fill as
+    // they painted over the parents) and without the text labels beneath it
+    // (the label paints them again over its fill), when it is one opaque
+    // colour. Any other control below the label that overlaps it would be
+    // hidden by the fill, and any other transparent control above would be
+    // painted into the reading: no fill then.
+    std::optional<Fill> backgroundBeneath(QLabel *label)
     {
         const QRect place = label->geometry();
         if (place.isEmpty()) return std::nullopt;
@@ -155,11 +182,18 @@ private:
         const qsizetype own = siblings.indexOf(label);
         QRegion covered; // by opaque controls above, in the label's coordinates
         QList<QLabel *> leftOut{label};
+        Fill fill;
         for (qsizetype i = 0; i < siblings.size(); ++i) {
             if (i == own || !siblings[i]->isWidgetType()) continue;
             auto *sibling = static_cast<QWidget *>(siblings[i]);
             if (sibling->isWindow() || !sibling->geometry().intersects(place)) continue;
-            if (i < own) return std::nullopt; // beneath, shown or not
+            if (i < own) { // beneath, shown or not
+                QLabel *below = m_labels.value(sibling);
+                if (!below) return std::nullopt;
+                fill.beneath.append(below);
+                leftOut.append(below);
+                continue;
+            }
             if (!sibling->isVisible()) continue;
             if (paintsOpaque(sibling))
                 covered += sibling->geometry().translated(-place.topLeft());
@@ -175,10 +209,20 @@ private:
         image.setDevicePixelRatio(ratio);
         image.fill(Qt::transparent);
         const QRect inWindow(label->mapTo(window, QPoint(0, 0)), label->size());
+        // A filling label beneath is left out as well: what its parents paint
+        // there is read, not a hole where Qt expects the label to paint.
+        QList<QLabel *> filling;
+        for (QLabel *out : std::as_const(leftOut))
+            if (out->testAttribute(Qt::WA_OpaquePaintEvent)) {
+                out->setAttribute(Qt::WA_OpaquePaintEvent, false);
+                filling.append(out);
+            }
         m_sampling = leftOut;
         window->render(&image, QPoint(), QRegion(inWindow),
                        QWidget::DrawWindowBackground | QWidget::DrawChildren);
         m_sampling.clear();
+        for (QLabel *out : std::as_const(filling))
+            out->setAttribute(Qt::WA_OpaquePaintEvent, true);
 
         std::optional<QRgb> colour;
         for (int y = 0; y < image.height(); ++y) {
@@ -191,7 +235,8 @@ private:
             }
         }
         if (!colour || qAlpha(*colour) != 255) return std::nullopt;
-        return QColor::fromRgb(*colour);
+        fill.colour = QColor::fromRgb(*colour);
+        return fill;
     }
 
     // Whether Qt paints nothing beneath this control: a palette fill of an
@@ -204,7 +249,7 @@ private:
 
     QHash<const QObject *, QLabel *> m_labels; // the labels watched, by themselves
     QSet<QObject *> m_parents;
-    QHash<QLabel *, QColor> m_fills; // the labels that fill, and their colour
+    QHash<QLabel *, Fill> m_fills;   // the labels that fill, and with what
     QList<QPointer<QLabel>> m_stale; // to read again, once the window has settled
     QList<QLabel *> m_sampling;      // not painted while a background is read
     bool m_scheduled = false;
