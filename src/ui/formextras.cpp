@@ -3,6 +3,8 @@
 #include "ui/formextras.h"
 
 #include <QEvent>
+#include <QFont>
+#include <QHash>
 #include <QSet>
 #include <QLabel>
 #include <QListWidget>
@@ -68,9 +70,8 @@ enum class Anchor { Left, ByAlignment };
 // Width of an auto-size label to its text. Following a new text, a
 // right-justified label keeps its right edge, so numbers stay aligned on
 // their last digit as they grow; the first fit keeps the described place.
-void fitLabel(QLabel *label, Anchor anchor)
+void fitLabel(QLabel *label, Anchor anchor, int width)
 {
-    const int width = label->fontMetrics().horizontalAdvance(label->text());
     if (width == label->width()) return;
     const int right = label->x() + label->width();
     const bool keepRight = anchor == Anchor::ByAlignment && (label->alignment() & Qt::AlignRight);
@@ -78,17 +79,18 @@ void fitLabel(QLabel *label, Anchor anchor)
     label->setGeometry(left, label->y(), width, label->height());
 }
 
-void fitChildLabels(QObject *parent)
+int textWidth(const QLabel *label)
 {
-    for (QObject *child : parent->children())
-        if (auto *label = qobject_cast<QLabel *>(child); label && isAutoSize(label))
-            fitLabel(label, Anchor::ByAlignment);
+    return label->fontMetrics().horizontalAdvance(label->text());
 }
 
 // Keeps the auto-size labels of one parent fitted to their texts. A label
 // whose text changes asks its parent for a new layout (a posted layout
 // request, while the parent is shown); a parent shown again may hold labels
 // whose text changed while it was hidden.
+//
+// Every new value asks for a layout of its parent, which holds many labels:
+// each label's text is measured again only when its text or font changed.
 class AutoSizeFollower : public QObject {
 public:
     using QObject::QObject;
@@ -100,6 +102,29 @@ protected:
             fitChildLabels(watched);
         return false;
     }
+
+private:
+    struct Measured {
+        QString text;
+        QFont font;
+        int width = 0;
+    };
+
+    void fitChildLabels(QObject *parent)
+    {
+        for (QObject *child : parent->children()) {
+            auto *label = qobject_cast<QLabel *>(child);
+            if (!label || !isAutoSize(label)) continue;
+            Measured &measured = m_measured[label];
+            if (measured.text != label->text() || measured.font != label->font())
+                measured = {label->text(), label->font(), textWidth(label)};
+            fitLabel(label, Anchor::ByAlignment, measured.width);
+        }
+    }
+
+    // By address: an entry a deleted label left behind serves a new label
+    // there only if text and font are the same, and so is the width.
+    QHash<const QLabel *, Measured> m_measured;
 };
 
 } // namespace
@@ -129,5 +154,5 @@ void fitAutoSizeLabels(QWidget *root)
 {
     const auto labels = root->findChildren<QLabel *>();
     for (QLabel *label : labels)
-        if (isAutoSize(label)) fitLabel(label, Anchor::Left);
+        if (isAutoSize(label)) fitLabel(label, Anchor::Left, textWidth(label));
 }
