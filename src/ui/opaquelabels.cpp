@@ -3,6 +3,7 @@
 #include "ui/opaquelabels.h"
 
 #include <QEvent>
+#include <QFontMetrics>
 #include <QHash>
 #include <QImage>
 #include <QLabel>
@@ -10,6 +11,7 @@
 #include <QPainter>
 #include <QPointer>
 #include <QSet>
+#include <QTextDocument>
 #include <QTimer>
 
 #include <optional>
@@ -25,6 +27,25 @@ struct Fill {
     QColor colour;
     QList<QPointer<QLabel>> beneath; // bottom first
 };
+
+// Whether a label's text can have painted anything in these rows (in its own
+// coordinates). A one-line plain text at the top of the label covers the
+// rows of its glyphs' outlines from the baseline, no more; of any other text
+// that is not known.
+bool textMayReach(const QLabel *label, const QRect &rows)
+{
+    const QString text = label->text();
+    const bool plain = label->textFormat() == Qt::PlainText ||
+                       (label->textFormat() == Qt::AutoText && !Qt::mightBeRichText(text));
+    if (!plain || label->wordWrap() || !(label->alignment() & Qt::AlignTop) ||
+        text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('&')))
+        return true;
+    if (text.isEmpty()) return false;
+    const QFontMetrics metrics = label->fontMetrics();
+    const QRect ink = metrics.tightBoundingRect(text);
+    const int baseline = label->contentsRect().top() + label->margin() + metrics.ascent();
+    return rows.top() <= baseline + ink.bottom() && rows.bottom() >= baseline + ink.top();
+}
 
 // Reads each label's background, fills it while it stays valid, and notices
 // what could change it.
@@ -148,7 +169,8 @@ private:
     }
 
     // The fill, then the labels beneath as Qt would paint them there: each
-    // one's text on that same colour, at its place.
+    // one's text on that same colour, at its place. Mostly a neighbour's text
+    // keeps clear of the rows the two share, and the fill is all there is.
     static void paintBackground(QLabel *label, const Fill &fill, const QRect &area)
     {
         QPainter painter(label);
@@ -156,13 +178,13 @@ private:
         for (const QPointer<QLabel> &below : fill.beneath) {
             if (!below || !below->isVisible()) continue;
             const QRect part = below->geometry().translated(-label->pos()) & area;
-            if (part.isEmpty()) continue;
+            const QRect partOfBelow = part.translated(label->pos() - below->pos());
+            if (part.isEmpty() || !textMayReach(below, partOfBelow)) continue;
             const qreal ratio = label->devicePixelRatio();
             QImage image(part.size() * ratio, QImage::Format_ARGB32_Premultiplied);
             image.setDevicePixelRatio(ratio);
             image.fill(fill.colour);
-            below->render(&image, QPoint(), QRegion(part.translated(label->pos() - below->pos())),
-                          QWidget::DrawChildren);
+            below->render(&image, QPoint(), QRegion(partOfBelow), QWidget::DrawChildren);
             painter.drawImage(part.topLeft(), image);
         }
     }
