@@ -248,6 +248,76 @@ private slots:
         for (const char *name : groups)
             QVERIFY2(paints.count(control<QWidget>(bench.form, name)) == 0, name);
     }
+
+    void overlappingLabels_data()
+    {
+        QTest::addColumn<bool>("factory");
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QString>("beneath"); // the label stacked under the other
+        QTest::addColumn<QString>("above");
+        QTest::addColumn<QString>("group");
+        QTest::addColumn<bool>("lowerFills");
+        QTest::newRow("raw and averaged reading")
+            << false << "TabSheet_Uzemmod" << "Label_ADErtek" << "Label_ADErtekAtlagolt"
+            << "GroupBox_System" << true;
+        QTest::newRow("second channel")
+            << false << "TabSheet_Uzemmod" << "Label_ADErtek2" << "Label_ADErtekAtlagolt2"
+            << "GroupBox_System" << true;
+        QTest::newRow("frame counters") << false << "TabSheet_Uzemmod" << "Label_TxCounter"
+                                        << "Label_RxCounter" << "MB1" << true;
+        // The minimum touches the frame's inner line: only the maximum fills.
+        QTest::newRow("test page minimum and maximum")
+            << true << "TabSheet_Test" << "Label_Min0" << "Label_Max0" << "GroupBox4" << false;
+    }
+
+    // Two labels sharing a few rows: new texts repaint the labels, not their
+    // group box; and where the lower one's text reaches into the shared rows,
+    // the upper one's fill does not hide it.
+    void overlappingLabels()
+    {
+        QFETCH(bool, factory);
+        QFETCH(QString, page);
+        QFETCH(QString, beneath);
+        QFETCH(QString, above);
+        QFETCH(QString, group);
+        QFETCH(bool, lowerFills);
+        Bench bench(factory);
+        bench.showPage(page.toLatin1().constData());
+        auto *lower = control<QLabel>(bench.form, beneath.toLatin1().constData());
+        auto *upper = control<QLabel>(bench.form, above.toLatin1().constData());
+        auto *box = control<QWidget>(bench.form, group.toLatin1().constData());
+        QVERIFY(lower->geometry().intersects(upper->geometry()));
+        QVERIFY(box->children().indexOf(lower) < box->children().indexOf(upper));
+        box->show(); // the system group appears with the instrument's first reply
+        // Texts of one width each, so the labels keep their places.
+        lower->setText(QStringLiteral("1 234 567"));
+        upper->setText(QStringLiteral("2 345 678"));
+        settle();
+        QVERIFY(upper->testAttribute(Qt::WA_OpaquePaintEvent));
+        QCOMPARE(lower->testAttribute(Qt::WA_OpaquePaintEvent), lowerFills);
+
+        PaintCounter paints;
+        upper->setText(QStringLiteral("8 765 432"));
+        if (lowerFills) lower->setText(QStringLiteral("7 654 321"));
+        flushRepaints();
+        QVERIFY(paints.count(upper) > 0);
+        if (lowerFills) QVERIFY(paints.count(lower) > 0);
+        QCOMPARE(paints.count(box), 0);
+
+        // Descenders and a comma reach the shared rows.
+        lower->setText(QStringLiteral("gjpq,y"));
+        settle();
+        QVERIFY(upper->testAttribute(Qt::WA_OpaquePaintEvent));
+        lower->setText(QStringLiteral("yqpjg,"));
+        upper->setText(QStringLiteral("3 456 789"));
+        const QRect place(box->mapTo(&bench.form, lower->geometry().united(upper->geometry()).topLeft()),
+                          lower->geometry().united(upper->geometry()).size());
+        const QImage withFill = onScreen(bench.form).copy(place);
+        removeOpaqueLabels(&bench.form);
+        bench.form.repaint();
+        const QImage without = onScreen(bench.form).copy(place);
+        QVERIFY2(withFill == without, qPrintable(firstDifference(withFill, without)));
+    }
 };
 
 QTEST_MAIN(TestPaintCost)
