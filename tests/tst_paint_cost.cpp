@@ -194,7 +194,11 @@ private slots:
         const QRect home = value->geometry();
         value->move(0, home.y());
         QVERIFY(!value->testAttribute(Qt::WA_OpaquePaintEvent));
-        QCOMPARE(onScreen(bench.form), rendered(bench.form));
+        {
+            const QImage screen = onScreen(bench.form);
+            const QImage fresh = rendered(bench.form);
+            QVERIFY2(screen == fresh, qPrintable(firstDifference(screen, fresh)));
+        }
         settle();
         QVERIFY(!value->testAttribute(Qt::WA_OpaquePaintEvent));
 
