@@ -3,12 +3,15 @@
 #include "ui/formextras.h"
 
 #include <QEvent>
-#include <QSet>
+#include <QHash>
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QSet>
 #include <QStyledItemDelegate>
 #include <QTextOption>
+
+#include "widgets/digitshape.h"
 
 namespace {
 
@@ -65,12 +68,19 @@ bool isAutoSize(const QLabel *label)
 
 enum class Anchor { Left, ByAlignment };
 
+// The widths last measured for the labels, by label.
+using WidthMemos = QHash<const QLabel *, TextMeasureMemo<int>>;
+
 // Width of an auto-size label to its text. Following a new text, a
 // right-justified label keeps its right edge, so numbers stay aligned on
 // their last digit as they grow; the first fit keeps the described place.
-void fitLabel(QLabel *label, Anchor anchor)
+// Measuring lays the text out; with memos, a text unchanged or changed only
+// in its digits keeps the width measured last.
+void fitLabel(QLabel *label, Anchor anchor, WidthMemos *memos = nullptr)
 {
-    const int width = label->fontMetrics().horizontalAdvance(label->text());
+    const QString text = label->text();
+    auto measure = [label, &text] { return label->fontMetrics().horizontalAdvance(text); };
+    const int width = memos ? (*memos)[label].get(label->font(), text, measure) : measure();
     if (width == label->width()) return;
     const int right = label->x() + label->width();
     const bool keepRight = anchor == Anchor::ByAlignment && (label->alignment() & Qt::AlignRight);
@@ -78,11 +88,11 @@ void fitLabel(QLabel *label, Anchor anchor)
     label->setGeometry(left, label->y(), width, label->height());
 }
 
-void fitChildLabels(QObject *parent)
+void fitChildLabels(QObject *parent, WidthMemos &memos)
 {
     for (QObject *child : parent->children())
         if (auto *label = qobject_cast<QLabel *>(child); label && isAutoSize(label))
-            fitLabel(label, Anchor::ByAlignment);
+            fitLabel(label, Anchor::ByAlignment, &memos);
 }
 
 // Keeps the auto-size labels of one parent fitted to their texts. A label
@@ -97,9 +107,14 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
         if (event->type() == QEvent::LayoutRequest || event->type() == QEvent::Show)
-            fitChildLabels(watched);
+            fitChildLabels(watched, m_widths);
         return false;
     }
+
+private:
+    // A width depends only on the font and the text, so the memo of a
+    // deleted label is right for whichever label comes to its address.
+    WidthMemos m_widths;
 };
 
 } // namespace
