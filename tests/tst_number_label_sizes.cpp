@@ -54,6 +54,7 @@ private slots:
     void counterLabelsFitEveryCount();
     void barGraphTextStandsWhereAFreshOneDoes();
     void autoSizeLabelsFitEveryText();
+    void autoSizeLabelsAddedAndRemovedLater();
 };
 
 void TestNumberLabelSizes::counterLabelsFitEveryCount()
@@ -146,6 +147,30 @@ void TestNumberLabelSizes::autoSizeLabelsFitEveryText()
             QCOMPARE(right->x() + right->width(), 250);
         }
     }
+}
+
+void TestNumberLabelSizes::autoSizeLabelsAddedAndRemovedLater()
+{
+    QWidget root;
+    root.resize(300, 100);
+    auto *first = new QLabel(u"1"_qs, &root);
+    first->setProperty("autoSize", true);
+    applyFormExtras(&root);
+    root.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&root));
+    first->setText(u"12 345"_qs);
+    QTRY_COMPARE(first->width(), first->fontMetrics().horizontalAdvance(first->text()));
+
+    // A label that comes later is followed too; one that goes is forgotten.
+    auto *later = new QLabel(&root);
+    later->setProperty("autoSize", true);
+    later->setGeometry(0, 40, 5, 20);
+    later->show();
+    later->setText(u"67 890 V"_qs);
+    QTRY_COMPARE(later->width(), later->fontMetrics().horizontalAdvance(later->text()));
+    delete first;
+    later->setText(u"1 234 567 V"_qs);
+    QTRY_COMPARE(later->width(), later->fontMetrics().horizontalAdvance(later->text()));
 }
 
 QTEST_MAIN(TestNumberLabelSizes)

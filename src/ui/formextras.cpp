@@ -88,13 +88,6 @@ void fitLabel(QLabel *label, Anchor anchor, WidthMemos *memos = nullptr)
     label->setGeometry(left, label->y(), width, label->height());
 }
 
-void fitChildLabels(QObject *parent, WidthMemos &memos)
-{
-    for (QObject *child : parent->children())
-        if (auto *label = qobject_cast<QLabel *>(child); label && isAutoSize(label))
-            fitLabel(label, Anchor::ByAlignment, &memos);
-}
-
 // Keeps the auto-size labels of one parent fitted to their texts. A label
 // whose text changes asks its parent for a new layout (a posted layout
 // request, while the parent is shown); a parent shown again may hold labels
@@ -106,12 +99,41 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (event->type() == QEvent::LayoutRequest || event->type() == QEvent::Show)
-            fitChildLabels(watched, m_widths);
+        switch (event->type()) {
+        case QEvent::ChildAdded:
+        case QEvent::ChildRemoved:
+            m_labels.remove(watched); // looked up again at the next fit
+            break;
+        case QEvent::LayoutRequest:
+        case QEvent::Show:
+            for (QLabel *label : QList(labelsOf(watched)))
+                fitLabel(label, Anchor::ByAlignment, &m_widths);
+            break;
+        default:
+            break;
+        }
         return false;
     }
 
 private:
+    // The auto-size labels of a parent, found once: reading a label's flag
+    // costs a property look-up by name, and the window asks after every
+    // reply. The flag belongs to the window description, set before the
+    // follower starts; a child added or removed renews the list.
+    const QList<QLabel *> &labelsOf(QObject *parent)
+    {
+        auto found = m_labels.find(parent);
+        if (found == m_labels.end()) {
+            QList<QLabel *> labels;
+            for (QObject *child : parent->children())
+                if (auto *label = qobject_cast<QLabel *>(child); label && isAutoSize(label))
+                    labels << label;
+            found = m_labels.insert(parent, labels);
+        }
+        return *found;
+    }
+
+    QHash<const QObject *, QList<QLabel *>> m_labels;
     // A width depends only on the font and the text, so the memo of a
     // deleted label is right for whichever label comes to its address.
     WidthMemos m_widths;

@@ -23,7 +23,17 @@ class RoundedDigits {
 public:
     RoundedDigits(double magnitude, int decimals)
     {
-        if (magnitude != 0.0) {
+        if (magnitude < 0x1p53 && magnitude == std::floor(magnitude)) {
+            // A whole number below 2^53 (counters, readings) is its own
+            // shortest text: its neighbours lie at most one apart.
+            char *const end = std::to_chars(m_digits, m_digits + sizeof m_digits,
+                                            static_cast<unsigned long long>(magnitude))
+                                  .ptr;
+            m_count = int(end - m_digits);
+            m_point = m_count;
+            while (m_count > 0 && m_digits[m_count - 1] == '0')
+                --m_count;
+        } else {
             // Shortest text that reads back as the same double: the digits
             // the user thinks of, free of binary noise ("d.ddde-05").
             char text[32];
@@ -84,13 +94,14 @@ QString formatPattern(double value, QStringView pattern, QChar decimalSeparator)
     if (std::isnan(value)) return QStringLiteral("NaN");
     if (std::isinf(value)) return value > 0 ? QStringLiteral("INF") : QStringLiteral("-INF");
 
-    const qsizetype point = pattern.indexOf(u'.');
-    const QStringView intPattern = point < 0 ? pattern : pattern.left(point);
-    const QStringView fracPattern = point < 0 ? QStringView() : pattern.mid(point + 1);
-
     int intPlaces = 0;
-    for (QChar c : intPattern)
-        intPlaces += isPlaceholder(c.unicode());
+    qsizetype point = 0;
+    for (; point < pattern.size() && pattern[point] != u'.'; ++point)
+        intPlaces += isPlaceholder(pattern[point].unicode());
+    const QStringView intPattern = pattern.first(point);
+    const QStringView fracPattern =
+        point < pattern.size() ? pattern.sliced(point + 1) : QStringView();
+
     int maxDecimals = 0; // every placeholder after the separator
     int minDecimals = 0; // up to and including the last "0" there
     for (QChar c : fracPattern) {
