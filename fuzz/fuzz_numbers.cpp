@@ -3,8 +3,11 @@
 // written with the program's own pictures and with arbitrary ones. Nothing
 // crashes; a value read is finite; the written text is never longer than the
 // picture plus the digits of a double; and a value written with a plain
-// decimal picture reads back within half a unit of its last place.
+// decimal picture reads back within half a unit of its last place. Every
+// text written is also the one the reference formatter writes.
 #include "widgets/numberpattern.h"
+
+#include "../tests/support/numberpattern_reference.h"
 
 #include <QString>
 
@@ -23,9 +26,10 @@ void check(bool ok)
 }
 
 // The pictures the window uses.
-constexpr std::array<const char16_t *, 11> kPictures{
-    u"0 000 000", u"# ### ##0", u"## ##0", u"##0.00", u"#0.000", u"0.0000",
-    u"0.000",     u"0.0",       u"0000",   u"00",     u"0"};
+constexpr std::array<const char16_t *, 15> kPictures{
+    u"0 000 000", u"# ### ##0", u"# ### ### ##0", u"## ##0", u"00 000",
+    u"##0.00",    u"##0.00000", u"#0.000",        u"0.0000", u"0.000",
+    u"0.00",      u"0.0",       u"0000",          u"00",     u"0"};
 
 // Decimal places of a picture and whether its text reads back as a number
 // once the blanks between digit groups are removed.
@@ -38,6 +42,7 @@ int decimalsOf(QStringView picture)
 void checkWritten(double value, QStringView picture, QChar separator, bool readsBack)
 {
     const QString text = formatPattern(value, picture, separator);
+    check(text == reference::formatPattern(value, picture, separator));
     if (std::isnan(value)) {
         check(text == QStringLiteral("NaN"));
         return;
@@ -70,10 +75,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     if (mode < 0x80) {
         // Text as typed: read with both separators.
-        const QString text = mode & 1 ? QString::fromUtf8(reinterpret_cast<const char *>(data),
-                                                          qsizetype(size))
-                                      : QString::fromLatin1(reinterpret_cast<const char *>(data),
-                                                            qsizetype(size));
+        const QString text =
+            mode & 1 ? QString::fromUtf8(reinterpret_cast<const char *>(data), qsizetype(size))
+                     : QString::fromLatin1(reinterpret_cast<const char *>(data), qsizetype(size));
         for (QChar separator : {QChar(u'.'), QChar(u',')}) {
             const std::optional<double> value = parseLocaleNumber(text, separator);
             if (value) check(std::isfinite(*value));

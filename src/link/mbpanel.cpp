@@ -4,6 +4,7 @@
 
 #include "link/mbengine.h"
 #include "widgets/colors.h"
+#include "widgets/digitshape.h"
 #include "widgets/numberpattern.h"
 #include "widgets/rounding.h"
 #include "widgets/shape.h"
@@ -12,8 +13,10 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QGroupBox>
+#include <QHash>
 #include <QLabel>
 #include <QListWidget>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 
@@ -51,11 +54,25 @@ QLabel *makeLabel(QGroupBox &box, const char *name, const QString &text, Qt::Ali
 }
 
 // An auto-sized label takes the size of its text; a right-justified one keeps
-// its right edge, so a growing number grows to the left.
+// its right edge, so a growing number grows to the left. The label measures
+// by laying its text out afresh, on every count of the counters; a text that
+// changes only in digits the font sets alike keeps the size measured last
+// (these labels change nothing else that their size depends on).
 void setAutoSizedText(QLabel *label, const QString &text, Anchor anchor)
 {
+    struct Fit {
+        QPointer<QLabel> label; // a label at the address of a deleted one starts afresh
+        TextMeasureMemo<QSize> hint;
+    };
+    static QHash<const QLabel *, Fit> fits;
+    auto fit = fits.find(label);
+    if (fit == fits.end() || fit->label != label) {
+        fits.removeIf([](const auto &entry) { return entry.value().label.isNull(); });
+        fit = fits.insert(label, Fit{label, {}});
+    }
+
     label->setText(text);
-    const QSize hint = label->sizeHint();
+    const QSize hint = fit->hint.get(label->font(), text, [label] { return label->sizeHint(); });
     QRect r = label->geometry();
     const int right = r.x() + r.width();
     r.setSize(hint);

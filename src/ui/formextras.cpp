@@ -3,14 +3,15 @@
 #include "ui/formextras.h"
 
 #include <QEvent>
-#include <QFont>
 #include <QHash>
-#include <QSet>
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QSet>
 #include <QStyledItemDelegate>
 #include <QTextOption>
+
+#include "widgets/digitshape.h"
 
 namespace {
 
@@ -67,11 +68,19 @@ bool isAutoSize(const QLabel *label)
 
 enum class Anchor { Left, ByAlignment };
 
+// The widths last measured for the labels, by label.
+using WidthMemos = QHash<const QLabel *, TextMeasureMemo<int>>;
+
 // Width of an auto-size label to its text. Following a new text, a
 // right-justified label keeps its right edge, so numbers stay aligned on
 // their last digit as they grow; the first fit keeps the described place.
-void fitLabel(QLabel *label, Anchor anchor, int width)
+// Measuring lays the text out; with memos, a text unchanged or changed only
+// in its digits keeps the width measured last.
+void fitLabel(QLabel *label, Anchor anchor, WidthMemos *memos = nullptr)
 {
+    const QString text = label->text();
+    auto measure = [label, &text] { return label->fontMetrics().horizontalAdvance(text); };
+    const int width = memos ? (*memos)[label].get(label->font(), text, measure) : measure();
     if (width == label->width()) return;
     const int right = label->x() + label->width();
     const bool keepRight = anchor == Anchor::ByAlignment && (label->alignment() & Qt::AlignRight);
@@ -79,18 +88,10 @@ void fitLabel(QLabel *label, Anchor anchor, int width)
     label->setGeometry(left, label->y(), width, label->height());
 }
 
-int textWidth(const QLabel *label)
-{
-    return label->fontMetrics().horizontalAdvance(label->text());
-}
-
 // Keeps the auto-size labels of one parent fitted to their texts. A label
 // whose text changes asks its parent for a new layout (a posted layout
 // request, while the parent is shown); a parent shown again may hold labels
 // whose text changed while it was hidden.
-//
-// Every new value asks for a layout of its parent, which holds many labels:
-// each label's text is measured again only when its text or font changed.
 class AutoSizeFollower : public QObject {
 public:
     using QObject::QObject;
@@ -98,33 +99,44 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (event->type() == QEvent::LayoutRequest || event->type() == QEvent::Show)
-            fitChildLabels(watched);
+        switch (event->type()) {
+        case QEvent::ChildAdded:
+        case QEvent::ChildRemoved:
+            m_labels.remove(watched); // looked up again at the next fit
+            break;
+        case QEvent::LayoutRequest:
+        case QEvent::Show:
+            for (QLabel *label : QList(labelsOf(watched)))
+                fitLabel(label, Anchor::ByAlignment, &m_widths);
+            break;
+        default:
+            break;
+        }
         return false;
     }
 
 private:
-    struct Measured {
-        QString text;
-        QFont font;
-        int width = 0;
-    };
-
-    void fitChildLabels(QObject *parent)
+    // The auto-size labels of a parent, found once: reading a label's flag
+    // costs a property look-up by name, and the window asks after every
+    // reply. The flag belongs to the window description, set before the
+    // follower starts; a child added or removed renews the list.
+    const QList<QLabel *> &labelsOf(QObject *parent)
     {
-        for (QObject *child : parent->children()) {
-            auto *label = qobject_cast<QLabel *>(child);
-            if (!label || !isAutoSize(label)) continue;
-            Measured &measured = m_measured[label];
-            if (measured.text != label->text() || measured.font != label->font())
-                measured = {label->text(), label->font(), textWidth(label)};
-            fitLabel(label, Anchor::ByAlignment, measured.width);
+        auto found = m_labels.find(parent);
+        if (found == m_labels.end()) {
+            QList<QLabel *> labels;
+            for (QObject *child : parent->children())
+                if (auto *label = qobject_cast<QLabel *>(child); label && isAutoSize(label))
+                    labels << label;
+            found = m_labels.insert(parent, labels);
         }
+        return *found;
     }
 
-    // By address: an entry a deleted label left behind serves a new label
-    // there only if text and font are the same, and so is the width.
-    QHash<const QLabel *, Measured> m_measured;
+    QHash<const QObject *, QList<QLabel *>> m_labels;
+    // A width depends only on the font and the text, so the memo of a
+    // deleted label is right for whichever label comes to its address.
+    WidthMemos m_widths;
 };
 
 } // namespace
@@ -154,5 +166,5 @@ void fitAutoSizeLabels(QWidget *root)
 {
     const auto labels = root->findChildren<QLabel *>();
     for (QLabel *label : labels)
-        if (isAutoSize(label)) fitLabel(label, Anchor::Left, textWidth(label));
+        if (isAutoSize(label)) fitLabel(label, Anchor::Left);
 }

@@ -326,7 +326,9 @@ void TMBarGraph::layoutValueText(bool besideBar)
     const QString text = formatPattern(m_value * 100.0, patternFor(m_decimals)) + QLatin1Char('%');
     m_valueText->setText(text);
     const QFontMetrics metrics(textFont);
-    const int w = metrics.horizontalAdvance(text);
+    // Measuring lays the text out; a value that changes only its digits
+    // mostly keeps the width.
+    const int w = m_textWidth.get(textFont, text, [&] { return metrics.horizontalAdvance(text); });
     const int h = metrics.height();
 
     int left = 0;

@@ -6,6 +6,7 @@
 #include <QFrame>
 
 #include "widgets/colors.h"
+#include "widgets/digitshape.h"
 
 class QLabel;
 
@@ -120,6 +121,7 @@ private:
     int m_textLeft = 0;
     int m_textTop = 0;
     int m_decimals = 0;
+    TextMeasureMemo<int> m_textWidth; // of the value text
 };
 
 using TMBGOrientation = TMBarGraph::TMBGOrientation;

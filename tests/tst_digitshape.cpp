@@ -1,0 +1,186 @@
+// When a number's text may keep its old measure: the same text, or only
+// digits exchanged in a font that sets them alike. Every pair of texts the
+// shortcut lets through must measure exactly alike with the full layout, in
+// every installed font at several sizes; fonts whose digits differ in width
+// must not take it.
+#include <QFontDatabase>
+#include <QLabel>
+#include <QtTest>
+
+#include "widgets/digitshape.h"
+
+namespace {
+
+// Number texts as the window writes them: grouped counters, signed readings
+// with either separator, percentages and units.
+QStringList numberTexts(QRandomGenerator &random)
+{
+    const QStringList shapes = {u"#"_qs,           u"##"_qs,        u"  #"_qs,        u"# ###"_qs,
+                                u" -# ###"_qs,     u"# ### ###"_qs, u"-# ### ###"_qs, u"#.###"_qs,
+                                u"-#.###"_qs,      u"##,##"_qs,     u"#.#%"_qs,       u"-##.##%"_qs,
+                                u"##.### V"_qs,    u"#,#### mA"_qs, u"+#"_qs,         u"#:##"_qs,
+                                u"V####-##-##"_qs, u"#.#k"_qs,      u"(#)"_qs,        u"#/#"_qs,
+                                u"###### ###"_qs};
+    QStringList texts;
+    for (const QString &shape : shapes)
+        for (int i = 0; i < 8; ++i) {
+            QString text = shape;
+            for (QChar &c : text)
+                if (c == u'#') c = QChar(u'0' + int(random.bounded(10)));
+            texts << text;
+        }
+    // Every digit in every place of a short number, so each digit meets
+    // every neighbour.
+    for (int n = 0; n < 100; ++n)
+        texts << QString::number(n).rightJustified(2, u'0') + u" %"_qs;
+    return texts;
+}
+
+QList<QFont> fontsToCheck()
+{
+    QList<QFont> fonts = {QApplication::font()};
+    for (const QString &family : QFontDatabase::families())
+        for (int pixels : {8, 13}) {
+            QFont font(family);
+            font.setPixelSize(pixels);
+            fonts << font;
+        }
+    QFont bold = QApplication::font();
+    bold.setBold(true);
+    fonts << bold;
+    return fonts;
+}
+
+} // namespace
+
+class TestDigitShape : public QObject {
+    Q_OBJECT
+private slots:
+    void sameTextAlwaysLaysOutAlike();
+    void onlyExchangedDigitsMayLayOutAlike();
+    void shortcutMatchesTheFullLayout();
+    void memoMeasuresAgainOnlyWhenItMust();
+};
+
+void TestDigitShape::sameTextAlwaysLaysOutAlike()
+{
+    for (const QFont &font : fontsToCheck()) {
+        QVERIFY(laysOutAlike(font, u"", u""));
+        QVERIFY(laysOutAlike(font, u"Tx frames: 1 234 Ω", u"Tx frames: 1 234 Ω"));
+    }
+}
+
+void TestDigitShape::onlyExchangedDigitsMayLayOutAlike()
+{
+    const QFont font = QApplication::font();
+    QVERIFY(!laysOutAlike(font, u"99", u"100"));    // longer
+    QVERIFY(!laysOutAlike(font, u"1.5", u"1,5"));   // punctuation exchanged
+    QVERIFY(!laysOutAlike(font, u" 5", u"-5"));     // a sign where a blank stood
+    QVERIFY(!laysOutAlike(font, u"12 V", u"12 A")); // letters exchanged
+    QVERIFY(!laysOutAlike(font, u"1", u"l"));       // a letter for a digit
+    QVERIFY(!laysOutAlike(font, u"5", u"\u0665"));  // a digit of another script
+
+    // The window's font kerns "11" where its substitute here does: digits of
+    // one advance, told apart in pairs.
+    QFont windowFont(u"Arial"_qs);
+    windowFont.setPixelSize(11);
+    const QFontMetricsF metrics(windowFont);
+    QVERIFY(laysOutAlike(windowFont, u"1 234", u"1 235"));
+    if (metrics.horizontalAdvance(u"11"_qs) != metrics.horizontalAdvance(u"12"_qs)) {
+        QVERIFY(!laysOutAlike(windowFont, u"1 211", u"1 234"));
+        QVERIFY(!laysOutAlike(windowFont, u"1 234", u"1 211"));
+        QVERIFY(laysOutAlike(windowFont, u"1 211", u"9 311"));
+    }
+}
+
+void TestDigitShape::shortcutMatchesTheFullLayout()
+{
+    QRandomGenerator random(29);
+    const QStringList texts = numberTexts(random);
+    int fontsWithAlikeDigits = 0;
+    int fontsWithoutAlikeDigits = 0;
+    for (const QFont &font : fontsToCheck()) {
+        const QFontMetrics metrics(font);
+        const QFontMetricsF metricsF(font);
+        QLabel label;
+        label.setFont(font);
+        int shortcuts = 0;
+        bool digitChangeRefused = false;
+        for (const QString &before : texts)
+            for (const QString &after : texts) {
+                if (before.size() != after.size()) continue;
+                if (!laysOutAlike(font, before, after)) {
+                    if (before.size() == 2 + 2 && before.endsWith(u" %"_qs) &&
+                        after.endsWith(u" %"_qs))
+                        digitChangeRefused = true;
+                    continue;
+                }
+                ++shortcuts;
+                const QByteArray text = QStringLiteral("\"%1\" -> \"%2\" in %3")
+                                            .arg(before, after, font.toString())
+                                            .toUtf8();
+                const char *const why = text.constData();
+                QVERIFY2(metrics.horizontalAdvance(before) == metrics.horizontalAdvance(after),
+                         why);
+                QVERIFY2(metricsF.horizontalAdvance(before) == metricsF.horizontalAdvance(after),
+                         why);
+                QVERIFY2(metrics.boundingRect(QRect(0, 0, 2000, 2000), Qt::AlignLeft, before) ==
+                             metrics.boundingRect(QRect(0, 0, 2000, 2000), Qt::AlignLeft, after),
+                         why);
+                label.setText(before);
+                const QSize hintBefore = label.sizeHint();
+                label.setText(after);
+                QVERIFY2(label.sizeHint() == hintBefore, why);
+            }
+        if (shortcuts > int(texts.size()) * 4) ++fontsWithAlikeDigits;
+        if (digitChangeRefused) {
+            ++fontsWithoutAlikeDigits;
+            // Then some digits really do differ in width, or kern apart.
+            bool differ = false;
+            for (int n = 0; n < 100 && !differ; ++n) {
+                const QString text = QString::number(n).rightJustified(2, u'0') + u" %"_qs;
+                differ =
+                    metricsF.horizontalAdvance(text) != metricsF.horizontalAdvance(u"00 %"_qs) ||
+                    metricsF.boundingRect(QRectF(0, 0, 2000, 2000), Qt::AlignLeft, text) !=
+                        metricsF.boundingRect(QRectF(0, 0, 2000, 2000), Qt::AlignLeft, u"00 %"_qs);
+            }
+            QVERIFY2(differ, qPrintable(font.toString()));
+            qInfo("digits set apart: %s", qPrintable(font.toString()));
+        }
+    }
+    qInfo("fonts with digits set alike: %d, without: %d", fontsWithAlikeDigits,
+          fontsWithoutAlikeDigits);
+    // The window's font is one where the shortcut applies.
+    QVERIFY(fontsWithAlikeDigits > 0);
+}
+
+void TestDigitShape::memoMeasuresAgainOnlyWhenItMust()
+{
+    const QFont font = QApplication::font();
+    if (!laysOutAlike(font, u"1 234", u"5 678")) QSKIP("the default font sets digits apart");
+    TextMeasureMemo<int> memo;
+    int measured = 0;
+    auto width = [&](const QFont &f, const QString &text) {
+        return memo.get(f, text, [&] {
+            ++measured;
+            return QFontMetrics(f).horizontalAdvance(text);
+        });
+    };
+    const int first = width(font, u"1 234"_qs);
+    QCOMPARE(measured, 1);
+    QCOMPARE(width(font, u"5 678"_qs), first);
+    QCOMPARE(width(font, u"1 234"_qs), first);
+    QCOMPARE(measured, 1);
+    QCOMPARE(width(font, u"12 345"_qs), QFontMetrics(font).horizontalAdvance(u"12 345"_qs));
+    QCOMPARE(measured, 2);
+    QFont larger = font;
+    larger.setPixelSize(40);
+    QCOMPARE(width(larger, u"12 345"_qs), QFontMetrics(larger).horizontalAdvance(u"12 345"_qs));
+    QCOMPARE(measured, 3);
+    memo.clear();
+    width(larger, u"12 345"_qs);
+    QCOMPARE(measured, 4);
+}
+
+QTEST_MAIN(TestDigitShape)
+#include "tst_digitshape.moc"
