@@ -14,9 +14,9 @@
 // changes (the label's place or size, palette, font, style, enabled state,
 // its parent's size). A label whose place is not one flat colour (a frame
 // line, a picture, a bar beneath it, another control overlapping it) stays
-// transparent. Text labels may overlap, a row or two of one over the other:
-// the upper one then paints the lower one's part again over its fill, so
-// both can fill.
+// transparent. Text labels may share a few rows: the one stacked above then
+// paints the other's text there again over its fill (where that text can
+// reach those rows at all), so both can fill.
 #pragma once
 
 class QWidget;
