@@ -28,24 +28,10 @@
 using formaccess::control;
 using formaccess::loadReply;
 using formaccess::mb1;
+using formaccess::panelsHidden;
+using formaccess::panelsVisible;
 
 namespace {
-
-const char *const kPanels[] = {"PageControl1", "GroupBox_System", "Label_KeszulekAltipus"};
-
-bool panelsVisible(const TForm_Main &form)
-{
-    for (const char *name : kPanels)
-        if (!control<QWidget>(form, name)->isVisibleTo(&form)) return false;
-    return true;
-}
-
-bool panelsHidden(const TForm_Main &form)
-{
-    for (const char *name : kPanels)
-        if (control<QWidget>(form, name)->isVisibleTo(&form)) return false;
-    return true;
-}
 
 quint8 commandBitsOf(const SlaveRequest &request)
 {

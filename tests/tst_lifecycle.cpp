@@ -20,34 +20,19 @@
 
 using formaccess::control;
 using formaccess::mb1;
+using formaccess::panelsHidden;
+using formaccess::panelsVisible;
 
 namespace {
 
 const QStringList kFactoryPages = {"TabSheet_InputCalibration", "TabSheet_OutputCalibration",
                                    "TabSheet_KimenetEllenorzes", "TabSheet_Test"};
-const QStringList kPanels = {"PageControl1", "GroupBox_System", "Label_KeszulekAltipus"};
 
 bool showAndActivate(TForm_Main &form)
 {
     form.show();
     form.activateWindow();
     return QTest::qWaitForWindowActive(&form);
-}
-
-bool panelsVisible(const TForm_Main &form)
-{
-    for (const QString &name : kPanels) {
-        if (!control<QWidget>(form, name.toLatin1().constData())->isVisibleTo(&form)) return false;
-    }
-    return true;
-}
-
-bool panelsHidden(const TForm_Main &form)
-{
-    for (const QString &name : kPanels) {
-        if (control<QWidget>(form, name.toLatin1().constData())->isVisibleTo(&form)) return false;
-    }
-    return true;
 }
 
 // The section headers and keys of an initialisation file, in file order.

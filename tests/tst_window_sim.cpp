@@ -20,24 +20,10 @@
 
 using formaccess::control;
 using formaccess::mb1;
+using formaccess::panelsHidden;
+using formaccess::panelsVisible;
 
 namespace {
-
-const char *const kPanels[] = {"PageControl1", "GroupBox_System", "Label_KeszulekAltipus"};
-
-bool panelsVisible(const TForm_Main &form)
-{
-    for (const char *name : kPanels)
-        if (!control<QWidget>(form, name)->isVisibleTo(&form)) return false;
-    return true;
-}
-
-bool panelsHidden(const TForm_Main &form)
-{
-    for (const char *name : kPanels)
-        if (control<QWidget>(form, name)->isVisibleTo(&form)) return false;
-    return true;
-}
 
 SimFaults dropEverything()
 {

@@ -22,6 +22,26 @@ void loadReply(const QObject &window, const QByteArray &data)
     mb1(window)->engine().rxBuffer() = bytes.rx();
 }
 
+namespace {
+
+const char *const kExchangePanels[] = {"PageControl1", "GroupBox_System", "Label_KeszulekAltipus"};
+
+} // namespace
+
+bool panelsVisible(const QWidget &window)
+{
+    for (const char *name : kExchangePanels)
+        if (!control<QWidget>(window, name)->isVisibleTo(&window)) return false;
+    return true;
+}
+
+bool panelsHidden(const QWidget &window)
+{
+    for (const char *name : kExchangePanels)
+        if (control<QWidget>(window, name)->isVisibleTo(&window)) return false;
+    return true;
+}
+
 QLocale localeWithSeparator(QChar separator)
 {
     return separator == u',' ? QLocale(QLocale::Hungarian, QLocale::Hungary)

@@ -9,6 +9,7 @@
 #include <QLocale>
 #include <QObject>
 #include <QString>
+#include <QWidget>
 
 #include <stdexcept>
 
@@ -31,6 +32,11 @@ QByteArray sentData(const QObject &window);
 // Loads data bytes into MB1's RX data buffer as the data of an accepted
 // reply (address 0x81, result code 0), read index at 1.
 void loadReply(const QObject &window, const QByteArray &data);
+
+// The panels the window shows only while exchanges succeed (or in the
+// factory-level view): the page control, the system group and the model label.
+bool panelsVisible(const QWidget &window);
+bool panelsHidden(const QWidget &window);
 
 // A locale whose decimal separator is `separator` ('.' or ',').
 QLocale localeWithSeparator(QChar separator);
