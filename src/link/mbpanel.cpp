@@ -4,7 +4,6 @@
 
 #include "link/mbengine.h"
 #include "widgets/colors.h"
-#include "widgets/digitshape.h"
 #include "widgets/numberpattern.h"
 #include "widgets/rounding.h"
 #include "widgets/shape.h"
@@ -13,10 +12,8 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QGroupBox>
-#include <QHash>
 #include <QLabel>
 #include <QListWidget>
-#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 
@@ -54,25 +51,16 @@ QLabel *makeLabel(QGroupBox &box, const char *name, const QString &text, Qt::Ali
 }
 
 // An auto-sized label takes the size of its text; a right-justified one keeps
-// its right edge, so a growing number grows to the left. The label measures
-// by laying its text out afresh, on every count of the counters; a text that
-// changes only in digits the font sets alike keeps the size measured last
-// (these labels change nothing else that their size depends on).
-void setAutoSizedText(QLabel *label, const QString &text, Anchor anchor)
+// its right edge, so a growing number grows to the left. Measuring lays the
+// text out afresh; a label whose text changes at every count passes its memo,
+// which keeps the size measured last while only digits the font sets alike
+// change (these labels change nothing else that their size depends on).
+void setAutoSizedText(QLabel *label, const QString &text, Anchor anchor,
+                      TextMeasureMemo<QSize> *fit = nullptr)
 {
-    struct Fit {
-        QPointer<QLabel> label; // a label at the address of a deleted one starts afresh
-        TextMeasureMemo<QSize> hint;
-    };
-    static QHash<const QLabel *, Fit> fits;
-    auto fit = fits.find(label);
-    if (fit == fits.end() || fit->label != label) {
-        fits.removeIf([](const auto &entry) { return entry.value().label.isNull(); });
-        fit = fits.insert(label, Fit{label, {}});
-    }
-
     label->setText(text);
-    const QSize hint = fit->hint.get(label->font(), text, [label] { return label->sizeHint(); });
+    const auto measure = [label] { return label->sizeHint(); };
+    const QSize hint = fit ? fit->get(label->font(), text, measure) : measure();
     QRect r = label->geometry();
     const int right = r.x() + r.width();
     r.setSize(hint);
@@ -263,9 +251,9 @@ void MBPanel::connectEngine()
     connect(e, &MBEngine::modeChanged, this, &MBPanel::showMode);
     connect(e, &MBEngine::speedChanged, this, &MBPanel::showSpeed);
     connect(e, &MBEngine::txCounterChanged, this,
-            [this](quint32 n) { showCounter(m_txCounter, n); });
+            [this](quint32 n) { showCounter(m_txCounter, m_txFit, n); });
     connect(e, &MBEngine::rxCounterChanged, this,
-            [this](quint32 n) { showCounter(m_rxCounter, n); });
+            [this](quint32 n) { showCounter(m_rxCounter, m_rxFit, n); });
     connect(e, &MBEngine::tryBarsChanged, this, [this](int tryPercent, int maxTryPercent) {
         m_tryBar->setValue(tryPercent);
         m_maxTryBar->setValue(maxTryPercent);
@@ -376,16 +364,16 @@ void MBPanel::showMode(TMBMode mode)
 
 void MBPanel::showSpeed(quint32 speed, quint32 speedMax)
 {
-    setAutoSizedText(m_speedValue, speedText(speed), Anchor::Right);
+    setAutoSizedText(m_speedValue, speedText(speed), Anchor::Right, &m_speedFit);
     const int position = speedMax == 0 ? 0 : roundHalfEvenInt(speed * 100.0 / speedMax);
     if (position == m_speedBar->value()) return;
     m_speedBar->setValue(position);
     ++m_speedBarUpdates;
 }
 
-void MBPanel::showCounter(QLabel *counter, quint32 count)
+void MBPanel::showCounter(QLabel *counter, TextMeasureMemo<QSize> &fit, quint32 count)
 {
-    setAutoSizedText(counter, counterText(count), Anchor::Right);
+    setAutoSizedText(counter, counterText(count), Anchor::Right, &fit);
 }
 
 void MBPanel::paintLamp(TShape *lamp, TMBLamp colour)

@@ -7,9 +7,11 @@
 
 #include "link/mbtypes.h"
 #include "link/portprobe.h"
+#include "widgets/digitshape.h"
 
 #include <QColor>
 #include <QObject>
+#include <QSize>
 #include <QTimer>
 
 class MBEngine;
@@ -75,7 +77,7 @@ private:
     void showPortList(const QStringList &ports, int selected);
     void showMode(TMBMode mode);
     void showSpeed(quint32 speed, quint32 speedMax);
-    void showCounter(QLabel *counter, quint32 count);
+    void showCounter(QLabel *counter, TextMeasureMemo<QSize> &fit, quint32 count);
     void paintLamp(TShape *lamp, TMBLamp colour);
     void flash(TShape *indicator, QTimer &timer);
     void indicatorOff(TShape *indicator, QTimer &timer);
@@ -97,6 +99,10 @@ private:
     QLabel *m_txCounter = nullptr;
     QLabel *m_rxCaption = nullptr;
     QLabel *m_rxCounter = nullptr;
+    // The last measured sizes of the labels that change with every count.
+    TextMeasureMemo<QSize> m_speedFit;
+    TextMeasureMemo<QSize> m_txFit;
+    TextMeasureMemo<QSize> m_rxFit;
     QListWidget *m_portList = nullptr;
     TShape *m_portLamp = nullptr;
     TSpeedButton *m_openClose = nullptr;
