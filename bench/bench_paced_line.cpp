@@ -4,7 +4,7 @@
 // 98-byte request and the 88-byte reply. Shows how much the engine and the
 // simulator add to an exchange beyond the line itself.
 //   bench_paced_line [exchanges]   (default 300)
-#include "app/instrument_protocol.h"
+#include "protocol/instrument_protocol.h"
 #include "link/mbbuffers.h"
 #include "link/mbengine.h"
 #include "sim/simulator.h"

@@ -21,7 +21,7 @@
 //   (default 100000 exchanges, reply allowance 50 ms, pieces back to back)
 // Exit status 0 only when every check held.
 #include "app/form_main.h"
-#include "link/mb.h"
+#include "panel/mb.h"
 #include "link/mbbuffers.h"
 #include "sim/simulator.h"
 #include "support/formaccess.h"

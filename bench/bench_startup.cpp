@@ -13,7 +13,7 @@
 #include "sim_process.h"
 
 #include "app/form_main.h"
-#include "link/mb.h"
+#include "panel/mb.h"
 #include "support/formaccess.h"
 #include "support/windowsetup.h"
 

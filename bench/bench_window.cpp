@@ -19,8 +19,8 @@
 #include "sim_process.h"
 
 #include "app/form_main.h"
-#include "app/instrument_protocol.h"
-#include "link/mb.h"
+#include "protocol/instrument_protocol.h"
+#include "panel/mb.h"
 #include "sim/sim_faults.h"
 #include "support/formaccess.h"
 #include "support/windowsetup.h"

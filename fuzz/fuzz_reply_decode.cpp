@@ -6,8 +6,8 @@
 // a field the data does not reach reads as 0, and a whole reply written back
 // gives the same bytes (NaNs apart, which may come back quieted).
 #include "app/form_main.h"
-#include "app/instrument_protocol.h"
-#include "link/mb.h"
+#include "protocol/instrument_protocol.h"
+#include "panel/mb.h"
 #include "link/mbbuffers.h"
 #include "link/mbframe.h"
 #include "widgets/speedbutton.h"

@@ -13,8 +13,8 @@
 #include <QTabBar>
 
 #include "app/form_main.h"
-#include "link/mb.h"
-#include "link/mbpanel.h"
+#include "panel/mb.h"
+#include "panel/mbpanel.h"
 #include "support/formaccess.h"
 #include "support/frameslave.h"
 #include "support/instrument_bytes.h"

@@ -9,7 +9,7 @@
 #include <QLineEdit>
 
 #include "app/form_main.h"
-#include "link/mb.h"
+#include "panel/mb.h"
 #include "sim/simulator.h"
 #include "support/formaccess.h"
 #include "widgets/speedbutton.h"

@@ -10,7 +10,7 @@
 #include <memory>
 
 #include "app/form_main.h"
-#include "link/mb.h"
+#include "panel/mb.h"
 #include "sim/simulator.h"
 #include "support/formaccess.h"
 #include "widgets/numberpattern.h"

@@ -8,7 +8,7 @@
 #include <QLineEdit>
 
 #include "app/form_main.h"
-#include "link/mb.h"
+#include "panel/mb.h"
 #include "support/formaccess.h"
 #include "support/instrument_bytes.h"
 #include "widgets/pagecontrol.h"

@@ -15,7 +15,7 @@
 #include <QTimer>
 
 #include "app/form_main.h"
-#include "link/mb.h"
+#include "panel/mb.h"
 #include "ui/formextras.h"
 #include "widgets/mbargraph.h"
 #include "widgets/pagecontrol.h"

@@ -3,7 +3,7 @@
 // writer checked against the same indices.
 #include <QtTest>
 
-#include "app/instrument_protocol.h"
+#include "protocol/instrument_protocol.h"
 #include "link/mbbuffers.h"
 #include "support/instrument_bytes.h"
 

@@ -2,7 +2,7 @@
 // worked frames byte by byte, the forcing codes, and reals that cannot travel.
 #include <QtTest>
 
-#include "app/instrument_protocol.h"
+#include "protocol/instrument_protocol.h"
 #include "link/mbbuffers.h"
 #include "support/instrument_bytes.h"
 

@@ -10,7 +10,7 @@
 #include <QRadioButton>
 
 #include "app/form_main.h"
-#include "link/mb.h"
+#include "panel/mb.h"
 #include "support/formaccess.h"
 #include "support/windowsetup.h"
 #include "widgets/pagecontrol.h"

@@ -10,7 +10,7 @@
 
 #include "app/commandline.h"
 #include "app/form_main.h"
-#include "link/mb.h"
+#include "panel/mb.h"
 #include "support/formaccess.h"
 #include "support/ptypair.h"
 #include "support/windowsetup.h"

@@ -2,7 +2,7 @@
 // the engine's, and its buffer operations reach the engine's buffers.
 #include <QtTest>
 
-#include "link/mb.h"
+#include "panel/mb.h"
 #include "support/frameslave.h"
 #include "support/ptypair.h"
 

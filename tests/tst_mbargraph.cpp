@@ -8,7 +8,7 @@
 
 #include "widgets/mbargraph.h"
 #include "widgets/numberpattern.h"
-#include "widgets/rounding.h"
+#include "common/rounding.h"
 
 using namespace kxcolor;
 using TextPos = TMBGTextPosition;

@@ -1,7 +1,7 @@
 // The link panel of TMB under the offscreen platform: start-up, opening and
 // closing over a pty, the failed opening, lamps, indicators, counters, the
 // speed display, the statistics reset and the mode captions.
-#include "link/mb.h"
+#include "panel/mb.h"
 #include "support/frameslave.h"
 #include "support/ptypair.h"
 #include "widgets/shape.h"

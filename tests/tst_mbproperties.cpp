@@ -2,7 +2,7 @@
 // and through the meta-object, as a form description writes them), forwarding
 // to the engine, the order of the re-raised events, re-entry from a handler
 // and a silent destruction with the port open.
-#include "link/mb.h"
+#include "panel/mb.h"
 #include "support/frameslave.h"
 #include "support/ptypair.h"
 

@@ -7,7 +7,7 @@
 #include <QLabel>
 #include <QtTest>
 
-#include "link/mb.h"
+#include "panel/mb.h"
 #include "link/mbengine.h"
 #include "ui/formextras.h"
 #include "widgets/mbargraph.h"

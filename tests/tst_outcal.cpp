@@ -11,7 +11,7 @@
 #include <memory>
 
 #include "app/form_main.h"
-#include "app/instrument_protocol.h"
+#include "protocol/instrument_protocol.h"
 #include "support/formaccess.h"
 #include "support/instrument_bytes.h"
 #include "widgets/mbargraph.h"

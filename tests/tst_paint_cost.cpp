@@ -9,7 +9,7 @@
 #include <QScreen>
 
 #include "app/form_main.h"
-#include "link/mb.h"
+#include "panel/mb.h"
 #include "support/formaccess.h"
 #include "support/simulator_runner.h"
 #include "support/windowsetup.h"

@@ -13,8 +13,8 @@
 #include <QPushButton>
 
 #include "app/form_main.h"
-#include "link/mb.h"
-#include "link/mbpanel.h"
+#include "panel/mb.h"
+#include "panel/mbpanel.h"
 #include "sim/simulator.h"
 #include "support/formaccess.h"
 #include "support/windowsetup.h"

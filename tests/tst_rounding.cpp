@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-#include "widgets/rounding.h"
+#include "common/rounding.h"
 
 class TestRounding : public QObject {
     Q_OBJECT

@@ -7,8 +7,8 @@
 #include <QSignalSpy>
 
 #include "app/form_main.h"
-#include "link/mb.h"
-#include "link/mbpanel.h"
+#include "panel/mb.h"
+#include "panel/mbpanel.h"
 #include "sim/simulator.h"
 #include "support/formaccess.h"
 #include "widgets/edit.h"

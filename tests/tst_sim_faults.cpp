@@ -2,7 +2,7 @@
 // pacing.
 #include <QtTest>
 
-#include "app/instrument_protocol.h"
+#include "protocol/instrument_protocol.h"
 #include "link/mbbuffers.h"
 #include "link/mbframe.h"
 #include "sim/sim_faults.h"

@@ -4,7 +4,7 @@
 // records, and the simulator's own program.
 #include <QtTest>
 
-#include "app/instrument_protocol.h"
+#include "protocol/instrument_protocol.h"
 #include "link/mbbuffers.h"
 #include "link/mbengine.h"
 #include "sim/timing_log.h"

@@ -9,8 +9,8 @@
 #include <QTabBar>
 
 #include "app/form_main.h"
-#include "link/mb.h"
-#include "link/mbpanel.h"
+#include "panel/mb.h"
+#include "panel/mbpanel.h"
 #include "support/formaccess.h"
 #include "support/simulator_runner.h"
 #include "support/windowsetup.h"

@@ -4,7 +4,7 @@
 #include "app/form_main.h"
 
 #include "app/commandline.h"
-#include "link/mb.h"
+#include "panel/mb.h"
 #include "ui_form_main.h"
 
 #include <QTimer>

@@ -6,7 +6,7 @@
 
 #include "ui_form_main.h"
 #include "widgets/numberpattern.h"
-#include "widgets/rounding.h"
+#include "common/rounding.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 // reply after every change of range.
 #include "app/form_main.h"
 
-#include "app/instrument_protocol.h"
-#include "link/mb.h"
+#include "protocol/instrument_protocol.h"
+#include "panel/mb.h"
 #include "ui_form_main.h"
 #include "widgets/mbargraph.h"
 #include "widgets/numberpattern.h"

@@ -4,8 +4,8 @@
 // earlier requests.
 #include "app/form_main.h"
 
-#include "app/instrument_protocol.h"
-#include "link/mb.h"
+#include "protocol/instrument_protocol.h"
+#include "panel/mb.h"
 #include "ui_form_main.h"
 #include "widgets/numberpattern.h"
 

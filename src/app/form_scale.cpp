@@ -7,7 +7,7 @@
 
 #include <cmath>
 
-#include "app/instrument_protocol.h"
+#include "protocol/instrument_protocol.h"
 #include "ui_form_main.h"
 #include "widgets/edit.h"
 #include "widgets/numberpattern.h"

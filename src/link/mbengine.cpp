@@ -3,7 +3,7 @@
 #include "link/mbengine.h"
 
 #include "link/commthread.h"
-#include "widgets/rounding.h" // header-only: the program's one rounding rule
+#include "common/rounding.h" // header-only: the program's one rounding rule
 
 #include <algorithm>
 

@@ -6,7 +6,7 @@
 // No port and no timers: the caller hands in each request with the time.
 #pragma once
 
-#include "app/instrument_protocol.h"
+#include "protocol/instrument_protocol.h"
 
 #include <array>
 #include <chrono>

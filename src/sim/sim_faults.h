@@ -17,7 +17,7 @@
 // them like any reading.
 #pragma once
 
-#include "app/instrument_protocol.h"
+#include "protocol/instrument_protocol.h"
 
 #include <QByteArray>
 

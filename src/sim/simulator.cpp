@@ -2,7 +2,7 @@
 // request, and the records.
 #include "sim/simulator.h"
 
-#include "app/instrument_protocol.h"
+#include "protocol/instrument_protocol.h"
 #include "link/mbbuffers.h"
 #include "link/mbframe.h"
 #include "link/pseudoterminal.h"

@@ -3,7 +3,7 @@
 
 #include <QGuiApplication>
 
-#include "widgets/rounding.h"
+#include "common/rounding.h"
 
 namespace kxcolor {
 

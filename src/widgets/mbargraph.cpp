@@ -8,7 +8,7 @@
 #include <cmath>
 
 #include "widgets/numberpattern.h"
-#include "widgets/rounding.h"
+#include "common/rounding.h"
 
 namespace {
 

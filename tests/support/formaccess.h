@@ -3,7 +3,7 @@
 #pragma once
 
 #include "app/form_main.h"
-#include "link/mb.h"
+#include "panel/mb.h"
 
 #include <QByteArray>
 #include <QLocale>

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "app/form_main.h"
-#include "app/instrument_protocol.h"
+#include "protocol/instrument_protocol.h"
 
 #include <QByteArray>
 #include <QStringList>

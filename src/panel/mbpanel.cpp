@@ -1,11 +1,11 @@
 // MBPanel: building the link panel's sub-controls and keeping them in step
 // with the engine.
-#include "link/mbpanel.h"
+#include "panel/mbpanel.h"
 
 #include "link/mbengine.h"
 #include "widgets/colors.h"
 #include "widgets/numberpattern.h"
-#include "widgets/rounding.h"
+#include "common/rounding.h"
 #include "widgets/shape.h"
 #include "widgets/speedbutton.h"
 

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "link/mbengine.h"
-#include "link/mbpanel.h"
+#include "panel/mbpanel.h"
 
 #include <QGroupBox>
 

@@ -3,7 +3,7 @@
 // readers read it back by the same width. The C++ type of a struct member is
 // its width on the line (quint8 byte, quint16 word, qint32 int32, quint32
 // cardinal, double single-precision real).
-#include "app/instrument_protocol.h"
+#include "protocol/instrument_protocol.h"
 
 #include "link/mbbuffers.h"
 

@@ -1,5 +1,5 @@
 // TMB: construction, destruction and the re-raising of the engine's events.
-#include "link/mb.h"
+#include "panel/mb.h"
 
 namespace {
 constexpr int kWidth = 157;
