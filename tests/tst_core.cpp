@@ -5,6 +5,7 @@
 
 #include "core/decoded_reading.h"
 #include "core/readings_csv.h"
+#include "core/settings_file.h"
 
 #include <QTemporaryDir>
 
@@ -35,6 +36,32 @@ InstrumentReply replyWith(quint8 range, double inputValue, quint8 outputType, qu
     return reply;
 }
 
+// A valid settings file; its lines are numbered as the rows below expect.
+const QByteArray ValidFile = "{\n"                                   // 1
+                             "  \"format\": \"kx4720r-settings\",\n" // 2
+                             "  \"version\": 1,\n"                   // 3
+                             "  \"input\": {\n"                      // 4
+                             "    \"type\": \"voltage\",\n"          // 5
+                             "    \"low\": -10,\n"                   // 6
+                             "    \"high\": 10,\n"                   // 7
+                             "    \"unit\": \"V\"\n"                 // 8
+                             "  },\n"                                // 9
+                             "  \"output\": {\n"                     // 10
+                             "    \"type\": \"current\",\n"          // 11
+                             "    \"low\": 4,\n"                     // 12
+                             "    \"high\": 20,\n"                   // 13
+                             "    \"unit\": \"mA\"\n"                // 14
+                             "  }\n"                                 // 15
+                             "}\n";                                  // 16
+
+QByteArray edited(const char *from, const char *to)
+{
+    QByteArray text = ValidFile;
+    const qsizetype at = text.indexOf(from);
+    Q_ASSERT(at >= 0);
+    return text.replace(at, qsizetype(qstrlen(from)), to);
+}
+
 QByteArray fileBytes(const QString &path)
 {
     QFile file(path);
@@ -54,6 +81,10 @@ private slots:
     void csvFileIsCreatedOrContinuedNeverMixed();
     void csvFileThatCannotBeOpenedSaysWhy();
     void csvLineThatDoesNotFitIsTakenBack();
+    void settingsAreComparedAsTheInstrumentHoldsThem();
+    void settingsFileIsRejectedWithLineAndReason_data();
+    void settingsFileIsRejectedWithLineAndReason();
+    void settingsFileRoundTrip();
 };
 
 void TestCore::readingTakesUnitsFromTheTables_data()
@@ -221,6 +252,134 @@ void TestCore::csvLineThatDoesNotFitIsTakenBack()
     QVERIFY2(!writer.systemMessage().isEmpty(), "the reason is given");
     QCOMPARE(writer.linesWritten(), 1);
     QCOMPARE(fileBytes(path), header + line);
+}
+
+void TestCore::settingsAreComparedAsTheInstrumentHoldsThem()
+{
+    using instrument::SignalType;
+    const InstrumentSettings typed{{SignalType::Voltage, 0.1, 10.0}, {SignalType::Current, 4, 20}};
+    // What comes back from the instrument is the single-precision value.
+    InstrumentReply reply;
+    reply.InputType = instrument::Type::Voltage;
+    reply.OutputType = instrument::Type::Current;
+    reply.InputLow = double(0.1f);
+    reply.InputHigh = 10.0;
+    reply.OutputLow = 4.0;
+    reply.OutputHigh = 20.0;
+    const auto stored = InstrumentSettings::fromReply(reply);
+    QVERIFY(stored);
+    QVERIFY(typed.differences(*stored).isEmpty());
+
+    InstrumentSettings other = typed;
+    other.input.type = SignalType::Current;
+    other.output.high = 20.5;
+    QCOMPARE(typed.differences(other), QStringList({"input.type", "output.high"}));
+
+    reply.OutputType = 99; // a reply that holds no settings
+    QVERIFY(!InstrumentSettings::fromReply(reply));
+}
+
+void TestCore::settingsFileIsRejectedWithLineAndReason_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<SettingsFileError::Kind>("kind");
+    QTest::addColumn<int>("line");
+    QTest::addColumn<QString>("english"); // part of the English reason
+
+    using K = SettingsFileError::Kind;
+    QTest::newRow("bad JSON") << edited("\"version\": 1,", "\"version\": 1") << K::Syntax << 4
+                              << "\"\"\" where \",\" or \"}\" belongs";
+    QTest::newRow("cut short") << ValidFile.left(60) << K::Syntax << 4 << "ends too early";
+    QTest::newRow("not UTF-8") << edited("voltage", "volt\xff") << K::Syntax << 5 << "UTF-8";
+    QTest::newRow("too large") << QByteArray(SettingsFileMaxSize + 1, ' ') << K::TooLarge << 0
+                               << "larger than 64 KiB";
+    QTest::newRow("not an object")
+        << QByteArray("[1, 2]") << K::NotAnObject << 1 << "no JSON object";
+    QTest::newRow("other format") << edited("kx4720r-settings", "other") << K::WrongFormat << 2
+                                  << "format \"other\"";
+    QTest::newRow("unknown version") << edited("\"version\": 1", "\"version\": 2")
+                                     << K::UnknownVersion << 3 << "version 2 is not known";
+    QTest::newRow("missing field")
+        << edited("    \"high\": 10,\n", "") << K::MissingField << 4 << "\"input.high\" is missing";
+    QTest::newRow("unknown field") << edited("\"high\": 10,", "\"hihg\": 10,") << K::UnknownField
+                                   << 7 << "unknown field \"input.hihg\"";
+    QTest::newRow("repeated field") << edited("\"high\": 10,", "\"high\": 10,\n    \"high\": 11,")
+                                    << K::RepeatedField << 8 << "more than once";
+    QTest::newRow("number as text") << edited("\"low\": -10", "\"low\": \"-10\"") << K::WrongKind
+                                    << 6 << "\"input.low\" must be a number";
+    QTest::newRow("unknown type") << edited("voltage", "volts") << K::UnknownType << 5
+                                  << "\"volts\"";
+    QTest::newRow("unit of the other type") << edited("\"unit\": \"V\"", "\"unit\": \"mA\"")
+                                            << K::WrongUnit << 8 << "a voltage scale is in V";
+    QTest::newRow("NaN") << edited("-10", "NaN") << K::Syntax << 6 << "not a finite number";
+    QTest::newRow("infinity") << edited("-10", "-Infinity") << K::Syntax << 6
+                              << "not a finite number";
+    QTest::newRow("beyond a double")
+        << edited("\"high\": 10", "\"high\": 1e999") << K::Syntax << 7 << "not a finite number";
+    QTest::newRow("beyond the input limit")
+        << edited("-10", "-300") << K::BadValue << 6 << "beyond the limit of ±125 V";
+    QTest::newRow("beyond single precision")
+        << edited("\"high\": 20", "\"high\": 1e39") << K::BadValue << 13 << "too large";
+    QTest::newRow("no span") << edited("\"low\": 4", "\"low\": 20") << K::BadValue << 13
+                             << "no span";
+    QTest::newRow("bad time")
+        << edited("  }\n}",
+                  "  },\n  \"source\": {\"port\": \"/dev/ttyUSB0\", \"time\": \"today\"}\n}")
+        << K::BadTime << 16 << "not a date and time";
+}
+
+void TestCore::settingsFileIsRejectedWithLineAndReason()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(SettingsFileError::Kind, kind);
+    QFETCH(int, line);
+    QFETCH(QString, english);
+
+    const SettingsFileRead read = parseSettingsFile(text);
+    QVERIFY(!read.ok());
+    QCOMPARE(read.error.kind, kind);
+    QCOMPARE(read.error.line, line);
+    const QString en = read.error.text(TextLanguage::English);
+    const QString hu = read.error.text(TextLanguage::Hungarian);
+    QVERIFY2(en.contains(english), qPrintable(en));
+    QVERIFY2(line == 0 || en.startsWith(QStringLiteral("line %1: ").arg(line)), qPrintable(en));
+    QVERIFY2(line == 0 || hu.startsWith(QStringLiteral("%1. sor: ").arg(line)), qPrintable(hu));
+    QVERIFY2(hu != en && hu.size() > 12, qPrintable(hu));
+}
+
+void TestCore::settingsFileRoundTrip()
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("bench.kx4720r.json"));
+    SettingsDocument document;
+    document.settings.input = {instrument::SignalType::Voltage, double(0.1f), -2.5};
+    document.settings.output = {instrument::SignalType::Voltage, 0.0, 10.0};
+    document.source =
+        SettingsSource{QStringLiteral("/dev/ttyUSB0 \"A\""),
+                       QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7, 89), Qt::OffsetFromUTC, 3600),
+                       QStringLiteral("2013-09-30")};
+    QString error;
+    QVERIFY2(writeSettingsFile(path, document, error), qPrintable(error));
+    const QByteArray text = fileBytes(path);
+    // Values as the instrument holds them, written the short way.
+    QVERIFY2(text.contains("\"low\": 0.1,"), text.constData());
+    QVERIFY2(text.contains("\"time\": \"2026-03-04T05:06:07.089+01:00\""), text.constData());
+    const SettingsFileRead read = readSettingsFile(path);
+    QVERIFY2(read.ok(), qPrintable(read.error.text(TextLanguage::English)));
+    QCOMPARE(read.document->source, document.source);
+    QVERIFY(read.document->settings.differences(document.settings).isEmpty());
+
+    // A file written by hand needs no source, and an editor's byte-order mark is no content.
+    const SettingsFileRead hand = parseSettingsFile("\xEF\xBB\xBF" + ValidFile);
+    QVERIFY(hand.ok());
+    QVERIFY(!hand.document->source);
+    QCOMPARE(hand.document->settings.input.low, -10.0);
+
+    // Settings the reader would refuse are never written.
+    document.settings.input.low = -300;
+    QVERIFY(!writeSettingsFile(path, document, error));
+    QVERIFY(error.contains(QStringLiteral("beyond the limit")));
+    QCOMPARE(fileBytes(path), text);
 }
 
 QTEST_GUILESS_MAIN(TestCore)
