@@ -13,13 +13,17 @@
 
 #include "app/commandline.h"
 #include "app/inifile.h"
+#include "core/request_state.h"
 #include "link/mbtypes.h"
 #include "ui/captions.h"
 
 #include <QStringList>
+#include <array>
 #include <optional>
+#include <utility>
 
 class QTimer;
+class TSpeedButton;
 
 namespace Ui {
 class TForm_Main;
@@ -254,6 +258,15 @@ private:
     void writeCaptions(Caption first, Caption last);
     IniFile iniFile() const;
     QStringList commandLine() const;
+
+    // --- instrument request and reply ---
+    // The command push-buttons by their bit in CommandBits and AckBits, in
+    // the order an acknowledgement releases them.
+    using CommandButtons = std::array<std::pair<quint8, TSpeedButton *>, 6>;
+    CommandButtons commandButtons() const;
+    // What the next request carries, from the controls and variables as they are.
+    RequestState requestState() const;
+    ScaleEntry scaleEntry() const;
 
     FormEnvironment m_environment;
     bool m_factoryLevel = false;

@@ -4,11 +4,15 @@
 // field by field in frame order. Reading it first lets every display use the
 // range, output type and stored scale of the same reply: a value shown with
 // the previous reply's range would carry the wrong factor and unit for one
-// reply after every change of range.
+// reply after every change of range. The values with their units and the
+// acknowledged commands come from the instrument core; the window keeps its
+// display texts, patterns and pictures.
 #include "app/form_main.h"
 
-#include "protocol/instrument_protocol.h"
+#include "core/command_latches.h"
+#include "core/decoded_reading.h"
 #include "panel/mb.h"
+#include "protocol/instrument_protocol.h"
 #include "ui_form_main.h"
 #include "widgets/mbargraph.h"
 #include "widgets/numberpattern.h"
@@ -23,31 +27,23 @@ namespace {
 
 enum class ConnectorPicture { Terminal78, Terminal79, Terminal710 };
 
+// The display of an input range; its factor and unit are the core's.
 struct InputRangeRow {
     QStringView rangeText;
     QStringView connectorText;
-    double factor;
     QStringView pattern;
-    QStringView unit;
     ConnectorPicture picture;
 };
 
 // Indexed by the reply's InputRange, the same index RangeForce forces.
 const std::array<InputRangeRow, instrument::InputRangeCount> kInputRanges{{
-    {u"-200 mV ... +200 mV", u"IN+: terminal 9 (Uin1)", 1000, u"##0.00", u"mV",
-     ConnectorPicture::Terminal79},
-    {u"-500 mV ... +500 mV", u"IN+: terminal 9 (Uin1)", 1000, u"##0.00", u"mV",
-     ConnectorPicture::Terminal79},
-    {u"-2.5 V ... +2.5 V", u"IN+: terminal 9 (Uin1)", 1, u"0.0000", u"V",
-     ConnectorPicture::Terminal79},
-    {u"-10 V ... +10 V", u"IN+: terminal 10 (Uin2)", 1, u"#0.000", u"V",
-     ConnectorPicture::Terminal710},
-    {u"-50 V ... +50 V", u"IN+: terminal 10 (Uin2)", 1, u"#0.000", u"V",
-     ConnectorPicture::Terminal710},
-    {u"-125 V ... +125 V", u"IN+: terminal 10 (Uin2)", 1, u"##0.00", u"V",
-     ConnectorPicture::Terminal710},
-    {u"-25 mA ... +25 mA", u"IN+: terminal 8 (Iin)", 1, u"#0.000", u"mA",
-     ConnectorPicture::Terminal78},
+    {u"-200 mV ... +200 mV", u"IN+: terminal 9 (Uin1)", u"##0.00", ConnectorPicture::Terminal79},
+    {u"-500 mV ... +500 mV", u"IN+: terminal 9 (Uin1)", u"##0.00", ConnectorPicture::Terminal79},
+    {u"-2.5 V ... +2.5 V", u"IN+: terminal 9 (Uin1)", u"0.0000", ConnectorPicture::Terminal79},
+    {u"-10 V ... +10 V", u"IN+: terminal 10 (Uin2)", u"#0.000", ConnectorPicture::Terminal710},
+    {u"-50 V ... +50 V", u"IN+: terminal 10 (Uin2)", u"#0.000", ConnectorPicture::Terminal710},
+    {u"-125 V ... +125 V", u"IN+: terminal 10 (Uin2)", u"##0.00", ConnectorPicture::Terminal710},
+    {u"-25 mA ... +25 mA", u"IN+: terminal 8 (Iin)", u"#0.000", ConnectorPicture::Terminal78},
 }};
 
 // What the window shows for a code it has no text for.
@@ -103,6 +99,7 @@ void TForm_Main::DecodeInstrumentReply()
 {
     using namespace instrument;
     const InstrumentReply reply = readReply(ui->MB1->engine().rxBuffer());
+    const DecodedReading reading = DecodedReading::fromReply(reply);
     const double fullScale = ConverterFullScale;
 
     // A failure while showing ends this reply's decoding; the displays keep
@@ -136,18 +133,12 @@ void TForm_Main::DecodeInstrumentReply()
 
         // An acknowledged command is done: its button comes up, so the next
         // request no longer asks for it. A written scale is read back at once.
-        const quint8 ack = reply.AckBits;
-        if (ack & Command::StoreInputCalibration) ui->SpeedButton_ADCalBeiras->setDown(false);
-        if (ack & Command::StoreOutputCalibration)
-            ui->SpeedButton_WriteOutputCalibrationToKX->setDown(false);
-        if (ack & Command::WriteSettings) {
-            ui->SpeedButton_WriteSettings->setDown(false);
-            ui->SpeedButton_ReadSettings->setDown(true);
+        const quint8 acknowledged = CommandLatches::acknowledgedCommands(reply.AckBits);
+        for (const auto &[bit, button] : commandButtons()) {
+            if (!(acknowledged & bit)) continue;
+            button->setDown(false);
+            if (CommandLatches::readBackDue(bit)) ui->SpeedButton_ReadSettings->setDown(true);
         }
-        if (ack & Command::Reset) ui->SpeedButton_Reset->setDown(false);
-        if (ack & Command::ClearFramAndReset) ui->SpeedButton_FRAMTorlesReset->setDown(false);
-        if (ack & Command::ClearTemperatureMinMax)
-            ui->SpeedButton_HomersekletMinMaxTorlese->setDown(false);
 
         GainCH0 = reply.GainCH0;
         GainCH1 = reply.GainCH1;
@@ -177,8 +168,8 @@ void TForm_Main::DecodeInstrumentReply()
         if (inputUncalibrated)
             inputText = kUncalibrated.toString();
         else if (range)
-            inputText = formatPattern(InputValue * range->factor, range->pattern) + u' ' +
-                        range->unit.toString();
+            inputText =
+                formatPattern(*reading.inputValue, range->pattern) + u' ' + reading.inputUnit;
         else
             inputText = kUnknown.toString();
         ui->Label_BemenoErtek->setText(inputText);
@@ -193,16 +184,13 @@ void TForm_Main::DecodeInstrumentReply()
 
         InputType = reply.InputType;
         OutputType = reply.OutputType;
-        QString outputUnit;
         if (OutputType == Type::Current) {
-            outputUnit = QStringLiteral("mA");
             ui->Label_Output->setText(QStringLiteral("0 ... +22 mA"));
             ui->Label_OutputSignalPlus->setText(QStringLiteral("OUT+: terminal 6 (+Iout)"));
             ui->Label_OutputSignalMinus->setText(QStringLiteral("OUT-: terminal 5 (-Iout)"));
             ui->Image_56->setVisible(true);
             ui->Image_34->setVisible(false);
         } else if (OutputType == Type::Voltage) {
-            outputUnit = QStringLiteral("V");
             ui->Label_Output->setText(QStringLiteral("0 ... +10.5 V"));
             ui->Label_OutputSignalPlus->setText(QStringLiteral("OUT+: terminal 4 (+Uout)"));
             ui->Label_OutputSignalMinus->setText(QStringLiteral("OUT-: terminal 3 (-Uout)"));
@@ -214,13 +202,10 @@ void TForm_Main::DecodeInstrumentReply()
 
         OutputRatio = reply.OutputRatio;
         QString outputText;
-        if (outputUncalibrated) {
+        if (outputUncalibrated)
             outputText = kUncalibrated.toString();
-        } else {
-            const double output =
-                reply.OutputLow + (reply.OutputHigh - reply.OutputLow) * OutputRatio;
-            outputText = formatPattern(output, u"0.000") + u' ' + outputUnit;
-        }
+        else
+            outputText = formatPattern(*reading.outputValue, u"0.000") + u' ' + reading.outputUnit;
         ui->Label_OutputValue->setText(outputText);
         ui->Label_OutputValue2->setText(outputText);
 
@@ -239,8 +224,9 @@ void TForm_Main::DecodeInstrumentReply()
         TemperatureMin = reply.TemperatureMin;
         TemperatureMax = reply.TemperatureMax;
         // -200 and below is the instrument's "no sensor reading".
-        ui->Label_MertHomerseklet->setText(Temperature > -200.0 ? formatPattern(Temperature, u"0.0")
-                                                                : QStringLiteral("--.-"));
+        ui->Label_MertHomerseklet->setText(reading.temperature
+                                               ? formatPattern(*reading.temperature, u"0.0")
+                                               : QStringLiteral("--.-"));
         ui->Label_MertHomersekletMin->setText(formatPattern(TemperatureMin, u"0.0"));
         ui->Label_MertHomersekletMax->setText(formatPattern(TemperatureMax, u"0.0"));
 

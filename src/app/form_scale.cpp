@@ -7,6 +7,7 @@
 
 #include <cmath>
 
+#include "core/instrument_units.h"
 #include "protocol/instrument_protocol.h"
 #include "ui_form_main.h"
 #include "widgets/edit.h"
@@ -19,8 +20,8 @@ namespace {
 constexpr int CurrentItem = 0;
 constexpr int VoltageItem = 1;
 
-const QString CurrentUnit = QStringLiteral("mA");
-const QString VoltageUnit = QStringLiteral("V");
+const QString CurrentUnit = instrument::unitOf(instrument::SignalType::Current);
+const QString VoltageUnit = instrument::unitOf(instrument::SignalType::Voltage);
 
 // The input edits show more decimals for small magnitudes: the class is
 // chosen by the magnitude alone, whatever the type or the instrument's range.
