@@ -1,0 +1,385 @@
+// The commands: choosing the port, running the operation, and telling the
+// result with its exit code.
+#include "cli_commands.h"
+
+#include "cli_report.h"
+#include "core/instrument_operations.h"
+#include "core/readings_csv.h"
+#include "core/settings_file.h"
+#include "link/portprobe.h"
+
+#include <QHash>
+#include <QJsonArray>
+#include <QJsonDocument>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+
+namespace cli {
+
+namespace {
+
+void print(const QString &text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stdout);
+    std::fflush(stdout);
+}
+
+int failure(const LinkFailure &f)
+{
+    printError(f.text());
+    if (f.portProblem()) return ExitPort;
+    if (f.kind == LinkFailure::Kind::NoAnswer) return ExitNoAnswer;
+    return ExitRefused;
+}
+
+// What a port is, by its name; the kinds of device behind the common names.
+struct PortKind {
+    const char *prefix;
+    const char *id;
+    const char *words;
+};
+constexpr PortKind PortKinds[] = {
+    {"/dev/ttyUSB", "usb-serial", "USB serial adapter"},
+    {"/dev/ttyACM", "usb-acm", "USB modem (CDC-ACM)"},
+    {"/dev/ttyS", "builtin", "built-in serial port"},
+    {"/dev/ttyAMA", "uart", "on-board UART"},
+    {"/dev/rfcomm", "bluetooth", "Bluetooth serial link"},
+    {"/dev/pts/", "pty", "pseudo-terminal"},
+};
+
+const PortKind &portKind(const QString &port)
+{
+    static constexpr PortKind Other{"", "other", "serial device"};
+    for (const PortKind &kind : PortKinds)
+        if (port.startsWith(QLatin1String(kind.prefix))) return kind;
+    return Other;
+}
+
+int listPorts(const Options &options)
+{
+    QHash<QString, SerialStatus> outcomes;
+    const PortProbe probe = probePorts(allPortCandidates(), [&](const QString &port) {
+        const SerialStatus status = tryOpenExclusively(port);
+        outcomes.insert(port, status);
+        return status;
+    });
+    QStringList ports = probe.available;
+    for (auto it = outcomes.cbegin(); it != outcomes.cend(); ++it)
+        if (!ports.contains(it.key())) ports << it.key();
+    std::sort(ports.begin(), ports.end());
+
+    QJsonArray list;
+    QString text;
+    for (const QString &port : ports) {
+        const SerialStatus status = outcomes.value(port);
+        QString state, words, reason, group;
+        if (status.ok()) {
+            state = QStringLiteral("free");
+            words = state;
+        } else if (status.code == EACCES || status.code == EPERM) {
+            state = QStringLiteral("noPermission");
+            words = QStringLiteral("no permission");
+            for (const PortRefusal &refusal : probe.noPermission)
+                if (refusal.port == port) group = refusal.group;
+            reason = status.message + QStringLiteral("; join the group ") +
+                     (group.isEmpty() ? QStringLiteral("dialout") : group);
+        } else if (status.code == EBUSY) {
+            state = QStringLiteral("busy");
+            words = state;
+            reason = QStringLiteral("held by another program");
+        } else {
+            state =
+                status.code == ENOENT ? QStringLiteral("missing") : QStringLiteral("unavailable");
+            words = state;
+            reason = status.message;
+        }
+        const PortKind &kind = portKind(port);
+        QJsonObject entry{{"path", port}, {"state", state}, {"kind", QLatin1String(kind.id)}};
+        if (!reason.isEmpty()) entry.insert(QStringLiteral("reason"), status.message);
+        if (!group.isEmpty()) entry.insert(QStringLiteral("group"), group);
+        list << entry;
+        text += QStringLiteral("%1 %2 %3 %4")
+                    .arg(port, -16)
+                    .arg(words, -14)
+                    .arg(QLatin1String(kind.words), -22)
+                    .arg(reason)
+                    .trimmed() +
+                u'\n';
+    }
+    if (options.json)
+        print(QString::fromUtf8(QJsonDocument(QJsonObject{{"ports", list}}).toJson()));
+    else
+        print(text.isEmpty() ? QStringLiteral("no serial ports found\n") : text);
+    return ExitDone;
+}
+
+// The port to use: the one named, or the only free one.
+std::optional<QString> choosePort(const Options &options, int &exitCode)
+{
+    if (!options.link.port.isEmpty()) return options.link.port;
+    const PortProbe probe = probePorts(allPortCandidates(), tryOpenExclusively);
+    if (probe.available.size() == 1) return probe.available.first();
+    if (probe.available.isEmpty()) {
+        QString message = QStringLiteral("no free serial port found");
+        if (!probe.noPermission.isEmpty()) {
+            QStringList refused;
+            for (const PortRefusal &refusal : probe.noPermission)
+                refused << refusal.port;
+            message += QStringLiteral("; %1 cannot be opened without permission: add your user "
+                                      "to the group dialout (sudo adduser $USER dialout), then "
+                                      "log out and in again")
+                           .arg(refused.join(QStringLiteral(", ")));
+        } else {
+            message += QStringLiteral("; name one with -p PORT");
+        }
+        printError(message);
+        exitCode = ExitPort;
+        return std::nullopt;
+    }
+    printError(QStringLiteral("several free serial ports (%1); choose one with -p PORT")
+                   .arg(probe.available.join(QStringLiteral(", "))));
+    exitCode = ExitUsage;
+    return std::nullopt;
+}
+
+int withInstrument(const Options &options, InstrumentSession &session,
+                   const std::function<int(InstrumentOperations &)> &work)
+{
+    int exitCode = ExitDone;
+    const std::optional<QString> port = choosePort(options, exitCode);
+    if (!port) return exitCode;
+    LinkSettings link = options.link;
+    link.port = *port;
+    if (!session.open(link)) return failure(session.failure());
+    InstrumentOperations operations(session);
+    exitCode = work(operations);
+    session.close();
+    return exitCode;
+}
+
+QString firmwareText(const InstrumentReply &reply)
+{
+    return QStringLiteral("%1-%2-%3")
+        .arg(reply.FirmwareYear, 4, 10, QLatin1Char('0'))
+        .arg(reply.FirmwareMonth, 2, 10, QLatin1Char('0'))
+        .arg(reply.FirmwareDay, 2, 10, QLatin1Char('0'));
+}
+
+int status(const Options &options, InstrumentSession &session, InstrumentOperations &operations)
+{
+    const std::optional<InstrumentReply> reply = operations.readOnce();
+    if (!reply) return failure(session.failure());
+    if (options.json)
+        print(QString::fromUtf8(
+            QJsonDocument(statusJson(*reply, session.port(), session.lastTries())).toJson()));
+    else
+        print(statusText(*reply, session.port()));
+    return ExitDone;
+}
+
+int read(const Options &options, InstrumentSession &session, InstrumentOperations &operations)
+{
+    const std::optional<InstrumentReply> reply = operations.readOnce();
+    if (!reply) return failure(session.failure());
+    const std::optional<InstrumentSettings> stored = InstrumentSettings::fromReply(*reply);
+    if (!stored) {
+        printError(QStringLiteral("the instrument's reply holds no settings (input type code %1, "
+                                  "output type code %2)")
+                       .arg(reply->InputType)
+                       .arg(reply->OutputType));
+        return ExitRefused;
+    }
+    if (const QList<SettingsProblem> problems = stored->problems(); !problems.isEmpty()) {
+        printError(QStringLiteral("the instrument holds settings that are not valid: %1")
+                       .arg(problems.first().text(TextLanguage::English)));
+        return ExitRefused;
+    }
+    const SettingsDocument document{
+        *stored, SettingsSource{session.port(), session.lastReplyTime(), firmwareText(*reply)}};
+    if (options.outputFile.isEmpty()) {
+        print(QString::fromUtf8(*settingsFileText(document)));
+        return ExitDone;
+    }
+    QString error;
+    if (!writeSettingsFile(options.outputFile, document, error)) {
+        printError(QStringLiteral("cannot write %1: %2").arg(options.outputFile, error));
+        return ExitUsage;
+    }
+    return ExitDone;
+}
+
+// The settings to write: from the file or the command line, checked.
+std::optional<InstrumentSettings> settingsToWrite(const Options &options)
+{
+    if (!options.settingsFile.isEmpty()) {
+        const SettingsFileRead read = readSettingsFile(options.settingsFile);
+        if (!read.ok()) {
+            printError(QStringLiteral("%1: %2").arg(options.settingsFile,
+                                                    read.error.text(TextLanguage::English)));
+            return std::nullopt;
+        }
+        return read.document->settings;
+    }
+    const InstrumentSettings settings{*options.input, *options.output};
+    if (const QList<SettingsProblem> problems = settings.problems(); !problems.isEmpty()) {
+        printError(problems.first().text(TextLanguage::English));
+        return std::nullopt;
+    }
+    return settings;
+}
+
+QString differenceText(const QStringList &fields, const InstrumentSettings &wanted,
+                       const InstrumentSettings &stored)
+{
+    QStringList parts;
+    for (const QString &field : fields) {
+        const bool input = field.startsWith(u"input");
+        const ScaleSetting &w = input ? wanted.input : wanted.output;
+        const ScaleSetting &s = input ? stored.input : stored.output;
+        QString have, want;
+        if (field.endsWith(u".type")) {
+            have = instrument::signalTypeName(s.type);
+            want = instrument::signalTypeName(w.type);
+        } else {
+            const bool low = field.endsWith(u".low");
+            have = QString::number(low ? s.low : s.high, 'g', 9);
+            want = QString::number(low ? w.low : w.high, 'g', 9);
+        }
+        parts << QStringLiteral("%1 is %2, not %3").arg(field, have, want);
+    }
+    return parts.join(QStringLiteral("; "));
+}
+
+int write(const Options &options, InstrumentSession &session)
+{
+    const std::optional<InstrumentSettings> settings = settingsToWrite(options);
+    if (!settings) return ExitUsage; // nothing is sent from settings that failed their check
+    if (options.dryRun) {
+        print(QStringLiteral("would write: %1\n").arg(settingsSummary(*settings)));
+        return ExitDone;
+    }
+    return withInstrument(options, session, [&](InstrumentOperations &operations) {
+        using Outcome = InstrumentOperations::WriteResult::Outcome;
+        const auto result =
+            operations.writeSettings(*settings, std::chrono::milliseconds(options.ackTimeoutMs));
+        switch (result.outcome) {
+        case Outcome::Confirmed:
+            print(QStringLiteral("written and read back: %1\n").arg(settingsSummary(*settings)));
+            return int(ExitDone);
+        case Outcome::InvalidSettings:
+            printError(result.problems.first().text(TextLanguage::English));
+            return int(ExitUsage);
+        case Outcome::NotAcknowledged:
+            printError(QStringLiteral("the instrument did not acknowledge the settings within %1 "
+                                      "ms; it may or may not hold them (\"kx4720r-cli read\" "
+                                      "shows what it holds)")
+                           .arg(options.ackTimeoutMs));
+            return int(ExitRefused);
+        case Outcome::ReadBackDiffers:
+            printError(QStringLiteral("the instrument acknowledged, but holds other settings: %1")
+                           .arg(differenceText(result.differences, *settings, *result.stored)));
+            return int(ExitRefused);
+        case Outcome::NoSettingsInReply:
+            printError(QStringLiteral("the instrument acknowledged, but its reply holds no "
+                                      "settings to compare"));
+            return int(ExitRefused);
+        case Outcome::LinkFailed:
+            if (session.isCancelled()) {
+                printError(QStringLiteral("interrupted before the instrument confirmed the "
+                                          "settings; it may or may not hold them"));
+                return int(ExitRefused);
+            }
+            return failure(session.failure());
+        }
+        return int(ExitRefused);
+    });
+}
+
+int monitor(const Options &options, InstrumentSession &session)
+{
+    ReadingsCsvWriter csv;
+    if (!options.csvFile.isEmpty() && !csv.open(options.csvFile)) {
+        printError(csv.errorString());
+        return ExitUsage;
+    }
+    return withInstrument(options, session, [&](InstrumentOperations &operations) {
+        for (int replies = 0; options.count == 0 || replies < options.count; ++replies) {
+            const std::optional<InstrumentReply> reply = operations.readOnce();
+            // Ctrl-C is how monitoring normally ends.
+            if (!reply) return session.isCancelled() ? int(ExitDone) : failure(session.failure());
+            const DecodedReading reading =
+                DecodedReading::fromReply(*reply, session.lastReplyTime());
+            print(monitorLine(reading) + u'\n');
+            if (csv.isOpen() && !csv.append(reading)) {
+                printError(csv.errorString());
+                return int(ExitUsage);
+            }
+            // A reader that went away (a pipe closed) ends the monitoring too.
+            if (std::ferror(stdout)) return int(ExitDone);
+        }
+        return int(ExitDone);
+    });
+}
+
+int command(const Options &options, InstrumentSession &session, quint8 bit, const QString &what)
+{
+    return withInstrument(options, session, [&](InstrumentOperations &operations) {
+        using Outcome = InstrumentOperations::CommandResult::Outcome;
+        const auto result =
+            operations.runCommand(bit, std::chrono::milliseconds(options.ackTimeoutMs));
+        switch (result.outcome) {
+        case Outcome::Acknowledged:
+            print(QStringLiteral("%1: acknowledged by the instrument\n").arg(what));
+            return int(ExitDone);
+        case Outcome::NotAcknowledged:
+            printError(QStringLiteral("the instrument did not acknowledge the %1 within %2 ms")
+                           .arg(what.toLower())
+                           .arg(options.ackTimeoutMs));
+            return int(ExitRefused);
+        case Outcome::LinkFailed:
+            return failure(session.failure());
+        }
+        return int(ExitRefused);
+    });
+}
+
+} // namespace
+
+void printError(const QString &message)
+{
+    std::fprintf(stderr, "kx4720r-cli: %s\n", message.toLocal8Bit().constData());
+    std::fflush(stderr);
+}
+
+int runCommand(const Options &options, InstrumentSession &session)
+{
+    switch (options.command) {
+    case Command::None:
+        return ExitUsage;
+    case Command::Ports:
+        return listPorts(options);
+    case Command::Status:
+        return withInstrument(options, session, [&](InstrumentOperations &operations) {
+            return status(options, session, operations);
+        });
+    case Command::Read:
+        return withInstrument(options, session, [&](InstrumentOperations &operations) {
+            return read(options, session, operations);
+        });
+    case Command::Write:
+        return write(options, session);
+    case Command::Monitor:
+        return monitor(options, session);
+    case Command::Restart:
+        return command(options, session, instrument::Command::Reset, QStringLiteral("Restart"));
+    case Command::ClearTemperature:
+        return command(options, session, instrument::Command::ClearTemperatureMinMax,
+                       QStringLiteral("Temperature clear"));
+    }
+    return ExitUsage;
+}
+
+} // namespace cli

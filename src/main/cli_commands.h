@@ -1,0 +1,16 @@
+// The commands of kx4720r-cli, each from its parsed options to an exit code.
+// Results go to standard output, failures as one line to standard error.
+#pragma once
+
+#include "cli_options.h"
+
+class InstrumentSession;
+
+namespace cli {
+
+int runCommand(const Options &options, InstrumentSession &session);
+
+// One line on standard error: "kx4720r-cli: " and the message.
+void printError(const QString &message);
+
+} // namespace cli

@@ -1,0 +1,350 @@
+// Parsing kx4720r-cli's command line, and its help.
+#include "cli_options.h"
+
+#include "link/mbtypes.h"
+
+#include <algorithm>
+#include <array>
+#include <limits>
+
+namespace cli {
+
+namespace {
+
+struct CommandInfo {
+    Command command;
+    const char *name;
+    const char *usage;
+    const char *summary;
+    // Which options beyond the link's it takes.
+    bool talks; // to the instrument: -p, -b, --tries, --timeout
+    bool json;
+    bool ackTimeout;
+};
+
+constexpr std::array<CommandInfo, 7> Commands{{
+    {Command::Ports, "ports", "ports [--port PATH]... [--json]",
+     "List the serial ports: free, busy or without permission (with the reason), and what "
+     "kind of port each is.",
+     false, true, false},
+    {Command::Status, "status", "status [-p PORT] [--json]",
+     "One exchange with the instrument: model, firmware, calibration date, working time, input "
+     "and output type and range, values with units, temperature with its minimum and maximum, "
+     "status flags.",
+     true, true, false},
+    {Command::Read, "read", "read [-p PORT] [-o FILE]",
+     "The settings the instrument holds, as a settings file (*.kx4720r.json); on standard "
+     "output without -o.",
+     true, false, false},
+    {Command::Write, "write",
+     "write [-p PORT] FILE | --input current|voltage LOW HIGH --output current|voltage LOW "
+     "HIGH [--dry-run]",
+     "Write settings from a settings file or from the command line, wait for the instrument's "
+     "acknowledgement and read them back; succeeds only if the instrument now holds them. "
+     "Nothing is sent when the settings fail their check. --dry-run checks and shows them "
+     "without opening a port.",
+     true, false, true},
+    {Command::Monitor, "monitor", "monitor [-p PORT] [--count N] [--csv FILE]",
+     "One line per reply (time, input, output, scale position, temperature, status) until "
+     "Ctrl-C or N replies; --csv also records each reply in FILE (a new file, or one this "
+     "program recorded before in the same format).",
+     true, false, false},
+    {Command::Restart, "restart", "restart [-p PORT]",
+     "Restart the instrument and wait for its acknowledgement.", true, false, true},
+    {Command::ClearTemperature, "clear-temperature", "clear-temperature [-p PORT]",
+     "Clear the instrument's recorded temperature minimum and maximum and wait for its "
+     "acknowledgement.",
+     true, false, true},
+}};
+
+const CommandInfo *findCommand(Command command)
+{
+    for (const CommandInfo &info : Commands)
+        if (info.command == command) return &info;
+    return nullptr;
+}
+
+const char *const LinkOptionsHelp =
+    "  -p, --port PORT      the serial port (may be left out when exactly one is free)\n"
+    "  -b, --baud B         line speed in baud (default 115200)\n"
+    "      --tries N        transmissions of a request before giving up (1-100, default 5)\n"
+    "      --timeout MS     the instrument's time to answer each try, in ms (0-65535,\n"
+    "                       default 1000)\n";
+
+const char *const ExitCodesHelp =
+    "Exit codes:\n"
+    "  0  done\n"
+    "  1  the instrument refused, did not acknowledge in time, or read back different "
+    "settings\n"
+    "  2  usage error, a bad settings file, or a file that cannot be written\n"
+    "  3  port error: missing, busy, no permission, or lost\n"
+    "  4  no answer from the instrument\n";
+
+bool wholeNumber(const QString &text, qint64 low, qint64 high, qint64 &value)
+{
+    bool ok = false;
+    value = text.toLongLong(&ok);
+    return ok && value >= low && value <= high;
+}
+
+// A number as people type it on a command line: decimal point, optional sign.
+std::optional<double> decimalNumber(const QString &text)
+{
+    bool ok = false;
+    const double value = text.toDouble(&ok); // C locale: "1.5", never "1,5"
+    if (!ok) return std::nullopt;
+    return value;
+}
+
+class Parser {
+public:
+    explicit Parser(const QStringList &arguments) : m_args(arguments) {}
+
+    Parse run()
+    {
+        Parse parse;
+        m_options = &parse.options;
+        m_error = &parse.error;
+        step();
+        if (!parse.error.isEmpty()) parse.options.help = parse.options.version = false;
+        return parse;
+    }
+
+private:
+    void step()
+    {
+        Options &o = *m_options;
+        if (m_args.isEmpty()) {
+            *m_error = QStringLiteral("no command given (see kx4720r-cli --help)");
+            return;
+        }
+        const QString first = m_args.first();
+        if (first == u"--help" || first == u"-h") {
+            o.help = true;
+            return;
+        }
+        if (first == u"--version") {
+            o.version = true;
+            return;
+        }
+        for (const CommandInfo &info : Commands)
+            if (first == QLatin1String(info.name)) m_info = &info;
+        if (!m_info) {
+            *m_error = QStringLiteral("unknown command \"%1\" (see kx4720r-cli --help)").arg(first);
+            return;
+        }
+        o.command = m_info->command;
+        o.commandName = first;
+        for (m_pos = 1; m_pos < m_args.size() && m_error->isEmpty(); ++m_pos)
+            option(m_args[m_pos]);
+        if (!m_error->isEmpty() || o.help || o.version) return;
+        finish();
+    }
+
+    // The value of an option: "--name=value" or the next argument.
+    std::optional<QString> value(const QString &name)
+    {
+        if (m_inline) return *m_inline;
+        if (m_pos + 1 >= m_args.size()) {
+            usage(QStringLiteral("%1 needs a value").arg(name));
+            return std::nullopt;
+        }
+        return m_args[++m_pos];
+    }
+
+    void usage(const QString &message)
+    {
+        if (m_error->isEmpty())
+            *m_error = QStringLiteral("%1: %2 (see kx4720r-cli %1 --help)")
+                           .arg(QLatin1String(m_info->name), message);
+    }
+
+    void option(const QString &argument)
+    {
+        Options &o = *m_options;
+        QString name = argument;
+        m_inline.reset();
+        if (argument.startsWith(u"--") && argument.contains(u'=')) {
+            name = argument.section(u'=', 0, 0);
+            m_inline = argument.section(u'=', 1);
+        }
+        const bool link = m_info->talks;
+        qint64 n = 0;
+        if (name == u"--help" || name == u"-h") {
+            o.help = true;
+        } else if (name == u"--version") {
+            o.version = true;
+        } else if (link && (name == u"-p" || name == u"--port")) {
+            if (const auto v = value(name)) {
+                if (v->isEmpty()) usage(QStringLiteral("%1 needs a port").arg(name));
+                o.link.port = *v;
+            }
+        } else if (link && (name == u"-b" || name == u"--baud")) {
+            if (const auto v = value(name)) {
+                const bool offered =
+                    wholeNumber(*v, 1, 921600, n) &&
+                    std::any_of(kMBBaudTable.begin(), kMBBaudTable.end(),
+                                [&](const MBBaudEntry &e) { return e.speed == quint32(n); });
+                if (!offered)
+                    usage(QStringLiteral("%1 \"%2\" is not one of the link's speeds (75 ... "
+                                         "921600 baud, for example 9600 or 115200)")
+                              .arg(name, *v));
+                o.link.baud = quint32(n);
+            }
+        } else if (link && name == u"--tries") {
+            if (const auto v = value(name)) {
+                if (!wholeNumber(*v, 1, 100, n))
+                    usage(QStringLiteral("--tries \"%1\" is not a whole number from 1 to 100")
+                              .arg(*v));
+                o.link.tries = int(n);
+            }
+        } else if (link && name == u"--timeout") {
+            if (const auto v = value(name)) {
+                if (!wholeNumber(*v, 0, 65535, n))
+                    usage(QStringLiteral("--timeout \"%1\" is not a whole number of ms from 0 to "
+                                         "65535")
+                              .arg(*v));
+                o.link.timeoutMs = int(n);
+            }
+        } else if (o.command == Command::Ports && name == u"--port") {
+            // Listed as well; the probe takes these from the command line.
+            value(name);
+        } else if (m_info->ackTimeout && name == u"--ack-timeout") {
+            if (const auto v = value(name)) {
+                if (!wholeNumber(*v, 1, 3600000, n))
+                    usage(QStringLiteral("--ack-timeout \"%1\" is not a whole number of ms from 1 "
+                                         "to 3600000")
+                              .arg(*v));
+                o.ackTimeoutMs = int(n);
+            }
+        } else if (m_info->json && name == u"--json" && !m_inline) {
+            o.json = true;
+        } else if (o.command == Command::Read && name == u"-o") {
+            if (const auto v = value(name)) o.outputFile = *v;
+        } else if (o.command == Command::Monitor && name == u"--count") {
+            if (const auto v = value(name)) {
+                if (!wholeNumber(*v, 1, std::numeric_limits<int>::max(), n))
+                    usage(QStringLiteral("--count \"%1\" is not a whole number from 1").arg(*v));
+                o.count = int(n);
+            }
+        } else if (o.command == Command::Monitor && name == u"--csv") {
+            if (const auto v = value(name)) o.csvFile = *v;
+        } else if (o.command == Command::Write && name == u"--dry-run" && !m_inline) {
+            o.dryRun = true;
+        } else if (o.command == Command::Write && (name == u"--input" || name == u"--output")) {
+            scaleOption(name, name == u"--input" ? o.input : o.output);
+        } else if (o.command == Command::Write && !argument.startsWith(u'-')) {
+            if (!o.settingsFile.isEmpty())
+                usage(QStringLiteral("one settings file at a time (\"%1\" and \"%2\")")
+                          .arg(o.settingsFile, argument));
+            o.settingsFile = argument;
+        } else if (argument.startsWith(u'-')) {
+            usage(QStringLiteral("unknown option %1").arg(name));
+        } else {
+            usage(QStringLiteral("unexpected argument \"%1\"").arg(argument));
+        }
+    }
+
+    // --input TYPE LOW HIGH, three values.
+    void scaleOption(const QString &name, std::optional<ScaleSetting> &target)
+    {
+        if (m_inline || m_pos + 3 >= m_args.size()) {
+            usage(QStringLiteral("%1 needs a type (current or voltage), a low and a high value")
+                      .arg(name));
+            return;
+        }
+        const QString typeName = m_args[++m_pos];
+        const QString lowText = m_args[++m_pos];
+        const QString highText = m_args[++m_pos];
+        const auto type = instrument::signalTypeFromName(typeName);
+        if (!type) {
+            usage(QStringLiteral("%1: \"%2\" is no type; current or voltage").arg(name, typeName));
+            return;
+        }
+        const auto low = decimalNumber(lowText);
+        const auto high = decimalNumber(highText);
+        if (!low || !high) {
+            usage(QStringLiteral("%1: \"%2\" is no number").arg(name, !low ? lowText : highText));
+            return;
+        }
+        target = ScaleSetting{*type, *low, *high};
+    }
+
+    void finish()
+    {
+        const Options &o = *m_options;
+        if (o.command != Command::Write) return;
+        const bool fromArguments = o.input || o.output;
+        if (!o.settingsFile.isEmpty() && fromArguments)
+            usage(QStringLiteral("give either a settings file or --input and --output"));
+        else if (fromArguments && !(o.input && o.output))
+            usage(QStringLiteral("--input and --output go together"));
+        else if (o.settingsFile.isEmpty() && !fromArguments)
+            usage(QStringLiteral("no settings given: a settings file, or --input and --output"));
+    }
+
+    const QStringList &m_args;
+    Options *m_options = nullptr;
+    QString *m_error = nullptr;
+    const CommandInfo *m_info = nullptr;
+    qsizetype m_pos = 0;
+    std::optional<QString> m_inline;
+};
+
+} // namespace
+
+Parse parseArguments(const QStringList &arguments)
+{
+    return Parser(arguments).run();
+}
+
+QString helpText(Command command)
+{
+    const CommandInfo *info = findCommand(command);
+    QString text;
+    if (!info) {
+        text = QStringLiteral(
+            "Usage: kx4720r-cli COMMAND [OPTIONS]\n"
+            "Configures and reads the KX4720R DC signal converter over a serial line, without a "
+            "window.\n\nCommands:\n");
+        for (const CommandInfo &c : Commands)
+            text += QStringLiteral("  %1\n").arg(QLatin1String(c.usage));
+        text += QStringLiteral("\nOptions of the commands that talk to the instrument:\n") +
+                QLatin1String(LinkOptionsHelp) +
+                QStringLiteral("  -h, --help           this text; COMMAND --help for a command's "
+                               "own\n"
+                               "      --version        the program's version\n\n");
+        return text + QLatin1String(ExitCodesHelp);
+    }
+    text = QStringLiteral("Usage: kx4720r-cli %1\n%2\n\nOptions:\n")
+               .arg(QLatin1String(info->usage), QLatin1String(info->summary));
+    if (info->talks) text += QLatin1String(LinkOptionsHelp);
+    if (info->json)
+        text += QStringLiteral("      --json           machine-readable output (see the README)\n");
+    if (info->ackTimeout)
+        text += QStringLiteral("      --ack-timeout MS how long to wait for the acknowledgement "
+                               "(default 5000)\n");
+    if (command == Command::Ports)
+        text += QStringLiteral("      --port PATH      list PATH as well (repeatable; so does "
+                               "KX4720R_PORTS)\n");
+    if (command == Command::Read)
+        text += QStringLiteral("  -o FILE              write the settings file to FILE\n");
+    if (command == Command::Monitor)
+        text += QStringLiteral("      --count N        stop after N replies\n"
+                               "      --csv FILE       record every reply in FILE\n");
+    if (command == Command::Write)
+        text += QStringLiteral("      --input TYPE LOW HIGH   input type (current or voltage) "
+                               "and scale\n"
+                               "      --output TYPE LOW HIGH  output type and scale\n"
+                               "      --dry-run        check and show, send nothing\n");
+    text += QStringLiteral("  -h, --help           this text\n      --version        the "
+                           "program's version\n\n");
+    return text + QLatin1String(ExitCodesHelp);
+}
+
+QString versionText()
+{
+    return QStringLiteral("kx4720r-cli %1\n").arg(QStringLiteral(KX_VERSION));
+}
+
+} // namespace cli

@@ -1,0 +1,257 @@
+// Texts and JSON of the instrument's state.
+#include "cli_report.h"
+
+#include "core/instrument_units.h"
+#include "core/number_text.h"
+
+#include <QJsonArray>
+
+#include <array>
+
+namespace cli {
+
+namespace {
+
+struct Flag {
+    quint8 bit;
+    const char *words;
+    const char *name;
+};
+
+constexpr std::array<Flag, 6> Flags{{
+    {instrument::Status::InputNotCalibrated, "input not calibrated", "inputNotCalibrated"},
+    {instrument::Status::FramError, "FRAM error", "framError"},
+    {instrument::Status::OutputNotCalibrated, "output not calibrated", "outputNotCalibrated"},
+    {instrument::Status::OutputRangeError, "output range error", "outputRangeError"},
+    {instrument::Status::InputRangeError, "input range error", "inputRangeError"},
+    {instrument::Status::ConverterError, "converter error", "converterError"},
+}};
+
+QString date(int year, int month, int day)
+{
+    return QStringLiteral("%1-%2-%3")
+        .arg(year, 4, 10, QLatin1Char('0'))
+        .arg(month, 2, 10, QLatin1Char('0'))
+        .arg(day, 2, 10, QLatin1Char('0'));
+}
+
+QString firmware(const InstrumentReply &reply)
+{
+    return date(reply.FirmwareYear, reply.FirmwareMonth, reply.FirmwareDay);
+}
+
+// Six significant digits: as much as the instrument's readings carry.
+QString shown(double value)
+{
+    return QString::number(value, 'g', 6);
+}
+
+// A measured value for JSON: the number as the instrument sent it, or null.
+QJsonValue measured(const std::optional<double> &value)
+{
+    if (!value) return QJsonValue::Null;
+    const std::optional<double> clean = singlePrecisionValue(*value);
+    return clean ? QJsonValue(*clean) : QJsonValue(QJsonValue::Null);
+}
+
+QJsonValue measured(double value)
+{
+    return measured(std::optional<double>(value));
+}
+
+QJsonValue typeName(int code)
+{
+    const auto type = instrument::signalTypeFromCode(code);
+    return type ? QJsonValue(instrument::signalTypeName(*type)) : QJsonValue(QJsonValue::Null);
+}
+
+QJsonValue scaleJson(int typeCode, double low, double high)
+{
+    const auto type = instrument::signalTypeFromCode(typeCode);
+    return QJsonObject{
+        {"low", measured(low)},
+        {"high", measured(high)},
+        {"unit", type ? QJsonValue(instrument::unitOf(*type)) : QJsonValue(QJsonValue::Null)}};
+}
+
+QString typeText(int code)
+{
+    const auto type = instrument::signalTypeFromCode(code);
+    return type ? instrument::signalTypeName(*type) : QStringLiteral("unknown type %1").arg(code);
+}
+
+QString scaleText(int typeCode, double low, double high)
+{
+    const auto type = instrument::signalTypeFromCode(typeCode);
+    return QStringLiteral("%1 ... %2 %3")
+        .arg(shown(low), shown(high), type ? instrument::unitOf(*type) : QString());
+}
+
+QString valueText(const std::optional<double> &value, const QString &unit, bool calibrated)
+{
+    if (!calibrated) return QStringLiteral("uncalibrated");
+    if (!value) return QStringLiteral("unknown");
+    return shown(*value) + u' ' + unit;
+}
+
+} // namespace
+
+QStringList statusFlagWords(quint8 statusBits)
+{
+    QStringList words;
+    for (const Flag &flag : Flags)
+        if (statusBits & flag.bit) words << QLatin1String(flag.words);
+    return words;
+}
+
+QStringList statusFlagNames(quint8 statusBits)
+{
+    QStringList names;
+    for (const Flag &flag : Flags)
+        if (statusBits & flag.bit) names << QLatin1String(flag.name);
+    return names;
+}
+
+QString statusText(const InstrumentReply &reply, const QString &port)
+{
+    using namespace instrument;
+    const DecodedReading reading = DecodedReading::fromReply(reply);
+    const bool inputCalibrated = !(reply.StatusBits & Status::InputNotCalibrated);
+    const bool outputCalibrated = !(reply.StatusBits & Status::OutputNotCalibrated);
+    const InputRangeUnits *range = inputRangeUnits(reply.InputRange);
+    const OutputRangeUnits *outputRange = outputRangeUnits(reply.OutputType);
+
+    const auto row = [](const char *label, const QString &text) {
+        return QStringLiteral("%1 %2\n").arg(QLatin1String(label), -16).arg(text);
+    };
+    QString text;
+    text += row("Model", QStringLiteral("KX4720R"));
+    text += row("Port", port);
+    text += row("Firmware", firmware(reply));
+    text += row("Calibrated", reply.hasCalibrationDate()
+                                  ? date(reply.CalYear, reply.CalMonth, reply.CalDay)
+                                  : QStringLiteral("no calibration date"));
+    text += row("Working time", QStringLiteral("%1 h %2 min")
+                                    .arg(reply.OperatingMinutes / 60)
+                                    .arg(reply.OperatingMinutes % 60));
+    text +=
+        row("Input",
+            typeText(reply.InputType) + QStringLiteral(", range ") +
+                (range ? QStringLiteral("-%1 ... +%1 %2").arg(shown(range->fullScale), range->unit)
+                       : QStringLiteral("unknown (%1)").arg(reply.InputRange)));
+    text += row("Input value", valueText(reading.inputValue, reading.inputUnit, inputCalibrated));
+    text += row("Input scale", scaleText(reply.InputType, reply.InputLow, reply.InputHigh));
+    text += row("Output", typeText(reply.OutputType) + QStringLiteral(", range ") +
+                              (outputRange ? QStringLiteral("%1 ... +%2 %3")
+                                                 .arg(shown(outputRange->low),
+                                                      shown(outputRange->high), outputRange->unit)
+                                           : QStringLiteral("unknown")));
+    text +=
+        row("Output value", valueText(reading.outputValue, reading.outputUnit, outputCalibrated));
+    text += row("Output scale", scaleText(reply.OutputType, reply.OutputLow, reply.OutputHigh));
+    text += row("Scale position",
+                QString::number(reply.ScaleRatio * 100.0, 'f', 1) + QStringLiteral(" %"));
+    text += row("Temperature",
+                QStringLiteral("%1 (min %2 °C, max %3 °C)")
+                    .arg(reading.temperature
+                             ? QString::number(*reading.temperature, 'f', 1) + QStringLiteral(" °C")
+                             : QStringLiteral("no reading"),
+                         QString::number(reply.TemperatureMin, 'f', 1),
+                         QString::number(reply.TemperatureMax, 'f', 1)));
+    const QStringList flags = statusFlagWords(reply.StatusBits);
+    text +=
+        row("Status", flags.isEmpty() ? QStringLiteral("ok") : flags.join(QStringLiteral(", ")));
+    return text;
+}
+
+QJsonObject statusJson(const InstrumentReply &reply, const QString &port, int tries)
+{
+    using namespace instrument;
+    const DecodedReading reading = DecodedReading::fromReply(reply);
+    const InputRangeUnits *range = inputRangeUnits(reply.InputRange);
+    const OutputRangeUnits *outputRange = outputRangeUnits(reply.OutputType);
+
+    QJsonObject input{
+        {"type", typeName(reply.InputType)},
+        {"rangeIndex", reply.InputRange},
+        {"range", range ? QJsonValue(QJsonObject{{"low", -range->fullScale},
+                                                 {"high", range->fullScale},
+                                                 {"unit", range->unit.toString()}})
+                        : QJsonValue(QJsonValue::Null)},
+        {"calibrated", !(reply.StatusBits & Status::InputNotCalibrated)},
+        {"value", measured(reading.inputValue)},
+        {"unit", reading.inputUnit.isEmpty() ? QJsonValue(QJsonValue::Null)
+                                             : QJsonValue(reading.inputUnit)},
+        {"scale", scaleJson(reply.InputType, reply.InputLow, reply.InputHigh)},
+    };
+    QJsonObject output{
+        {"type", typeName(reply.OutputType)},
+        {"range", outputRange ? QJsonValue(QJsonObject{{"low", outputRange->low},
+                                                       {"high", outputRange->high},
+                                                       {"unit", outputRange->unit.toString()}})
+                              : QJsonValue(QJsonValue::Null)},
+        {"calibrated", !(reply.StatusBits & Status::OutputNotCalibrated)},
+        {"value", measured(reading.outputValue)},
+        {"unit", reading.outputUnit.isEmpty() ? QJsonValue(QJsonValue::Null)
+                                              : QJsonValue(reading.outputUnit)},
+        {"scale", scaleJson(reply.OutputType, reply.OutputLow, reply.OutputHigh)},
+    };
+    return QJsonObject{
+        {"port", port},
+        {"tries", tries},
+        {"model", QStringLiteral("KX4720R")},
+        {"firmware", firmware(reply)},
+        {"calibrationDate", reply.hasCalibrationDate()
+                                ? QJsonValue(date(reply.CalYear, reply.CalMonth, reply.CalDay))
+                                : QJsonValue(QJsonValue::Null)},
+        {"workingMinutes", qint64(reply.OperatingMinutes)},
+        {"input", input},
+        {"output", output},
+        {"scaleRatio", measured(reply.ScaleRatio)},
+        {"temperature", QJsonObject{{"value", measured(reading.temperature)},
+                                    {"min", measured(reply.TemperatureMin)},
+                                    {"max", measured(reply.TemperatureMax)},
+                                    {"unit", QStringLiteral("°C")}}},
+        {"status",
+         QJsonObject{{"bits", reply.StatusBits},
+                     {"flags", QJsonArray::fromStringList(statusFlagNames(reply.StatusBits))}}},
+        {"converters", QJsonObject{{"ch0", QJsonObject{{"raw", reply.ADValueCH0},
+                                                       {"averaged", reply.ADAveragedCH0},
+                                                       {"gain", reply.GainCH0}}},
+                                   {"ch1", QJsonObject{{"raw", reply.ADValueCH1},
+                                                       {"averaged", reply.ADAveragedCH1},
+                                                       {"gain", reply.GainCH1},
+                                                       {"divider", reply.DividerCH1}}},
+                                   {"samplesPerSecond", reply.ADSamplesPerSecond}}},
+        {"pwm", reply.PWMValue},
+        {"errorNumber", reply.ErrorNumber},
+    };
+}
+
+QString monitorLine(const DecodedReading &reading)
+{
+    const bool inputCalibrated = !(reading.statusBits & instrument::Status::InputNotCalibrated);
+    const bool outputCalibrated = !(reading.statusBits & instrument::Status::OutputNotCalibrated);
+    const QStringList flags = statusFlagWords(reading.statusBits);
+    return QStringLiteral("%1  input %2  output %3  ratio %4  %5  %6")
+        .arg(reading.time.toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss.zzz")),
+             valueText(reading.inputValue, reading.inputUnit, inputCalibrated),
+             valueText(reading.outputValue, reading.outputUnit, outputCalibrated),
+             QString::number(reading.scaleRatio, 'f', 3),
+             reading.temperature
+                 ? QString::number(*reading.temperature, 'f', 1) + QStringLiteral(" °C")
+                 : QStringLiteral("--.- °C"),
+             flags.isEmpty() ? QStringLiteral("ok") : flags.join(QStringLiteral(", ")));
+}
+
+QString settingsSummary(const InstrumentSettings &settings)
+{
+    const auto side = [](const char *name, const ScaleSetting &scale) {
+        return QStringLiteral("%1 %2 %3 ... %4 %5")
+            .arg(QLatin1String(name), instrument::signalTypeName(scale.type), shown(scale.low),
+                 shown(scale.high), instrument::unitOf(scale.type));
+    };
+    return side("input", settings.input) + QStringLiteral(", ") + side("output", settings.output);
+}
+
+} // namespace cli
