@@ -3,6 +3,7 @@
 // its errors, the request built from a plain state, and command latches.
 #include <QtTest>
 
+#include "core/command_latches.h"
 #include "core/decoded_reading.h"
 #include "core/readings_csv.h"
 #include "core/settings_file.h"
@@ -85,6 +86,7 @@ private slots:
     void settingsFileIsRejectedWithLineAndReason_data();
     void settingsFileIsRejectedWithLineAndReason();
     void settingsFileRoundTrip();
+    void commandLatchesEndByAcknowledgementOrTheirTimeLimit();
 };
 
 void TestCore::readingTakesUnitsFromTheTables_data()
@@ -380,6 +382,25 @@ void TestCore::settingsFileRoundTrip()
     QVERIFY(!writeSettingsFile(path, document, error));
     QVERIFY(error.contains(QStringLiteral("beyond the limit")));
     QCOMPARE(fileBytes(path), text);
+}
+
+void TestCore::commandLatchesEndByAcknowledgementOrTheirTimeLimit()
+{
+    using namespace instrument::Command;
+    const auto now = CommandLatches::Clock::now();
+    CommandLatches latches;
+    latches.press(Reset, now + std::chrono::seconds(1));
+    latches.press(WriteSettings | ClearTemperatureMinMax);
+    QCOMPARE(latches.pending(), quint8(Reset | WriteSettings | ClearTemperatureMinMax));
+    // Only a command with a time limit is given up, and only once it has passed.
+    QCOMPARE(latches.expire(now), quint8(0));
+    QCOMPARE(latches.expire(now + std::chrono::seconds(2)), quint8(Reset));
+    // Bits 0 and 2 carry no command; an acknowledgement of a command not
+    // latched still counts as done.
+    QCOMPARE(latches.acknowledge(quint8(WriteSettings | StoreInputCalibration | 4)),
+             quint8(WriteSettings | StoreInputCalibration));
+    QCOMPARE(latches.pending(), quint8(ClearTemperatureMinMax));
+    QVERIFY(CommandLatches::readBackDue(WriteSettings));
 }
 
 QTEST_GUILESS_MAIN(TestCore)
