@@ -13,6 +13,7 @@
 #include "link/serialdevice.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QStringList>
 #include <QTimer>
 
@@ -202,6 +203,9 @@ public:
     bool MBAppendReal(double value) { return m_tx.MBAppendReal(value); }
     // The bytes as they go on the line, then a zero byte.
     bool MBAppendString(const QByteArray &text);
+    // A text in Windows-1250, the code page of every text on the line, then
+    // a zero byte; a character the code page lacks goes as '?'.
+    bool MBAppendString(const QString &text);
     int MBMBTXDataBufferIndex() const { return m_tx.MBMBTXDataBufferIndex(); }
     void setMBMBTXDataBufferIndex(int index) { m_tx.setMBMBTXDataBufferIndex(index); }
     int MBDataNumberToSend() const { return m_tx.MBDataNumberToSend(); }
@@ -274,6 +278,9 @@ public:
     quint64 readerHandOverCount() const;
     // The speed the driver reports for the open port (0 while closed).
     quint32 portLineSpeed() const;
+    // Characters handed to the port that its driver has not taken yet: the
+    // other side reads nothing. They wait in the device, never in a write.
+    qsizetype outputWaiting() const;
     // While received characters are being dealt with: when the reader read the
     // first of them from the port; otherwise now.
     std::chrono::steady_clock::time_point receivedAt() const;
@@ -292,6 +299,7 @@ signals:
     void OnMBDiagnosticReceivedAFrame(int ReceivedDataNumber);
     void OnMBSlaveReceivedCommand(int Command, bool QueryMode, int ReceivedDataNumber);
     void OnMBReceivedAByte(int ReceivedBytesNumber);
+    // The collected bytes read as Windows-1250, one character per byte.
     void OnMBReceivedAString(const QString &ReceivedString);
 
     // For the panel.
@@ -304,8 +312,11 @@ signals:
     void transmitIndicatorOff();
     void receiveIndicatorOff();
     void tryBarsChanged(int tryPercent, int maxTryPercent);
+    // A counted value (shown in the counters' picture, "   0" included).
     void txCounterChanged(quint32 count);
     void rxCounterChanged(quint32 count);
+    // Both counters set back to zero by a reset (shown as a bare "0").
+    void countersCleared();
     void speedChanged(quint32 speed, quint32 speedMax);
     void baudChanged(MBTypes::TMBBaud baud); // select the speed list entry
     void modeChanged(MBTypes::TMBMode mode);
@@ -314,19 +325,30 @@ signals:
     void portError(const QString &message);
 
 private:
+    // A host's handler may delete the engine from inside any of its events.
+    // Every step that raises one reports whether the engine is still there
+    // afterwards (false: it is gone, and nothing of it may be touched), and
+    // the step's caller goes on only then.
+    template <typename Emit> [[nodiscard]] bool survives(Emit &&emitEvent)
+    {
+        const QPointer<MBEngine> self(this);
+        emitEvent();
+        return !self.isNull();
+    }
+
     // Port
     bool openDevice(QString &error);
     void closeDevice();
-    void enterClosedState();
-    void retireReader(std::unique_ptr<TCommThread> reader);
+    [[nodiscard]] bool closePort();
+    [[nodiscard]] bool enterClosedState();
     void onReceived(const QByteArray &chunk);
     void onPortLost(const SerialStatus &reason);
-    void endPortWithFailure(const QString &reason);
+    bool endPortWithFailure(const QString &reason);
     bool writeLine(const QByteArray &characters);
 
     // Shared state changes
-    void setStatusNow(TMBStatusNow status);
-    void setBusy(bool busy);
+    [[nodiscard]] bool setStatusNow(TMBStatusNow status);
+    [[nodiscard]] bool setBusy(bool busy);
     void setStatus(TMBStatus status, int slaveCode = 0);
     void setPortLamp(TMBLamp lamp);
     void countTxFrame();
@@ -336,24 +358,25 @@ private:
     // Receive path shared by the framed modes
     void receiveFramed(const QByteArray &chunk);
     bool acceptFirstByte(quint8 firstByte) const;
-    void onAssemblyReset();
-    void onFrameAccepted();
+    bool onAssemblyReset();
+    bool onFrameAccepted();
 
     // Master mode
     void masterSend();
     bool sendMasterFrame();
-    void masterEndWithPortError();
+    bool masterEndWithPortError();
+    bool endTransaction(); // OnMBMasterEndOfEvent with MBStatus
     void onAnswerTimeout();
-    void masterFrameAccepted();
+    bool masterFrameAccepted();
 
     // Slave mode
-    void slaveFrameAccepted();
-    void slaveCommand(quint8 command, bool queryMode);
-    void sendSlaveReply();
+    bool slaveFrameAccepted();
+    bool slaveCommand(quint8 command, bool queryMode);
+    bool sendSlaveReply();
 
     // Diagnostic, byte and string mode
     void diagnosticSend();
-    void diagnosticFrameAccepted();
+    bool diagnosticFrameAccepted();
     void rawSend(bool stringMode);
     void receiveBytes(const QByteArray &chunk);
     void receiveString(const QByteArray &chunk);
@@ -372,8 +395,7 @@ private:
     QString m_portErrorText;
     QString m_lastWriteError; // the system's message for the last failed write
     std::unique_ptr<TCommThread> m_reader;
-    std::vector<std::unique_ptr<TCommThread>> m_retiredReaders;
-    quint64 m_retiredHandOvers = 0;
+    quint64 m_retiredHandOvers = 0; // of the readers of earlier openings
     QStringList m_portList;
     int m_selectedPort = -1;
     std::function<QStringList()> m_candidateSource;

@@ -2,6 +2,7 @@
 // (send, answer timer with retries, acceptance of the addressed slave's reply).
 #include "link/mbengine.h"
 
+#include "link/commthread.h"
 #include "link/mbframe.h"
 
 #include <climits>
@@ -11,7 +12,7 @@
 void MBEngine::MBSendFrame()
 {
     m_answerTimer.stop();
-    setBusy(true);
+    if (!setBusy(true)) return;
     switch (m_mode) {
     case TMBMode::modeMaster:
         masterSend();
@@ -43,21 +44,27 @@ bool MBEngine::sendMasterFrame()
         frame, std::span(reinterpret_cast<std::uint8_t *>(line.data()), std::size_t(line.size())));
     if (!writeLine(line)) {
         emit transmitIndicatorOff();
-        setStatusNow(TMBStatusNow::stnPortError);
-        setStatus(TMBStatus::stPortError);
-        setBusy(true);
         return false;
     }
     emit transmitFlashed();
     return true;
 }
 
-void MBEngine::masterEndWithPortError()
+bool MBEngine::masterEndWithPortError()
 {
-    if (m_statusNow != TMBStatusNow::stnPortError) setStatusNow(TMBStatusNow::stnPortError);
-    setBusy(true);
+    if (!setStatusNow(TMBStatusNow::stnPortError)) return false;
     setStatus(TMBStatus::stPortError);
-    emit OnMBMasterEndOfEvent(m_status, m_statusString);
+    if (!setBusy(true)) return false;
+    return endTransaction();
+}
+
+bool MBEngine::endTransaction()
+{
+    // Copies: a handler that deletes the engine must not leave later
+    // receivers of the event with texts that went with it.
+    const TMBStatus status = m_status;
+    const QString text = m_statusString;
+    return survives([&] { emit OnMBMasterEndOfEvent(status, text); });
 }
 
 void MBEngine::masterSend()
@@ -69,22 +76,22 @@ void MBEngine::masterSend()
         masterEndWithPortError();
         return;
     }
-    setStatusNow(TMBStatusNow::stnSending);
+    if (!setStatusNow(TMBStatusNow::stnSending)) return;
     countTxFrame();
     updateTryStatistics(1);
 
     if (m_addressToSlave != 0) {
-        setStatusNow(TMBStatusNow::stnWaitingForAnswer);
+        if (!setStatusNow(TMBStatusNow::stnWaitingForAnswer)) return;
         m_sendingTime = calculateTimeOfSending(m_tx.MBDataNumberToSend(), m_baudRate);
         m_answerTimer.start(int(std::min<qint64>(answerInterval(), INT_MAX)));
         m_receiver.resetAssembly();
         return;
     }
     // A broadcast gets no reply.
-    setBusy(false);
-    setStatusNow(TMBStatusNow::stnReady);
+    if (!setBusy(false)) return;
+    if (!setStatusNow(TMBStatusNow::stnReady)) return;
     setStatus(TMBStatus::stOK);
-    emit OnMBMasterEndOfEvent(m_status, m_statusString);
+    endTransaction();
 }
 
 void MBEngine::onAnswerTimeout()
@@ -94,21 +101,33 @@ void MBEngine::onAnswerTimeout()
     // must not make a slave send master frames.
     if (m_mode != TMBMode::modeMaster) return;
 
+    if (m_readerOpen && m_reader->device().outputWaiting() > 0) {
+        // The request has not even left within its own answer window: the
+        // line takes nothing (a peer that reads nothing, a stuck adapter).
+        // Writes never wait for the line, so this is where that shows.
+        m_reader->device().discardOutput();
+        m_lastWriteError =
+            QStringLiteral("The line took no characters for %1 ms").arg(answerInterval());
+        emit transmitIndicatorOff();
+        masterEndWithPortError();
+        return;
+    }
+
     if (m_tryNumber < m_maxTryNumber) {
         updateTryStatistics(m_tryNumber + 1);
         if (!sendMasterFrame()) {
             masterEndWithPortError();
             return;
         }
-        setStatusNow(TMBStatusNow::stnSending);
+        if (!setStatusNow(TMBStatusNow::stnSending)) return;
         m_answerTimer.start(int(std::min<qint64>(answerInterval(), INT_MAX)));
-        setStatusNow(TMBStatusNow::stnWaitingForAnswer);
+        (void)setStatusNow(TMBStatusNow::stnWaitingForAnswer);
         return;
     }
-    setStatusNow(TMBStatusNow::stnTimeOut);
-    setBusy(false);
+    if (!setStatusNow(TMBStatusNow::stnTimeOut)) return;
+    if (!setBusy(false)) return;
     setStatus(TMBStatus::stTimeOut);
-    emit OnMBMasterEndOfEvent(m_status, m_statusString);
+    endTransaction();
 }
 
 // ---------------------------------------------------------------- receiving
@@ -125,22 +144,25 @@ void MBEngine::receiveFramed(const QByteArray &chunk)
         // reply behind the one just taken would otherwise pass for the answer
         // to the next request, and every reply after it would be one behind.)
         if (m_masterTransactions != transaction) return;
+        bool alive = true;
         switch (m_receiver.feed(std::uint8_t(c))) {
         case mb::RxEvent::StartAccepted:
-            setStatusNow(TMBStatusNow::stnReceiving);
+            alive = setStatusNow(TMBStatusNow::stnReceiving);
             break;
         case mb::RxEvent::StartRefused:
         case mb::RxEvent::FrameDiscarded:
-            onAssemblyReset();
+            alive = onAssemblyReset();
             break;
         case mb::RxEvent::FrameAccepted:
-            onFrameAccepted();
+            alive = onFrameAccepted();
             break;
         case mb::RxEvent::None:
         case mb::RxEvent::Ignored:
         case mb::RxEvent::ByteStored:
             break;
         }
+        // A handler deleted the engine: nothing of it is left to go on with.
+        if (!alive) return;
     }
 }
 
@@ -163,39 +185,35 @@ bool MBEngine::acceptFirstByte(quint8 firstByte) const
     return false;
 }
 
-void MBEngine::onAssemblyReset()
+bool MBEngine::onAssemblyReset()
 {
     switch (m_mode) {
     case TMBMode::modeMaster:
-        setStatusNow(TMBStatusNow::stnWaitingForAnswer);
-        break;
+        return setStatusNow(TMBStatusNow::stnWaitingForAnswer);
     case TMBMode::modeSlave:
-        setStatusNow(TMBStatusNow::stnWaitingForCommand);
-        break;
+        return setStatusNow(TMBStatusNow::stnWaitingForCommand);
     default:
-        break;
+        return true;
     }
 }
 
-void MBEngine::onFrameAccepted()
+bool MBEngine::onFrameAccepted()
 {
     switch (m_mode) {
     case TMBMode::modeMaster:
-        masterFrameAccepted();
-        break;
+        return masterFrameAccepted();
     case TMBMode::modeSlave:
-        slaveFrameAccepted();
-        break;
+        return slaveFrameAccepted();
     case TMBMode::modeDiagnostic:
-        diagnosticFrameAccepted();
-        break;
+        return diagnosticFrameAccepted();
     case TMBMode::modeByte:
     case TMBMode::modeString:
         break; // no framing in these modes
     }
+    return true;
 }
 
-void MBEngine::masterFrameAccepted()
+bool MBEngine::masterFrameAccepted()
 {
     emit receiveFlashed();
     m_answerTimer.stop();
@@ -209,7 +227,7 @@ void MBEngine::masterFrameAccepted()
         emit rxCounterChanged(m_rxFrames);
         setStatus(TMBStatus::stOK);
     }
-    setStatusNow(TMBStatusNow::stnReady);
-    setBusy(false);
-    emit OnMBMasterEndOfEvent(m_status, m_statusString);
+    if (!setStatusNow(TMBStatusNow::stnReady)) return false;
+    if (!setBusy(false)) return false;
+    return endTransaction();
 }

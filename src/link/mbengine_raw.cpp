@@ -3,6 +3,7 @@
 // text in.
 #include "link/mbengine.h"
 
+#include "link/cp1250.h"
 #include "link/mbframe.h"
 
 // ---------------------------------------------------------------- diagnostic mode
@@ -13,13 +14,13 @@ void MBEngine::diagnosticSend()
         masterEndWithPortError();
         return;
     }
-    setStatusNow(TMBStatusNow::stnSending);
+    if (!setStatusNow(TMBStatusNow::stnSending)) return;
     countTxFrame();
     updateTryStatistics(1);
-    setBusy(false);
-    setStatusNow(TMBStatusNow::stnReady);
+    if (!setBusy(false)) return;
+    if (!setStatusNow(TMBStatusNow::stnReady)) return;
     setStatus(TMBStatus::stOK);
-    emit OnMBMasterEndOfEvent(m_status, m_statusString);
+    endTransaction();
 }
 
 // ---------------------------------------------------------------- byte and string mode
@@ -28,7 +29,7 @@ void MBEngine::rawSend(bool stringMode)
 {
     bool sent = false;
     if (!m_portOpen) {
-        setStatusNow(TMBStatusNow::stnPortError);
+        if (!setStatusNow(TMBStatusNow::stnPortError)) return;
     } else {
         if (stringMode) {
             // The answer to this text starts afresh.
@@ -41,22 +42,27 @@ void MBEngine::rawSend(bool stringMode)
         sent = data.empty() || writeLine(QByteArray(reinterpret_cast<const char *>(data.data()),
                                                     qsizetype(data.size())));
         if (sent && !data.empty()) emit transmitFlashed();
-        if (!sent) setStatusNow(TMBStatusNow::stnPortError);
+        if (!sent) {
+            // As in master mode: a failed hand-over puts out the light a
+            // previous send may have left on.
+            emit transmitIndicatorOff();
+            if (!setStatusNow(TMBStatusNow::stnPortError)) return;
+        }
     }
     if (!sent) {
-        setBusy(true);
+        if (!setBusy(true)) return;
         setStatus(TMBStatus::stPortError);
-        emit OnMBMasterEndOfEvent(m_status, m_statusString);
+        endTransaction();
         return;
     }
-    setStatusNow(TMBStatusNow::stnSending);
+    if (!setStatusNow(TMBStatusNow::stnSending)) return;
     m_txFrames += stringMode ? 1u : quint32(m_tx.MBDataNumberToSend());
     emit txCounterChanged(m_txFrames);
     updateTryStatistics(1);
-    setBusy(false);
-    setStatusNow(TMBStatusNow::stnReady);
+    if (!setBusy(false)) return;
+    if (!setStatusNow(TMBStatusNow::stnReady)) return;
     setStatus(TMBStatus::stOK);
-    emit OnMBMasterEndOfEvent(m_status, m_statusString);
+    endTransaction();
 }
 
 void MBEngine::receiveBytes(const QByteArray &chunk)
@@ -71,8 +77,9 @@ void MBEngine::receiveBytes(const QByteArray &chunk)
     emit receiveFlashed();
     emit rxCounterChanged(m_rxFrames);
     setStatus(TMBStatus::stOK);
-    setStatusNow(TMBStatusNow::stnReady);
-    emit OnMBReceivedAByte(m_rx.MBReceivedDataNumber());
+    if (!setStatusNow(TMBStatusNow::stnReady)) return;
+    const int received = m_rx.MBReceivedDataNumber();
+    (void)survives([&] { emit OnMBReceivedAByte(received); });
 }
 
 void MBEngine::receiveString(const QByteArray &chunk)
@@ -89,11 +96,12 @@ void MBEngine::receiveString(const QByteArray &chunk)
         emit receiveFlashed();
         countRxFrames(1, true);
         setStatus(TMBStatus::stOK);
-        setStatusNow(TMBStatusNow::stnReady);
+        if (!setStatusNow(TMBStatusNow::stnReady)) return;
         const auto bytes = m_rx.receivedData();
         // One character per byte, the stop byte included.
-        emit OnMBReceivedAString(QString::fromLatin1(reinterpret_cast<const char *>(bytes.data()),
-                                                     qsizetype(bytes.size())));
+        const QString text = mb::fromWindows1250(
+            QByteArrayView(reinterpret_cast<const char *>(bytes.data()), qsizetype(bytes.size())));
+        (void)survives([&] { emit OnMBReceivedAString(text); });
         // The rest of this chunk arrived before any send the handler made:
         // it answers nothing.
         return;

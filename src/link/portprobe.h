@@ -48,6 +48,12 @@ struct PortProbe {
 // Opening a candidate (and closing it again at once); tests hand in their own.
 using PortTryOpen = std::function<SerialStatus(const QString &port)>;
 PortProbe probePorts(const QStringList &candidates, const PortTryOpen &tryOpen);
+class DeviceHolders;
+// Whether the port could be opened for us alone: refused when missing, not
+// permitted, locked, flagged exclusive or merely open in another process
+// (holders). The device is opened and closed, nothing more.
+SerialStatus probePort(const QString &port, const DeviceHolders &holders);
+// probePort with a fresh look at the other processes.
 SerialStatus tryOpenExclusively(const QString &port);
 
 struct PortListing {

@@ -57,9 +57,16 @@ public:
     // DTR and RTS inactive. Devices without modem lines (ptys) accept this silently.
     virtual void clearDtrRts() = 0;
 
-    // Hands the characters to the driver without waiting for their transmission.
-    // Successive writes go out in call order.
+    // Hands the characters to the driver without waiting, neither for their
+    // transmission nor for room: what a full output queue cannot take waits
+    // in the device and follows as room appears. Successive writes go out in
+    // call order.
     virtual SerialStatus write(std::span<const char> characters) = 0;
+    // Characters written but not yet taken by the driver; a count that stays
+    // above 0 means the line takes nothing.
+    virtual qsizetype outputWaiting() const { return 0; }
+    // Drops those characters (the line has failed).
+    virtual void discardOutput() {}
 
     // Blocks until the port has something to report, the stop event is
     // signalled or timeoutMs have passed (-1: no time limit; nothing set in the

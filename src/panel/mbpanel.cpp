@@ -127,6 +127,11 @@ QString MBPanel::counterText(quint32 count)
     // Zeroed counters read "0", as at creation; counted values use the
     // grouped picture.
     if (count == 0) return QStringLiteral("0");
+    return countedText(count);
+}
+
+QString MBPanel::countedText(quint32 count)
+{
     return formatPattern(double(count), u"# ### ### ##0");
 }
 
@@ -251,9 +256,13 @@ void MBPanel::connectEngine()
     connect(e, &MBEngine::modeChanged, this, &MBPanel::showMode);
     connect(e, &MBEngine::speedChanged, this, &MBPanel::showSpeed);
     connect(e, &MBEngine::txCounterChanged, this,
-            [this](quint32 n) { showCounter(m_txCounter, m_txFit, n); });
+            [this](quint32 n) { showCounter(m_txCounter, m_txFit, countedText(n)); });
     connect(e, &MBEngine::rxCounterChanged, this,
-            [this](quint32 n) { showCounter(m_rxCounter, m_rxFit, n); });
+            [this](quint32 n) { showCounter(m_rxCounter, m_rxFit, countedText(n)); });
+    connect(e, &MBEngine::countersCleared, this, [this] {
+        showCounter(m_txCounter, m_txFit, counterText(0));
+        showCounter(m_rxCounter, m_rxFit, counterText(0));
+    });
     connect(e, &MBEngine::tryBarsChanged, this, [this](int tryPercent, int maxTryPercent) {
         m_tryBar->setValue(tryPercent);
         m_maxTryBar->setValue(maxTryPercent);
@@ -371,9 +380,9 @@ void MBPanel::showSpeed(quint32 speed, quint32 speedMax)
     ++m_speedBarUpdates;
 }
 
-void MBPanel::showCounter(QLabel *counter, TextMeasureMemo<QSize> &fit, quint32 count)
+void MBPanel::showCounter(QLabel *counter, TextMeasureMemo<QSize> &fit, const QString &text)
 {
-    setAutoSizedText(counter, counterText(count), Anchor::Right, &fit);
+    setAutoSizedText(counter, text, Anchor::Right, &fit);
 }
 
 void MBPanel::paintLamp(TShape *lamp, TMBLamp colour)

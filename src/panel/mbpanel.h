@@ -35,6 +35,9 @@ public:
     static QString modeCaption(TMBMode mode);
     // A counter value as shown: "# ### ### ##0", and a bare "0" after a reset.
     static QString counterText(quint32 count);
+    // A counted value: always the picture, so a count back at zero (the
+    // frame counter command) reads "   0".
+    static QString countedText(quint32 count);
     // The speed value as shown: whole frames below 1000, else thousands with
     // one decimal in the default locale and a "k".
     static QString speedText(quint32 speed);
@@ -77,7 +80,7 @@ private:
     void showPortList(const QStringList &ports, int selected);
     void showMode(TMBMode mode);
     void showSpeed(quint32 speed, quint32 speedMax);
-    void showCounter(QLabel *counter, TextMeasureMemo<QSize> &fit, quint32 count);
+    void showCounter(QLabel *counter, TextMeasureMemo<QSize> &fit, const QString &text);
     void paintLamp(TShape *lamp, TMBLamp colour);
     void flash(TShape *indicator, QTimer &timer);
     void indicatorOff(TShape *indicator, QTimer &timer);
