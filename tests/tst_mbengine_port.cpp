@@ -14,7 +14,10 @@
 #include <QPointer>
 
 #include <atomic>
+#include <grp.h>
 #include <poll.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -50,6 +53,36 @@ struct Flooder {
     std::atomic<quint64> written{0};
     std::thread thread;
 };
+
+// What opening path gives a user without any rights to it: as root, a child
+// process that has become nobody tries; otherwise the device is closed to us
+// by its permission bits. Returns the status the opening met.
+SerialStatus openAsUnprivileged(const QString &path)
+{
+    const QByteArray device = QFile::encodeName(path);
+    if (::geteuid() != 0) {
+        ::chmod(device.constData(), 0);
+        return PosixSerialDevice().open(path);
+    }
+    ::chmod(device.constData(), 0600); // root's alone
+    int answer[2];
+    if (::pipe(answer) != 0) return posixError(errno);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(answer[0]);
+        int code = -1;
+        if (::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0)
+            code = PosixSerialDevice().open(path).code;
+        [[maybe_unused]] auto n = ::write(answer[1], &code, sizeof code);
+        ::_exit(0);
+    }
+    ::close(answer[1]);
+    int code = -1;
+    [[maybe_unused]] auto n = ::read(answer[0], &code, sizeof code);
+    ::close(answer[0]);
+    ::waitpid(child, nullptr, 0);
+    return code < 0 ? SerialStatus{} : posixError(code);
+}
 
 } // namespace
 
@@ -152,7 +185,7 @@ private slots:
         QCOMPARE(engine.BaudRate(), 9600u);
         engine.setBaudRate(14400);
         QCOMPARE(engine.MBBaud(), TMBBaud::baud014400);
-        QVERIFY(engine.setProperty("MBBaud", QVariant::fromValue(TMBBaud::baud057600)));
+        engine.setMBBaud(TMBBaud::baud057600);
         QCOMPARE(engine.BaudRate(), 57600u);
     }
 
@@ -393,6 +426,43 @@ private slots:
         for (int round = 0; round < 5; ++round)
             QCoreApplication::processEvents();
         QTRY_VERIFY(PosixSerialDevice().open(pty.slavePath()).ok() || handler == "port lost");
+    }
+
+    void portFailuresHaveTheirKind_data()
+    {
+        QTest::addColumn<PortFailure>("kind");
+        QTest::newRow("missing device") << PortFailure::NotFound;
+        QTest::newRow("another holder") << PortFailure::Busy;
+        QTest::newRow("no permission") << PortFailure::NoPermission;
+        QTest::newRow("hang-up") << PortFailure::Lost;
+    }
+    void portFailuresHaveTheirKind()
+    {
+        QFETCH(PortFailure, kind);
+        PtyPair pty;
+        MBEngine engine;
+        if (kind == PortFailure::NoPermission) {
+            const SerialStatus refused = openAsUnprivileged(pty.slavePath());
+            QCOMPARE(refused.kind, kind);
+            QCOMPARE(refused.message, QString::fromLocal8Bit(strerror(refused.code)));
+            return;
+        }
+        if (kind == PortFailure::NotFound) {
+            QVERIFY(!engine.MBOpenPort(QStringLiteral("/dev/no-such-port-kx")));
+        } else if (kind == PortFailure::Busy) {
+            PortHolderProcess other(pty.slavePath(), false);
+            QVERIFY(other.isHolding());
+            QVERIFY(!engine.MBOpenPort(pty.slavePath()));
+        } else {
+            QVERIFY(engine.MBOpenPort(pty.slavePath()));
+            QCOMPARE(engine.portFailure(), PortFailure::None);
+            pty.closeMaster();
+            QTRY_VERIFY(!engine.MBPortOpen());
+        }
+        QCOMPARE(engine.portFailure(), kind);
+        // The user still reads the system's own words.
+        QVERIFY2(engine.MBPortErrorText().count(u'\r') == 1, qPrintable(engine.MBPortErrorText()));
+        QVERIFY(!engine.MBPortErrorText().endsWith(u'\r'));
     }
 
     void thousandOpenCloseCyclesUnderFlood()

@@ -181,7 +181,8 @@ TCommThread::Verdict TCommThread::handle(const HandOver &batch)
     if (!batch.lost) return Verdict::KeepWatching;
 
     SerialStatus reason = batch.reason;
-    if (reason.ok()) reason = SerialStatus{EIO, QStringLiteral("The device was disconnected")};
+    if (reason.ok())
+        reason = SerialStatus::failure(EIO, QStringLiteral("The device was disconnected"));
     if (const FailureHandler failure = m_failure) failure(reason);
     return Verdict::StopWatching;
 }

@@ -5,6 +5,7 @@
 #include "common/rounding.h" // header-only: the program's one rounding rule
 #include "link/commthread.h"
 #include "link/cp1250.h"
+#include "link/linklog.h"
 
 #include <algorithm>
 
@@ -270,4 +271,10 @@ quint32 MBEngine::portLineSpeed() const
 qsizetype MBEngine::outputWaiting() const
 {
     return m_reader ? m_reader->device().outputWaiting() : 0;
+}
+
+void MBEngine::noteUndecodableFrame(const char *what)
+{
+    ++m_undecodableFrames;
+    qCDebug(lcLink).nospace() << "discarded 1: not decodable (" << what << ")";
 }

@@ -25,67 +25,13 @@
 
 class TCommThread;
 
+using mb::DiscardReason;
+using mb::MBDiscardCounts;
+
+// The engine keeps plain accessors; the component TMB publishes them as the
+// link's properties (one declaration, there).
 class MBEngine : public QObject {
     Q_OBJECT
-
-    // Port and line.
-    Q_PROPERTY(QString Port READ Port WRITE setPort)
-    Q_PROPERTY(quint32 BaudRate READ BaudRate WRITE setBaudRate)
-    Q_PROPERTY(MBTypes::TMBBaud MBBaud READ MBBaud WRITE setMBBaud)
-    Q_PROPERTY(quint32 WinQSizeIn READ WinQSizeIn WRITE setWinQSizeIn)
-    Q_PROPERTY(quint32 WinQSizeOut READ WinQSizeOut WRITE setWinQSizeOut)
-    Q_PROPERTY(QString MBLastUsedPort READ MBLastUsedPort WRITE setMBLastUsedPort)
-    Q_PROPERTY(
-        bool MBRefreshListOnStartup READ MBRefreshListOnStartup WRITE setMBRefreshListOnStartup)
-    Q_PROPERTY(bool MBThereWasOpenEvent READ MBThereWasOpenEvent WRITE setMBThereWasOpenEvent)
-    Q_PROPERTY(bool MBPortOpen READ MBPortOpen)
-    Q_PROPERTY(QString MBPortErrorText READ MBPortErrorText)
-
-    // Mode and master settings.
-    Q_PROPERTY(MBTypes::TMBMode MBMode READ MBMode WRITE setMBMode)
-    Q_PROPERTY(bool MBMasterQueryMode READ MBMasterQueryMode WRITE setMBMasterQueryMode)
-    Q_PROPERTY(
-        int MBMasterAddressToSlave READ MBMasterAddressToSlave WRITE setMBMasterAddressToSlave)
-    Q_PROPERTY(int MBMasterIDToSlave READ MBMasterIDToSlave WRITE setMBMasterIDToSlave)
-    Q_PROPERTY(
-        int MBMasterCommandToSlave READ MBMasterCommandToSlave WRITE setMBMasterCommandToSlave)
-    Q_PROPERTY(int MBMasterTimeOut READ MBMasterTimeOut WRITE setMBMasterTimeOut)
-    Q_PROPERTY(int MBMasterMaxTryNumber READ MBMasterMaxTryNumber WRITE setMBMasterMaxTryNumber)
-
-    // Slave and raw mode settings (kept here so that hosts and the panel store them).
-    Q_PROPERTY(int MBSlaveOwnAddress READ MBSlaveOwnAddress WRITE setMBSlaveOwnAddress)
-    Q_PROPERTY(int MBSlaveID READ MBSlaveID WRITE setMBSlaveID)
-    Q_PROPERTY(int MBSlaveVerYear READ MBSlaveVerYear WRITE setMBSlaveVerYear)
-    Q_PROPERTY(int MBSlaveVerMonth READ MBSlaveVerMonth WRITE setMBSlaveVerMonth)
-    Q_PROPERTY(int MBSlaveVerDay READ MBSlaveVerDay WRITE setMBSlaveVerDay)
-    Q_PROPERTY(QString MBSlaveName READ MBSlaveName WRITE setMBSlaveName)
-    Q_PROPERTY(int MBSlaveErrorCode READ MBSlaveErrorCode WRITE setMBSlaveErrorCode)
-    Q_PROPERTY(int MBSlaveDelayTime READ MBSlaveDelayTime WRITE setMBSlaveDelayTime)
-    Q_PROPERTY(
-        int MBStopByteInStringMode READ MBStopByteInStringMode WRITE setMBStopByteInStringMode)
-    Q_PROPERTY(int MBReminder READ MBReminder WRITE setMBReminder)
-
-    // Buffers.
-    Q_PROPERTY(int MBMBTXDataBufferIndex READ MBMBTXDataBufferIndex WRITE setMBMBTXDataBufferIndex)
-    Q_PROPERTY(int MBDataNumberToSend READ MBDataNumberToSend WRITE setMBDataNumberToSend)
-    Q_PROPERTY(int MBMBRXDataBufferIndex READ MBMBRXDataBufferIndex WRITE setMBMBRXDataBufferIndex)
-    Q_PROPERTY(int MBReceivedDataNumber READ MBReceivedDataNumber)
-    Q_PROPERTY(int MBNumberOfReceivedBytes READ MBNumberOfReceivedBytes)
-    Q_PROPERTY(bool MBRxBufferFull READ MBRxBufferFull)
-
-    // State and statistics.
-    Q_PROPERTY(MBTypes::TMBStatusNow MBStatusNow READ MBStatusNow)
-    Q_PROPERTY(QString MBStatusNowString READ MBStatusNowString)
-    Q_PROPERTY(MBTypes::TMBStatus MBStatus READ MBStatus)
-    Q_PROPERTY(QString MBStatusString READ MBStatusString)
-    Q_PROPERTY(bool MBBusy READ MBBusy)
-    Q_PROPERTY(int MBMasterTryNumber READ MBMasterTryNumber)
-    Q_PROPERTY(int MBMasterTryNumberMax READ MBMasterTryNumberMax)
-    Q_PROPERTY(int MBCalculatedTimeOfSending READ MBCalculatedTimeOfSending)
-    Q_PROPERTY(quint32 MBNumberOfTxFrames READ MBNumberOfTxFrames)
-    Q_PROPERTY(quint32 MBNumberOfRxFrames READ MBNumberOfRxFrames)
-    Q_PROPERTY(quint32 MBSpeed READ MBSpeed)
-    Q_PROPERTY(quint32 MBSpeedMax READ MBSpeedMax)
 
 public:
     explicit MBEngine(QObject *parent = nullptr);
@@ -117,6 +63,8 @@ public:
     // the port name, a carriage return and the system's message. Empty after a
     // successful opening. The panel shows it as the port lamp's tool tip.
     QString MBPortErrorText() const { return m_portErrorText; }
+    // The kind of that failure (None after a successful opening).
+    PortFailure portFailure() const { return m_portFailure; }
 
     // ---- Port list
     // Probes the ports and refills the list (Refresh button, start-up).
@@ -276,6 +224,16 @@ public:
     // Hand-overs the reader threads of this engine made so far; a port that
     // went away must not keep waking the user-interface thread.
     quint64 readerHandOverCount() const;
+    // What the receiver threw away since the port was opened, and why. Read
+    // it whenever you like (a copy of six counters; nothing is computed):
+    //   const MBDiscardCounts d = engine.discardCounts();
+    //   d.badCrc, d.foreignFrame, ..., d.total(), d[DiscardReason::LateReply]
+    MBDiscardCounts discardCounts() const { return m_receiver.discards(); }
+    // A host that could not make sense of an accepted frame (its decoding
+    // failed) reports it here: counted and logged with what went wrong.
+    void noteUndecodableFrame(const char *what);
+    quint32 undecodableFrames() const { return m_undecodableFrames; }
+
     // The speed the driver reports for the open port (0 while closed).
     quint32 portLineSpeed() const;
     // Characters handed to the port that its driver has not taken yet: the
@@ -325,6 +283,14 @@ signals:
     void portError(const QString &message);
 
 private:
+    // Where the link stands. Each change happens in one of the transitions
+    // below, which also set MBBusy and MBStatusNow in the specified order.
+    enum class LinkState : quint8 {
+        Closed,        // the port is not open (or not yet set up)
+        Idle,          // the port is open; no request awaits a reply
+        AwaitingReply, // master: request m_transaction is out, the answer timer runs for it
+    };
+
     // A host's handler may delete the engine from inside any of its events.
     // Every step that raises one reports whether the engine is still there
     // afterwards (false: it is gone, and nothing of it may be touched), and
@@ -337,14 +303,15 @@ private:
     }
 
     // Port
-    bool openDevice(QString &error);
+    bool openDevice(SerialStatus &failure);
     void closeDevice();
     [[nodiscard]] bool closePort();
     [[nodiscard]] bool enterClosedState();
     void onReceived(const QByteArray &chunk);
     void onPortLost(const SerialStatus &reason);
-    bool endPortWithFailure(const QString &reason);
+    bool endPortWithFailure(const SerialStatus &reason);
     bool writeLine(const QByteArray &characters);
+    bool portReady() const { return m_state != LinkState::Closed; }
 
     // Shared state changes
     [[nodiscard]] bool setStatusNow(TMBStatusNow status);
@@ -360,11 +327,22 @@ private:
     bool acceptFirstByte(quint8 firstByte) const;
     bool onAssemblyReset();
     bool onFrameAccepted();
+    void dropLateCharacters(QByteArrayView rest);
+    void logDiscards(mb::MBDiscardCounts &seen) const;
 
-    // Master mode
+    // The one test of whether something arriving now belongs to the master
+    // transaction it was meant for: an answer timer started for it, or
+    // characters read while it was the latest. Everything else is ignored.
+    bool belongsToTransaction(quint64 transaction) const { return transaction == m_transaction; }
+
+    // Master transaction and the sends that end at once
     void masterSend();
     bool sendMasterFrame();
-    bool masterEndWithPortError();
+    [[nodiscard]] bool awaitReply();
+    bool endWithReply(int code);
+    bool endWithoutReply();
+    bool endTimedOut();
+    bool endWithPortError();
     bool endTransaction(); // OnMBMasterEndOfEvent with MBStatus
     void onAnswerTimeout();
     bool masterFrameAccepted();
@@ -390,10 +368,10 @@ private:
     QString m_lastUsedPort;
     bool m_refreshListOnStartup = true;
     bool m_thereWasOpenEvent = false;
-    bool m_portOpen = false;   // MBPortOpen: what the panel and the modes go by
-    bool m_readerOpen = false; // the port is open and its reader set up
+    bool m_portOpen = false; // MBPortOpen: what the panel and the modes go by
     QString m_portErrorText;
-    QString m_lastWriteError; // the system's message for the last failed write
+    PortFailure m_portFailure = PortFailure::None;
+    SerialStatus m_lastWriteFailure; // of the last write that failed
     std::unique_ptr<TCommThread> m_reader;
     quint64 m_retiredHandOvers = 0; // of the readers of earlier openings
     QStringList m_portList;
@@ -440,9 +418,12 @@ private:
     int m_tryNumber = 0;
     int m_tryNumberMax = 0;
     qint64 m_sendingTime = 0;
-    // Master transactions started; the receive path tells by it that a handler
-    // has sent a new request in the middle of a chunk.
-    quint64 m_masterTransactions = 0;
+    LinkState m_state = LinkState::Closed;
+    // The number of the latest master transaction, and of the one the answer
+    // timer runs for.
+    quint64 m_transaction = 0;
+    quint64 m_timerTransaction = 0;
+    quint32 m_undecodableFrames = 0;
     quint32 m_txFrames = 0;
     quint32 m_rxFrames = 0;
     quint32 m_speed = 0;

@@ -3,8 +3,10 @@
 #include "link/mbengine.h"
 
 #include "link/commthread.h"
+#include "link/linklog.h"
 #include "link/mbframe.h"
 
+#include <algorithm>
 #include <climits>
 
 // ---------------------------------------------------------------- sending
@@ -50,8 +52,78 @@ bool MBEngine::sendMasterFrame()
     return true;
 }
 
-bool MBEngine::masterEndWithPortError()
+void MBEngine::masterSend()
 {
+    // A new transaction: whatever was read for the one before no longer counts.
+    ++m_transaction;
+    // The outcome of this very send decides, not a port error status left
+    // over from an earlier failed write.
+    if (!sendMasterFrame()) {
+        endWithPortError();
+        return;
+    }
+    if (!setStatusNow(TMBStatusNow::stnSending)) return;
+    countTxFrame();
+    updateTryStatistics(1);
+    // A broadcast gets no reply.
+    if (m_addressToSlave == 0) {
+        endWithoutReply();
+        return;
+    }
+    if (!awaitReply()) return;
+    m_receiver.resetAssembly();
+}
+
+// ---------------------------------------------------------------- transitions
+
+bool MBEngine::awaitReply()
+{
+    if (!setStatusNow(TMBStatusNow::stnWaitingForAnswer)) return false;
+    m_sendingTime = calculateTimeOfSending(m_tx.MBDataNumberToSend(), m_baudRate);
+    m_state = LinkState::AwaitingReply;
+    m_timerTransaction = m_transaction;
+    m_answerTimer.start(int(std::min<qint64>(answerInterval(), INT_MAX)));
+    return true;
+}
+
+bool MBEngine::endWithReply(int code)
+{
+    m_state = LinkState::Idle;
+    if (code > 128) {
+        setStatus(TMBStatus::stSlaveGlobalError, code);
+    } else {
+        ++m_rxFrames;
+        emit rxCounterChanged(m_rxFrames);
+        setStatus(TMBStatus::stOK);
+    }
+    if (!setStatusNow(TMBStatusNow::stnReady)) return false;
+    if (!setBusy(false)) return false;
+    return endTransaction();
+}
+
+bool MBEngine::endWithoutReply()
+{
+    m_state = LinkState::Idle;
+    if (!setBusy(false)) return false;
+    if (!setStatusNow(TMBStatusNow::stnReady)) return false;
+    setStatus(TMBStatus::stOK);
+    return endTransaction();
+}
+
+bool MBEngine::endTimedOut()
+{
+    m_state = LinkState::Idle;
+    if (!setStatusNow(TMBStatusNow::stnTimeOut)) return false;
+    if (!setBusy(false)) return false;
+    setStatus(TMBStatus::stTimeOut);
+    return endTransaction();
+}
+
+bool MBEngine::endWithPortError()
+{
+    // The port may still count as open; MBBusy stays true until the next
+    // send or opening.
+    if (portReady()) m_state = LinkState::Idle;
     if (!setStatusNow(TMBStatusNow::stnPortError)) return false;
     setStatus(TMBStatus::stPortError);
     if (!setBusy(true)) return false;
@@ -67,56 +139,38 @@ bool MBEngine::endTransaction()
     return survives([&] { emit OnMBMasterEndOfEvent(status, text); });
 }
 
-void MBEngine::masterSend()
-{
-    ++m_masterTransactions;
-    // The outcome of this very send decides, not a port error status left
-    // over from an earlier failed write.
-    if (!sendMasterFrame()) {
-        masterEndWithPortError();
-        return;
-    }
-    if (!setStatusNow(TMBStatusNow::stnSending)) return;
-    countTxFrame();
-    updateTryStatistics(1);
-
-    if (m_addressToSlave != 0) {
-        if (!setStatusNow(TMBStatusNow::stnWaitingForAnswer)) return;
-        m_sendingTime = calculateTimeOfSending(m_tx.MBDataNumberToSend(), m_baudRate);
-        m_answerTimer.start(int(std::min<qint64>(answerInterval(), INT_MAX)));
-        m_receiver.resetAssembly();
-        return;
-    }
-    // A broadcast gets no reply.
-    if (!setBusy(false)) return;
-    if (!setStatusNow(TMBStatusNow::stnReady)) return;
-    setStatus(TMBStatus::stOK);
-    endTransaction();
-}
+// ---------------------------------------------------------------- answer timer
 
 void MBEngine::onAnswerTimeout()
 {
     m_answerTimer.stop();
-    // The timer only runs for a master transaction; a mode changed meanwhile
-    // must not make a slave send master frames.
-    if (m_mode != TMBMode::modeMaster) return;
+    // Only the timer of the transaction awaited now counts; a mode changed
+    // meanwhile must not make a slave send master frames.
+    if (m_state != LinkState::AwaitingReply || m_mode != TMBMode::modeMaster ||
+        !belongsToTransaction(m_timerTransaction))
+        return;
 
-    if (m_readerOpen && m_reader->device().outputWaiting() > 0) {
+    if (m_reader->device().outputWaiting() > 0) {
         // The request has not even left within its own answer window: the
         // line takes nothing (a peer that reads nothing, a stuck adapter).
         // Writes never wait for the line, so this is where that shows.
         m_reader->device().discardOutput();
-        m_lastWriteError =
-            QStringLiteral("The line took no characters for %1 ms").arg(answerInterval());
+        m_lastWriteFailure = SerialStatus::failure(
+            ETIMEDOUT,
+            QStringLiteral("The line took no characters for %1 ms").arg(answerInterval()));
+        qCDebug(lcLink).noquote() << "port failure (lost):" << m_lastWriteFailure.message;
         emit transmitIndicatorOff();
-        masterEndWithPortError();
+        endWithPortError();
         return;
     }
 
     if (m_tryNumber < m_maxTryNumber) {
+        qCDebug(lcLink).nospace() << "no reply from slave " << m_addressToSlave << " within "
+                                  << answerInterval() << " ms: try " << m_tryNumber + 1 << " of "
+                                  << m_maxTryNumber;
         updateTryStatistics(m_tryNumber + 1);
         if (!sendMasterFrame()) {
-            masterEndWithPortError();
+            endWithPortError();
             return;
         }
         if (!setStatusNow(TMBStatusNow::stnSending)) return;
@@ -124,33 +178,41 @@ void MBEngine::onAnswerTimeout()
         (void)setStatusNow(TMBStatusNow::stnWaitingForAnswer);
         return;
     }
-    if (!setStatusNow(TMBStatusNow::stnTimeOut)) return;
-    if (!setBusy(false)) return;
-    setStatus(TMBStatus::stTimeOut);
-    endTransaction();
+    qCDebug(lcLink).nospace() << "no reply from slave " << m_addressToSlave << " after "
+                              << m_maxTryNumber << " tries: time-out";
+    endTimedOut();
 }
 
 // ---------------------------------------------------------------- receiving
 
 void MBEngine::receiveFramed(const QByteArray &chunk)
 {
-    const quint64 transaction = m_masterTransactions;
-    for (const char c : chunk) {
+    const quint64 transaction = m_transaction;
+    // Logging looks at the counts only when it is on.
+    const bool logging = lcLink().isDebugEnabled();
+    MBDiscardCounts seen;
+    if (logging) seen = m_receiver.discards();
+    for (qsizetype i = 0; i < chunk.size(); ++i) {
         // A handler may close the port halfway through the chunk; what follows
         // then belongs to no one.
-        if (!m_readerOpen) return;
+        if (!portReady()) return;
         // Nor can it answer a request a handler sent meanwhile: these
         // characters arrived before that request went out. (A late second
         // reply behind the one just taken would otherwise pass for the answer
         // to the next request, and every reply after it would be one behind.)
-        if (m_masterTransactions != transaction) return;
+        if (!belongsToTransaction(transaction)) {
+            dropLateCharacters(QByteArrayView(chunk).sliced(i));
+            return;
+        }
         bool alive = true;
-        switch (m_receiver.feed(std::uint8_t(c))) {
+        switch (m_receiver.feed(std::uint8_t(chunk[i]))) {
         case mb::RxEvent::StartAccepted:
+            if (logging) logDiscards(seen); // a frame cut short by this start
             alive = setStatusNow(TMBStatusNow::stnReceiving);
             break;
         case mb::RxEvent::StartRefused:
         case mb::RxEvent::FrameDiscarded:
+            if (logging) logDiscards(seen);
             alive = onAssemblyReset();
             break;
         case mb::RxEvent::FrameAccepted:
@@ -164,6 +226,32 @@ void MBEngine::receiveFramed(const QByteArray &chunk)
         // A handler deleted the engine: nothing of it is left to go on with.
         if (!alive) return;
     }
+    if (logging) logDiscards(seen); // characters outside a frame
+}
+
+void MBEngine::dropLateCharacters(QByteArrayView rest)
+{
+    // Each start flag among them is a reply (or a frame) that came too late;
+    // without one they are the rest of such a reply.
+    const auto starts = std::count_if(rest.begin(), rest.end(), [](char c) {
+        return (std::uint8_t(c) & (mb::kHighNibbleBit | mb::kStartFlag)) ==
+               (mb::kHighNibbleBit | mb::kStartFlag);
+    });
+    const auto late = std::uint32_t(std::max<qsizetype>(starts, 1));
+    m_receiver.countDiscard(DiscardReason::LateReply, late);
+    qCDebug(lcLink).nospace() << "discarded " << late << ": "
+                              << mb::discardReasonText(DiscardReason::LateReply);
+}
+
+void MBEngine::logDiscards(MBDiscardCounts &seen) const
+{
+    const MBDiscardCounts &now = m_receiver.discards();
+    for (const DiscardReason reason : mb::kDiscardReasons) {
+        const std::uint32_t added = now[reason] - seen[reason];
+        if (added == 0) continue;
+        qCDebug(lcLink).nospace() << "discarded " << added << ": " << mb::discardReasonText(reason);
+    }
+    seen = now;
 }
 
 bool MBEngine::acceptFirstByte(quint8 firstByte) const
@@ -215,19 +303,11 @@ bool MBEngine::onFrameAccepted()
 
 bool MBEngine::masterFrameAccepted()
 {
+    // Any well-formed reply of the addressed slave ends the transaction, and
+    // one that comes while none is awaited (late, after the time-out) ends
+    // "it" once more: the host hears of every reply.
     emit receiveFlashed();
     m_answerTimer.stop();
     m_rx.loadFrame(m_receiver.frame());
-
-    const int code = m_rx.command();
-    if (code > 128) {
-        setStatus(TMBStatus::stSlaveGlobalError, code);
-    } else {
-        ++m_rxFrames;
-        emit rxCounterChanged(m_rxFrames);
-        setStatus(TMBStatus::stOK);
-    }
-    if (!setStatusNow(TMBStatusNow::stnReady)) return false;
-    if (!setBusy(false)) return false;
-    return endTransaction();
+    return endWithReply(m_rx.command());
 }

@@ -3,9 +3,12 @@
 #include "link/mbengine.h"
 
 #include "link/commthread.h"
+#include "link/linklog.h"
 #include "link/portholders.h"
 
 #include <QTimer>
+
+#include <cerrno>
 
 // ---------------------------------------------------------------- port list
 
@@ -67,30 +70,36 @@ bool MBEngine::MBOpenPort(const QString &port)
     if (!setBusy(m_mode == TMBMode::modeSlave || m_mode == TMBMode::modeDiagnostic)) return false;
     m_portOpen = true;
 
-    QString error;
-    if (!openDevice(error)) {
+    SerialStatus failure;
+    if (!openDevice(failure)) {
         if (!enterClosedState()) return false;
         closeDevice();
         setPortLamp(TMBLamp::Red);
-        m_portErrorText = error;
+        const QString text =
+            QStringLiteral("TMB : cannot open ") + m_port + QLatin1Char('\r') + failure.message;
+        m_portErrorText = text;
+        m_portFailure = failure.kind;
+        qCDebug(lcLink).noquote().nospace()
+            << "port failure (" << portFailureText(failure.kind) << "): cannot open " << m_port
+            << ": " << failure.message;
         MBRefreshPortList();
-        (void)survives([&] { emit portError(error); });
+        (void)survives([&] { emit portError(text); });
         return false;
     }
     m_portErrorText.clear();
+    m_portFailure = PortFailure::None;
     m_thereWasOpenEvent = true;
     if (m_portOpen != wasOpen) (void)survives([&] { emit OnMBPortOpenedOrClosed(true); });
     return true;
 }
 
-bool MBEngine::openDevice(QString &error)
+bool MBEngine::openDevice(SerialStatus &failure)
 {
-    if (m_readerOpen) return true;
+    if (portReady()) return true;
 
     auto device = m_deviceFactory ? m_deviceFactory() : createSerialDevice();
     if (!device) {
-        error = QStringLiteral("TMB : cannot open ") + m_port + QLatin1Char('\r') +
-                QStringLiteral("No device");
+        failure = SerialStatus::failure(ENODEV, QStringLiteral("No device"));
         return false;
     }
     SerialStatus status = device->open(m_port);
@@ -102,15 +111,18 @@ bool MBEngine::openDevice(QString &error)
         status = device->setLineSettings(m_baudRate);
     }
     if (!status.ok()) {
-        error = QStringLiteral("TMB : cannot open ") + m_port + QLatin1Char('\r') + status.message;
+        failure = status;
         return false;
     }
 
+    // What is counted as thrown away counts from this opening on.
+    m_receiver.clearDiscards();
+    m_undecodableFrames = 0;
     m_reader = std::make_unique<TCommThread>(std::move(device));
     m_reader->setReceiveHandler([this](const QByteArray &chunk) { onReceived(chunk); });
     m_reader->setFailureHandler([this](const SerialStatus &reason) { onPortLost(reason); });
     m_reader->setGatherFrames(usesFrames(m_mode));
-    m_readerOpen = true;
+    m_state = LinkState::Idle;
     m_reader->start();
     return true;
 }
@@ -160,8 +172,8 @@ bool MBEngine::enterClosedState()
 
 void MBEngine::closeDevice()
 {
-    if (!m_readerOpen) return;
-    m_readerOpen = false;
+    if (!portReady()) return;
+    m_state = LinkState::Closed;
     m_reader->detachHandlers();
     m_retiredHandOvers += m_reader->handOverCount();
     // Destroying the reader stops its thread; that is safe even from inside
@@ -173,7 +185,7 @@ void MBEngine::closeDevice()
 
 void MBEngine::onReceived(const QByteArray &chunk)
 {
-    if (!m_readerOpen) return;
+    if (!portReady()) return;
     switch (m_mode) {
     case TMBMode::modeMaster:
     case TMBMode::modeSlave:
@@ -193,8 +205,8 @@ void MBEngine::onPortLost(const SerialStatus &reason)
 {
     // A vanished device (adapter pulled, peer closed) would otherwise keep the
     // reader waking up for ever; it ends like a closing, with the reason kept.
-    if (!m_readerOpen) return;
-    if (!endPortWithFailure(reason.message)) return;
+    if (!portReady()) return;
+    if (!endPortWithFailure(reason)) return;
     // The device may be gone for good (adapter pulled): the list must not
     // keep offering it, as after a failed opening.
     MBRefreshPortList();
@@ -202,15 +214,21 @@ void MBEngine::onPortLost(const SerialStatus &reason)
 
 void MBEngine::closePortAfterFailure(const QString &reason)
 {
-    if (!m_portOpen && !m_readerOpen) return;
-    if (!endPortWithFailure(reason.isEmpty() ? m_lastWriteError : reason)) return;
+    if (!m_portOpen && !portReady()) return;
+    const SerialStatus failure =
+        reason.isEmpty() ? m_lastWriteFailure : SerialStatus{-1, reason, PortFailure::Other};
+    if (!endPortWithFailure(failure)) return;
     MBRefreshPortList();
 }
 
-bool MBEngine::endPortWithFailure(const QString &reason)
+bool MBEngine::endPortWithFailure(const SerialStatus &reason)
 {
     // Kept before the closing, so the host's handlers of the closing can tell why.
-    m_portErrorText = QStringLiteral("TMB : port lost ") + m_port + QLatin1Char('\r') + reason;
+    m_portErrorText =
+        QStringLiteral("TMB : port lost ") + m_port + QLatin1Char('\r') + reason.message;
+    m_portFailure = reason.kind;
+    qCDebug(lcLink).noquote().nospace() << "port failure (" << portFailureText(reason.kind)
+                                        << "): " << m_port << " lost: " << reason.message;
     if (m_portOpen) {
         if (!closePort()) return false;
     } else {
@@ -225,16 +243,19 @@ bool MBEngine::endPortWithFailure(const QString &reason)
 bool MBEngine::writeLine(const QByteArray &characters)
 {
     // Characters written while the reader is not set up are dropped.
-    if (!m_readerOpen) return true;
+    if (!portReady()) return true;
     const SerialStatus status =
         m_reader->device().write(std::span(characters.constData(), std::size_t(characters.size())));
-    if (!status.ok()) m_lastWriteError = status.message;
-    return status.ok();
+    if (status.ok()) return true;
+    m_lastWriteFailure = status;
+    qCDebug(lcLink).noquote().nospace()
+        << "port failure (" << portFailureText(status.kind) << "): write: " << status.message;
+    return false;
 }
 
 bool MBEngine::writeRawLine(const QByteArray &characters)
 {
-    if (!m_portOpen || !m_readerOpen) return false;
+    if (!m_portOpen || !portReady()) return false;
     if (!writeLine(characters)) return false;
     emit transmitFlashed();
     return true;

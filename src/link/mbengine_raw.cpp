@@ -4,6 +4,7 @@
 #include "link/mbengine.h"
 
 #include "link/cp1250.h"
+#include "link/linklog.h"
 #include "link/mbframe.h"
 
 // ---------------------------------------------------------------- diagnostic mode
@@ -11,16 +12,13 @@
 void MBEngine::diagnosticSend()
 {
     if (!sendMasterFrame()) {
-        masterEndWithPortError();
+        endWithPortError();
         return;
     }
     if (!setStatusNow(TMBStatusNow::stnSending)) return;
     countTxFrame();
     updateTryStatistics(1);
-    if (!setBusy(false)) return;
-    if (!setStatusNow(TMBStatusNow::stnReady)) return;
-    setStatus(TMBStatus::stOK);
-    endTransaction();
+    endWithoutReply();
 }
 
 // ---------------------------------------------------------------- byte and string mode
@@ -28,9 +26,7 @@ void MBEngine::diagnosticSend()
 void MBEngine::rawSend(bool stringMode)
 {
     bool sent = false;
-    if (!m_portOpen) {
-        if (!setStatusNow(TMBStatusNow::stnPortError)) return;
-    } else {
+    if (m_portOpen) {
         if (stringMode) {
             // The answer to this text starts afresh.
             m_receiver.resetAssembly();
@@ -42,27 +38,19 @@ void MBEngine::rawSend(bool stringMode)
         sent = data.empty() || writeLine(QByteArray(reinterpret_cast<const char *>(data.data()),
                                                     qsizetype(data.size())));
         if (sent && !data.empty()) emit transmitFlashed();
-        if (!sent) {
-            // As in master mode: a failed hand-over puts out the light a
-            // previous send may have left on.
-            emit transmitIndicatorOff();
-            if (!setStatusNow(TMBStatusNow::stnPortError)) return;
-        }
+        // As in master mode: a failed hand-over puts out the light a
+        // previous send may have left on.
+        if (!sent) emit transmitIndicatorOff();
     }
     if (!sent) {
-        if (!setBusy(true)) return;
-        setStatus(TMBStatus::stPortError);
-        endTransaction();
+        endWithPortError();
         return;
     }
     if (!setStatusNow(TMBStatusNow::stnSending)) return;
     m_txFrames += stringMode ? 1u : quint32(m_tx.MBDataNumberToSend());
     emit txCounterChanged(m_txFrames);
     updateTryStatistics(1);
-    if (!setBusy(false)) return;
-    if (!setStatusNow(TMBStatusNow::stnReady)) return;
-    setStatus(TMBStatus::stOK);
-    endTransaction();
+    endWithoutReply();
 }
 
 void MBEngine::receiveBytes(const QByteArray &chunk)
@@ -84,12 +72,22 @@ void MBEngine::receiveBytes(const QByteArray &chunk)
 
 void MBEngine::receiveString(const QByteArray &chunk)
 {
-    for (const char c : chunk) {
-        // Characters nobody asked for (before a send, after the stop byte)
-        // are neither kept nor counted.
-        if (!m_stringArmed) return;
-        m_receiver.appendRaw(std::uint8_t(c));
-        if (std::uint8_t(c) != m_stopByte) continue;
+    // Characters nobody asked for (before a send, after the stop byte) are
+    // neither kept nor counted as received: they lie outside any text.
+    const auto discard = [this](qsizetype count) {
+        if (count == 0) return;
+        m_receiver.countDiscard(DiscardReason::OutsideFrame, std::uint32_t(count));
+        qCDebug(lcLink).nospace() << "discarded " << count << ": "
+                                  << mb::discardReasonText(DiscardReason::OutsideFrame);
+    };
+    for (qsizetype i = 0; i < chunk.size(); ++i) {
+        if (!m_stringArmed) {
+            discard(chunk.size() - i);
+            return;
+        }
+        const auto c = std::uint8_t(chunk[i]);
+        m_receiver.appendRaw(c);
+        if (c != m_stopByte) continue;
 
         m_stringArmed = false;
         m_rx.loadRaw(m_receiver.assembly());
@@ -101,9 +99,10 @@ void MBEngine::receiveString(const QByteArray &chunk)
         // One character per byte, the stop byte included.
         const QString text = mb::fromWindows1250(
             QByteArrayView(reinterpret_cast<const char *>(bytes.data()), qsizetype(bytes.size())));
-        (void)survives([&] { emit OnMBReceivedAString(text); });
+        if (!survives([&] { emit OnMBReceivedAString(text); })) return;
         // The rest of this chunk arrived before any send the handler made:
         // it answers nothing.
+        discard(chunk.size() - i - 1);
         return;
     }
 }

@@ -61,7 +61,7 @@ bool MBEngine::slaveFrameAccepted()
         if (!slaveCommand(command, (address & mb::kQueryFlag) != 0)) return false;
         // The host's handler may have closed the port or left slave mode;
         // this request then has no one left to answer it.
-        if (!m_readerOpen || !m_portOpen || m_mode != TMBMode::modeSlave) return true;
+        if (!portReady() || !m_portOpen || m_mode != TMBMode::modeSlave) return true;
     }
 
     if (m_slaveErrorCode >= kFirstErrorCode) {

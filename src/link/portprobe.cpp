@@ -130,7 +130,7 @@ PortProbe probePorts(const QStringList &candidates, const PortTryOpen &tryOpen)
         const SerialStatus status = tryOpen(port);
         if (status.ok())
             probe.available << port;
-        else if (status.code == EACCES || status.code == EPERM)
+        else if (status.kind == PortFailure::NoPermission)
             probe.noPermission << PortRefusal{port, status.code, owningGroup(port)};
     }
     return probe;

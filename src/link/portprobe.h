@@ -25,7 +25,8 @@ QStringList extraPortCandidates(const QStringList &arguments, const QString &env
 // from QCoreApplication::arguments() and KX4720R_PORTS, without duplicates.
 QStringList allPortCandidates();
 
-// A candidate the user may not open (EACCES or EPERM). group names the group
+// A candidate the user may not open (PortFailure::NoPermission; error is the
+// system's code). group names the group
 // that owns the device node, empty when unknown or when it is root's own
 // group, which no user should be added to.
 struct PortRefusal {

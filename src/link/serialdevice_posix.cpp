@@ -63,7 +63,59 @@ void UniqueFd::reset(int fd)
 
 SerialStatus posixError(int code)
 {
-    return SerialStatus{code, QString::fromLocal8Bit(std::strerror(code))};
+    return SerialStatus::failure(code, QString::fromLocal8Bit(std::strerror(code)));
+}
+
+PortFailure portFailureOf(int code)
+{
+    switch (code) {
+    case 0:
+        return PortFailure::None;
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+        return PortFailure::NotFound;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return PortFailure::NoPermission;
+    case EBUSY:
+    case EAGAIN:
+        return PortFailure::Busy;
+    case EIO:
+    case EBADF:
+    case EPIPE:
+    case ETIMEDOUT:
+        return PortFailure::Lost;
+    case ENOTTY:
+    case EINVAL:
+    case EOPNOTSUPP:
+    case ENOSYS:
+        return PortFailure::Unsupported;
+    default:
+        return PortFailure::Other;
+    }
+}
+
+const char *portFailureText(PortFailure kind)
+{
+    switch (kind) {
+    case PortFailure::None:
+        return "none";
+    case PortFailure::NotFound:
+        return "not found";
+    case PortFailure::NoPermission:
+        return "no permission";
+    case PortFailure::Busy:
+        return "busy";
+    case PortFailure::Lost:
+        return "lost";
+    case PortFailure::Unsupported:
+        return "unsupported";
+    case PortFailure::Other:
+        break;
+    }
+    return "other";
 }
 
 std::unique_ptr<SerialDevice> createSerialDevice()

@@ -175,6 +175,16 @@ QString MBPanel::permissionHint(const QList<PortRefusal> &refused)
     return hint + QStringLiteral(", then log in again.");
 }
 
+QString MBPanel::discardText(const mb::MBDiscardCounts &counts, quint32 undecodable)
+{
+    QString text = QStringLiteral("Discarded since the port was opened:");
+    for (const mb::DiscardReason reason : mb::kDiscardReasons) {
+        text += QLatin1Char('\n') + QLatin1String(mb::discardReasonText(reason)) +
+                QStringLiteral(": ") + QString::number(counts[reason]);
+    }
+    return text + QStringLiteral("\nnot decodable: ") + QString::number(undecodable);
+}
+
 // ---------------------------------------------------------------- construction
 
 void MBPanel::createControls()
@@ -187,6 +197,8 @@ void MBPanel::createControls()
     makeLabel(b, "Label_Rx", QStringLiteral("Rx:"), left, 5, 25, 20, 15);
     m_txIndicator = makeLamp(b, "Shape_Transmit", 25, 17, 20, 9);
     m_rxIndicator = makeLamp(b, "Shape_Receive", 25, 28, 20, 9);
+    // Its tool tip is written when asked for, so counting costs the link nothing.
+    m_rxIndicator->installEventFilter(this);
     m_tryBar = makeBar(b, "ProgressBar_Try", 50, 17, 70, 9);
     m_maxTryBar = makeBar(b, "ProgressBar_MaxTry", 50, 28, 70, 9);
     m_statusLamp = makeLamp(b, "Shape_Status", 127, 17, 20, 9);
@@ -423,6 +435,11 @@ bool MBPanel::eventFilter(QObject *watched, QEvent *event)
     if (watched == m_statusLamp && event->type() == QEvent::MouseButtonPress) {
         m_engine.MBResetStatistics();
         return true;
+    }
+    if (watched == m_rxIndicator && event->type() == QEvent::ToolTip) {
+        m_rxIndicator->setToolTip(
+            discardText(m_engine.discardCounts(), m_engine.undecodableFrames()));
+        return false; // shown the usual way
     }
     if (watched == &m_box && event->type() == QEvent::PaletteChange) {
         for (TShape *lamp : {m_txIndicator, m_rxIndicator, m_statusLamp, m_portLamp})

@@ -5,6 +5,7 @@
 // It keeps no link state of its own: everything it shows comes from the engine.
 #pragma once
 
+#include "link/mbreceiver.h"
 #include "link/mbtypes.h"
 #include "link/portprobe.h"
 #include "widgets/digitshape.h"
@@ -46,6 +47,9 @@ public:
     // Why ports are missing from the list: the ports the user may not open
     // and the group to join. Empty when nothing was refused.
     static QString permissionHint(const QList<PortRefusal> &refused);
+    // The receive indicator's tool tip: what the link threw away since the
+    // port was opened, reason by reason.
+    static QString discardText(const mb::MBDiscardCounts &counts, quint32 undecodable);
 
     // The sub-controls, for hosts' tools and tests.
     TShape *transmitIndicator() const { return m_txIndicator; }
