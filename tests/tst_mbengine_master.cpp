@@ -4,6 +4,7 @@
 #include <QtTest>
 
 #include "link/mbengine.h"
+#include "link/mbframe.h"
 #include "support/enginelog.h"
 #include "support/frameslave.h"
 #include "support/ptypair.h"
@@ -16,6 +17,26 @@ QByteArray bytes(std::initializer_list<int> values)
     for (int v : values)
         out.append(char(v));
     return out;
+}
+
+// A frame line of any length (the codec's own builder stops at 2043 data
+// bytes): start flag on the first byte, end flag on the last.
+QByteArray rawFrameLine(const QByteArray &frame)
+{
+    QByteArray line;
+    for (qsizetype i = 0; i < frame.size(); ++i) {
+        const auto pair = mb::encodeByte(quint8(frame[i]), i == 0, i + 1 == frame.size());
+        line.append(char(pair[0])).append(char(pair[1]));
+    }
+    return line;
+}
+
+// The link's log lines while a test runs.
+QStringList *g_linkLog = nullptr;
+void captureLinkLog(QtMsgType, const QMessageLogContext &context, const QString &text)
+{
+    if (g_linkLog && QLatin1String(context.category) == QLatin1String("kx4720r.link"))
+        *g_linkLog << text;
 }
 
 } // namespace
@@ -355,12 +376,81 @@ private slots:
         QCOMPARE(engine->MBMasterAddressToSlave(), 15);
         engine->setMBMasterTimeOut(70000);
         QCOMPARE(engine->MBMasterTimeOut(), 65535);
-        QVERIFY(engine->setProperty("MBMasterMaxTryNumber", 0));
-        QCOMPARE(engine->property("MBMasterMaxTryNumber").toInt(), 1);
+        engine->setMBMasterMaxTryNumber(0); // by name: TMB's property (tst_mbproperties)
+        QCOMPARE(engine->MBMasterMaxTryNumber(), 1);
         engine->setMBMBTXDataBufferIndex(5000);
         QCOMPARE(engine->MBMBTXDataBufferIndex(), 2043);
         engine->setMBDataNumberToSend(3000);
         QCOMPARE(engine->MBDataNumberToSend(), 2043);
+    }
+
+    void eachDiscardIsCountedWithItsReason_data()
+    {
+        QTest::addColumn<QByteArray>("before"); // what precedes a good reply on the line
+        QTest::addColumn<DiscardReason>("reason");
+        QTest::addColumn<int>("count");
+        const QByteArray good = FrameSlave::replyLine(1, 0, 0, "ab");
+        QByteArray corrupted = good;
+        corrupted[6] = char(corrupted[6] ^ 0x01); // a data nibble
+        QTest::newRow("bad CRC") << corrupted << DiscardReason::BadCrc << 1;
+        QTest::newRow("too short")
+            << rawFrameLine(bytes({0x81, 0x00, 0x00})) << DiscardReason::BadCrc << 1;
+        QTest::newRow("another station")
+            << FrameSlave::replyLine(2, 0, 0) << DiscardReason::ForeignFrame << 1;
+        QTest::newRow("our own echo")
+            << FrameSlave::encodeFrame(0x01, 0, 1) << DiscardReason::ForeignFrame << 1;
+        QTest::newRow("overlong") << rawFrameLine(bytes({0x81, 0, 0}) + QByteArray(2100, 'x'))
+                                  << DiscardReason::Overlong << 1;
+        QTest::newRow("start in mid-frame") << good.left(8) << DiscardReason::StartInFrame << 1;
+        QTest::newRow("outside a frame")
+            << QByteArray("\x45\x46\x47") << DiscardReason::OutsideFrame << 3;
+        // A second reply in the chunk of the first, read before the host's
+        // next request went out.
+        QTest::newRow("late reply") << QByteArray() << DiscardReason::LateReply << 1;
+    }
+    void eachDiscardIsCountedWithItsReason()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(DiscardReason, reason);
+        QFETCH(int, count);
+        const bool late = reason == DiscardReason::LateReply;
+        const QByteArray good = FrameSlave::replyLine(1, 0, 0, "ab");
+        slave->setResponder([&](const SlaveRequest &) {
+            const bool first = slave->requestCount() == 1;
+            return late && first ? good + good : before + good;
+        });
+        if (late) {
+            // The host sends its next request from the end event, as the window does.
+            connect(engine.get(), &MBEngine::OnMBMasterEndOfEvent, engine.get(), [this] {
+                if (slave->requestCount() == 1) engine->MBSendFrame();
+            });
+        }
+        QStringList lines;
+        g_linkLog = &lines;
+        const auto previous = qInstallMessageHandler(captureLinkLog);
+        QLoggingCategory::setFilterRules(QStringLiteral("kx4720r.link.debug=true"));
+        const auto restore = qScopeGuard([previous] {
+            QLoggingCategory::setFilterRules(QString());
+            qInstallMessageHandler(previous);
+            g_linkLog = nullptr;
+        });
+
+        engine->MBSendFrame();
+        QTRY_COMPARE(log->endEvents, late ? 2 : 1);
+        QCOMPARE(log->lastEndStatus, TMBStatus::stOK);
+        MBDiscardCounts expected;
+        expected[reason] = quint32(count);
+        const MBDiscardCounts counted = engine->discardCounts();
+        for (const DiscardReason each : mb::kDiscardReasons)
+            QVERIFY2(counted[each] == expected[each], mb::discardReasonText(each));
+        // One line in the link's log, naming the reason.
+        QCOMPARE(lines.size(), 1);
+        QVERIFY2(lines.first().contains(QLatin1String(mb::discardReasonText(reason))),
+                 qPrintable(lines.first()));
+        // Counted since the opening: a new opening starts from nothing.
+        engine->MBClosePort();
+        QVERIFY(engine->MBOpenPort(pty->slavePath()));
+        QCOMPARE(engine->discardCounts(), MBDiscardCounts{});
     }
 
     void speedCountsTransactionsPerSecond()

@@ -11,8 +11,13 @@
 #include "support/frameslave.h"
 #include "support/ptypair.h"
 
+#include <QPointer>
+
 #include <atomic>
+#include <grp.h>
 #include <poll.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -48,6 +53,36 @@ struct Flooder {
     std::atomic<quint64> written{0};
     std::thread thread;
 };
+
+// What opening path gives a user without any rights to it: as root, a child
+// process that has become nobody tries; otherwise the device is closed to us
+// by its permission bits. Returns the status the opening met.
+SerialStatus openAsUnprivileged(const QString &path)
+{
+    const QByteArray device = QFile::encodeName(path);
+    if (::geteuid() != 0) {
+        ::chmod(device.constData(), 0);
+        return PosixSerialDevice().open(path);
+    }
+    ::chmod(device.constData(), 0600); // root's alone
+    int answer[2];
+    if (::pipe(answer) != 0) return posixError(errno);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(answer[0]);
+        int code = -1;
+        if (::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0)
+            code = PosixSerialDevice().open(path).code;
+        [[maybe_unused]] auto n = ::write(answer[1], &code, sizeof code);
+        ::_exit(0);
+    }
+    ::close(answer[1]);
+    int code = -1;
+    [[maybe_unused]] auto n = ::read(answer[0], &code, sizeof code);
+    ::close(answer[0]);
+    ::waitpid(child, nullptr, 0);
+    return code < 0 ? SerialStatus{} : posixError(code);
+}
 
 } // namespace
 
@@ -150,7 +185,7 @@ private slots:
         QCOMPARE(engine.BaudRate(), 9600u);
         engine.setBaudRate(14400);
         QCOMPARE(engine.MBBaud(), TMBBaud::baud014400);
-        QVERIFY(engine.setProperty("MBBaud", QVariant::fromValue(TMBBaud::baud057600)));
+        engine.setMBBaud(TMBBaud::baud057600);
         QCOMPARE(engine.BaudRate(), 57600u);
     }
 
@@ -201,6 +236,28 @@ private slots:
         QCOMPARE(log.endEvents, 1);
     }
 
+    void aLostPortIsProbedAgain()
+    {
+        PtyPair pulled, other;
+        FrameSlave slave(pulled);
+        MBEngine engine;
+        engine.setPortCandidateSource([&] {
+            return QStringList{other.slavePath(), pulled.slavePath()};
+        });
+        engine.MBRefreshPortList();
+        QCOMPARE(engine.portList(), (QStringList{pulled.slavePath(), other.slavePath()}));
+        QVERIFY(engine.MBOpenPort());
+        QSignalSpy listed(&engine, &MBEngine::portListChanged);
+
+        slave.hangUp();
+        QTRY_VERIFY(!engine.MBPortOpen());
+        // Probed again at once: the dead line is no longer offered, the other
+        // port is selected and ready to open.
+        QCOMPARE(listed.count(), 1);
+        QCOMPARE(engine.portList(), QStringList{other.slavePath()});
+        QCOMPARE(engine.MBLastUsedPort(), other.slavePath());
+    }
+
     void closingFromInsideTheEndEventHandler()
     {
         PtyPair pty;
@@ -223,6 +280,189 @@ private slots:
         // The reader retired once its hand-over had returned; the port is free.
         QTRY_VERIFY(PosixSerialDevice().open(pty.slavePath()).ok());
         QVERIFY(engine.MBOpenPort(pty.slavePath()));
+    }
+
+    void sendingNeverWaitsForTheLine()
+    {
+        PtyPair pty;
+        MBEngine engine;
+        engine.setBaudRate(115200);
+        QVERIFY(engine.MBOpenPort(pty.slavePath()));
+        // Broadcasts end once handed over, so they follow one another at
+        // once, far more than the line holds while the other side is busy.
+        engine.setMBMasterAddressToSlave(0);
+        QByteArray expected;
+        for (int frame = 0; frame < 8; ++frame) {
+            QByteArray data(2043, Qt::Uninitialized);
+            for (int i = 0; i < data.size(); ++i)
+                data[i] = char(frame * 7 + i);
+            engine.MBClearTXData();
+            for (const char byte : data)
+                engine.MBAppendByte(quint8(byte));
+            engine.MBSendFrame();
+            QCOMPARE(engine.MBStatus(), TMBStatus::stOK);
+            QCOMPARE(engine.MBStatusNow(), TMBStatusNow::stnReady);
+            expected += FrameSlave::encodeFrame(0, 0, 0, data);
+        }
+        QVERIFY(engine.outputWaiting() > 0);
+
+        // The other program reads, and every character comes, in order.
+        QByteArray received;
+        std::thread other([&] {
+            char buffer[4096];
+            for (int idle = 0; received.size() < expected.size() && idle < 500;) {
+                pollfd pfd{pty.masterFd(), POLLIN, 0};
+                if (::poll(&pfd, 1, 10) <= 0) {
+                    ++idle;
+                    continue;
+                }
+                const auto n = ::read(pty.masterFd(), buffer, sizeof buffer);
+                if (n > 0) received.append(buffer, n);
+            }
+        });
+        other.join();
+        QCOMPARE(received.size(), expected.size());
+        QVERIFY(received == expected);
+        QCOMPARE(engine.outputWaiting(), 0);
+    }
+
+    void aLineThatStaysFullFailsTheTransaction()
+    {
+        PtyPair pty; // nobody reads the other end
+        MBEngine engine;
+        engine.setBaudRate(115200);
+        engine.setMBMasterTimeOut(50);
+        engine.setMBMasterMaxTryNumber(3);
+        QVERIFY(engine.MBOpenPort(pty.slavePath()));
+        engine.MBClearTXData();
+        for (int i = 0; i < 2043; ++i)
+            engine.MBAppendByte(quint8(i));
+        engine.setMBMasterAddressToSlave(0);
+        for (int frame = 0; frame < 10 && engine.outputWaiting() == 0; ++frame)
+            engine.MBSendFrame();
+        QVERIFY(engine.outputWaiting() > 0);
+
+        engine.setMBMasterAddressToSlave(1);
+        QSignalSpy ends(&engine, &MBEngine::OnMBMasterEndOfEvent);
+        engine.MBSendFrame();
+        // Handed over without a wait: the request stands in the queue and the
+        // answer window runs.
+        QCOMPARE(engine.MBStatusNow(), TMBStatusNow::stnWaitingForAnswer);
+        QCOMPARE(ends.count(), 0);
+        // That window ends in a port failure, not in a second try of a frame
+        // that never left.
+        QTRY_COMPARE(ends.count(), 1);
+        QCOMPARE(ends.first().first().value<TMBStatus>(), TMBStatus::stPortError);
+        QCOMPARE(engine.MBMasterTryNumber(), 1);
+        QCOMPARE(engine.outputWaiting(), 0);
+    }
+
+    void deletingTheEngineFromItsOwnHandler_data()
+    {
+        QTest::addColumn<QString>("handler");
+        for (const char *handler :
+             {"end of a reply", "status at a reply's start", "busy at a reply's end",
+              "end of a time-out", "port lost", "slave command", "diagnostic frame",
+              "byte mode chunk", "string mode text"})
+            QTest::newRow(handler) << QString::fromLatin1(handler);
+    }
+    void deletingTheEngineFromItsOwnHandler()
+    {
+        QFETCH(QString, handler);
+        PtyPair pty;
+        FrameSlave slave(pty);
+        // More characters behind each reply, so the engine has more to do
+        // after the handler that deleted it.
+        slave.setResponder([](const SlaveRequest &) {
+            return FrameSlave::replyLine(1, 0, 0) + FrameSlave::replyLine(1, 0, 0);
+        });
+        auto *engine = new MBEngine;
+        const QPointer<MBEngine> alive(engine);
+        const auto destroy = [&] { delete alive.data(); };
+        engine->setMBMasterTimeOut(20);
+        engine->setMBMasterMaxTryNumber(1);
+        const QByteArray request = FrameSlave::encodeFrame(1, 0, 5, "ab") + "\x01\x02";
+        const TMBMode mode = handler == "slave command"      ? TMBMode::modeSlave
+                             : handler == "diagnostic frame" ? TMBMode::modeDiagnostic
+                             : handler == "byte mode chunk"  ? TMBMode::modeByte
+                             : handler == "string mode text" ? TMBMode::modeString
+                                                             : TMBMode::modeMaster;
+        engine->setMBMode(mode);
+        engine->setMBStopByteInStringMode(2);
+        QVERIFY(engine->MBOpenPort(pty.slavePath()));
+
+        // The handler is for the traffic that follows the opening.
+        if (handler == "status at a reply's start") {
+            connect(engine, &MBEngine::OnMBStatusNowChanged, [&](TMBStatusNow now) {
+                if (now == TMBStatusNow::stnReceiving) destroy();
+            });
+        } else if (handler == "busy at a reply's end") {
+            connect(engine, &MBEngine::OnMBBusyChanged, [&](bool busy) {
+                if (!busy) destroy();
+            });
+        } else if (handler == "port lost") {
+            connect(engine, &MBEngine::OnMBPortOpenedOrClosed, destroy);
+        } else if (mode == TMBMode::modeMaster) {
+            connect(engine, &MBEngine::OnMBMasterEndOfEvent, destroy);
+        }
+        connect(engine, &MBEngine::OnMBSlaveReceivedCommand, destroy);
+        connect(engine, &MBEngine::OnMBDiagnosticReceivedAFrame, destroy);
+        connect(engine, &MBEngine::OnMBReceivedAByte, destroy);
+        connect(engine, &MBEngine::OnMBReceivedAString, destroy);
+
+        if (handler == "end of a time-out" || handler == "port lost") slave.stayQuiet();
+        if (mode == TMBMode::modeMaster) {
+            engine->MBSendFrame();
+            if (handler == "port lost") {
+                QTRY_COMPARE(slave.requestCount(), 1);
+                slave.hangUp();
+            }
+        } else {
+            if (mode == TMBMode::modeString) engine->MBSendFrame();
+            QVERIFY(pty.write(request));
+        }
+        QTRY_VERIFY(alive.isNull());
+        // Whatever was queued for the engine or its reader finds nothing.
+        for (int round = 0; round < 5; ++round)
+            QCoreApplication::processEvents();
+        QTRY_VERIFY(PosixSerialDevice().open(pty.slavePath()).ok() || handler == "port lost");
+    }
+
+    void portFailuresHaveTheirKind_data()
+    {
+        QTest::addColumn<PortFailure>("kind");
+        QTest::newRow("missing device") << PortFailure::NotFound;
+        QTest::newRow("another holder") << PortFailure::Busy;
+        QTest::newRow("no permission") << PortFailure::NoPermission;
+        QTest::newRow("hang-up") << PortFailure::Lost;
+    }
+    void portFailuresHaveTheirKind()
+    {
+        QFETCH(PortFailure, kind);
+        PtyPair pty;
+        MBEngine engine;
+        if (kind == PortFailure::NoPermission) {
+            const SerialStatus refused = openAsUnprivileged(pty.slavePath());
+            QCOMPARE(refused.kind, kind);
+            QCOMPARE(refused.message, QString::fromLocal8Bit(strerror(refused.code)));
+            return;
+        }
+        if (kind == PortFailure::NotFound) {
+            QVERIFY(!engine.MBOpenPort(QStringLiteral("/dev/no-such-port-kx")));
+        } else if (kind == PortFailure::Busy) {
+            PortHolderProcess other(pty.slavePath(), false);
+            QVERIFY(other.isHolding());
+            QVERIFY(!engine.MBOpenPort(pty.slavePath()));
+        } else {
+            QVERIFY(engine.MBOpenPort(pty.slavePath()));
+            QCOMPARE(engine.portFailure(), PortFailure::None);
+            pty.closeMaster();
+            QTRY_VERIFY(!engine.MBPortOpen());
+        }
+        QCOMPARE(engine.portFailure(), kind);
+        // The user still reads the system's own words.
+        QVERIFY2(engine.MBPortErrorText().count(u'\r') == 1, qPrintable(engine.MBPortErrorText()));
+        QVERIFY(!engine.MBPortErrorText().endsWith(u'\r'));
     }
 
     void thousandOpenCloseCyclesUnderFlood()

@@ -465,6 +465,35 @@ private slots:
         QCOMPARE(MBPanel::counterText(1000), QStringLiteral("  1 000"));
     }
 
+    void receiveIndicatorTellsWhatWasDiscarded()
+    {
+        PtyPair pty;
+        FrameSlave slave(pty);
+        TMB mb;
+        QVERIFY(mb.engine().MBOpenPort(pty.slavePath()));
+        // Each reply comes after a corrupted copy of itself.
+        slave.setResponder([](const SlaveRequest &r) {
+            QByteArray corrupted = FrameSlave::replyLine(1, r.id, 0, "ab");
+            corrupted[6] = char(corrupted[6] ^ 0x01);
+            return corrupted + FrameSlave::replyLine(1, r.id, 0, "ab");
+        });
+        QSignalSpy ended(&mb, &TMB::OnMBMasterEndOfEvent);
+        mb.MBSendFrame();
+        QVERIFY(ended.wait(5000));
+        mb.MBSendFrame();
+        QVERIFY(ended.wait(5000));
+
+        // Written when the tool tip is asked for.
+        QHelpEvent ask(QEvent::ToolTip, QPoint(2, 2), QPoint(2, 2));
+        QCoreApplication::sendEvent(mb.panel().receiveIndicator(), &ask);
+        QCOMPARE(mb.panel().receiveIndicator()->toolTip(),
+                 QStringLiteral("Discarded since the port was opened:\nbad CRC: 2\n"
+                                "another station or echo: 0\noverlong: 0\nstart in mid-frame: 0\n"
+                                "characters outside a frame: 0\nlate reply: 0\nnot decodable: 0"));
+        // The specified displays are as they were: two replies counted.
+        QCOMPARE(mb.panel().receiveCounter()->text(), QStringLiteral("   2"));
+    }
+
     void speedDisplay_data()
     {
         QTest::addColumn<QString>("locale");

@@ -7,6 +7,9 @@
 #include "link/serialdevice_posix.h"
 #include "support/ptypair.h"
 
+#include <optional>
+#include <sys/ioctl.h>
+
 namespace {
 
 void makeEntry(const QDir &sys, const QString &name, bool withDriver)
@@ -101,6 +104,54 @@ private slots:
         // Probing let go of the free port again.
         PosixSerialDevice user;
         QVERIFY(user.open(free.slavePath()).ok());
+    }
+
+    void portOfAnotherProgramIsLeftAlone_data()
+    {
+        QTest::addColumn<bool>("exclusive");
+        QTest::newRow("no lock at all") << false;
+        QTest::newRow("exclusive flag, no lock") << true;
+    }
+    void portOfAnotherProgramIsLeftAlone()
+    {
+        QFETCH(bool, exclusive);
+        PtyPair free, held;
+        const auto waiting = [&] {
+            int count = -1;
+            ::ioctl(held.slaveFd(), FIONREAD, &count);
+            return count;
+        };
+        const auto exclusiveFlag = [&] {
+            int flag = -1;
+            ::ioctl(held.slaveFd(), TIOCGEXCL, &flag);
+            return flag != 0;
+        };
+        QVERIFY(held.write("for the other program"));
+        QTRY_COMPARE(waiting(), 21);
+        std::optional<PortHolderProcess> other(std::in_place, held.slavePath(), exclusive);
+        QVERIFY(other->isHolding());
+
+        MBEngine engine;
+        engine.setPortCandidateSource([&] {
+            return QStringList{free.slavePath(), held.slavePath()};
+        });
+        engine.MBRefreshPortList();
+        QCOMPARE(engine.portList(), QStringList{free.slavePath()});
+        // Opening it by name is refused too, and the refusal probes again.
+        QVERIFY(!engine.MBOpenPort(held.slavePath()));
+        QVERIFY(engine.MBPortErrorText().endsWith(QString::fromLocal8Bit(strerror(EBUSY))));
+        QCOMPARE(engine.portList(), QStringList{free.slavePath()});
+        // Its characters wait for it still, and its flag is as it left it.
+        QCOMPARE(waiting(), 21);
+        QCOMPARE(exclusiveFlag(), exclusive);
+
+        // Once it has let go, the port is ours. (Its flag stays with the
+        // line, which the pair itself keeps open: a last close would clear it.)
+        other.reset();
+        if (exclusive) ::ioctl(held.slaveFd(), TIOCNXCL);
+        engine.MBRefreshPortList();
+        QCOMPARE(engine.portList(), (QStringList{held.slavePath(), free.slavePath()}));
+        QVERIFY(engine.MBOpenPort(held.slavePath()));
     }
 
     void engineRefreshFillsTheListAndSetsTheLastUsedPort()

@@ -258,6 +258,8 @@ void TForm_Main::DecodeInstrumentReply()
         // The Test page's board identifier is the one reply byte no other
         // display shows.
         ui->Label_NYAKCime->setText(QString::number(SpareByte));
-    } catch (const std::exception &) {
+    } catch (const std::exception &failure) {
+        // Silent for the user; counted and logged for the developer.
+        ui->MB1->engine().noteUndecodableFrame(failure.what());
     }
 }

@@ -4,6 +4,7 @@
 #include "link/mbframe.h"
 
 #include <QMetaObject>
+#include <QPointer>
 
 #include <algorithm>
 #include <chrono>
@@ -152,7 +153,11 @@ void TCommThread::serviceHandOver()
     ++m_handOvers;
     ++m_handingOver;
     m_handOverReadAt = batch.readAt;
+    // The handlers may destroy this reader (its owner deleted from one of its
+    // own handlers); its thread is then joined and nothing here is left.
+    const QPointer<TCommThread> self(this);
     const Verdict verdict = handle(batch);
+    if (!self) return;
     --m_handingOver;
     {
         std::lock_guard lock(m_mutex);
@@ -167,14 +172,17 @@ TCommThread::Verdict TCommThread::handle(const HandOver &batch)
     if (!m_receive) return Verdict::KeepWatching; // detached: the reader is being stopped
 
     if (!batch.characters.isEmpty()) {
-        // Copy the handler: it may detach or stop this reader while it runs.
+        // Copy the handler: it may detach, stop or destroy this reader while it runs.
         const ReceiveHandler receive = m_receive;
+        const QPointer<TCommThread> self(this);
         receive(batch.characters);
+        if (!self) return Verdict::StopWatching;
     }
     if (!batch.lost) return Verdict::KeepWatching;
 
     SerialStatus reason = batch.reason;
-    if (reason.ok()) reason = SerialStatus{EIO, QStringLiteral("The device was disconnected")};
+    if (reason.ok())
+        reason = SerialStatus::failure(EIO, QStringLiteral("The device was disconnected"));
     if (const FailureHandler failure = m_failure) failure(reason);
     return Verdict::StopWatching;
 }

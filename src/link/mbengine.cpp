@@ -2,8 +2,10 @@
 // statistics and the one-second timer.
 #include "link/mbengine.h"
 
-#include "link/commthread.h"
 #include "common/rounding.h" // header-only: the program's one rounding rule
+#include "link/commthread.h"
+#include "link/cp1250.h"
+#include "link/linklog.h"
 
 #include <algorithm>
 
@@ -19,7 +21,7 @@ MBEngine::MBEngine(QObject *parent) : QObject(parent)
     m_slaveDelayTimer.setSingleShot(true);
     m_slaveDelayTimer.setTimerType(Qt::PreciseTimer);
     m_slaveDelayTimer.setInterval(10);
-    connect(&m_slaveDelayTimer, &QTimer::timeout, this, &MBEngine::sendSlaveReply);
+    connect(&m_slaveDelayTimer, &QTimer::timeout, this, [this] { (void)sendSlaveReply(); });
 
     m_secondTimer.setInterval(1000);
     connect(&m_secondTimer, &QTimer::timeout, this, &MBEngine::oneSecondTick);
@@ -29,7 +31,6 @@ MBEngine::MBEngine(QObject *parent) : QObject(parent)
 MBEngine::~MBEngine()
 {
     closeDevice();
-    m_retiredReaders.clear();
 }
 
 // ---------------------------------------------------------------- properties
@@ -115,6 +116,11 @@ bool MBEngine::MBAppendString(const QByteArray &text)
     return m_tx.MBAppendString(std::string_view(text.constData(), std::size_t(text.size())));
 }
 
+bool MBEngine::MBAppendString(const QString &text)
+{
+    return MBAppendString(mb::toWindows1250(text));
+}
+
 int MBEngine::MBCalculatedTimeOfSending() const
 {
     return int(std::min<qint64>(m_sendingTime, 65535));
@@ -135,7 +141,7 @@ void MBEngine::setMBMode(TMBMode mode)
     m_mode = mode;
     if (m_reader) m_reader->setGatherFrames(usesFrames(mode));
     emit modeChanged(mode);
-    setBusy(mode == TMBMode::modeMaster ? !m_portOpen : true);
+    if (!setBusy(mode == TMBMode::modeMaster ? !m_portOpen : true)) return;
     if (mode == previous) return;
 
     // Nothing of the old mode may act in the new one: a slave reply still
@@ -148,29 +154,31 @@ void MBEngine::setMBMode(TMBMode mode)
     m_tryNumberMax = 0;
     m_rxFrames = 0;
     m_txFrames = 0;
-    emit rxCounterChanged(0);
-    emit txCounterChanged(0);
+    emit countersCleared();
     setStatus(TMBStatus::stOK);
-    setStatusNow(mode == TMBMode::modeSlave ? TMBStatusNow::stnWaitingForCommand
-                                            : TMBStatusNow::stnReady);
+    if (!setStatusNow(mode == TMBMode::modeSlave ? TMBStatusNow::stnWaitingForCommand
+                                                 : TMBStatusNow::stnReady))
+        return;
     MBResetIndicators();
 }
 
 // ---------------------------------------------------------------- shared state
 
-void MBEngine::setStatusNow(TMBStatusNow status)
+bool MBEngine::setStatusNow(TMBStatusNow status)
 {
     const bool changed = status != m_statusNow;
     m_statusNow = status;
     m_statusNowString = mbStatusNowText(status);
-    if (changed) emit OnMBStatusNowChanged(status, m_statusNowString);
+    if (!changed) return true;
+    const QString text = m_statusNowString;
+    return survives([&] { emit OnMBStatusNowChanged(status, text); });
 }
 
-void MBEngine::setBusy(bool busy)
+bool MBEngine::setBusy(bool busy)
 {
-    if (busy == m_busy) return;
+    if (busy == m_busy) return true;
     m_busy = busy;
-    emit OnMBBusyChanged(busy);
+    return survives([&] { emit OnMBBusyChanged(busy); });
 }
 
 void MBEngine::setStatus(TMBStatus status, int slaveCode)
@@ -222,9 +230,8 @@ void MBEngine::MBResetStatistics()
     emit tryBarsChanged(0, 0);
     emit statusLampChanged(TMBLamp::Neutral);
     m_txFrames = 0;
-    emit txCounterChanged(0);
     m_rxFrames = 0;
-    emit rxCounterChanged(0);
+    emit countersCleared();
     MBResetIndicators();
 }
 
@@ -233,7 +240,7 @@ void MBEngine::oneSecondTick()
     if (!m_startedUp) {
         // The first tick is the panel's deferred start-up.
         m_startedUp = true;
-        emit startUpTick();
+        if (!survives([&] { emit startUpTick(); })) return;
         if (m_refreshListOnStartup) MBRefreshPortList();
         return;
     }
@@ -247,8 +254,6 @@ quint64 MBEngine::readerHandOverCount() const
 {
     quint64 count = m_retiredHandOvers;
     if (m_reader) count += m_reader->handOverCount();
-    for (const auto &reader : m_retiredReaders)
-        count += reader->handOverCount();
     return count;
 }
 
@@ -261,4 +266,15 @@ std::chrono::steady_clock::time_point MBEngine::receivedAt() const
 quint32 MBEngine::portLineSpeed() const
 {
     return m_reader ? m_reader->device().lineSpeed() : 0;
+}
+
+qsizetype MBEngine::outputWaiting() const
+{
+    return m_reader ? m_reader->device().outputWaiting() : 0;
+}
+
+void MBEngine::noteUndecodableFrame(const char *what)
+{
+    ++m_undecodableFrames;
+    qCDebug(lcLink).nospace() << "discarded 1: not decodable (" << what << ")";
 }

@@ -13,6 +13,7 @@
 #include "link/serialdevice.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QStringList>
 #include <QTimer>
 
@@ -24,67 +25,13 @@
 
 class TCommThread;
 
+using mb::DiscardReason;
+using mb::MBDiscardCounts;
+
+// The engine keeps plain accessors; the component TMB publishes them as the
+// link's properties (one declaration, there).
 class MBEngine : public QObject {
     Q_OBJECT
-
-    // Port and line.
-    Q_PROPERTY(QString Port READ Port WRITE setPort)
-    Q_PROPERTY(quint32 BaudRate READ BaudRate WRITE setBaudRate)
-    Q_PROPERTY(MBTypes::TMBBaud MBBaud READ MBBaud WRITE setMBBaud)
-    Q_PROPERTY(quint32 WinQSizeIn READ WinQSizeIn WRITE setWinQSizeIn)
-    Q_PROPERTY(quint32 WinQSizeOut READ WinQSizeOut WRITE setWinQSizeOut)
-    Q_PROPERTY(QString MBLastUsedPort READ MBLastUsedPort WRITE setMBLastUsedPort)
-    Q_PROPERTY(
-        bool MBRefreshListOnStartup READ MBRefreshListOnStartup WRITE setMBRefreshListOnStartup)
-    Q_PROPERTY(bool MBThereWasOpenEvent READ MBThereWasOpenEvent WRITE setMBThereWasOpenEvent)
-    Q_PROPERTY(bool MBPortOpen READ MBPortOpen)
-    Q_PROPERTY(QString MBPortErrorText READ MBPortErrorText)
-
-    // Mode and master settings.
-    Q_PROPERTY(MBTypes::TMBMode MBMode READ MBMode WRITE setMBMode)
-    Q_PROPERTY(bool MBMasterQueryMode READ MBMasterQueryMode WRITE setMBMasterQueryMode)
-    Q_PROPERTY(
-        int MBMasterAddressToSlave READ MBMasterAddressToSlave WRITE setMBMasterAddressToSlave)
-    Q_PROPERTY(int MBMasterIDToSlave READ MBMasterIDToSlave WRITE setMBMasterIDToSlave)
-    Q_PROPERTY(
-        int MBMasterCommandToSlave READ MBMasterCommandToSlave WRITE setMBMasterCommandToSlave)
-    Q_PROPERTY(int MBMasterTimeOut READ MBMasterTimeOut WRITE setMBMasterTimeOut)
-    Q_PROPERTY(int MBMasterMaxTryNumber READ MBMasterMaxTryNumber WRITE setMBMasterMaxTryNumber)
-
-    // Slave and raw mode settings (kept here so that hosts and the panel store them).
-    Q_PROPERTY(int MBSlaveOwnAddress READ MBSlaveOwnAddress WRITE setMBSlaveOwnAddress)
-    Q_PROPERTY(int MBSlaveID READ MBSlaveID WRITE setMBSlaveID)
-    Q_PROPERTY(int MBSlaveVerYear READ MBSlaveVerYear WRITE setMBSlaveVerYear)
-    Q_PROPERTY(int MBSlaveVerMonth READ MBSlaveVerMonth WRITE setMBSlaveVerMonth)
-    Q_PROPERTY(int MBSlaveVerDay READ MBSlaveVerDay WRITE setMBSlaveVerDay)
-    Q_PROPERTY(QString MBSlaveName READ MBSlaveName WRITE setMBSlaveName)
-    Q_PROPERTY(int MBSlaveErrorCode READ MBSlaveErrorCode WRITE setMBSlaveErrorCode)
-    Q_PROPERTY(int MBSlaveDelayTime READ MBSlaveDelayTime WRITE setMBSlaveDelayTime)
-    Q_PROPERTY(
-        int MBStopByteInStringMode READ MBStopByteInStringMode WRITE setMBStopByteInStringMode)
-    Q_PROPERTY(int MBReminder READ MBReminder WRITE setMBReminder)
-
-    // Buffers.
-    Q_PROPERTY(int MBMBTXDataBufferIndex READ MBMBTXDataBufferIndex WRITE setMBMBTXDataBufferIndex)
-    Q_PROPERTY(int MBDataNumberToSend READ MBDataNumberToSend WRITE setMBDataNumberToSend)
-    Q_PROPERTY(int MBMBRXDataBufferIndex READ MBMBRXDataBufferIndex WRITE setMBMBRXDataBufferIndex)
-    Q_PROPERTY(int MBReceivedDataNumber READ MBReceivedDataNumber)
-    Q_PROPERTY(int MBNumberOfReceivedBytes READ MBNumberOfReceivedBytes)
-    Q_PROPERTY(bool MBRxBufferFull READ MBRxBufferFull)
-
-    // State and statistics.
-    Q_PROPERTY(MBTypes::TMBStatusNow MBStatusNow READ MBStatusNow)
-    Q_PROPERTY(QString MBStatusNowString READ MBStatusNowString)
-    Q_PROPERTY(MBTypes::TMBStatus MBStatus READ MBStatus)
-    Q_PROPERTY(QString MBStatusString READ MBStatusString)
-    Q_PROPERTY(bool MBBusy READ MBBusy)
-    Q_PROPERTY(int MBMasterTryNumber READ MBMasterTryNumber)
-    Q_PROPERTY(int MBMasterTryNumberMax READ MBMasterTryNumberMax)
-    Q_PROPERTY(int MBCalculatedTimeOfSending READ MBCalculatedTimeOfSending)
-    Q_PROPERTY(quint32 MBNumberOfTxFrames READ MBNumberOfTxFrames)
-    Q_PROPERTY(quint32 MBNumberOfRxFrames READ MBNumberOfRxFrames)
-    Q_PROPERTY(quint32 MBSpeed READ MBSpeed)
-    Q_PROPERTY(quint32 MBSpeedMax READ MBSpeedMax)
 
 public:
     explicit MBEngine(QObject *parent = nullptr);
@@ -116,6 +63,8 @@ public:
     // the port name, a carriage return and the system's message. Empty after a
     // successful opening. The panel shows it as the port lamp's tool tip.
     QString MBPortErrorText() const { return m_portErrorText; }
+    // The kind of that failure (None after a successful opening).
+    PortFailure portFailure() const { return m_portFailure; }
 
     // ---- Port list
     // Probes the ports and refills the list (Refresh button, start-up).
@@ -202,6 +151,9 @@ public:
     bool MBAppendReal(double value) { return m_tx.MBAppendReal(value); }
     // The bytes as they go on the line, then a zero byte.
     bool MBAppendString(const QByteArray &text);
+    // A text in Windows-1250, the code page of every text on the line, then
+    // a zero byte; a character the code page lacks goes as '?'.
+    bool MBAppendString(const QString &text);
     int MBMBTXDataBufferIndex() const { return m_tx.MBMBTXDataBufferIndex(); }
     void setMBMBTXDataBufferIndex(int index) { m_tx.setMBMBTXDataBufferIndex(index); }
     int MBDataNumberToSend() const { return m_tx.MBDataNumberToSend(); }
@@ -272,8 +224,21 @@ public:
     // Hand-overs the reader threads of this engine made so far; a port that
     // went away must not keep waking the user-interface thread.
     quint64 readerHandOverCount() const;
+    // What the receiver threw away since the port was opened, and why. Read
+    // it whenever you like (a copy of six counters; nothing is computed):
+    //   const MBDiscardCounts d = engine.discardCounts();
+    //   d.badCrc, d.foreignFrame, ..., d.total(), d[DiscardReason::LateReply]
+    MBDiscardCounts discardCounts() const { return m_receiver.discards(); }
+    // A host that could not make sense of an accepted frame (its decoding
+    // failed) reports it here: counted and logged with what went wrong.
+    void noteUndecodableFrame(const char *what);
+    quint32 undecodableFrames() const { return m_undecodableFrames; }
+
     // The speed the driver reports for the open port (0 while closed).
     quint32 portLineSpeed() const;
+    // Characters handed to the port that its driver has not taken yet: the
+    // other side reads nothing. They wait in the device, never in a write.
+    qsizetype outputWaiting() const;
     // While received characters are being dealt with: when the reader read the
     // first of them from the port; otherwise now.
     std::chrono::steady_clock::time_point receivedAt() const;
@@ -292,6 +257,7 @@ signals:
     void OnMBDiagnosticReceivedAFrame(int ReceivedDataNumber);
     void OnMBSlaveReceivedCommand(int Command, bool QueryMode, int ReceivedDataNumber);
     void OnMBReceivedAByte(int ReceivedBytesNumber);
+    // The collected bytes read as Windows-1250, one character per byte.
     void OnMBReceivedAString(const QString &ReceivedString);
 
     // For the panel.
@@ -304,8 +270,11 @@ signals:
     void transmitIndicatorOff();
     void receiveIndicatorOff();
     void tryBarsChanged(int tryPercent, int maxTryPercent);
+    // A counted value (shown in the counters' picture, "   0" included).
     void txCounterChanged(quint32 count);
     void rxCounterChanged(quint32 count);
+    // Both counters set back to zero by a reset (shown as a bare "0").
+    void countersCleared();
     void speedChanged(quint32 speed, quint32 speedMax);
     void baudChanged(MBTypes::TMBBaud baud); // select the speed list entry
     void modeChanged(MBTypes::TMBMode mode);
@@ -314,19 +283,39 @@ signals:
     void portError(const QString &message);
 
 private:
+    // Where the link stands. Each change happens in one of the transitions
+    // below, which also set MBBusy and MBStatusNow in the specified order.
+    enum class LinkState : quint8 {
+        Closed,        // the port is not open (or not yet set up)
+        Idle,          // the port is open; no request awaits a reply
+        AwaitingReply, // master: request m_transaction is out, the answer timer runs for it
+    };
+
+    // A host's handler may delete the engine from inside any of its events.
+    // Every step that raises one reports whether the engine is still there
+    // afterwards (false: it is gone, and nothing of it may be touched), and
+    // the step's caller goes on only then.
+    template <typename Emit> [[nodiscard]] bool survives(Emit &&emitEvent)
+    {
+        const QPointer<MBEngine> self(this);
+        emitEvent();
+        return !self.isNull();
+    }
+
     // Port
-    bool openDevice(QString &error);
+    bool openDevice(SerialStatus &failure);
     void closeDevice();
-    void enterClosedState();
-    void retireReader(std::unique_ptr<TCommThread> reader);
+    [[nodiscard]] bool closePort();
+    [[nodiscard]] bool enterClosedState();
     void onReceived(const QByteArray &chunk);
     void onPortLost(const SerialStatus &reason);
-    void endPortWithFailure(const QString &reason);
+    bool endPortWithFailure(const SerialStatus &reason);
     bool writeLine(const QByteArray &characters);
+    bool portReady() const { return m_state != LinkState::Closed; }
 
     // Shared state changes
-    void setStatusNow(TMBStatusNow status);
-    void setBusy(bool busy);
+    [[nodiscard]] bool setStatusNow(TMBStatusNow status);
+    [[nodiscard]] bool setBusy(bool busy);
     void setStatus(TMBStatus status, int slaveCode = 0);
     void setPortLamp(TMBLamp lamp);
     void countTxFrame();
@@ -336,24 +325,36 @@ private:
     // Receive path shared by the framed modes
     void receiveFramed(const QByteArray &chunk);
     bool acceptFirstByte(quint8 firstByte) const;
-    void onAssemblyReset();
-    void onFrameAccepted();
+    bool onAssemblyReset();
+    bool onFrameAccepted();
+    void dropLateCharacters(QByteArrayView rest);
+    void logDiscards(mb::MBDiscardCounts &seen) const;
 
-    // Master mode
+    // The one test of whether something arriving now belongs to the master
+    // transaction it was meant for: an answer timer started for it, or
+    // characters read while it was the latest. Everything else is ignored.
+    bool belongsToTransaction(quint64 transaction) const { return transaction == m_transaction; }
+
+    // Master transaction and the sends that end at once
     void masterSend();
     bool sendMasterFrame();
-    void masterEndWithPortError();
+    [[nodiscard]] bool awaitReply();
+    bool endWithReply(int code);
+    bool endWithoutReply();
+    bool endTimedOut();
+    bool endWithPortError();
+    bool endTransaction(); // OnMBMasterEndOfEvent with MBStatus
     void onAnswerTimeout();
-    void masterFrameAccepted();
+    bool masterFrameAccepted();
 
     // Slave mode
-    void slaveFrameAccepted();
-    void slaveCommand(quint8 command, bool queryMode);
-    void sendSlaveReply();
+    bool slaveFrameAccepted();
+    bool slaveCommand(quint8 command, bool queryMode);
+    bool sendSlaveReply();
 
     // Diagnostic, byte and string mode
     void diagnosticSend();
-    void diagnosticFrameAccepted();
+    bool diagnosticFrameAccepted();
     void rawSend(bool stringMode);
     void receiveBytes(const QByteArray &chunk);
     void receiveString(const QByteArray &chunk);
@@ -367,13 +368,12 @@ private:
     QString m_lastUsedPort;
     bool m_refreshListOnStartup = true;
     bool m_thereWasOpenEvent = false;
-    bool m_portOpen = false;   // MBPortOpen: what the panel and the modes go by
-    bool m_readerOpen = false; // the port is open and its reader set up
+    bool m_portOpen = false; // MBPortOpen: what the panel and the modes go by
     QString m_portErrorText;
-    QString m_lastWriteError; // the system's message for the last failed write
+    PortFailure m_portFailure = PortFailure::None;
+    SerialStatus m_lastWriteFailure; // of the last write that failed
     std::unique_ptr<TCommThread> m_reader;
-    std::vector<std::unique_ptr<TCommThread>> m_retiredReaders;
-    quint64 m_retiredHandOvers = 0;
+    quint64 m_retiredHandOvers = 0; // of the readers of earlier openings
     QStringList m_portList;
     int m_selectedPort = -1;
     std::function<QStringList()> m_candidateSource;
@@ -418,9 +418,12 @@ private:
     int m_tryNumber = 0;
     int m_tryNumberMax = 0;
     qint64 m_sendingTime = 0;
-    // Master transactions started; the receive path tells by it that a handler
-    // has sent a new request in the middle of a chunk.
-    quint64 m_masterTransactions = 0;
+    LinkState m_state = LinkState::Closed;
+    // The number of the latest master transaction, and of the one the answer
+    // timer runs for.
+    quint64 m_transaction = 0;
+    quint64 m_timerTransaction = 0;
+    quint32 m_undecodableFrames = 0;
     quint32 m_txFrames = 0;
     quint32 m_rxFrames = 0;
     quint32 m_speed = 0;

@@ -2,8 +2,11 @@
 // (send, answer timer with retries, acceptance of the addressed slave's reply).
 #include "link/mbengine.h"
 
+#include "link/commthread.h"
+#include "link/linklog.h"
 #include "link/mbframe.h"
 
+#include <algorithm>
 #include <climits>
 
 // ---------------------------------------------------------------- sending
@@ -11,7 +14,7 @@
 void MBEngine::MBSendFrame()
 {
     m_answerTimer.stop();
-    setBusy(true);
+    if (!setBusy(true)) return;
     switch (m_mode) {
     case TMBMode::modeMaster:
         masterSend();
@@ -43,105 +46,212 @@ bool MBEngine::sendMasterFrame()
         frame, std::span(reinterpret_cast<std::uint8_t *>(line.data()), std::size_t(line.size())));
     if (!writeLine(line)) {
         emit transmitIndicatorOff();
-        setStatusNow(TMBStatusNow::stnPortError);
-        setStatus(TMBStatus::stPortError);
-        setBusy(true);
         return false;
     }
     emit transmitFlashed();
     return true;
 }
 
-void MBEngine::masterEndWithPortError()
-{
-    if (m_statusNow != TMBStatusNow::stnPortError) setStatusNow(TMBStatusNow::stnPortError);
-    setBusy(true);
-    setStatus(TMBStatus::stPortError);
-    emit OnMBMasterEndOfEvent(m_status, m_statusString);
-}
-
 void MBEngine::masterSend()
 {
-    ++m_masterTransactions;
+    // A new transaction: whatever was read for the one before no longer counts.
+    ++m_transaction;
     // The outcome of this very send decides, not a port error status left
     // over from an earlier failed write.
     if (!sendMasterFrame()) {
-        masterEndWithPortError();
+        endWithPortError();
         return;
     }
-    setStatusNow(TMBStatusNow::stnSending);
+    if (!setStatusNow(TMBStatusNow::stnSending)) return;
     countTxFrame();
     updateTryStatistics(1);
-
-    if (m_addressToSlave != 0) {
-        setStatusNow(TMBStatusNow::stnWaitingForAnswer);
-        m_sendingTime = calculateTimeOfSending(m_tx.MBDataNumberToSend(), m_baudRate);
-        m_answerTimer.start(int(std::min<qint64>(answerInterval(), INT_MAX)));
-        m_receiver.resetAssembly();
+    // A broadcast gets no reply.
+    if (m_addressToSlave == 0) {
+        endWithoutReply();
         return;
     }
-    // A broadcast gets no reply.
-    setBusy(false);
-    setStatusNow(TMBStatusNow::stnReady);
-    setStatus(TMBStatus::stOK);
-    emit OnMBMasterEndOfEvent(m_status, m_statusString);
+    if (!awaitReply()) return;
+    m_receiver.resetAssembly();
 }
+
+// ---------------------------------------------------------------- transitions
+
+bool MBEngine::awaitReply()
+{
+    if (!setStatusNow(TMBStatusNow::stnWaitingForAnswer)) return false;
+    m_sendingTime = calculateTimeOfSending(m_tx.MBDataNumberToSend(), m_baudRate);
+    m_state = LinkState::AwaitingReply;
+    m_timerTransaction = m_transaction;
+    m_answerTimer.start(int(std::min<qint64>(answerInterval(), INT_MAX)));
+    return true;
+}
+
+bool MBEngine::endWithReply(int code)
+{
+    m_state = LinkState::Idle;
+    if (code > 128) {
+        setStatus(TMBStatus::stSlaveGlobalError, code);
+    } else {
+        ++m_rxFrames;
+        emit rxCounterChanged(m_rxFrames);
+        setStatus(TMBStatus::stOK);
+    }
+    if (!setStatusNow(TMBStatusNow::stnReady)) return false;
+    if (!setBusy(false)) return false;
+    return endTransaction();
+}
+
+bool MBEngine::endWithoutReply()
+{
+    m_state = LinkState::Idle;
+    if (!setBusy(false)) return false;
+    if (!setStatusNow(TMBStatusNow::stnReady)) return false;
+    setStatus(TMBStatus::stOK);
+    return endTransaction();
+}
+
+bool MBEngine::endTimedOut()
+{
+    m_state = LinkState::Idle;
+    if (!setStatusNow(TMBStatusNow::stnTimeOut)) return false;
+    if (!setBusy(false)) return false;
+    setStatus(TMBStatus::stTimeOut);
+    return endTransaction();
+}
+
+bool MBEngine::endWithPortError()
+{
+    // The port may still count as open; MBBusy stays true until the next
+    // send or opening.
+    if (portReady()) m_state = LinkState::Idle;
+    if (!setStatusNow(TMBStatusNow::stnPortError)) return false;
+    setStatus(TMBStatus::stPortError);
+    if (!setBusy(true)) return false;
+    return endTransaction();
+}
+
+bool MBEngine::endTransaction()
+{
+    // Copies: a handler that deletes the engine must not leave later
+    // receivers of the event with texts that went with it.
+    const TMBStatus status = m_status;
+    const QString text = m_statusString;
+    return survives([&] { emit OnMBMasterEndOfEvent(status, text); });
+}
+
+// ---------------------------------------------------------------- answer timer
 
 void MBEngine::onAnswerTimeout()
 {
     m_answerTimer.stop();
-    // The timer only runs for a master transaction; a mode changed meanwhile
-    // must not make a slave send master frames.
-    if (m_mode != TMBMode::modeMaster) return;
+    // Only the timer of the transaction awaited now counts; a mode changed
+    // meanwhile must not make a slave send master frames.
+    if (m_state != LinkState::AwaitingReply || m_mode != TMBMode::modeMaster ||
+        !belongsToTransaction(m_timerTransaction))
+        return;
 
-    if (m_tryNumber < m_maxTryNumber) {
-        updateTryStatistics(m_tryNumber + 1);
-        if (!sendMasterFrame()) {
-            masterEndWithPortError();
-            return;
-        }
-        setStatusNow(TMBStatusNow::stnSending);
-        m_answerTimer.start(int(std::min<qint64>(answerInterval(), INT_MAX)));
-        setStatusNow(TMBStatusNow::stnWaitingForAnswer);
+    if (m_reader->device().outputWaiting() > 0) {
+        // The request has not even left within its own answer window: the
+        // line takes nothing (a peer that reads nothing, a stuck adapter).
+        // Writes never wait for the line, so this is where that shows.
+        m_reader->device().discardOutput();
+        m_lastWriteFailure = SerialStatus::failure(
+            ETIMEDOUT,
+            QStringLiteral("The line took no characters for %1 ms").arg(answerInterval()));
+        qCDebug(lcLink).noquote() << "port failure (lost):" << m_lastWriteFailure.message;
+        emit transmitIndicatorOff();
+        endWithPortError();
         return;
     }
-    setStatusNow(TMBStatusNow::stnTimeOut);
-    setBusy(false);
-    setStatus(TMBStatus::stTimeOut);
-    emit OnMBMasterEndOfEvent(m_status, m_statusString);
+
+    if (m_tryNumber < m_maxTryNumber) {
+        qCDebug(lcLink).nospace() << "no reply from slave " << m_addressToSlave << " within "
+                                  << answerInterval() << " ms: try " << m_tryNumber + 1 << " of "
+                                  << m_maxTryNumber;
+        updateTryStatistics(m_tryNumber + 1);
+        if (!sendMasterFrame()) {
+            endWithPortError();
+            return;
+        }
+        if (!setStatusNow(TMBStatusNow::stnSending)) return;
+        m_answerTimer.start(int(std::min<qint64>(answerInterval(), INT_MAX)));
+        (void)setStatusNow(TMBStatusNow::stnWaitingForAnswer);
+        return;
+    }
+    qCDebug(lcLink).nospace() << "no reply from slave " << m_addressToSlave << " after "
+                              << m_maxTryNumber << " tries: time-out";
+    endTimedOut();
 }
 
 // ---------------------------------------------------------------- receiving
 
 void MBEngine::receiveFramed(const QByteArray &chunk)
 {
-    const quint64 transaction = m_masterTransactions;
-    for (const char c : chunk) {
+    const quint64 transaction = m_transaction;
+    // Logging looks at the counts only when it is on.
+    const bool logging = lcLink().isDebugEnabled();
+    MBDiscardCounts seen;
+    if (logging) seen = m_receiver.discards();
+    for (qsizetype i = 0; i < chunk.size(); ++i) {
         // A handler may close the port halfway through the chunk; what follows
         // then belongs to no one.
-        if (!m_readerOpen) return;
+        if (!portReady()) return;
         // Nor can it answer a request a handler sent meanwhile: these
         // characters arrived before that request went out. (A late second
         // reply behind the one just taken would otherwise pass for the answer
         // to the next request, and every reply after it would be one behind.)
-        if (m_masterTransactions != transaction) return;
-        switch (m_receiver.feed(std::uint8_t(c))) {
+        if (!belongsToTransaction(transaction)) {
+            dropLateCharacters(QByteArrayView(chunk).sliced(i));
+            return;
+        }
+        bool alive = true;
+        switch (m_receiver.feed(std::uint8_t(chunk[i]))) {
         case mb::RxEvent::StartAccepted:
-            setStatusNow(TMBStatusNow::stnReceiving);
+            if (logging) logDiscards(seen); // a frame cut short by this start
+            alive = setStatusNow(TMBStatusNow::stnReceiving);
             break;
         case mb::RxEvent::StartRefused:
         case mb::RxEvent::FrameDiscarded:
-            onAssemblyReset();
+            if (logging) logDiscards(seen);
+            alive = onAssemblyReset();
             break;
         case mb::RxEvent::FrameAccepted:
-            onFrameAccepted();
+            alive = onFrameAccepted();
             break;
         case mb::RxEvent::None:
         case mb::RxEvent::Ignored:
         case mb::RxEvent::ByteStored:
             break;
         }
+        // A handler deleted the engine: nothing of it is left to go on with.
+        if (!alive) return;
     }
+    if (logging) logDiscards(seen); // characters outside a frame
+}
+
+void MBEngine::dropLateCharacters(QByteArrayView rest)
+{
+    // Each start flag among them is a reply (or a frame) that came too late;
+    // without one they are the rest of such a reply.
+    const auto starts = std::count_if(rest.begin(), rest.end(), [](char c) {
+        return (std::uint8_t(c) & (mb::kHighNibbleBit | mb::kStartFlag)) ==
+               (mb::kHighNibbleBit | mb::kStartFlag);
+    });
+    const auto late = std::uint32_t(std::max<qsizetype>(starts, 1));
+    m_receiver.countDiscard(DiscardReason::LateReply, late);
+    qCDebug(lcLink).nospace() << "discarded " << late << ": "
+                              << mb::discardReasonText(DiscardReason::LateReply);
+}
+
+void MBEngine::logDiscards(MBDiscardCounts &seen) const
+{
+    const MBDiscardCounts &now = m_receiver.discards();
+    for (const DiscardReason reason : mb::kDiscardReasons) {
+        const std::uint32_t added = now[reason] - seen[reason];
+        if (added == 0) continue;
+        qCDebug(lcLink).nospace() << "discarded " << added << ": " << mb::discardReasonText(reason);
+    }
+    seen = now;
 }
 
 bool MBEngine::acceptFirstByte(quint8 firstByte) const
@@ -163,53 +273,41 @@ bool MBEngine::acceptFirstByte(quint8 firstByte) const
     return false;
 }
 
-void MBEngine::onAssemblyReset()
+bool MBEngine::onAssemblyReset()
 {
     switch (m_mode) {
     case TMBMode::modeMaster:
-        setStatusNow(TMBStatusNow::stnWaitingForAnswer);
-        break;
+        return setStatusNow(TMBStatusNow::stnWaitingForAnswer);
     case TMBMode::modeSlave:
-        setStatusNow(TMBStatusNow::stnWaitingForCommand);
-        break;
+        return setStatusNow(TMBStatusNow::stnWaitingForCommand);
     default:
-        break;
+        return true;
     }
 }
 
-void MBEngine::onFrameAccepted()
+bool MBEngine::onFrameAccepted()
 {
     switch (m_mode) {
     case TMBMode::modeMaster:
-        masterFrameAccepted();
-        break;
+        return masterFrameAccepted();
     case TMBMode::modeSlave:
-        slaveFrameAccepted();
-        break;
+        return slaveFrameAccepted();
     case TMBMode::modeDiagnostic:
-        diagnosticFrameAccepted();
-        break;
+        return diagnosticFrameAccepted();
     case TMBMode::modeByte:
     case TMBMode::modeString:
         break; // no framing in these modes
     }
+    return true;
 }
 
-void MBEngine::masterFrameAccepted()
+bool MBEngine::masterFrameAccepted()
 {
+    // Any well-formed reply of the addressed slave ends the transaction, and
+    // one that comes while none is awaited (late, after the time-out) ends
+    // "it" once more: the host hears of every reply.
     emit receiveFlashed();
     m_answerTimer.stop();
     m_rx.loadFrame(m_receiver.frame());
-
-    const int code = m_rx.command();
-    if (code > 128) {
-        setStatus(TMBStatus::stSlaveGlobalError, code);
-    } else {
-        ++m_rxFrames;
-        emit rxCounterChanged(m_rxFrames);
-        setStatus(TMBStatus::stOK);
-    }
-    setStatusNow(TMBStatusNow::stnReady);
-    setBusy(false);
-    emit OnMBMasterEndOfEvent(m_status, m_statusString);
+    return endWithReply(m_rx.command());
 }

@@ -3,8 +3,12 @@
 #include "link/mbengine.h"
 
 #include "link/commthread.h"
+#include "link/linklog.h"
+#include "link/portholders.h"
 
 #include <QTimer>
+
+#include <cerrno>
 
 // ---------------------------------------------------------------- port list
 
@@ -18,8 +22,13 @@ void MBEngine::MBRefreshPortList()
     const QStringList candidates = m_candidateSource ? m_candidateSource() : allPortCandidates();
     // The port we hold ourselves is refused like any held port, and comes
     // back at the end of the list while it is open.
-    const PortProbe probe =
-        probePorts(candidates, m_tryOpen ? m_tryOpen : PortTryOpen(tryOpenExclusively));
+    // One look at the other processes serves every candidate, and only if
+    // a candidate gets that far.
+    const DeviceHolders holders;
+    const PortTryOpen probeOne = [&holders](const QString &port) {
+        return probePort(port, holders);
+    };
+    const PortProbe probe = probePorts(candidates, m_tryOpen ? m_tryOpen : probeOne);
     m_portsWithoutPermission = probe.noPermission;
     const PortListing listing = orderPortList(probe.available, m_portOpen, m_port, m_lastUsedPort);
     m_portList = listing.ports;
@@ -55,35 +64,42 @@ bool MBEngine::MBOpenPort(const QString &port)
     emit panelStateChanged(true);
     setPortLamp(TMBLamp::Green);
     m_port = port;
-    setStatusNow(m_mode == TMBMode::modeSlave ? TMBStatusNow::stnWaitingForCommand
-                                              : TMBStatusNow::stnReady);
-    setBusy(m_mode == TMBMode::modeSlave || m_mode == TMBMode::modeDiagnostic);
+    if (!setStatusNow(m_mode == TMBMode::modeSlave ? TMBStatusNow::stnWaitingForCommand
+                                                   : TMBStatusNow::stnReady))
+        return false;
+    if (!setBusy(m_mode == TMBMode::modeSlave || m_mode == TMBMode::modeDiagnostic)) return false;
     m_portOpen = true;
 
-    QString error;
-    if (!openDevice(error)) {
-        enterClosedState();
+    SerialStatus failure;
+    if (!openDevice(failure)) {
+        if (!enterClosedState()) return false;
         closeDevice();
         setPortLamp(TMBLamp::Red);
-        m_portErrorText = error;
+        const QString text =
+            QStringLiteral("TMB : cannot open ") + m_port + QLatin1Char('\r') + failure.message;
+        m_portErrorText = text;
+        m_portFailure = failure.kind;
+        qCDebug(lcLink).noquote().nospace()
+            << "port failure (" << portFailureText(failure.kind) << "): cannot open " << m_port
+            << ": " << failure.message;
         MBRefreshPortList();
-        emit portError(error);
+        (void)survives([&] { emit portError(text); });
         return false;
     }
     m_portErrorText.clear();
+    m_portFailure = PortFailure::None;
     m_thereWasOpenEvent = true;
-    if (m_portOpen != wasOpen) emit OnMBPortOpenedOrClosed(m_portOpen);
+    if (m_portOpen != wasOpen) (void)survives([&] { emit OnMBPortOpenedOrClosed(true); });
     return true;
 }
 
-bool MBEngine::openDevice(QString &error)
+bool MBEngine::openDevice(SerialStatus &failure)
 {
-    if (m_readerOpen) return true;
+    if (portReady()) return true;
 
     auto device = m_deviceFactory ? m_deviceFactory() : createSerialDevice();
     if (!device) {
-        error = QStringLiteral("TMB : cannot open ") + m_port + QLatin1Char('\r') +
-                QStringLiteral("No device");
+        failure = SerialStatus::failure(ENODEV, QStringLiteral("No device"));
         return false;
     }
     SerialStatus status = device->open(m_port);
@@ -95,15 +111,18 @@ bool MBEngine::openDevice(QString &error)
         status = device->setLineSettings(m_baudRate);
     }
     if (!status.ok()) {
-        error = QStringLiteral("TMB : cannot open ") + m_port + QLatin1Char('\r') + status.message;
+        failure = status;
         return false;
     }
 
+    // What is counted as thrown away counts from this opening on.
+    m_receiver.clearDiscards();
+    m_undecodableFrames = 0;
     m_reader = std::make_unique<TCommThread>(std::move(device));
     m_reader->setReceiveHandler([this](const QByteArray &chunk) { onReceived(chunk); });
     m_reader->setFailureHandler([this](const SerialStatus &reason) { onPortLost(reason); });
     m_reader->setGatherFrames(usesFrames(m_mode));
-    m_readerOpen = true;
+    m_state = LinkState::Idle;
     m_reader->start();
     return true;
 }
@@ -112,14 +131,20 @@ bool MBEngine::openDevice(QString &error)
 
 void MBEngine::MBClosePort()
 {
-    if (!m_portOpen) return;
-    const bool wasOpen = m_portOpen;
-    enterClosedState();
-    closeDevice();
-    if (m_portOpen != wasOpen) emit OnMBPortOpenedOrClosed(m_portOpen);
+    (void)closePort();
 }
 
-void MBEngine::enterClosedState()
+bool MBEngine::closePort()
+{
+    if (!m_portOpen) return true;
+    const bool wasOpen = m_portOpen;
+    if (!enterClosedState()) return false;
+    closeDevice();
+    if (m_portOpen == wasOpen) return true;
+    return survives([&] { emit OnMBPortOpenedOrClosed(false); });
+}
+
+bool MBEngine::enterClosedState()
 {
     const bool wasBusy = m_busy;
     emit panelStateChanged(false);
@@ -138,46 +163,29 @@ void MBEngine::enterClosedState()
     m_slaveDelayTimer.stop();
     m_stringArmed = false;
     m_portOpen = false;
-    setBusy(true);
-    setStatusNow(TMBStatusNow::stnPortError);
+    if (!setBusy(true)) return false;
+    if (!setStatusNow(TMBStatusNow::stnPortError)) return false;
     setStatus(TMBStatus::stPortError);
-    if (m_mode == TMBMode::modeMaster && wasBusy)
-        emit OnMBMasterEndOfEvent(m_status, m_statusString);
+    if (m_mode == TMBMode::modeMaster && wasBusy) return endTransaction();
+    return true;
 }
 
 void MBEngine::closeDevice()
 {
-    if (!m_readerOpen) return;
-    m_readerOpen = false;
+    if (!portReady()) return;
+    m_state = LinkState::Closed;
     m_reader->detachHandlers();
-    m_reader->stop();
-    retireReader(std::move(m_reader));
-}
-
-void MBEngine::retireReader(std::unique_ptr<TCommThread> reader)
-{
-    // Readers that finished their last hand-over go now; one whose handler
-    // is still on the stack (the port was closed from inside it) goes once
-    // control is back in the event loop.
-    std::erase_if(m_retiredReaders, [this](const std::unique_ptr<TCommThread> &old) {
-        if (old->isHandingOver()) return false;
-        m_retiredHandOvers += old->handOverCount();
-        return true;
-    });
-    if (!reader) return;
-    if (!reader->isHandingOver()) {
-        m_retiredHandOvers += reader->handOverCount();
-        return; // destroyed here, which closes the device
-    }
-    m_retiredReaders.push_back(std::move(reader));
-    QTimer::singleShot(0, this, [this] { retireReader(nullptr); });
+    m_retiredHandOvers += m_reader->handOverCount();
+    // Destroying the reader stops its thread; that is safe even from inside
+    // its own hand-over (the port closed from a handler of received data).
+    m_reader.reset();
 }
 
 // ---------------------------------------------------------------- hand-over
 
 void MBEngine::onReceived(const QByteArray &chunk)
 {
-    if (!m_readerOpen) return;
+    if (!portReady()) return;
     switch (m_mode) {
     case TMBMode::modeMaster:
     case TMBMode::modeSlave:
@@ -197,43 +205,57 @@ void MBEngine::onPortLost(const SerialStatus &reason)
 {
     // A vanished device (adapter pulled, peer closed) would otherwise keep the
     // reader waking up for ever; it ends like a closing, with the reason kept.
-    if (!m_readerOpen) return;
-    endPortWithFailure(reason.message);
+    if (!portReady()) return;
+    if (!endPortWithFailure(reason)) return;
+    // The device may be gone for good (adapter pulled): the list must not
+    // keep offering it, as after a failed opening.
+    MBRefreshPortList();
 }
 
 void MBEngine::closePortAfterFailure(const QString &reason)
 {
-    if (!m_portOpen && !m_readerOpen) return;
-    endPortWithFailure(reason.isEmpty() ? m_lastWriteError : reason);
+    if (!m_portOpen && !portReady()) return;
+    const SerialStatus failure =
+        reason.isEmpty() ? m_lastWriteFailure : SerialStatus{-1, reason, PortFailure::Other};
+    if (!endPortWithFailure(failure)) return;
     MBRefreshPortList();
 }
 
-void MBEngine::endPortWithFailure(const QString &reason)
+bool MBEngine::endPortWithFailure(const SerialStatus &reason)
 {
     // Kept before the closing, so the host's handlers of the closing can tell why.
-    m_portErrorText = QStringLiteral("TMB : port lost ") + m_port + QLatin1Char('\r') + reason;
-    if (m_portOpen)
-        MBClosePort();
-    else
+    m_portErrorText =
+        QStringLiteral("TMB : port lost ") + m_port + QLatin1Char('\r') + reason.message;
+    m_portFailure = reason.kind;
+    qCDebug(lcLink).noquote().nospace() << "port failure (" << portFailureText(reason.kind)
+                                        << "): " << m_port << " lost: " << reason.message;
+    if (m_portOpen) {
+        if (!closePort()) return false;
+    } else {
         closeDevice();
+    }
     // After the closing, whose neutral lamp would otherwise hide the reason.
     setPortLamp(TMBLamp::Red);
-    emit portError(m_portErrorText);
+    const QString text = m_portErrorText;
+    return survives([&] { emit portError(text); });
 }
 
 bool MBEngine::writeLine(const QByteArray &characters)
 {
     // Characters written while the reader is not set up are dropped.
-    if (!m_readerOpen) return true;
+    if (!portReady()) return true;
     const SerialStatus status =
         m_reader->device().write(std::span(characters.constData(), std::size_t(characters.size())));
-    if (!status.ok()) m_lastWriteError = status.message;
-    return status.ok();
+    if (status.ok()) return true;
+    m_lastWriteFailure = status;
+    qCDebug(lcLink).noquote().nospace()
+        << "port failure (" << portFailureText(status.kind) << "): write: " << status.message;
+    return false;
 }
 
 bool MBEngine::writeRawLine(const QByteArray &characters)
 {
-    if (!m_portOpen || !m_readerOpen) return false;
+    if (!m_portOpen || !portReady()) return false;
     if (!writeLine(characters)) return false;
     emit transmitFlashed();
     return true;

@@ -3,6 +3,8 @@
 // text in.
 #include "link/mbengine.h"
 
+#include "link/cp1250.h"
+#include "link/linklog.h"
 #include "link/mbframe.h"
 
 // ---------------------------------------------------------------- diagnostic mode
@@ -10,16 +12,13 @@
 void MBEngine::diagnosticSend()
 {
     if (!sendMasterFrame()) {
-        masterEndWithPortError();
+        endWithPortError();
         return;
     }
-    setStatusNow(TMBStatusNow::stnSending);
+    if (!setStatusNow(TMBStatusNow::stnSending)) return;
     countTxFrame();
     updateTryStatistics(1);
-    setBusy(false);
-    setStatusNow(TMBStatusNow::stnReady);
-    setStatus(TMBStatus::stOK);
-    emit OnMBMasterEndOfEvent(m_status, m_statusString);
+    endWithoutReply();
 }
 
 // ---------------------------------------------------------------- byte and string mode
@@ -27,9 +26,7 @@ void MBEngine::diagnosticSend()
 void MBEngine::rawSend(bool stringMode)
 {
     bool sent = false;
-    if (!m_portOpen) {
-        setStatusNow(TMBStatusNow::stnPortError);
-    } else {
+    if (m_portOpen) {
         if (stringMode) {
             // The answer to this text starts afresh.
             m_receiver.resetAssembly();
@@ -41,22 +38,19 @@ void MBEngine::rawSend(bool stringMode)
         sent = data.empty() || writeLine(QByteArray(reinterpret_cast<const char *>(data.data()),
                                                     qsizetype(data.size())));
         if (sent && !data.empty()) emit transmitFlashed();
-        if (!sent) setStatusNow(TMBStatusNow::stnPortError);
+        // As in master mode: a failed hand-over puts out the light a
+        // previous send may have left on.
+        if (!sent) emit transmitIndicatorOff();
     }
     if (!sent) {
-        setBusy(true);
-        setStatus(TMBStatus::stPortError);
-        emit OnMBMasterEndOfEvent(m_status, m_statusString);
+        endWithPortError();
         return;
     }
-    setStatusNow(TMBStatusNow::stnSending);
+    if (!setStatusNow(TMBStatusNow::stnSending)) return;
     m_txFrames += stringMode ? 1u : quint32(m_tx.MBDataNumberToSend());
     emit txCounterChanged(m_txFrames);
     updateTryStatistics(1);
-    setBusy(false);
-    setStatusNow(TMBStatusNow::stnReady);
-    setStatus(TMBStatus::stOK);
-    emit OnMBMasterEndOfEvent(m_status, m_statusString);
+    endWithoutReply();
 }
 
 void MBEngine::receiveBytes(const QByteArray &chunk)
@@ -71,31 +65,44 @@ void MBEngine::receiveBytes(const QByteArray &chunk)
     emit receiveFlashed();
     emit rxCounterChanged(m_rxFrames);
     setStatus(TMBStatus::stOK);
-    setStatusNow(TMBStatusNow::stnReady);
-    emit OnMBReceivedAByte(m_rx.MBReceivedDataNumber());
+    if (!setStatusNow(TMBStatusNow::stnReady)) return;
+    const int received = m_rx.MBReceivedDataNumber();
+    (void)survives([&] { emit OnMBReceivedAByte(received); });
 }
 
 void MBEngine::receiveString(const QByteArray &chunk)
 {
-    for (const char c : chunk) {
-        // Characters nobody asked for (before a send, after the stop byte)
-        // are neither kept nor counted.
-        if (!m_stringArmed) return;
-        m_receiver.appendRaw(std::uint8_t(c));
-        if (std::uint8_t(c) != m_stopByte) continue;
+    // Characters nobody asked for (before a send, after the stop byte) are
+    // neither kept nor counted as received: they lie outside any text.
+    const auto discard = [this](qsizetype count) {
+        if (count == 0) return;
+        m_receiver.countDiscard(DiscardReason::OutsideFrame, std::uint32_t(count));
+        qCDebug(lcLink).nospace() << "discarded " << count << ": "
+                                  << mb::discardReasonText(DiscardReason::OutsideFrame);
+    };
+    for (qsizetype i = 0; i < chunk.size(); ++i) {
+        if (!m_stringArmed) {
+            discard(chunk.size() - i);
+            return;
+        }
+        const auto c = std::uint8_t(chunk[i]);
+        m_receiver.appendRaw(c);
+        if (c != m_stopByte) continue;
 
         m_stringArmed = false;
         m_rx.loadRaw(m_receiver.assembly());
         emit receiveFlashed();
         countRxFrames(1, true);
         setStatus(TMBStatus::stOK);
-        setStatusNow(TMBStatusNow::stnReady);
+        if (!setStatusNow(TMBStatusNow::stnReady)) return;
         const auto bytes = m_rx.receivedData();
         // One character per byte, the stop byte included.
-        emit OnMBReceivedAString(QString::fromLatin1(reinterpret_cast<const char *>(bytes.data()),
-                                                     qsizetype(bytes.size())));
+        const QString text = mb::fromWindows1250(
+            QByteArrayView(reinterpret_cast<const char *>(bytes.data()), qsizetype(bytes.size())));
+        if (!survives([&] { emit OnMBReceivedAString(text); })) return;
         // The rest of this chunk arrived before any send the handler made:
         // it answers nothing.
+        discard(chunk.size() - i - 1);
         return;
     }
 }

@@ -37,7 +37,7 @@ void MBEngine::countRxFrames(quint32 count, bool countSpeed)
 
 // ---------------------------------------------------------------- slave mode
 
-void MBEngine::slaveFrameAccepted()
+bool MBEngine::slaveFrameAccepted()
 {
     m_slaveDelayTimer.stop(); // a newer request supersedes a reply still due
     m_tx.MBClearTXData();
@@ -46,7 +46,7 @@ void MBEngine::slaveFrameAccepted()
 
     emit receiveFlashed();
     m_rx.loadFrame(m_receiver.frame());
-    setStatusNow(TMBStatusNow::stnReceivedCommand);
+    if (!setStatusNow(TMBStatusNow::stnReceivedCommand)) return false;
 
     const quint8 address = m_rx.address();
     const quint8 id = m_rx.id();
@@ -58,16 +58,17 @@ void MBEngine::slaveFrameAccepted()
         if (command == kFrameCounter) {
             counterReset = m_rx.MBReceivedDataNumber() > 0 && m_rx.dataAt(1) == 1;
         }
-        slaveCommand(command, (address & mb::kQueryFlag) != 0);
+        if (!slaveCommand(command, (address & mb::kQueryFlag) != 0)) return false;
         // The host's handler may have closed the port or left slave mode;
         // this request then has no one left to answer it.
-        if (!m_readerOpen || !m_portOpen || m_mode != TMBMode::modeSlave) return;
+        if (!portReady() || !m_portOpen || m_mode != TMBMode::modeSlave) return true;
     }
 
     if (m_slaveErrorCode >= kFirstErrorCode) {
         setStatus(TMBStatus::stSlaveGlobalError, m_slaveErrorCode);
     } else {
         if (counterReset) {
+            // A count like any other, shown in the counter's picture.
             m_rxFrames = 0;
             emit rxCounterChanged(0);
             ++m_speedCount;
@@ -79,34 +80,30 @@ void MBEngine::slaveFrameAccepted()
 
     if ((address & 0x0F) == 0) {
         // A broadcast is carried out but never answered; the status stays
-        // "received" until the next frame starts. The assembly goes, so that
-        // stray bytes cannot extend the frame just handled.
-        m_receiver.resetAssembly();
-        return;
+        // "received" until the next frame starts, and the assembly keeps the
+        // frame, as a master's does after a reply.
+        return true;
     }
-    setStatusNow(TMBStatusNow::stnSending);
+    if (!setStatusNow(TMBStatusNow::stnSending)) return false;
     // A handler of the status change may have closed the port or changed the mode.
-    if (!m_portOpen || m_mode != TMBMode::modeSlave) return;
+    if (!m_portOpen || m_mode != TMBMode::modeSlave) return true;
     if (m_slaveReplyDeferred) {
         // The host answers by itself, later or never.
-        setStatusNow(TMBStatusNow::stnReady);
+        if (!setStatusNow(TMBStatusNow::stnReady)) return false;
         m_receiver.resetAssembly();
-        setStatusNow(TMBStatusNow::stnWaitingForCommand);
-        return;
+        return setStatusNow(TMBStatusNow::stnWaitingForCommand);
     }
-    if (m_slaveDelayTime == 0) {
-        sendSlaveReply();
-        return;
-    }
+    if (m_slaveDelayTime == 0) return sendSlaveReply();
     m_slaveDelayTimer.start(m_slaveDelayTime);
+    return true;
 }
 
-void MBEngine::slaveCommand(quint8 command, bool queryMode)
+bool MBEngine::slaveCommand(quint8 command, bool queryMode)
 {
     switch (command) {
     case kPing:
     case kPingAlso:
-        return;
+        return true;
     case kIdentify:
         m_tx.MBAppendWord(kLinkVersionYear);
         m_tx.MBAppendByte(kLinkVersionMonth);
@@ -114,31 +111,32 @@ void MBEngine::slaveCommand(quint8 command, bool queryMode)
         m_tx.MBAppendWord(quint16(m_slaveVerYear));
         m_tx.MBAppendByte(quint8(m_slaveVerMonth));
         m_tx.MBAppendByte(quint8(m_slaveVerDay));
-        MBAppendString(m_slaveName.toLatin1());
-        return;
+        MBAppendString(m_slaveName);
+        return true;
     case kFrameCounter: {
         // A request without data reads its first byte as 0.
         const bool reset = m_rx.MBReadByte() == 1;
         m_tx.MBAppendCardinal(reset ? 0 : m_rxFrames + 1);
-        return;
+        return true;
     }
     default:
         break;
     }
     if (command > kFrameCounter) {
         m_slaveErrorCode = kUnknownCommand;
-        return;
+        return true;
     }
     // Commands 1-127 belong to the host. It finds the request's data at
     // index 1 and an empty TX data buffer for its reply.
     m_rx.setMBMBRXDataBufferIndex(1);
-    emit OnMBSlaveReceivedCommand(command, queryMode, m_rx.MBReceivedDataNumber());
+    const int received = m_rx.MBReceivedDataNumber();
+    return survives([&] { emit OnMBSlaveReceivedCommand(command, queryMode, received); });
 }
 
-void MBEngine::sendSlaveReply()
+bool MBEngine::sendSlaveReply()
 {
     m_slaveDelayTimer.stop();
-    if (m_mode != TMBMode::modeSlave || !m_portOpen) return;
+    if (m_mode != TMBMode::modeSlave || !m_portOpen) return true;
 
     const auto frame = m_tx.buildFrame(mb::slaveAddressByte(std::uint8_t(m_slaveOwnAddress)),
                                        std::uint8_t(m_slaveID), std::uint8_t(m_slaveErrorCode));
@@ -149,29 +147,30 @@ void MBEngine::sendSlaveReply()
         // The reply could not leave: the slave's panel shows the port failure;
         // the reader reports a vanished device by itself.
         emit transmitIndicatorOff();
-        setStatusNow(TMBStatusNow::stnPortError);
+        if (!setStatusNow(TMBStatusNow::stnPortError)) return false;
         setStatus(TMBStatus::stPortError);
         m_receiver.resetAssembly();
-        return;
+        return true;
     }
     emit transmitFlashed();
     // Replies are not counted: MBNumberOfTxFrames stays 0 in slave mode.
-    setStatusNow(TMBStatusNow::stnReady);
+    if (!setStatusNow(TMBStatusNow::stnReady)) return false;
     m_receiver.resetAssembly();
-    setStatusNow(TMBStatusNow::stnWaitingForCommand);
+    return setStatusNow(TMBStatusNow::stnWaitingForCommand);
 }
 
 // ---------------------------------------------------------------- diagnostic mode
 
-void MBEngine::diagnosticFrameAccepted()
+bool MBEngine::diagnosticFrameAccepted()
 {
     emit receiveFlashed();
     m_rx.loadFrame(m_receiver.frame());
     countRxFrames(1, true);
     setStatus(TMBStatus::stOK);
-    setStatusNow(TMBStatusNow::stnReady);
+    if (!setStatusNow(TMBStatusNow::stnReady)) return false;
     // Reset before the event, so that a handler sees a clean assembly and a
     // frame it starts to send cannot mix with this one.
     m_receiver.resetAssembly();
-    emit OnMBDiagnosticReceivedAFrame(m_rx.MBReceivedDataNumber());
+    const int received = m_rx.MBReceivedDataNumber();
+    return survives([&] { emit OnMBDiagnosticReceivedAFrame(received); });
 }

@@ -26,6 +26,40 @@ enum class RxEvent : std::uint8_t {
     FrameAccepted,  // end flag, frame passed: frame() holds it (the assembly is NOT reset)
 };
 
+// Why a frame (or a character) was thrown away. The receiver counts the
+// first five itself; the engine adds the late replies.
+enum class DiscardReason : std::uint8_t {
+    BadCrc,       // a frame too short for its header and CRC, or with a wrong CRC
+    ForeignFrame, // a frame the mode does not take: another station's, or our own echo
+    Overlong,     // more than 2048 bytes, so its end was cut off
+    StartInFrame, // a start flag in mid-frame cut the frame before it short
+    OutsideFrame, // a character outside any frame
+    LateReply,    // a reply that arrived before the request now awaited went out
+};
+
+// How many of each were thrown away since the counts were last cleared.
+struct MBDiscardCounts {
+    std::uint32_t badCrc = 0;
+    std::uint32_t foreignFrame = 0;
+    std::uint32_t overlong = 0;
+    std::uint32_t startInFrame = 0;
+    std::uint32_t outsideFrame = 0;
+    std::uint32_t lateReply = 0;
+
+    std::uint32_t &operator[](DiscardReason reason) noexcept;
+    std::uint32_t operator[](DiscardReason reason) const noexcept;
+    std::uint32_t total() const noexcept
+    {
+        return badCrc + foreignFrame + overlong + startInFrame + outsideFrame + lateReply;
+    }
+    bool operator==(const MBDiscardCounts &) const = default;
+};
+// The reason as the link's log and tool tips name it ("bad CRC" and so on).
+const char *discardReasonText(DiscardReason reason) noexcept;
+inline constexpr DiscardReason kDiscardReasons[] = {
+    DiscardReason::BadCrc,       DiscardReason::ForeignFrame, DiscardReason::Overlong,
+    DiscardReason::StartInFrame, DiscardReason::OutsideFrame, DiscardReason::LateReply};
+
 class MBReceiver {
 public:
     // The mode's acceptance test for a frame's first byte (master, slave and diagnostic modes differ).
@@ -68,6 +102,8 @@ public:
     {
         count_ = 0;
         full_ = false;
+        complete_ = false;
+        overflowed_ = false;
     }
 
     // Byte and string mode: one raw byte into the assembly buffer (dropped
@@ -83,12 +119,26 @@ public:
     std::span<const std::uint8_t> assembly() const noexcept { return std::span(buffer_).first(count_); }
     std::span<const std::uint8_t> frame() const noexcept { return assembly(); }
 
+    // What was thrown away and why, since clearDiscards(). Counting costs
+    // nothing on the path of a good frame.
+    const MBDiscardCounts &discards() const noexcept { return discards_; }
+    void clearDiscards() noexcept { discards_ = {}; }
+    // For the discards the receiver cannot see itself (late replies).
+    void countDiscard(DiscardReason reason, std::uint32_t count = 1) noexcept
+    {
+        discards_[reason] += count;
+    }
+
 private:
     std::array<std::uint8_t, kFrameArea> buffer_{};
     std::uint16_t count_ = 0;
     bool full_ = false;
+    bool complete_ = false;   // the assembly holds a frame that passed its checks
+    bool overflowed_ = false; // bytes were dropped because the assembly was full
+    bool skipping_ = false;   // the characters of a refused frame are going by
     std::uint8_t lowNibble_ = 0;
     StartAcceptance accept_;
+    MBDiscardCounts discards_;
 };
 
 } // namespace mb

@@ -4,6 +4,7 @@
 // user may not open is reported with the group that owns its device node.
 #include "link/portprobe.h"
 
+#include "link/portholders.h"
 #include "link/serialdevice_posix.h"
 
 #include <QCoreApplication>
@@ -106,12 +107,17 @@ QStringList allPortCandidates()
     return candidates;
 }
 
+SerialStatus probePort(const QString &port, const DeviceHolders &holders)
+{
+    // Opened and closed again, nothing else: what waits in its queues, its
+    // line settings and its exclusive flag belong to whoever uses it.
+    UniqueFd fd;
+    return openIfUnheld(port, fd, holders);
+}
+
 SerialStatus tryOpenExclusively(const QString &port)
 {
-    PosixSerialDevice device;
-    SerialStatus status = device.open(port);
-    device.close();
-    return status;
+    return probePort(port, DeviceHolders());
 }
 
 PortProbe probePorts(const QStringList &candidates, const PortTryOpen &tryOpen)
@@ -124,7 +130,7 @@ PortProbe probePorts(const QStringList &candidates, const PortTryOpen &tryOpen)
         const SerialStatus status = tryOpen(port);
         if (status.ok())
             probe.available << port;
-        else if (status.code == EACCES || status.code == EPERM)
+        else if (status.kind == PortFailure::NoPermission)
             probe.noPermission << PortRefusal{port, status.code, owningGroup(port)};
     }
     return probe;

@@ -25,7 +25,8 @@ QStringList extraPortCandidates(const QStringList &arguments, const QString &env
 // from QCoreApplication::arguments() and KX4720R_PORTS, without duplicates.
 QStringList allPortCandidates();
 
-// A candidate the user may not open (EACCES or EPERM). group names the group
+// A candidate the user may not open (PortFailure::NoPermission; error is the
+// system's code). group names the group
 // that owns the device node, empty when unknown or when it is root's own
 // group, which no user should be added to.
 struct PortRefusal {
@@ -48,6 +49,12 @@ struct PortProbe {
 // Opening a candidate (and closing it again at once); tests hand in their own.
 using PortTryOpen = std::function<SerialStatus(const QString &port)>;
 PortProbe probePorts(const QStringList &candidates, const PortTryOpen &tryOpen);
+class DeviceHolders;
+// Whether the port could be opened for us alone: refused when missing, not
+// permitted, locked, flagged exclusive or merely open in another process
+// (holders). The device is opened and closed, nothing more.
+SerialStatus probePort(const QString &port, const DeviceHolders &holders);
+// probePort with a fresh look at the other processes.
 SerialStatus tryOpenExclusively(const QString &port);
 
 struct PortListing {

@@ -67,6 +67,7 @@ SerialStatus PtyMasterDevice::open(const QString &)
 
 void PtyMasterDevice::close()
 {
+    m_output.clear();
     m_fd.reset();
 }
 
@@ -86,12 +87,12 @@ void PtyMasterDevice::purge()
 
 SerialStatus PtyMasterDevice::write(std::span<const char> characters)
 {
-    return posixWriteAll(m_fd.get(), characters);
+    return m_output.write(m_fd.get(), characters);
 }
 
 SerialEvents PtyMasterDevice::waitForEvents(bool watchPort, int timeoutMs)
 {
-    return posixWaitForEvents(m_stop.get(), watchPort ? m_fd.get() : -1, timeoutMs);
+    return posixWaitForEvents(m_stop.get(), watchPort ? m_fd.get() : -1, timeoutMs, &m_output);
 }
 
 void PtyMasterDevice::signalStop()

@@ -59,6 +59,8 @@ public:
     void clearDtrRts() override {}
 
     SerialStatus write(std::span<const char> characters) override;
+    qsizetype outputWaiting() const override { return m_output.size(); }
+    void discardOutput() override { m_output.clear(); }
 
     SerialEvents waitForEvents(bool watchPort = true, int timeoutMs = -1) override;
     void signalStop() override;
@@ -69,5 +71,6 @@ public:
 private:
     UniqueFd m_fd;
     UniqueFd m_stop; // eventfd
+    PendingOutput m_output;
     std::uint32_t m_speed = 0;
 };

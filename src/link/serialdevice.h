@@ -10,15 +10,35 @@
 #include <memory>
 #include <span>
 
-// The outcome of a port operation. A failure carries the system's error code
-// and its message text, so a user can see why (for example "Permission denied"
-// when the account is not in the dialout group).
+// What kind of failure a port met; the system's code decides it, in
+// portFailureOf() alone, and everything else goes by the kind.
+enum class PortFailure : std::uint8_t {
+    None,
+    NotFound,     // no such device (any more)
+    NoPermission, // the user may not open it (not in its group)
+    Busy,         // another program (or another opening of ours) holds it
+    Lost,         // it went away or stopped working while open
+    Unsupported,  // not a serial port, or a setting it cannot take
+    Other,
+};
+PortFailure portFailureOf(int code);
+// The kind as the link's log names it ("not found" and so on).
+const char *portFailureText(PortFailure kind);
+
+// The outcome of a port operation. A failure carries the system's error code,
+// its kind and its message text, so a user can see why (for example
+// "Permission denied" when the account is not in the dialout group).
 struct SerialStatus {
     int code = 0;
     QString message;
+    PortFailure kind = PortFailure::None;
 
     bool ok() const { return code == 0; }
     static SerialStatus success() { return {}; }
+    static SerialStatus failure(int code, const QString &message)
+    {
+        return {code, message, portFailureOf(code)};
+    }
 };
 
 // What ended a wait for port events. Several flags may be set at once.
@@ -57,9 +77,16 @@ public:
     // DTR and RTS inactive. Devices without modem lines (ptys) accept this silently.
     virtual void clearDtrRts() = 0;
 
-    // Hands the characters to the driver without waiting for their transmission.
-    // Successive writes go out in call order.
+    // Hands the characters to the driver without waiting, neither for their
+    // transmission nor for room: what a full output queue cannot take waits
+    // in the device and follows as room appears. Successive writes go out in
+    // call order.
     virtual SerialStatus write(std::span<const char> characters) = 0;
+    // Characters written but not yet taken by the driver; a count that stays
+    // above 0 means the line takes nothing.
+    virtual qsizetype outputWaiting() const { return 0; }
+    // Drops those characters (the line has failed).
+    virtual void discardOutput() {}
 
     // Blocks until the port has something to report, the stop event is
     // signalled or timeoutMs have passed (-1: no time limit; nothing set in the

@@ -3,6 +3,8 @@
 // <asm/termbits.h> clashes with <termios.h>, so this file uses only the former.
 #include "link/serialdevice_posix.h"
 
+#include "link/portholders.h"
+
 #include <asm/termbits.h>
 #include <cerrno>
 #include <cstring>
@@ -14,11 +16,6 @@
 #include <unistd.h>
 
 namespace {
-
-// How long a write waits for room in a full output queue before the port
-// counts as failed. Frames are far smaller than the driver's queue, so this
-// only triggers when the line is stuck (flow-controlled peer, dead adapter).
-constexpr int kWriteStallLimitMs = 2000;
 
 // The speed read back may differ from the requested one on real UARTs whose
 // divisor cannot hit it exactly; beyond this the line would not work.
@@ -66,7 +63,59 @@ void UniqueFd::reset(int fd)
 
 SerialStatus posixError(int code)
 {
-    return SerialStatus{code, QString::fromLocal8Bit(std::strerror(code))};
+    return SerialStatus::failure(code, QString::fromLocal8Bit(std::strerror(code)));
+}
+
+PortFailure portFailureOf(int code)
+{
+    switch (code) {
+    case 0:
+        return PortFailure::None;
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+        return PortFailure::NotFound;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return PortFailure::NoPermission;
+    case EBUSY:
+    case EAGAIN:
+        return PortFailure::Busy;
+    case EIO:
+    case EBADF:
+    case EPIPE:
+    case ETIMEDOUT:
+        return PortFailure::Lost;
+    case ENOTTY:
+    case EINVAL:
+    case EOPNOTSUPP:
+    case ENOSYS:
+        return PortFailure::Unsupported;
+    default:
+        return PortFailure::Other;
+    }
+}
+
+const char *portFailureText(PortFailure kind)
+{
+    switch (kind) {
+    case PortFailure::None:
+        return "none";
+    case PortFailure::NotFound:
+        return "not found";
+    case PortFailure::NoPermission:
+        return "no permission";
+    case PortFailure::Busy:
+        return "busy";
+    case PortFailure::Lost:
+        return "lost";
+    case PortFailure::Unsupported:
+        return "unsupported";
+    case PortFailure::Other:
+        break;
+    }
+    return "other";
 }
 
 std::unique_ptr<SerialDevice> createSerialDevice()
@@ -81,21 +130,34 @@ PosixSerialDevice::~PosixSerialDevice()
     close();
 }
 
+SerialStatus openIfUnheld(const QString &name, UniqueFd &fd, const DeviceHolders &holders)
+{
+    const QByteArray path = name.toLocal8Bit();
+    UniqueFd opened(retryOnInterrupt(
+        [&] { return ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); }));
+    if (!opened.valid()) return posixError(errno);
+    // TIOCEXCL refuses further opens by other users, but root passes it; the
+    // advisory lock is what makes a second open of ours (or of any program
+    // that locks as well) fail even then, and the flag itself tells root
+    // that another program asked to be alone on the line.
+    if (::flock(opened.get(), LOCK_EX | LOCK_NB) != 0)
+        return posixError(errno == EWOULDBLOCK ? EBUSY : errno);
+    int exclusive = 0;
+    if (::ioctl(opened.get(), TIOCGEXCL, &exclusive) == 0 && exclusive) return posixError(EBUSY);
+    // A program that took no lock shows only among the open descriptors.
+    if (holders.holdsOpen(name)) return posixError(EBUSY);
+    fd = std::move(opened);
+    return SerialStatus::success();
+}
+
 SerialStatus PosixSerialDevice::open(const QString &name)
 {
     if (m_fd.valid()) return posixError(EBUSY);
     if (!m_stop.valid()) return posixError(EMFILE);
 
-    const QByteArray path = name.toLocal8Bit();
-    UniqueFd fd(retryOnInterrupt(
-        [&] { return ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); }));
-    if (!fd.valid()) return posixError(errno);
-
-    // TIOCEXCL refuses further opens by other users, but root passes it; the
-    // advisory lock is what makes a second open of ours (or of any program
-    // that locks as well) fail even then.
-    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
-        return posixError(errno == EWOULDBLOCK ? EBUSY : errno);
+    UniqueFd fd;
+    const SerialStatus status = openIfUnheld(name, fd, DeviceHolders());
+    if (!status.ok()) return status;
 
     auto saved = std::make_unique<SavedSettings>();
     if (::ioctl(fd.get(), TCGETS2, &saved->settings) != 0) return posixError(errno);
@@ -117,6 +179,7 @@ bool PosixSerialDevice::isOpen() const
 void PosixSerialDevice::close()
 {
     if (!m_fd.valid()) return;
+    m_output.clear();
     if (m_saved) ::ioctl(m_fd.get(), TCSETS2, &m_saved->settings);
     ::ioctl(m_fd.get(), TIOCNXCL);
     m_saved.reset();
@@ -182,46 +245,93 @@ void PosixSerialDevice::clearDtrRts()
     ::ioctl(m_fd.get(), TIOCMBIC, &lines);
 }
 
-SerialStatus posixWriteAll(int fd, std::span<const char> characters)
+PendingOutput::PendingOutput() : m_wake(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+
+SerialStatus PendingOutput::write(int fd, std::span<const char> characters)
 {
     if (fd < 0) return posixError(EBADF);
-    std::size_t done = 0;
-    int waitedMs = 0;
-    while (done < characters.size()) {
-        const ssize_t n = ::write(fd, characters.data() + done, characters.size() - done);
+    if (!waiting()) {
+        // The usual case: the driver takes the whole frame in one call.
+        const ssize_t n = retryOnInterrupt(
+            [&] { return int(::write(fd, characters.data(), characters.size())); });
+        if (n == ssize_t(characters.size())) return SerialStatus::success();
+        if (n < 0 && errno != EAGAIN) return posixError(errno);
+        characters = characters.subspan(n < 0 ? 0 : std::size_t(n));
+    }
+    std::lock_guard lock(m_mutex);
+    return keep(characters);
+}
+
+SerialStatus PendingOutput::keep(std::span<const char> characters)
+{
+    if (m_rest.size() + qsizetype(characters.size()) > kMaxWaiting) return posixError(ENOBUFS);
+    const bool wasWaiting = waiting();
+    m_rest.append(characters.data(), qsizetype(characters.size()));
+    if (wasWaiting || m_rest.isEmpty()) return SerialStatus::success();
+    // The reader may be asleep without watching for room: wake it.
+    m_waiting.store(true, std::memory_order_release);
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const auto rc = ::write(m_wake.get(), &one, sizeof one);
+    return SerialStatus::success();
+}
+
+void PendingOutput::flush(int fd)
+{
+    std::lock_guard lock(m_mutex);
+    while (!m_rest.isEmpty()) {
+        const ssize_t n = ::write(fd, m_rest.constData(), std::size_t(m_rest.size()));
         if (n > 0) {
-            done += std::size_t(n);
+            m_rest.remove(0, n);
             continue;
         }
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && errno != EAGAIN) return posixError(errno);
-        // The output queue is full: wait for room rather than drop characters,
-        // which would corrupt the frame; a line that never drains is a failure.
-        if (waitedMs >= kWriteStallLimitMs) return posixError(EAGAIN);
-        pollfd pfd{fd, POLLOUT, 0};
-        const int rc = ::poll(&pfd, 1, 50);
-        if (rc < 0 && errno != EINTR) return posixError(errno);
-        if (rc > 0 && (pfd.revents & (POLLERR | POLLHUP | POLLNVAL))) return posixError(EIO);
-        waitedMs += 50;
+        if (n < 0 && errno == EAGAIN) return; // full again: wait for more room
+        // The line is gone; the reader reports it as such.
+        m_rest.clear();
     }
-    return SerialStatus::success();
+    m_waiting.store(false, std::memory_order_release);
+}
+
+qsizetype PendingOutput::size() const
+{
+    if (!waiting()) return 0;
+    std::lock_guard lock(m_mutex);
+    return m_rest.size();
+}
+
+void PendingOutput::clear()
+{
+    std::lock_guard lock(m_mutex);
+    m_rest.clear();
+    m_waiting.store(false, std::memory_order_release);
+}
+
+void PendingOutput::drainWake()
+{
+    std::uint64_t value;
+    [[maybe_unused]] const auto rc = ::read(m_wake.get(), &value, sizeof value);
 }
 
 SerialStatus PosixSerialDevice::write(std::span<const char> characters)
 {
-    return posixWriteAll(m_fd.get(), characters);
+    return m_output.write(m_fd.get(), characters);
 }
 
-SerialEvents posixWaitForEvents(int stopFd, int fd, int timeoutMs)
+SerialEvents posixWaitForEvents(int stopFd, int fd, int timeoutMs, PendingOutput *output)
 {
     SerialEvents events;
-    pollfd fds[2] = {{stopFd, POLLIN, 0}, {fd, POLLIN, 0}};
-    const int rc = retryOnInterrupt([&] { return ::poll(fds, 2, timeoutMs); });
+    const bool room = output && output->waiting();
+    pollfd fds[3] = {{stopFd, POLLIN, 0},
+                     {fd, short(POLLIN | (room ? POLLOUT : 0)), 0},
+                     {output ? output->wakeFd() : -1, POLLIN, 0}};
+    const int rc = retryOnInterrupt([&] { return ::poll(fds, 3, timeoutMs); });
     if (rc < 0) {
         // poll() itself failing (EINVAL, ENOMEM) leaves nothing to wait on.
         events.hangUp = true;
         return events;
     }
+    if (fds[2].revents & POLLIN) output->drainWake();
+    if (fd >= 0 && (fds[1].revents & POLLOUT) && output) output->flush(fd);
     events.stopped = (fds[0].revents & POLLIN) != 0;
     events.dataWaiting = (fds[1].revents & POLLIN) != 0;
     events.hangUp = (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
@@ -230,7 +340,7 @@ SerialEvents posixWaitForEvents(int stopFd, int fd, int timeoutMs)
 
 SerialEvents PosixSerialDevice::waitForEvents(bool watchPort, int timeoutMs)
 {
-    return posixWaitForEvents(m_stop.get(), watchPort ? m_fd.get() : -1, timeoutMs);
+    return posixWaitForEvents(m_stop.get(), watchPort ? m_fd.get() : -1, timeoutMs, &m_output);
 }
 
 void PosixSerialDevice::signalStop()

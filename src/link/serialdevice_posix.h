@@ -5,7 +5,9 @@
 
 #include "link/serialdevice.h"
 
+#include <atomic>
 #include <memory>
+#include <mutex>
 
 // Owns one file descriptor; closes it when destroyed.
 class UniqueFd {
@@ -39,11 +41,54 @@ private:
 // The system's text for an errno value, as a SerialStatus.
 SerialStatus posixError(int code);
 
+class DeviceHolders;
+// Opens the named device for reading and writing unless another holds it:
+// by a lock, by the exclusive flag, or by merely having it open (holders).
+// Changes nothing on the device: no purge, no line settings, no flag.
+SerialStatus openIfUnheld(const QString &name, UniqueFd &fd, const DeviceHolders &holders);
+
+// Characters written to a device whose driver could not take them all at
+// once (the other side reads nothing, the line is flow-controlled or stuck).
+// The writer never waits for the line: what does not fit is kept here, in
+// order, and handed to the driver from the reader's wait as room appears.
+class PendingOutput {
+public:
+    PendingOutput();
+
+    // Owning thread. While nothing waits, one write() as before; what the
+    // driver does not take, and everything written while something waits,
+    // is kept. Fails for the driver's own errors and when more than
+    // kMaxWaiting characters would wait.
+    SerialStatus write(int fd, std::span<const char> characters);
+    // Reader thread, when fd has room: hands over what it can.
+    void flush(int fd);
+    bool waiting() const { return m_waiting.load(std::memory_order_acquire); }
+    qsizetype size() const;
+    void clear();
+    // Readable once characters began to wait, so that a reader asleep in
+    // poll() starts watching for room; drained by the reader.
+    int wakeFd() const { return m_wake.get(); }
+    void drainWake();
+
+    static constexpr qsizetype kMaxWaiting = 64 * 1024;
+
+private:
+    // With m_mutex held: the characters join those waiting.
+    SerialStatus keep(std::span<const char> characters);
+
+    mutable std::mutex m_mutex;
+    QByteArray m_rest;
+    // Set only by the owning thread, cleared by whichever empties m_rest:
+    // while it is clear the reader never writes, so a write needs no lock.
+    std::atomic<bool> m_waiting{false};
+    UniqueFd m_wake; // eventfd
+};
+
 // Descriptor-level steps every POSIX device shares.
-// Writes everything, waiting a bounded time for room in a full output queue.
-SerialStatus posixWriteAll(int fd, std::span<const char> characters);
-// Waits on the stop eventfd and on fd (-1: the stop event only).
-SerialEvents posixWaitForEvents(int stopFd, int fd, int timeoutMs = -1);
+// Waits on the stop eventfd and on fd (-1: the stop event only); with
+// output waiting, also for room on fd, which is then handed the output.
+SerialEvents posixWaitForEvents(int stopFd, int fd, int timeoutMs = -1,
+                                PendingOutput *output = nullptr);
 // Reads exactly what waits on fd; a vanished peer reads as lost.
 SerialRead posixReadWaiting(int fd);
 
@@ -62,6 +107,8 @@ public:
     void clearDtrRts() override;
 
     SerialStatus write(std::span<const char> characters) override;
+    qsizetype outputWaiting() const override { return m_output.size(); }
+    void discardOutput() override { m_output.clear(); }
 
     SerialEvents waitForEvents(bool watchPort = true, int timeoutMs = -1) override;
     void signalStop() override;
@@ -76,6 +123,7 @@ private:
     struct SavedSettings;
     UniqueFd m_fd;
     UniqueFd m_stop; // eventfd
+    PendingOutput m_output;
     std::unique_ptr<SavedSettings> m_saved;
     std::uint32_t m_speed = 0;
 };

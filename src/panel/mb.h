@@ -152,8 +152,8 @@ public:
     bool MBAppendInteger(qint32 value) { return m_engine.MBAppendInteger(value); }
     // Throws mb::FloatOverflow for a value beyond single precision (nothing appended).
     bool MBAppendReal(double value) { return m_engine.MBAppendReal(value); }
-    // One byte per character, then a zero byte.
-    bool MBAppendString(const QByteArray &text) { return m_engine.MBAppendString(text); }
+    // One byte per character in Windows-1250 (the line's code page), then a zero byte.
+    bool MBAppendString(const QString &text) { return m_engine.MBAppendString(text); }
 
     // ---- RX data buffer
     quint8 MBReadByte() { return m_engine.MBReadByte(); }

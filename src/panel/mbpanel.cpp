@@ -127,6 +127,11 @@ QString MBPanel::counterText(quint32 count)
     // Zeroed counters read "0", as at creation; counted values use the
     // grouped picture.
     if (count == 0) return QStringLiteral("0");
+    return countedText(count);
+}
+
+QString MBPanel::countedText(quint32 count)
+{
     return formatPattern(double(count), u"# ### ### ##0");
 }
 
@@ -170,6 +175,16 @@ QString MBPanel::permissionHint(const QList<PortRefusal> &refused)
     return hint + QStringLiteral(", then log in again.");
 }
 
+QString MBPanel::discardText(const mb::MBDiscardCounts &counts, quint32 undecodable)
+{
+    QString text = QStringLiteral("Discarded since the port was opened:");
+    for (const mb::DiscardReason reason : mb::kDiscardReasons) {
+        text += QLatin1Char('\n') + QLatin1String(mb::discardReasonText(reason)) +
+                QStringLiteral(": ") + QString::number(counts[reason]);
+    }
+    return text + QStringLiteral("\nnot decodable: ") + QString::number(undecodable);
+}
+
 // ---------------------------------------------------------------- construction
 
 void MBPanel::createControls()
@@ -182,6 +197,8 @@ void MBPanel::createControls()
     makeLabel(b, "Label_Rx", QStringLiteral("Rx:"), left, 5, 25, 20, 15);
     m_txIndicator = makeLamp(b, "Shape_Transmit", 25, 17, 20, 9);
     m_rxIndicator = makeLamp(b, "Shape_Receive", 25, 28, 20, 9);
+    // Its tool tip is written when asked for, so counting costs the link nothing.
+    m_rxIndicator->installEventFilter(this);
     m_tryBar = makeBar(b, "ProgressBar_Try", 50, 17, 70, 9);
     m_maxTryBar = makeBar(b, "ProgressBar_MaxTry", 50, 28, 70, 9);
     m_statusLamp = makeLamp(b, "Shape_Status", 127, 17, 20, 9);
@@ -251,9 +268,13 @@ void MBPanel::connectEngine()
     connect(e, &MBEngine::modeChanged, this, &MBPanel::showMode);
     connect(e, &MBEngine::speedChanged, this, &MBPanel::showSpeed);
     connect(e, &MBEngine::txCounterChanged, this,
-            [this](quint32 n) { showCounter(m_txCounter, m_txFit, n); });
+            [this](quint32 n) { showCounter(m_txCounter, m_txFit, countedText(n)); });
     connect(e, &MBEngine::rxCounterChanged, this,
-            [this](quint32 n) { showCounter(m_rxCounter, m_rxFit, n); });
+            [this](quint32 n) { showCounter(m_rxCounter, m_rxFit, countedText(n)); });
+    connect(e, &MBEngine::countersCleared, this, [this] {
+        showCounter(m_txCounter, m_txFit, counterText(0));
+        showCounter(m_rxCounter, m_rxFit, counterText(0));
+    });
     connect(e, &MBEngine::tryBarsChanged, this, [this](int tryPercent, int maxTryPercent) {
         m_tryBar->setValue(tryPercent);
         m_maxTryBar->setValue(maxTryPercent);
@@ -371,9 +392,9 @@ void MBPanel::showSpeed(quint32 speed, quint32 speedMax)
     ++m_speedBarUpdates;
 }
 
-void MBPanel::showCounter(QLabel *counter, TextMeasureMemo<QSize> &fit, quint32 count)
+void MBPanel::showCounter(QLabel *counter, TextMeasureMemo<QSize> &fit, const QString &text)
 {
-    setAutoSizedText(counter, counterText(count), Anchor::Right, &fit);
+    setAutoSizedText(counter, text, Anchor::Right, &fit);
 }
 
 void MBPanel::paintLamp(TShape *lamp, TMBLamp colour)
@@ -414,6 +435,11 @@ bool MBPanel::eventFilter(QObject *watched, QEvent *event)
     if (watched == m_statusLamp && event->type() == QEvent::MouseButtonPress) {
         m_engine.MBResetStatistics();
         return true;
+    }
+    if (watched == m_rxIndicator && event->type() == QEvent::ToolTip) {
+        m_rxIndicator->setToolTip(
+            discardText(m_engine.discardCounts(), m_engine.undecodableFrames()));
+        return false; // shown the usual way
     }
     if (watched == &m_box && event->type() == QEvent::PaletteChange) {
         for (TShape *lamp : {m_txIndicator, m_rxIndicator, m_statusLamp, m_portLamp})

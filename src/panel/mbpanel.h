@@ -5,6 +5,7 @@
 // It keeps no link state of its own: everything it shows comes from the engine.
 #pragma once
 
+#include "link/mbreceiver.h"
 #include "link/mbtypes.h"
 #include "link/portprobe.h"
 #include "widgets/digitshape.h"
@@ -35,6 +36,9 @@ public:
     static QString modeCaption(TMBMode mode);
     // A counter value as shown: "# ### ### ##0", and a bare "0" after a reset.
     static QString counterText(quint32 count);
+    // A counted value: always the picture, so a count back at zero (the
+    // frame counter command) reads "   0".
+    static QString countedText(quint32 count);
     // The speed value as shown: whole frames below 1000, else thousands with
     // one decimal in the default locale and a "k".
     static QString speedText(quint32 speed);
@@ -43,6 +47,9 @@ public:
     // Why ports are missing from the list: the ports the user may not open
     // and the group to join. Empty when nothing was refused.
     static QString permissionHint(const QList<PortRefusal> &refused);
+    // The receive indicator's tool tip: what the link threw away since the
+    // port was opened, reason by reason.
+    static QString discardText(const mb::MBDiscardCounts &counts, quint32 undecodable);
 
     // The sub-controls, for hosts' tools and tests.
     TShape *transmitIndicator() const { return m_txIndicator; }
@@ -77,7 +84,7 @@ private:
     void showPortList(const QStringList &ports, int selected);
     void showMode(TMBMode mode);
     void showSpeed(quint32 speed, quint32 speedMax);
-    void showCounter(QLabel *counter, TextMeasureMemo<QSize> &fit, quint32 count);
+    void showCounter(QLabel *counter, TextMeasureMemo<QSize> &fit, const QString &text);
     void paintLamp(TShape *lamp, TMBLamp colour);
     void flash(TShape *indicator, QTimer &timer);
     void indicatorOff(TShape *indicator, QTimer &timer);

@@ -5,6 +5,8 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -66,4 +68,44 @@ void PtyPair::closeMaster()
 {
     if (m_master >= 0) ::close(m_master);
     m_master = -1;
+}
+
+PortHolderProcess::PortHolderProcess(const QString &path, bool exclusive)
+{
+    const QByteArray device = path.toLocal8Bit();
+    int ready[2], release[2];
+    if (::pipe2(ready, O_CLOEXEC) != 0) return;
+    if (::pipe2(release, O_CLOEXEC) != 0) {
+        ::close(ready[0]);
+        ::close(ready[1]);
+        return;
+    }
+    m_pid = ::fork();
+    if (m_pid == 0) {
+        // Only async-signal-safe calls from here: the parent has threads.
+        // The child keeps nothing of the test but its two pipes, so it holds
+        // the device alone, as an unrelated program would.
+        ::dup2(release[0], 0);
+        ::dup2(ready[1], 1);
+        ::close_range(3, ~0U, 0);
+        const int fd = ::open(device.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        const bool ok = fd >= 0 && (!exclusive || ::ioctl(fd, TIOCEXCL) == 0);
+        const char answer = ok ? '1' : '0';
+        [[maybe_unused]] ssize_t n = ::write(1, &answer, 1);
+        char end;
+        n = ::read(0, &end, 1); // until the parent lets go
+        ::_exit(0);
+    }
+    ::close(ready[1]);
+    ::close(release[0]);
+    m_release = release[1];
+    char answer = '0';
+    if (m_pid > 0 && ::read(ready[0], &answer, 1) == 1) m_holding = answer == '1';
+    ::close(ready[0]);
+}
+
+PortHolderProcess::~PortHolderProcess()
+{
+    if (m_release >= 0) ::close(m_release);
+    if (m_pid > 0) ::waitpid(m_pid, nullptr, 0);
 }

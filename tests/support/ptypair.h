@@ -18,6 +18,9 @@ public:
     bool isValid() const { return m_master >= 0; }
     QString slavePath() const { return m_slavePath; }
     int masterFd() const { return m_master; }
+    // The pair's own descriptor of the program side (what waits there, the
+    // line's flags).
+    int slaveFd() const { return m_slave; }
 
     // Writes everything (waiting for room if the line is full); false on error.
     bool write(const QByteArray &bytes);
@@ -30,4 +33,24 @@ private:
     int m_master = -1;
     int m_slave = -1;
     QString m_slavePath;
+};
+
+// Another program holding a port the way cat, screen or a script with
+// default settings do: a child process with the device open, no lock taken,
+// nothing else shared with the test. exclusive sets TIOCEXCL as well. The
+// child lets go when this object goes.
+class PortHolderProcess {
+public:
+    PortHolderProcess(const QString &path, bool exclusive);
+    ~PortHolderProcess();
+    PortHolderProcess(const PortHolderProcess &) = delete;
+    PortHolderProcess &operator=(const PortHolderProcess &) = delete;
+
+    // True once the child has the device open.
+    bool isHolding() const { return m_holding; }
+
+private:
+    int m_pid = -1;
+    int m_release = -1; // closing it ends the child
+    bool m_holding = false;
 };

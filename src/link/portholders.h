@@ -1,0 +1,41 @@
+// Which other processes hold a serial device open. A program that opens a
+// port without any lock (cat, screen, a script with default settings) leaves
+// no flock and no exclusive flag behind; only its open descriptors, listed
+// under /proc, give it away. Only the processes this user may inspect are seen.
+#pragma once
+
+#include <QString>
+
+#include <sys/types.h>
+#include <utility>
+#include <vector>
+
+// One look through /proc/<pid>/fd of every process but this one, taken at
+// the first question and kept for the next ones (a probe asks for each port).
+class DeviceHolders {
+public:
+    explicit DeviceHolders(const QString &procRoot = QStringLiteral("/proc")) : m_procRoot(procRoot)
+    {
+    }
+
+    // True when another process holds the device behind path open. The
+    // process at the master end of a pseudo-terminal is the other end of the
+    // line (a simulated instrument keeps the slave end open as well, so that
+    // its line does not hang up), not a second user of the port.
+    bool holdsOpen(const QString &path) const;
+
+private:
+    void scan() const;
+
+    struct Holder {
+        pid_t pid;
+        dev_t device;
+    };
+    QString m_procRoot;
+    mutable bool m_scanned = false;
+    mutable std::vector<Holder> m_devices;
+    mutable std::vector<std::pair<pid_t, int>> m_ptyMasters; // pid, pseudo-terminal number
+};
+
+// The number N of /dev/pts/N behind path (symbolic links followed), or -1.
+int pseudoTerminalNumber(const QString &path);
