@@ -20,6 +20,8 @@
 #include <optional>
 
 class QTimer;
+class TrendPage;
+struct TrendReading;
 
 namespace Ui {
 class TForm_Main;
@@ -242,6 +244,17 @@ public:
     // and the removal of the last lines again.
     void OutCalListAppend(const QString &line, bool withSeparator = false);
     void OutCalListTrim(int lines);
+
+    // --- trend page (form_trend.cpp) ---
+    TrendPage *TabSheet_Trend = nullptr;
+    void createTrendPage();
+    // Every end of an exchange: a decoded reply is plotted, a failure is a gap.
+    void trendExchangeEnded(TMBStatus MBStatus);
+    void trendApplyView();
+    void trendApplyLanguage();
+    // The last decoded reply's values in their units, as the trend plots them.
+    TrendReading trendReading() const;
+    // --- end of trend page ---
 
 protected:
     bool event(QEvent *e) override;

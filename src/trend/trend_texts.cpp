@@ -1,0 +1,37 @@
+// The trend page's texts in English and Hungarian.
+#include "trend/trend_texts.h"
+
+const TrendTexts &trendTexts(TrendLanguage language)
+{
+    static const TrendTexts english{
+        QStringLiteral("Trend"),
+        QStringLiteral("Time span:"),
+        QStringLiteral("%1 min"),
+        QStringLiteral("Pause"),
+        QStringLiteral("Clear"),
+        QStringLiteral("Record…"),
+        QStringLiteral("Stop"),
+        QStringLiteral("Record the readings"),
+        QStringLiteral("CSV files (*.csv)"),
+        QStringLiteral("Recording to %1"),
+        QStringLiteral("Recording stopped: %1"),
+        {QStringLiteral("Input value"), QStringLiteral("Output value"),
+         QStringLiteral("Temperature")},
+    };
+    static const TrendTexts hungarian{
+        QStringLiteral("Trend"),
+        QStringLiteral("Időtartam:"),
+        QStringLiteral("%1 perc"),
+        QStringLiteral("Szünet"),
+        QStringLiteral("Törlés"),
+        QStringLiteral("Rögzítés…"),
+        QStringLiteral("Leállítás"),
+        QStringLiteral("A mérések rögzítése"),
+        QStringLiteral("CSV fájlok (*.csv)"),
+        QStringLiteral("Rögzítés ide: %1"),
+        QStringLiteral("A rögzítés leállt: %1"),
+        {QStringLiteral("Bemenő érték"), QStringLiteral("Kimenő érték"),
+         QStringLiteral("Hőmérséklet")},
+    };
+    return language == TrendLanguage::Hungarian ? hungarian : english;
+}

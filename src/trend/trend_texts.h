@@ -1,0 +1,27 @@
+// The trend page's texts in the window's two languages.
+#pragma once
+
+#include "trend/trend_reading.h"
+
+#include <QString>
+
+#include <array>
+
+enum class TrendLanguage { English, Hungarian };
+
+struct TrendTexts {
+    QString page;         // the page's tab
+    QString span;         // before the choice of time span
+    QString minutes;      // one item of that choice; %1 is the number of minutes
+    QString pause;        // the plot stands still while this is down
+    QString clear;        // forgets the plotted readings
+    QString record;       // asks for a file and starts the log
+    QString stop;         // ends the log
+    QString recordTitle;  // the file dialog's title
+    QString fileFilter;   // the file dialog's filter
+    QString recording;    // %1: the file being written
+    QString recordFailed; // %1: why the log stopped
+    std::array<QString, kTrendQuantityCount> quantities; // legend and axis names
+};
+
+const TrendTexts &trendTexts(TrendLanguage language);
