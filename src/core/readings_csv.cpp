@@ -1,0 +1,190 @@
+// The readings file: its columns, their texts, and the writing of whole lines.
+#include "core/readings_csv.h"
+
+#include "core/number_text.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr const char *Columns[] = {
+    "time",          "input",         "input unit",         "output",
+    "output unit",   "scale ratio",   "temperature (degC)", "status bits",
+    "ADAveragedCH0", "ADAveragedCH1",
+};
+
+QString number(const std::optional<double> &value, QChar decimalMark)
+{
+    return value ? singlePrecisionText(*value, decimalMark) : QString();
+}
+
+} // namespace
+
+CsvFormat CsvFormat::forLocale(const QLocale &locale)
+{
+    // A spreadsheet that reads numbers with a decimal comma splits fields at
+    // semicolons.
+    if (locale.decimalPoint() == QStringLiteral(",")) return {u';', u','};
+    return {u',', u'.'};
+}
+
+ReadingsCsvWriter::ReadingsCsvWriter(CsvFormat format) : m_format(format) {}
+
+ReadingsCsvWriter::~ReadingsCsvWriter()
+{
+    close();
+}
+
+QByteArray ReadingsCsvWriter::headerLine(const CsvFormat &format)
+{
+    QByteArray text;
+    for (const char *column : Columns) {
+        if (!text.isEmpty()) text += format.separator.toLatin1();
+        text += column;
+    }
+    return text + '\n';
+}
+
+QByteArray ReadingsCsvWriter::line(const DecodedReading &reading, const CsvFormat &format)
+{
+    const QChar mark = format.decimalMark;
+    const QString fields[] = {
+        reading.time.toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss.zzz")),
+        number(reading.inputValue, mark),
+        reading.inputUnit,
+        number(reading.outputValue, mark),
+        reading.outputUnit,
+        singlePrecisionText(reading.scaleRatio, mark),
+        number(reading.temperature, mark),
+        QString::number(reading.statusBits),
+        QString::number(reading.adAveragedCH0),
+        QString::number(reading.adAveragedCH1),
+    };
+    QString text = fields[0];
+    for (std::size_t i = 1; i < std::size(fields); ++i)
+        text += format.separator + fields[i];
+    return text.toUtf8() + '\n';
+}
+
+bool ReadingsCsvWriter::open(const QString &path)
+{
+    close();
+    m_path = path;
+    m_error = Error::None;
+    m_systemMessage.clear();
+    m_lines = 0;
+
+    const QByteArray name = QFile::encodeName(path);
+    m_fd = ::open(name.constData(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    if (m_fd < 0) return fail(Error::CannotOpen, errno);
+    struct stat info {};
+    if (::fstat(m_fd, &info) != 0) return fail(Error::CannotOpen, errno);
+    if (!S_ISREG(info.st_mode)) {
+        // A pipe or a device has no lines to take back.
+        close();
+        m_error = Error::CannotOpen;
+        m_systemMessage = QStringLiteral("not a regular file");
+        return false;
+    }
+
+    const QByteArray header = headerLine(m_format);
+    if (info.st_size == 0) {
+        if (writeWhole(header)) return true;
+        const Error error = m_error;
+        const QString message = m_systemMessage;
+        close();
+        m_error = error;
+        m_systemMessage = message;
+        return false;
+    }
+    // Readings are only ever added to a file of the same columns and format.
+    QByteArray start(header.size(), '\0');
+    const ssize_t got = ::pread(m_fd, start.data(), std::size_t(start.size()), 0);
+    if (got != header.size() || start != header) {
+        close();
+        m_error = Error::ForeignFile;
+        m_systemMessage = QStringLiteral("the file holds other data");
+        return false;
+    }
+    return true;
+}
+
+bool ReadingsCsvWriter::append(const DecodedReading &reading)
+{
+    if (m_fd < 0) {
+        m_error = Error::NotOpen;
+        m_systemMessage = QStringLiteral("no file open");
+        return false;
+    }
+    if (!writeWhole(line(reading, m_format))) return false;
+    ++m_lines;
+    m_error = Error::None;
+    m_systemMessage.clear();
+    return true;
+}
+
+bool ReadingsCsvWriter::writeWhole(const QByteArray &bytes)
+{
+    struct stat before {};
+    if (::fstat(m_fd, &before) != 0) return fail(Error::CannotWrite, errno);
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t written =
+            ::write(m_fd, bytes.constData() + done, std::size_t(bytes.size() - done));
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) {
+            const int code = written < 0 ? errno : ENOSPC;
+            // Whatever part of the line got in goes again: a reader of the
+            // file never meets half a line.
+            if (done > 0 && ::ftruncate(m_fd, before.st_size) != 0) {
+                // Nothing more can be done about it; the failure is reported.
+            }
+            return fail(Error::CannotWrite, code);
+        }
+        done += written;
+    }
+    return true;
+}
+
+bool ReadingsCsvWriter::fail(Error error, int code)
+{
+    m_error = error;
+    m_systemMessage = QString::fromLocal8Bit(std::strerror(code));
+    if (error == Error::CannotOpen && m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+    return false;
+}
+
+void ReadingsCsvWriter::close()
+{
+    if (m_fd < 0) return;
+    ::close(m_fd);
+    m_fd = -1;
+}
+
+QString ReadingsCsvWriter::errorString() const
+{
+    switch (m_error) {
+    case Error::None:
+        return {};
+    case Error::CannotOpen:
+        return QStringLiteral("cannot open %1 for writing: %2").arg(m_path, m_systemMessage);
+    case Error::ForeignFile:
+        return QStringLiteral("%1 holds something other than readings in this format; choose "
+                              "another file")
+            .arg(m_path);
+    case Error::CannotWrite:
+        return QStringLiteral("cannot write to %1: %2").arg(m_path, m_systemMessage);
+    case Error::NotOpen:
+        return QStringLiteral("no readings file is open");
+    }
+    return {};
+}
