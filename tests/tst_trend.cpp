@@ -9,6 +9,7 @@
 #include <QTabBar>
 
 #include "app/form_main.h"
+#include "core/decoded_reading.h"
 #include "panel/mb.h"
 #include "support/formaccess.h"
 #include "support/simulator_runner.h"
@@ -52,9 +53,9 @@ public:
         // After the window's own handler: the reply has been plotted.
         QObject::connect(&link(), &TMB::OnMBMasterEndOfEvent, &form, [this](TMBStatus status) {
             if (status == TMBStatus::stOK) {
-                const TrendReading reading = form.trendReading();
-                inputs.append(reading.input.value);
-                outputs.append(reading.output.value);
+                const DecodedReading reading = form.decodedReading();
+                inputs.append(reading.inputValue.value_or(qQNaN()));
+                outputs.append(reading.outputValue.value_or(qQNaN()));
             }
             now += kExchangeMsecs;
         });

@@ -21,7 +21,7 @@
 
 class QTimer;
 class TrendPage;
-struct TrendReading;
+struct DecodedReading;
 
 namespace Ui {
 class TForm_Main;
@@ -248,12 +248,14 @@ public:
     // --- trend page (form_trend.cpp) ---
     TrendPage *TabSheet_Trend = nullptr;
     void createTrendPage();
-    // Every end of an exchange: a decoded reply is plotted, a failure is a gap.
+    // Every end of an exchange: a decoded reply is plotted and logged, a
+    // failure is a gap.
     void trendExchangeEnded(TMBStatus MBStatus);
     void trendApplyView();
     void trendApplyLanguage();
-    // The last decoded reply's values in their units, as the trend plots them.
-    TrendReading trendReading() const;
+    // The last decoded reply's values in their units, as the trend plots
+    // them and the log writes them.
+    DecodedReading decodedReading() const;
     // --- end of trend page ---
 
 protected:

@@ -1,54 +1,48 @@
 // The trend page in the main window: created after the Settings page, fed by
-// the exchange cycle, shown whenever the Settings page is, and speaking the
-// window's language.
+// the exchange cycle (the plot and the readings log), shown whenever the
+// Settings page is, and speaking the window's language.
 #include "app/form_main.h"
 
-#include "protocol/instrument_protocol.h"
+#include "core/decoded_reading.h"
+#include "core/instrument_units.h"
 #include "trend/trend_page.h"
 #include "ui_form_main.h"
 
 namespace {
 
+// Shared texts: a reading takes its units without copying characters.
 const QString &unitText(QStringView unit)
 {
-    // Shared texts: a reading takes them without copying characters.
     static const QString millivolt = QStringLiteral("mV"), volt = QStringLiteral("V"),
-                         milliampere = QStringLiteral("mA"), celsius = QStringLiteral("°C");
+                         milliampere = QStringLiteral("mA");
     if (unit == u"mV") return millivolt;
     if (unit == u"V") return volt;
-    if (unit == u"mA") return milliampere;
-    return celsius;
+    return milliampere;
 }
-
-// The input value's factor from the reply's base unit (V or mA) and its unit,
-// per input range, as the input value display has them.
-struct RangeUnit {
-    double factor;
-    QStringView unit;
-};
-constexpr RangeUnit kRangeUnits[instrument::InputRangeCount] = {
-    {1000, u"mV"}, {1000, u"mV"}, {1, u"V"}, {1, u"V"}, {1, u"V"}, {1, u"V"}, {1, u"mA"},
-};
 
 } // namespace
 
-// The values the window shows for the last decoded reply, in their units:
-// what the display reads "Uncalibrated!", "--.-" or "????" for has no value.
-TrendReading TForm_Main::trendReading() const
+// The last decoded reply as measured values with their units, from the
+// window's variables: what the displays read "Uncalibrated!", "--.-" or
+// "????" for has no value.
+DecodedReading TForm_Main::decodedReading() const
 {
     using namespace instrument;
-    TrendReading reading;
-    reading.msecsSinceEpoch = TabSheet_Trend->clock();
-    if (!(StatusBits & Status::InputNotCalibrated) && InputRange < InputRangeCount) {
-        const RangeUnit &range = kRangeUnits[InputRange];
-        reading.input = {InputValue * range.factor, unitText(range.unit), InputRange};
-    }
-    if (!(StatusBits & Status::OutputNotCalibrated) &&
-        (OutputType == Type::Current || OutputType == Type::Voltage))
-        reading.output = {StoredOutputLow + (StoredOutputHigh - StoredOutputLow) * OutputRatio,
-                          unitText(OutputType == Type::Current ? u"mA" : u"V"), OutputType};
-    // -200 and below is the instrument's "no sensor reading".
-    if (Temperature > -200.0) reading.temperature = {Temperature, unitText(u"°C"), 0};
+    DecodedReading reading;
+    reading.time = QDateTime::fromMSecsSinceEpoch(TabSheet_Trend->clock());
+    const InputRangeUnits *range = inputRangeUnits(InputRange);
+    if (range) reading.inputUnit = unitText(range->unit);
+    if (range && !(StatusBits & Status::InputNotCalibrated))
+        reading.inputValue = InputValue * range->factor;
+    if (const OutputRangeUnits *output = outputRangeUnits(OutputType))
+        reading.outputUnit = unitText(output->unit);
+    if (!(StatusBits & Status::OutputNotCalibrated))
+        reading.outputValue = StoredOutputLow + (StoredOutputHigh - StoredOutputLow) * OutputRatio;
+    reading.scaleRatio = ScaleRatio;
+    if (temperatureIsReading(Temperature)) reading.temperature = Temperature;
+    reading.statusBits = StatusBits;
+    reading.adAveragedCH0 = ADAveragedCH0;
+    reading.adAveragedCH1 = ADAveragedCH1;
     return reading;
 }
 
@@ -57,6 +51,7 @@ void TForm_Main::createTrendPage()
     TabSheet_Trend = new TrendPage; // the page control owns it from here
     const int settings = ui->PageControl1->indexOf(ui->TabSheet_Uzemmod);
     ui->PageControl1->insertTab(settings + 1, TabSheet_Trend, TabSheet_Trend->texts().page);
+    TabSheet_Trend->stopRecordingWhenClosed(this);
     // The trend watches the instrument at work: its output follows the
     // input, not a value forced by a calibration page left behind.
     connect(ui->PageControl1, &TPageControl::OnChange, this, [this] {
@@ -67,7 +62,7 @@ void TForm_Main::createTrendPage()
 void TForm_Main::trendExchangeEnded(TMBStatus MBStatus)
 {
     if (MBStatus == TMBStatus::stOK)
-        TabSheet_Trend->addReading(trendReading());
+        TabSheet_Trend->addReading(decodedReading(), InputRange);
     else
         TabSheet_Trend->exchangeFailed();
 }

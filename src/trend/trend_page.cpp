@@ -1,10 +1,14 @@
-// The trend page: its controls, the redraw timer, Pause and Clear.
+// The trend page: its controls, the redraw timer, Pause and Clear, and the
+// readings log.
 #include "trend/trend_page.h"
 
+#include "core/readings_csv.h"
 #include "trend/trend_chart.h"
 
 #include <QComboBox>
 #include <QDateTime>
+#include <QDir>
+#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -31,13 +35,22 @@ TrendPage::TrendPage(QWidget *parent)
     : QWidget(parent), clock([] { return QDateTime::currentMSecsSinceEpoch(); }),
       m_texts(&trendTexts(TrendLanguage::English)), m_chart(new TrendChart(m_store, this)),
       m_spanLabel(new QLabel(this)), m_spanBox(new QComboBox(this)), m_pause(new QPushButton(this)),
-      m_clear(new QPushButton(this))
+      m_clear(new QPushButton(this)), m_record(new QPushButton(this)),
+      m_stop(new QPushButton(this)), m_recordStatus(new QLabel(this))
 {
+    chooseRecordFile = [this](QWidget *parent) {
+        return QFileDialog::getSaveFileName(parent, m_texts->recordTitle, QString(),
+                                            m_texts->fileFilter);
+    };
     setObjectName(QStringLiteral("TabSheet_Trend"));
     m_chart->setObjectName(QStringLiteral("Chart_Trend"));
     m_spanBox->setObjectName(QStringLiteral("ComboBox_TrendSpan"));
     m_pause->setObjectName(QStringLiteral("Button_TrendPause"));
     m_clear->setObjectName(QStringLiteral("Button_TrendClear"));
+    m_record->setObjectName(QStringLiteral("Button_TrendRecord"));
+    m_stop->setObjectName(QStringLiteral("Button_TrendStop"));
+    m_recordStatus->setObjectName(QStringLiteral("Label_TrendRecording"));
+    m_recordStatus->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_pause->setCheckable(true);
     m_spanLabel->setBuddy(m_spanBox);
 
@@ -48,9 +61,12 @@ TrendPage::TrendPage(QWidget *parent)
     controls->addWidget(m_pause);
     controls->addWidget(m_clear);
     controls->addStretch(1);
+    controls->addWidget(m_record);
+    controls->addWidget(m_stop);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
     layout->addLayout(controls);
+    layout->addWidget(m_recordStatus);
     layout->addWidget(m_chart, 1);
 
     for (int span = 0; span < TrendStore::kSpanCount; ++span)
@@ -60,12 +76,98 @@ TrendPage::TrendPage(QWidget *parent)
     connect(m_spanBox, &QComboBox::currentIndexChanged, this, &TrendPage::spanChosen);
     connect(m_pause, &QPushButton::toggled, this, &TrendPage::pauseToggled);
     connect(m_clear, &QPushButton::clicked, this, &TrendPage::clearClicked);
+    connect(m_record, &QPushButton::clicked, this, &TrendPage::recordClicked);
+    connect(m_stop, &QPushButton::clicked, this, &TrendPage::stopRecording);
     connect(&m_redrawTimer, &QTimer::timeout, this, &TrendPage::redraw);
     m_redrawTimer.setInterval(redrawInterval(kDefaultSpan));
     setLanguage(TrendLanguage::English);
 }
 
 TrendPage::~TrendPage() = default;
+
+bool TrendPage::isRecording() const
+{
+    return m_log != nullptr;
+}
+
+void TrendPage::recordClicked()
+{
+    const QString path = chooseRecordFile(window());
+    if (!path.isEmpty()) startRecording(path);
+}
+
+bool TrendPage::startRecording(const QString &path)
+{
+    stopRecording();
+    // The separator and decimal mark follow the locale the window speaks.
+    auto log = std::make_unique<ReadingsCsvWriter>(CsvFormat::forLocale(QLocale()));
+    m_failure = {};
+    if (log->open(path)) {
+        m_log = std::move(log);
+    } else {
+        m_failure = {int(log->error()), path, log->systemMessage()};
+    }
+    showRecordState();
+    return isRecording();
+}
+
+void TrendPage::stopRecording()
+{
+    m_log.reset(); // closes the file; every line is in it already
+    showRecordState();
+}
+
+void TrendPage::recordingFailed()
+{
+    m_failure = {int(m_log->error()), m_log->path(), m_log->systemMessage()};
+    m_log.reset();
+    showRecordState();
+}
+
+void TrendPage::showRecordState()
+{
+    m_record->setEnabled(!isRecording());
+    m_stop->setEnabled(isRecording());
+    QString text;
+    QPalette colours = palette();
+    if (isRecording()) {
+        text = m_texts->recording.arg(QDir::toNativeSeparators(m_log->path()));
+    } else if (m_failure.error != 0) {
+        using Error = ReadingsCsvWriter::Error;
+        const QString file = QDir::toNativeSeparators(m_failure.path);
+        QString reason;
+        switch (Error(m_failure.error)) {
+        case Error::ForeignFile:
+            reason = m_texts->foreignFile.arg(file);
+            break;
+        case Error::CannotWrite:
+        case Error::NotOpen:
+            reason = m_texts->cannotWrite.arg(file, m_failure.reason);
+            break;
+        default:
+            reason = m_texts->cannotOpen.arg(file, m_failure.reason);
+            break;
+        }
+        text = m_texts->recordFailed.arg(reason);
+        colours.setColor(QPalette::WindowText, Qt::red);
+    }
+    m_recordStatus->setPalette(colours);
+    m_recordStatus->setText(text);
+    m_recordStatus->setVisible(!text.isEmpty());
+}
+
+void TrendPage::stopRecordingWhenClosed(QWidget *window)
+{
+    if (m_watchedWindow) m_watchedWindow->removeEventFilter(this);
+    m_watchedWindow = window;
+    window->installEventFilter(this);
+}
+
+bool TrendPage::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_watchedWindow && event->type() == QEvent::Close) stopRecording();
+    return QWidget::eventFilter(watched, event);
+}
 
 void TrendPage::setLanguage(TrendLanguage language)
 {
@@ -76,12 +178,16 @@ void TrendPage::setLanguage(TrendLanguage language)
                                m_texts->minutes.arg(TrendStore::kSpanMinutes[std::size_t(span)]));
     m_pause->setText(m_texts->pause);
     m_clear->setText(m_texts->clear);
+    m_record->setText(m_texts->record);
+    m_stop->setText(m_texts->stop);
     m_chart->setQuantityNames(m_texts->quantities);
+    showRecordState();
 }
 
-void TrendPage::addReading(const TrendReading &reading)
+void TrendPage::addReading(const DecodedReading &reading, int inputRange)
 {
-    m_store.add(reading);
+    m_store.add(trendReadingOf(reading, inputRange));
+    if (m_log && !m_log->append(reading)) recordingFailed();
 }
 
 void TrendPage::exchangeFailed()

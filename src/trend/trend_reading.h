@@ -28,6 +28,11 @@ struct TrendReading {
     TrendValue temperature;
 };
 
+struct DecodedReading;
+
+// The plotted values of a decoded reply measured on input range `inputRange`.
+TrendReading trendReadingOf(const DecodedReading &reading, int inputRange);
+
 // The quantities in plotting order.
 enum class TrendQuantity { Input = 0, Output = 1, Temperature = 2 };
 inline constexpr int kTrendQuantityCount = 3;

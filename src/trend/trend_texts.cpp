@@ -15,6 +15,10 @@ const TrendTexts &trendTexts(TrendLanguage language)
         QStringLiteral("CSV files (*.csv)"),
         QStringLiteral("Recording to %1"),
         QStringLiteral("Recording stopped: %1"),
+        QStringLiteral("cannot open %1 for writing: %2"),
+        QStringLiteral("%1 holds something other than readings in this format; choose another "
+                       "file"),
+        QStringLiteral("cannot write to %1: %2"),
         {QStringLiteral("Input value"), QStringLiteral("Output value"),
          QStringLiteral("Temperature")},
     };
@@ -28,8 +32,11 @@ const TrendTexts &trendTexts(TrendLanguage language)
         QStringLiteral("Leállítás"),
         QStringLiteral("A mérések rögzítése"),
         QStringLiteral("CSV fájlok (*.csv)"),
-        QStringLiteral("Rögzítés ide: %1"),
+        QStringLiteral("Rögzítés folyamatban: %1"),
         QStringLiteral("A rögzítés leállt: %1"),
+        QStringLiteral("%1 nem nyitható meg írásra: %2"),
+        QStringLiteral("%1 nem ilyen formájú mérési adatokat tartalmaz; válasszon másik fájlt"),
+        QStringLiteral("%1 nem írható: %2"),
         {QStringLiteral("Bemenő érték"), QStringLiteral("Kimenő érték"),
          QStringLiteral("Hőmérséklet")},
     };

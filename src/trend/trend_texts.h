@@ -21,6 +21,11 @@ struct TrendTexts {
     QString fileFilter;   // the file dialog's filter
     QString recording;    // %1: the file being written
     QString recordFailed; // %1: why the log stopped
+    // Why a file could not be opened or written: %1 the file, %2 the
+    // system's reason.
+    QString cannotOpen;
+    QString foreignFile;
+    QString cannotWrite;
     std::array<QString, kTrendQuantityCount> quantities; // legend and axis names
 };
 
