@@ -1,15 +1,24 @@
 // End to end: the trend page of the main window (offscreen) against the
 // instrument simulator over a pty. The lines follow the decoded replies, a
 // range change starts a new line in the new unit, a closed port leaves a gap,
-// Pause stops the plot, and a page nobody sees is not painted.
+// Pause stops the plot, and a page nobody sees is not painted. The log has
+// one line per decoded reply with the values the simulator sent, in either
+// locale; a file that cannot be written is reported and the exchange goes on.
 #include <QtTest>
 
 #include <QComboBox>
+#include <QLabel>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTabBar>
+#include <QTemporaryDir>
+
+#include <csignal>
+#include <sys/resource.h>
 
 #include "app/form_main.h"
 #include "core/decoded_reading.h"
+#include "core/readings_csv.h"
 #include "panel/mb.h"
 #include "support/formaccess.h"
 #include "support/simulator_runner.h"
@@ -81,6 +90,25 @@ public:
     QList<double> inputs, outputs; // every decoded reply's values, in order
 };
 
+// The lines of a readings file after its header.
+QList<QByteArray> linesOf(const QString &path, QByteArray *header = nullptr)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    QList<QByteArray> lines = file.readAll().split('\n');
+    if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
+    if (!lines.isEmpty() && header) *header = lines.first() + '\n';
+    if (!lines.isEmpty()) lines.removeFirst();
+    return lines;
+}
+
+// A line's time: the field before the first separator.
+QDateTime timeOf(const QByteArray &line, char separator)
+{
+    return QDateTime::fromString(QString::fromLatin1(line.left(line.indexOf(separator))),
+                                 QStringLiteral("yyyy-MM-dd'T'HH:mm:ss.zzz"));
+}
+
 QList<double> valuesOf(const QList<QPointF> &points)
 {
     QList<double> values;
@@ -103,6 +131,9 @@ private slots:
     void pauseStopsThePlot();
     void aHiddenPageIsNotPainted();
     void theCaptionsFollowTheLanguage();
+    void theLogHasEveryReplyTheSimulatorSent_data();
+    void theLogHasEveryReplyTheSimulatorSent();
+    void aFileThatCannotBeWrittenStopsTheLogNotTheExchange();
 };
 
 void TestTrend::theTrendTabFollowsTheSettingsTabInBothViews_data()
@@ -192,6 +223,9 @@ void TestTrend::aRangeChangeStartsANewLineInTheNewUnit()
 void TestTrend::aClosedPortLeavesAGap()
 {
     Bench bench;
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("readings.csv"));
+    QVERIFY(bench.page->startRecording(path));
     QVERIFY(bench.sim.openOn(bench.link().engine()));
     QVERIFY(bench.exchange(10));
     bench.link().MBClosePort();
@@ -207,6 +241,19 @@ void TestTrend::aClosedPortLeavesAGap()
         QVERIFY(picture.pieces[0].last().x() <= double(closedAt));
         QVERIFY(picture.pieces[1].first().x() >= double(closedAt + 5000));
     }
+    // The log goes on across the gap, which has no lines.
+    QVERIFY(bench.page->isRecording());
+    bench.page->stopRecording();
+    const QList<QByteArray> lines = linesOf(path);
+    QCOMPARE(lines.size(), bench.inputs.size());
+    const char separator = lines.first().at(23);
+    int gaps = 0;
+    for (int i = 1; i < lines.size(); ++i) {
+        const qint64 step = timeOf(lines[i - 1], separator).msecsTo(timeOf(lines[i], separator));
+        QVERIFY(step > 0);
+        if (step >= 5000) ++gaps;
+    }
+    QCOMPARE(gaps, 1);
 }
 
 void TestTrend::pauseStopsThePlot()
@@ -266,6 +313,107 @@ void TestTrend::theCaptionsFollowTheLanguage()
              QStringLiteral("Temperature (°C)"));
     QCOMPARE(bench.page->spanBox()->itemText(0), QStringLiteral("1 min"));
     QCOMPARE(bench.pages()->tabText(bench.pages()->indexOf(bench.page)), QStringLiteral("Trend"));
+}
+
+void TestTrend::theLogHasEveryReplyTheSimulatorSent_data()
+{
+    QTest::addColumn<QLocale>("locale");
+    QTest::newRow("decimal point") << formaccess::localeWithSeparator(u'.');
+    QTest::newRow("decimal comma") << formaccess::localeWithSeparator(u',');
+}
+
+void TestTrend::theLogHasEveryReplyTheSimulatorSent()
+{
+    QFETCH(QLocale, locale);
+    const QLocale saved;
+    QLocale::setDefault(locale);
+    Bench bench;
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("readings.csv"));
+    bench.page->chooseRecordFile = [&](QWidget *) { return path; };
+    QTest::mouseClick(bench.page->recordButton(), Qt::LeftButton);
+    QVERIFY(bench.page->isRecording());
+    QVERIFY(!bench.page->recordButton()->isEnabled());
+    QVERIFY2(bench.page->recordStatus()->text().contains(QDir::toNativeSeparators(path)),
+             qPrintable(bench.page->recordStatus()->text()));
+
+    QVERIFY(bench.sim.openOn(bench.link().engine()));
+    QVERIFY(bench.exchange(15));
+    // Pause stops the plot, not the log.
+    QTest::mouseClick(bench.page->pauseButton(), Qt::LeftButton);
+    QVERIFY(bench.exchange(15));
+    QTest::mouseClick(bench.page->stopButton(), Qt::LeftButton);
+    QVERIFY(!bench.page->isRecording());
+    const int decoded = bench.inputs.size();
+    QVERIFY(bench.exchange(3)); // nothing more is written
+    QLocale::setDefault(saved);
+
+    const CsvFormat format = CsvFormat::forLocale(locale);
+    QByteArray header;
+    const QList<QByteArray> lines = linesOf(path, &header);
+    QCOMPARE(header, ReadingsCsvWriter::headerLine(format));
+    QCOMPARE(lines.size(), decoded);
+    // The same requests, answered again by an instrument of the same make:
+    // the simulator's replies, one per line, in order.
+    InstrumentModel instrument;
+    const auto &requests = bench.sim.simulator().receivedRequests();
+    QVERIFY(int(requests.size()) >= decoded);
+    QDateTime previous;
+    for (int i = 0; i < decoded; ++i) {
+        const auto &request = requests[std::size_t(i)];
+        const InstrumentReply reply = instrument.answer(request.request, request.elapsed);
+        const QDateTime time = timeOf(lines[i], format.separator.toLatin1());
+        QVERIFY2(time.isValid(), lines[i].constData());
+        QVERIFY(!previous.isValid() || time > previous);
+        previous = time;
+        QCOMPARE(lines[i] + '\n',
+                 ReadingsCsvWriter::line(DecodedReading::fromReply(reply, time), format));
+    }
+}
+
+void TestTrend::aFileThatCannotBeWrittenStopsTheLogNotTheExchange()
+{
+    Bench bench;
+    QTemporaryDir folder;
+    QVERIFY(bench.sim.openOn(bench.link().engine()));
+    QVERIFY(bench.exchange(3));
+
+    // A folder is no file.
+    QVERIFY(!bench.page->startRecording(folder.path()));
+    QVERIFY(bench.page->recordStatus()->isVisibleTo(bench.page));
+    QVERIFY2(bench.page->recordStatus()->text().startsWith(QStringLiteral("A rögzítés leállt: ")),
+             qPrintable(bench.page->recordStatus()->text()));
+    QVERIFY(bench.page->recordButton()->isEnabled() && !bench.page->stopButton()->isEnabled());
+
+    // A file size limit stands in for a disk that fills up after a few lines.
+    const QString path = folder.filePath(QStringLiteral("readings.csv"));
+    QVERIFY(bench.page->startRecording(path));
+    rlimit saved{};
+    QVERIFY(::getrlimit(RLIMIT_FSIZE, &saved) == 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = saved;
+    limited.rlim_cur = rlim_t(QFileInfo(path).size() + 300);
+    QVERIFY(::setrlimit(RLIMIT_FSIZE, &limited) == 0);
+    const bool stopped = QTest::qWaitFor([&] { return !bench.page->isRecording(); });
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+    QVERIFY(stopped);
+    QVERIFY2(bench.page->recordStatus()->text().contains(QStringLiteral("nem írható")),
+             qPrintable(bench.page->recordStatus()->text()));
+    // Only whole lines are in the file, and the exchange goes on.
+    QByteArray header;
+    const QList<QByteArray> lines = linesOf(path, &header);
+    QVERIFY(!lines.isEmpty());
+    for (const QByteArray &line : lines)
+        QCOMPARE(line.count(header.at(4)), header.count(header.at(4)));
+    const quint32 frames = bench.link().MBNumberOfTxFrames();
+    QVERIFY(bench.exchange(5));
+    QVERIFY(bench.link().MBNumberOfTxFrames() > frames);
+
+    // Closing the window ends a log too.
+    QVERIFY(bench.page->startRecording(path));
+    bench.form.close();
+    QVERIFY(!bench.page->isRecording());
 }
 
 QTEST_MAIN(TestTrend)
