@@ -33,8 +33,12 @@ QColor trackColour(TrendQuantity quantity, const QString &unit)
     return QColor(0x2e, 0x8b, 0x3a);
 }
 
-// A step of 1, 2 or 5 times a power of ten that splits `span` into about
-// `parts` parts.
+// Every value axis has this many intervals between its labels: the number
+// of labels stays, so a new range only changes their texts.
+constexpr int kAxisIntervals = 5;
+
+// The smallest step of 1, 2 or 5 times a power of ten that splits `span`
+// into at most `parts` parts.
 double niceStep(double span, int parts)
 {
     const double raw = span / parts;
@@ -159,6 +163,7 @@ void TrendChart::bindTrack(TrackView &view, int storeIndex)
     if (!view.axis) {
         view.axis = new QValueAxis;
         view.axis->setLabelFormat(QStringLiteral("%.4g"));
+        view.axis->setTickCount(kAxisIntervals + 1);
         view.axis->setLabelsFont(font());
         view.axis->setTitleFont(font());
         m_chart->addAxis(view.axis, side);
@@ -281,22 +286,26 @@ void TrendChart::showTrack(TrackView &view, int storeIndex, qint64 from, qint64 
 void TrendChart::setRangeFor(TrackView &view, double low, double high)
 {
     // The axis keeps its range while the values fit and fill a fair part of
-    // it, so it does not jump with every bit of noise.
+    // it, so it does not jump with every bit of noise; a new range leaves
+    // room beyond the values for a line that goes on rising or falling.
     if (view.ranged && low >= view.low && high <= view.high &&
-        (high - low) >= 0.3 * (view.high - view.low))
+        (high - low) >= 0.25 * (view.high - view.low))
         return;
     double span = high - low;
     const double magnitude = std::max(std::fabs(low), std::fabs(high));
-    if (span <= magnitude * 1e-6 || span == 0.0) span = std::max(magnitude * 0.02, 1e-3);
-    const double step = niceStep(span * 1.1, 5);
-    double bottom = std::floor((low - span * 0.05) / step) * step;
-    double top = std::ceil((high + span * 0.05) / step) * step;
-    if (top <= bottom) top = bottom + step;
+    if (span <= magnitude * 1e-6) span = std::max(magnitude * 0.02, 1e-3);
+    const double wantedLow = low - span * 0.1;
+    const double wantedHigh = high + span * 0.1;
+    double step = niceStep(wantedHigh - wantedLow, kAxisIntervals);
+    double bottom = std::floor(wantedLow / step) * step;
+    while (bottom + kAxisIntervals * step < wantedHigh) {
+        step = niceStep(step * 1.01, 1);
+        bottom = std::floor(wantedLow / step) * step;
+    }
     view.low = bottom;
-    view.high = top;
+    view.high = bottom + kAxisIntervals * step;
     view.ranged = true;
-    view.axis->setRange(bottom, top);
-    view.axis->setTickCount(std::clamp(int(std::lround((top - bottom) / step)) + 1, 2, 12));
+    view.axis->setRange(view.low, view.high);
 }
 
 const TrendChart::TrackView *TrendChart::viewOf(TrendQuantity quantity, const QString &unit) const
