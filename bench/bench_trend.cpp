@@ -7,6 +7,11 @@
 //   memory:    unthrottled, the trend page shown and recording, resident
 //              memory sampled every tenth of the run.
 //   bench_trend [--runs N] [--paced N] [--memory N]
+// With --screenshot FILE it only runs the window for a few minutes (--minutes,
+// default 4) on its trend page against the paced simulator, writes new input
+// settings halfway (a voltage input, 0 ... 10 V, in place of 4 ... 20 mA),
+// and saves a picture of the window at the end: run it under a display
+// (xvfb-run) for a picture as the user sees it.
 #include "sim_process.h"
 
 #include "app/form_main.h"
@@ -14,7 +19,10 @@
 #include "support/formaccess.h"
 #include "support/windowsetup.h"
 #include "trend/trend_page.h"
+#include "widgets/edit.h"
 #include "widgets/pagecontrol.h"
+#include "widgets/radiogroup.h"
+#include "widgets/speedbutton.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -133,6 +141,46 @@ double median(std::vector<double> values)
     return bench::median(values);
 }
 
+// The window for `minutes` on its trend page, recording, with an input range
+// change halfway; its picture goes to `path`.
+bool screenshot(const QString &path, int minutes)
+{
+    bench::SimProcess sim;
+    if (!sim.start({QStringLiteral("--baud"), QStringLiteral("115200"), QStringLiteral("--pace")}))
+        return false;
+    WindowSetup setup;
+    TForm_Main window(setup.environment());
+    window.ApplyLanguage(QStringLiteral("english"));
+    using formaccess::control;
+    control<TPageControl>(window, "PageControl1")->setActivePage(window.TabSheet_Trend);
+    QTemporaryDir folder;
+    if (!window.TabSheet_Trend->startRecording(folder.filePath(QStringLiteral("readings.csv"))))
+        return false;
+    window.show();
+    window.FormActivate(&window);
+    TMB &link = *formaccess::mb1(window);
+    if (!link.engine().MBOpenPort(sim.port())) return false;
+
+    const int halfway = minutes * 30000;
+    QTimer::singleShot(halfway, &window, [&] {
+        // What a technician does after wiring a voltage signal to the input.
+        control<TRadioGroup>(window, "RadioGroup_BemenetTipusa")->setItemIndex(1);
+        control<TEdit>(window, "Edit_InputLow")->setText(QStringLiteral("0"));
+        control<TEdit>(window, "Edit_InputHigh")->setText(QStringLiteral("10"));
+        control<TSpeedButton>(window, "SpeedButton_WriteSettings")->setDown(true);
+        std::printf("input settings written after %d s\n", halfway / 1000);
+        std::fflush(stdout);
+    });
+    QEventLoop loop;
+    QTimer::singleShot(2 * halfway, &loop, &QEventLoop::quit);
+    loop.exec();
+    const bool saved = window.grab().save(path);
+    std::printf("%u replies; picture %s %s\n", link.MBNumberOfRxFrames(),
+                saved ? "saved to" : "could not be saved to", qPrintable(path));
+    link.MBClosePort();
+    return saved;
+}
+
 int argument(int argc, char *argv[], const char *name, int fallback)
 {
     for (int i = 1; i + 1 < argc; ++i)
@@ -149,6 +197,12 @@ int main(int argc, char *argv[])
     const int runs = std::max(1, argument(argc, argv, "--runs", 3));
     const int paced = argument(argc, argv, "--paced", 600);
     const int memory = argument(argc, argv, "--memory", 100000);
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::strcmp(argv[i], "--screenshot") == 0)
+            return screenshot(QString::fromLocal8Bit(argv[i + 1]),
+                              std::max(1, argument(argc, argv, "--minutes", 4)))
+                       ? 0
+                       : 1;
     bool ok = true;
 
     if (paced > 0) {

@@ -195,6 +195,13 @@ void TestTrend::theLinesFollowTheReplies()
         QVERIFY(picture.pieces.first().last().x() <= double(bench.now));
     }
     QCOMPARE(bench.picture(TrendQuantity::Temperature, QStringLiteral("°C")).pieces.size(), 1);
+
+    // The legend hides a line with its axis, and shows it again.
+    bench.page->chart()->toggleTrack(TrendQuantity::Temperature, QStringLiteral("°C"));
+    auto hidden = bench.picture(TrendQuantity::Temperature, QStringLiteral("°C"));
+    QVERIFY(hidden.hidden && hidden.pieces.isEmpty() && !hidden.axisVisible);
+    bench.page->chart()->toggleTrack(TrendQuantity::Temperature, QStringLiteral("°C"));
+    QVERIFY(bench.picture(TrendQuantity::Temperature, QStringLiteral("°C")).axisVisible);
 }
 
 void TestTrend::aRangeChangeStartsANewLineInTheNewUnit()
