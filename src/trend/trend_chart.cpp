@@ -8,6 +8,7 @@
 #include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
+#include <QPen>
 #include <QValueAxis>
 
 #include <algorithm>
@@ -31,6 +32,16 @@ QColor trackColour(TrendQuantity quantity, const QString &unit)
         break;
     }
     return QColor(0x2e, 0x8b, 0x3a);
+}
+
+// The input is drawn wider than the other lines: the output follows it, and
+// with both axes fitted to their values the two lines often lie on one
+// another; the output's thin line then runs inside the input's.
+QPen trackPen(TrendQuantity quantity, const QColor &colour)
+{
+    QPen pen(colour);
+    pen.setWidth(quantity == TrendQuantity::Input ? 2 : 1);
+    return pen;
 }
 
 // Every value axis has this many intervals between its labels: the number
@@ -177,7 +188,7 @@ void TrendChart::bindTrack(TrackView &view, int storeIndex)
     view.axis->setVisible(false);
     for (QLineSeries *series : view.pieces) {
         series->clear();
-        series->setColor(colour);
+        series->setPen(trackPen(track.quantity, colour));
     }
     updateTitle(view);
     if (!view.pieces.empty()) {
@@ -190,7 +201,7 @@ QLineSeries *TrendChart::piece(TrackView &view, int index)
 {
     while (int(view.pieces.size()) <= index) {
         auto *series = new QLineSeries;
-        series->setColor(trackColour(view.quantity, view.unit));
+        series->setPen(trackPen(view.quantity, trackColour(view.quantity, view.unit)));
         series->setName(view.axis->titleText());
         m_chart->addSeries(series); // the chart owns it
         series->attachAxis(m_time);
