@@ -23,7 +23,7 @@ QColor trackColour(TrendQuantity quantity, const QString &unit)
     switch (quantity) {
     case TrendQuantity::Input:
         if (unit == u"mV") return QColor(0x8a, 0x6d, 0x00);
-        if (unit == u"V") return QColor(0x9a, 0x2f, 0x9a);
+        if (unit == u"V") return QColor(0x00, 0x83, 0x8f);
         return QColor(0x1f, 0x5f, 0xbf);
     case TrendQuantity::Output:
         if (unit == u"V") return QColor(0xd3, 0x54, 0x00);

@@ -39,8 +39,13 @@ TrendPage::TrendPage(QWidget *parent)
       m_stop(new QPushButton(this)), m_recordStatus(new QLabel(this))
 {
     chooseRecordFile = [this](QWidget *parent) {
-        return QFileDialog::getSaveFileName(parent, m_texts->recordTitle, QString(),
-                                            m_texts->fileFilter);
+        QFileDialog dialog(parent, m_texts->recordTitle, QString(), m_texts->fileFilter);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setDefaultSuffix(QStringLiteral("csv"));
+        // Nothing is overwritten: a file of readings is continued, any other
+        // file is refused.
+        dialog.setOption(QFileDialog::DontConfirmOverwrite);
+        return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
     };
     setObjectName(QStringLiteral("TabSheet_Trend"));
     m_chart->setObjectName(QStringLiteral("Chart_Trend"));
