@@ -3,7 +3,8 @@
 //   CPU share: paced line at 115200 baud, the window on its Settings page,
 //              then on its trend page while recording the log (the 5-minute
 //              span it starts with, and the 1-minute span, which redraws
-//              the most often); runs alternate, figures are medians;
+//              the most often), its plot filled with five minutes of earlier
+//              readings; runs alternate, figures are medians;
 //   memory:    unthrottled, the trend page shown and recording, resident
 //              memory sampled every tenth of the run.
 //   bench_trend [--runs N] [--paced N] [--memory N]
@@ -15,6 +16,7 @@
 #include "sim_process.h"
 
 #include "app/form_main.h"
+#include "core/decoded_reading.h"
 #include "panel/mb.h"
 #include "support/formaccess.h"
 #include "support/windowsetup.h"
@@ -29,6 +31,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <unistd.h>
@@ -61,6 +64,27 @@ double residentMB()
                              : 0.0;
 }
 
+// Five minutes of readings before the run, at the paced line's rate, in the
+// units the simulator's replies have: the plot is full from the start, as
+// after minutes of watching, and not a short line that grows.
+void fillHistory(TrendPage &page)
+{
+    constexpr int kRate = 29;
+    const qint64 now = page.clock();
+    static const QString milliampere = QStringLiteral("mA");
+    for (int i = 5 * 60 * kRate; i > 0; --i) {
+        DecodedReading reading;
+        reading.time = QDateTime::fromMSecsSinceEpoch(now - i * 1000 / kRate);
+        const double phase = 2 * 3.14159265 * double(i) / (60.0 * kRate);
+        reading.inputValue = 12.0 + 7.2 * std::sin(phase);
+        reading.inputUnit = milliampere;
+        reading.outputValue = reading.inputValue;
+        reading.outputUnit = milliampere;
+        reading.temperature = 28.0 + 0.4 * std::sin(phase / 1.6) + 0.03 * (i % 3);
+        page.addReading(reading, 6);
+    }
+}
+
 struct Run {
     bool ok = false;
     double cpuShare = 0.0;
@@ -85,6 +109,7 @@ Run runOnce(bool paced, int exchanges, Page page, int samples = 0)
     if (page != Page::Settings) {
         pages->setActivePage(window.TabSheet_Trend);
         window.TabSheet_Trend->spanBox()->setCurrentIndex(page == Page::Trend1 ? 0 : 1);
+        fillHistory(*window.TabSheet_Trend);
         if (!window.TabSheet_Trend->startRecording(folder.filePath(QStringLiteral("log.csv"))))
             return result;
     }

@@ -1,13 +1,13 @@
-// The trend plot on Qt Charts: tracks, their axes and line pieces, legend.
+// The trend plot on Qt Charts: tracks, their axes, legend entries and lines.
 #include "trend/trend_chart.h"
 
 #include "trend/trend_store.h"
 
-#include <QDateTime>
-#include <QDateTimeAxis>
+#include <QGraphicsItem>
 #include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
+#include <QPainter>
 #include <QPen>
 #include <QValueAxis>
 
@@ -34,16 +34,6 @@ QColor trackColour(TrendQuantity quantity, const QString &unit)
     return QColor(0x2e, 0x8b, 0x3a);
 }
 
-// The input is drawn wider than the other lines: the output follows it, and
-// with both axes fitted to their values the two lines often lie on one
-// another; the output's thin line then runs inside the input's.
-QPen trackPen(TrendQuantity quantity, const QColor &colour)
-{
-    QPen pen(colour);
-    pen.setWidth(quantity == TrendQuantity::Input ? 2 : 1);
-    return pen;
-}
-
 // Every value axis has this many intervals between its labels: the number
 // of labels stays, so a new range only changes their texts.
 constexpr int kAxisIntervals = 5;
@@ -59,6 +49,10 @@ double niceStep(double span, int parts)
     return 10.0 * power;
 }
 
+// Where the lines lie among the chart's own items: above the plot area and
+// its grid, below the legend.
+constexpr qreal kLineZ = 4;
+
 } // namespace
 
 struct TrendChart::TrackView {
@@ -66,17 +60,84 @@ struct TrendChart::TrackView {
     TrendQuantity quantity = TrendQuantity::Input;
     QString unit;
     QValueAxis *axis = nullptr;
-    std::vector<QLineSeries *> pieces; // pieces[0] carries the legend entry
-    int piecesInUse = 0;
+    // Empty; it stands for the track in the legend and carries its axes.
+    QLineSeries *legendEntry = nullptr;
+    LineItem *line = nullptr;
+    // The points in view (milliseconds, value) and where each piece of the
+    // line starts among them; kept between refreshes, so their room is.
+    std::vector<QPointF> points;
+    std::vector<int> pieceStarts;
     bool hidden = false;
-    bool markerShown = false; // the legend entry as last set
+    bool markerShown = true; // the legend entry as last set
     bool markerPale = false;
     double low = 0.0, high = 0.0; // the axis range in use
     bool ranged = false;
 };
 
+// Draws one track's line in the plot area from its points, mapped onto the
+// time axis and the track's value axis as they stand.
+class TrendChart::LineItem : public QGraphicsItem {
+public:
+    LineItem(const TrendChart &chart, const TrackView &view, QGraphicsItem *parent)
+        : QGraphicsItem(parent), m_chart(chart), m_view(view)
+    {
+        setZValue(kLineZ);
+    }
+
+    void plotAreaChanged() { prepareGeometryChange(); }
+    QRectF boundingRect() const override { return m_chart.m_chart->plotArea(); }
+
+    void paint(QPainter *painter, const QStyleOptionGraphicsItem *, QWidget *) override
+    {
+        const TrackView &view = m_view;
+        if (view.points.empty() || view.high <= view.low) return;
+        const QRectF area = boundingRect();
+        const double xScale =
+            area.width() / double(std::max<qint64>(1, m_chart.m_to - m_chart.m_from));
+        const double yScale = area.height() / (view.high - view.low);
+        const double from = double(m_chart.m_from);
+        m_pixels.resize(view.points.size());
+        for (std::size_t i = 0; i < view.points.size(); ++i)
+            m_pixels[i] = QPointF(area.left() + (view.points[i].x() - from) * xScale,
+                                  area.bottom() - (view.points[i].y() - view.low) * yScale);
+        painter->setClipRect(area);
+        QPen pen(trackColour(view.quantity, view.unit), 0); // cosmetic: one pixel
+        painter->setPen(pen);
+        const int pieces = int(view.pieceStarts.size());
+        for (int p = 0; p < pieces; ++p) {
+            const int begin = view.pieceStarts[std::size_t(p)];
+            const int end =
+                p + 1 < pieces ? view.pieceStarts[std::size_t(p + 1)] : int(m_pixels.size());
+            drawPiece(painter, begin, end);
+            // The input is drawn two pixels wide: the output follows it, and
+            // with both axes fitted to their values the two lines often lie
+            // on one another; the output's line then runs inside the input's.
+            // A second one-pixel line costs far less than a wide pen.
+            if (view.quantity == TrendQuantity::Input) {
+                painter->translate(0, 1);
+                drawPiece(painter, begin, end);
+                painter->translate(0, -1);
+            }
+        }
+    }
+
+private:
+    void drawPiece(QPainter *painter, int begin, int end) const
+    {
+        if (end - begin == 1)
+            painter->drawPoint(m_pixels[std::size_t(begin)]);
+        else
+            painter->drawPolyline(m_pixels.data() + begin, end - begin);
+    }
+
+    const TrendChart &m_chart;
+    const TrackView &m_view;
+    mutable std::vector<QPointF> m_pixels; // reused from paint to paint
+};
+
 TrendChart::TrendChart(const TrendStore &store, QWidget *parent)
-    : QChartView(parent), m_store(store), m_chart(new QChart), m_time(new QDateTimeAxis)
+    : QChartView(parent), m_store(store), m_chart(new QChart), m_time(new QValueAxis),
+      m_texts(&trendTexts(TrendLanguage::English))
 {
     setChart(m_chart); // the view owns the chart from here
     m_chart->setLocalizeNumbers(true);
@@ -84,10 +145,15 @@ TrendChart::TrendChart(const TrendStore &store, QWidget *parent)
     m_chart->setBackgroundRoundness(0);
     m_chart->setMargins(QMargins(2, 2, 2, 2));
     m_chart->legend()->setAlignment(Qt::AlignBottom);
-    m_time->setTickCount(7);
+    m_time->setLabelFormat(QStringLiteral("%.0f"));
+    m_time->setTitleFont(font());
     m_chart->addAxis(m_time, Qt::AlignBottom);
     m_chart->legend()->setFont(font());
     m_time->setLabelsFont(font());
+    connect(m_chart, &QChart::plotAreaChanged, this, [this] {
+        for (auto &view : m_views)
+            if (view->line) view->line->plotAreaChanged();
+    });
     setSpan(m_span);
 }
 
@@ -100,6 +166,7 @@ void TrendChart::changeEvent(QEvent *event)
     if (event->type() != QEvent::FontChange) return;
     m_chart->legend()->setFont(font());
     m_time->setLabelsFont(font());
+    m_time->setTitleFont(font());
     for (auto &view : m_views) {
         if (!view->axis) continue;
         view->axis->setLabelsFont(font());
@@ -110,14 +177,30 @@ void TrendChart::changeEvent(QEvent *event)
 void TrendChart::setSpan(int span)
 {
     m_span = std::clamp(span, 0, TrendStore::kSpanCount - 1);
-    m_time->setFormat(TrendStore::kSpanMinutes[std::size_t(m_span)] >= 60
-                          ? QStringLiteral("HH:mm")
-                          : QStringLiteral("HH:mm:ss"));
+    updateTimeAxis();
 }
 
-void TrendChart::setQuantityNames(const std::array<QString, kTrendQuantityCount> &names)
+void TrendChart::updateTimeAxis()
 {
-    m_names = names;
+    // Seconds for the short spans, minutes for the long ones, with a label
+    // at every round number of them.
+    struct Scale {
+        double range;
+        int ticks;
+        bool minutes;
+    };
+    constexpr Scale scales[TrendStore::kSpanCount] = {
+        {60, 7, false}, {300, 6, false}, {15, 4, true}, {60, 7, true}};
+    const Scale &scale = scales[std::size_t(m_span)];
+    m_time->setRange(-scale.range, 0);
+    m_time->setTickCount(scale.ticks);
+    m_time->setTitleText(scale.minutes ? m_texts->timeMinutes : m_texts->timeSeconds);
+}
+
+void TrendChart::setTexts(const TrendTexts &texts)
+{
+    m_texts = &texts;
+    updateTimeAxis();
     for (auto &view : m_views)
         if (view->id != 0) updateTitle(*view);
 }
@@ -125,10 +208,9 @@ void TrendChart::setQuantityNames(const std::array<QString, kTrendQuantityCount>
 void TrendChart::updateTitle(TrackView &view)
 {
     const QString title =
-        m_names[std::size_t(view.quantity)] + QStringLiteral(" (") + view.unit + u')';
+        m_texts->quantities[std::size_t(view.quantity)] + QStringLiteral(" (") + view.unit + u')';
     view.axis->setTitleText(title);
-    for (QLineSeries *series : view.pieces)
-        series->setName(title);
+    view.legendEntry->setName(title);
 }
 
 void TrendChart::syncTracks()
@@ -144,13 +226,14 @@ void TrendChart::syncTracks()
             bindTrack(view, i);
             continue;
         }
+        // The slot's track is gone (Clear).
         view.id = 0;
-        view.piecesInUse = 0;
-        for (QLineSeries *series : view.pieces)
-            series->clear();
-        if (view.axis) view.axis->setVisible(false);
-        if (!view.pieces.empty()) updateMarker(view, false);
         view.hidden = false;
+        view.points.clear();
+        view.pieceStarts.clear();
+        view.axis->setVisible(false);
+        view.line->update();
+        updateMarker(view, false);
     }
 }
 
@@ -164,7 +247,8 @@ void TrendChart::bindTrack(TrackView &view, int storeIndex)
     view.unit = track.unit;
     view.hidden = false;
     view.ranged = false;
-    view.piecesInUse = 0;
+    view.points.clear();
+    view.pieceStarts.clear();
     // An axis sits on one side for good: a slot that changes side gets a new one.
     if (view.axis && view.axis->alignment() != side) {
         m_chart->removeAxis(view.axis);
@@ -178,57 +262,37 @@ void TrendChart::bindTrack(TrackView &view, int storeIndex)
         view.axis->setLabelsFont(font());
         view.axis->setTitleFont(font());
         m_chart->addAxis(view.axis, side);
-        for (QLineSeries *series : view.pieces)
-            series->attachAxis(view.axis);
+        if (view.legendEntry) view.legendEntry->attachAxis(view.axis);
+    }
+    if (!view.legendEntry) {
+        view.legendEntry = new QLineSeries;
+        m_chart->addSeries(view.legendEntry); // the chart owns it
+        view.legendEntry->attachAxis(m_time);
+        view.legendEntry->attachAxis(view.axis);
+        const QLineSeries *entry = view.legendEntry;
+        for (QLegendMarker *marker : m_chart->legend()->markers(view.legendEntry))
+            connect(marker, &QLegendMarker::clicked, this, [this, entry] {
+                for (auto &v : m_views)
+                    if (v->legendEntry == entry) toggleTrack(v->quantity, v->unit);
+            });
+        view.line = new LineItem(*this, view, m_chart);
+    }
+    if (!m_timeShown) {
+        // A time axis that had no series when the chart was first shown
+        // stays undrawn until it is shown again.
+        m_time->setVisible(false);
+        m_time->setVisible(true);
+        m_timeShown = true;
     }
     const QColor colour = trackColour(track.quantity, track.unit);
+    view.legendEntry->setColor(colour);
     view.axis->setLinePenColor(colour);
     view.axis->setLabelsColor(colour);
     view.axis->setTitleBrush(colour);
     view.axis->setVisible(false);
-    for (QLineSeries *series : view.pieces) {
-        series->clear();
-        series->setPen(trackPen(track.quantity, colour));
-    }
     updateTitle(view);
-    if (!view.pieces.empty()) {
-        view.markerShown = true; // forces the entry's colours to be set again
-        updateMarker(view, false);
-    }
-}
-
-QLineSeries *TrendChart::piece(TrackView &view, int index)
-{
-    while (int(view.pieces.size()) <= index) {
-        auto *series = new QLineSeries;
-        series->setPen(trackPen(view.quantity, trackColour(view.quantity, view.unit)));
-        series->setName(view.axis->titleText());
-        m_chart->addSeries(series); // the chart owns it
-        series->attachAxis(m_time);
-        series->attachAxis(view.axis);
-        if (!m_timeShown) {
-            // A time axis that had no series when the chart was first shown
-            // stays undrawn until it is shown again.
-            m_time->setVisible(false);
-            m_time->setVisible(true);
-            m_timeShown = true;
-        }
-        const bool first = view.pieces.empty();
-        view.pieces.push_back(series);
-        const QList<QLegendMarker *> markers = m_chart->legend()->markers(series);
-        for (QLegendMarker *marker : markers) {
-            // Only the first piece stands for the track in the legend.
-            marker->setVisible(false);
-            if (!first) continue;
-            const QLineSeries *owner = series;
-            connect(marker, &QLegendMarker::clicked, this, [this, owner] {
-                for (auto &v : m_views)
-                    if (!v->pieces.empty() && v->pieces.front() == owner)
-                        toggleTrack(v->quantity, v->unit);
-            });
-        }
-    }
-    return view.pieces[std::size_t(index)];
+    view.markerShown = true; // the entry's colours are set again
+    updateMarker(view, false);
 }
 
 void TrendChart::updateMarker(TrackView &view, bool inView)
@@ -236,7 +300,7 @@ void TrendChart::updateMarker(TrackView &view, bool inView)
     if (view.markerShown == inView && view.markerPale == view.hidden) return;
     view.markerShown = inView;
     view.markerPale = view.hidden;
-    for (QLegendMarker *marker : m_chart->legend()->markers(view.pieces.front())) {
+    for (QLegendMarker *marker : m_chart->legend()->markers(view.legendEntry)) {
         marker->setVisible(inView);
         // A hidden track stays in the legend, pale, so it can be shown again.
         QColor colour = trackColour(view.quantity, view.unit);
@@ -251,47 +315,32 @@ void TrendChart::updateMarker(TrackView &view, bool inView)
 void TrendChart::refresh(qint64 nowMsecs)
 {
     const qint64 spanMsecs = qint64(TrendStore::kSpanMinutes[std::size_t(m_span)]) * 60000;
-    const qint64 from = nowMsecs - spanMsecs;
+    m_from = nowMsecs - spanMsecs;
+    m_to = nowMsecs;
     syncTracks();
     for (int i = 0; i < m_store.trackCount(); ++i)
-        showTrack(*m_views[std::size_t(i)], i, from, nowMsecs);
-    m_time->setRange(QDateTime::fromMSecsSinceEpoch(from),
-                     QDateTime::fromMSecsSinceEpoch(nowMsecs));
+        showTrack(*m_views[std::size_t(i)], i, m_from, m_to);
 }
 
 void TrendChart::showTrack(TrackView &view, int storeIndex, qint64 from, qint64 to)
 {
-    m_points.clear();
-    m_pieceStarts.clear();
+    view.points.clear();
+    view.pieceStarts.clear();
     double low = 0.0, high = 0.0;
     m_store.visit(storeIndex, m_span, from, to, [&](qint64 at, double value, bool startsLine) {
-        if (startsLine) m_pieceStarts.push_back(int(m_points.size()));
-        if (m_points.isEmpty()) low = high = value;
+        if (startsLine) view.pieceStarts.push_back(int(view.points.size()));
+        if (view.points.empty()) low = high = value;
         low = std::min(low, value);
         high = std::max(high, value);
-        m_points.append(QPointF(double(at), value));
+        view.points.emplace_back(double(at), value);
     });
-    const bool inView = !m_points.isEmpty();
-    // The newest pieces are kept when there are more than the plot draws.
-    const int pieces = int(m_pieceStarts.size());
-    const int firstPiece = std::max(0, pieces - kMaxPieces);
-    int used = 0;
-    if (!view.hidden) {
-        for (int p = firstPiece; p < pieces; ++p, ++used) {
-            const int begin = m_pieceStarts[std::size_t(p)];
-            const int end =
-                p + 1 < pieces ? m_pieceStarts[std::size_t(p + 1)] : int(m_points.size());
-            piece(view, used)->replace(m_points.mid(begin, end - begin));
-        }
-    }
-    // A hidden track keeps its legend entry, for the click that shows it again.
-    if (view.hidden && inView) piece(view, 0);
-    for (int p = used; p < view.piecesInUse; ++p)
-        view.pieces[std::size_t(p)]->clear();
-    view.piecesInUse = used;
-    if (!view.pieces.empty()) updateMarker(view, inView);
-    view.axis->setVisible(inView && !view.hidden);
-    if (inView && !view.hidden) setRangeFor(view, low, high);
+    const bool inView = !view.points.empty();
+    updateMarker(view, inView);
+    const bool drawn = inView && !view.hidden;
+    view.axis->setVisible(drawn);
+    if (drawn) setRangeFor(view, low, high);
+    view.line->setVisible(drawn);
+    view.line->update();
 }
 
 void TrendChart::setRangeFor(TrackView &view, double low, double high)
@@ -334,8 +383,15 @@ TrendChart::TrackPicture TrendChart::picture(TrendQuantity quantity, const QStri
     result.title = view->axis->titleText();
     result.hidden = view->hidden;
     result.axisVisible = view->axis->isVisible();
-    for (int p = 0; p < view->piecesInUse; ++p)
-        result.pieces.append(view->pieces[std::size_t(p)]->points());
+    if (view->hidden) return result;
+    const int pieces = int(view->pieceStarts.size());
+    for (int p = 0; p < pieces; ++p) {
+        const int begin = view->pieceStarts[std::size_t(p)];
+        const int end =
+            p + 1 < pieces ? view->pieceStarts[std::size_t(p + 1)] : int(view->points.size());
+        result.pieces.append(
+            QList<QPointF>(view->points.begin() + begin, view->points.begin() + end));
+    }
     return result;
 }
 
@@ -345,5 +401,7 @@ void TrendChart::toggleTrack(TrendQuantity quantity, const QString &unit)
     if (!view) return;
     view->hidden = !view->hidden;
     view->ranged = false;
-    if (!view->pieces.empty()) updateMarker(*view, view->markerShown);
+    updateMarker(*view, view->markerShown);
+    view->line->setVisible(!view->hidden && !view->points.empty());
+    view->axis->setVisible(view->line->isVisible());
 }

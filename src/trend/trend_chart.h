@@ -1,16 +1,24 @@
 // The trend plot: a Qt Charts view of the trend store. Every track (one
 // quantity in one unit) has a value axis of its own titled with its name and
 // unit: the input's on the left, the output's and the temperature's on the
-// right; time runs along the bottom. A track's line is split wherever the
-// store says it ends (a gap in the exchange, a change of range), one line
-// series per piece, so a gap is never bridged. The legend shows each track
-// that has points in view; a click on it hides or shows the track.
+// right; time runs along the bottom, counted back from now (or from the
+// moment the plot was paused), so the axis stays as it is while the lines
+// move along it. The legend shows each track that has points in view; a
+// click on it hides or shows the track.
+//
+// Qt Charts lays out the axes, the grid and the legend. The lines themselves
+// are drawn by one plot item per track that lifts the pen wherever the store
+// says a line ends (a gap in the exchange, a change of range), so a gap is
+// never bridged; a line series of the chart's own would have to be split
+// into one series per piece, and it computes a hover outline of every line
+// at each change, which costs more than all the rest of the plot.
 //
 // The plot changes only when refresh() is called; the trend page calls it at
 // a limited rate and never while the page is hidden.
 #pragma once
 
 #include "trend/trend_reading.h"
+#include "trend/trend_texts.h"
 
 #include <QChartView>
 #include <QList>
@@ -21,8 +29,6 @@
 #include <memory>
 #include <vector>
 
-class QDateTimeAxis;
-class QLegendMarker;
 class QLineSeries;
 class QValueAxis;
 class TrendStore;
@@ -30,26 +36,23 @@ class TrendStore;
 class TrendChart : public QChartView {
     Q_OBJECT
 public:
-    // A track's line is drawn in at most this many pieces; beyond that the
-    // oldest pieces in view are left out.
-    static constexpr int kMaxPieces = 64;
-
     explicit TrendChart(const TrendStore &store, QWidget *parent = nullptr);
     ~TrendChart() override;
 
     // Which of the store's spans is shown.
     void setSpan(int span);
     int span() const { return m_span; }
-    // The quantities' names, in TrendQuantity order, for the legend and the
-    // axis titles ("Input value (mV)").
-    void setQuantityNames(const std::array<QString, kTrendQuantityCount> &names);
+    // The names of the quantities, for the legend and the axis titles
+    // ("Input value (mV)"), and the time axis's titles.
+    void setTexts(const TrendTexts &texts);
 
     // Shows the store's readings of the span that ends at `nowMsecs`.
     void refresh(qint64 nowMsecs);
 
     // What the plot shows of one track, for the page's tests: the pieces of
-    // its line that have points (oldest first), its axis title, and whether
-    // the user has hidden it. Empty for a track not in view.
+    // its line (oldest first, in milliseconds since the epoch and the
+    // track's unit), its axis title, and whether the user has hidden it.
+    // Empty for a track not in view.
     struct TrackPicture {
         QString title;
         bool hidden = false;
@@ -65,25 +68,24 @@ protected:
 
 private:
     struct TrackView;
+    class LineItem;
 
     void syncTracks();
     void bindTrack(TrackView &view, int storeIndex);
-    QLineSeries *piece(TrackView &view, int index);
     void showTrack(TrackView &view, int storeIndex, qint64 from, qint64 to);
     void setRangeFor(TrackView &view, double low, double high);
     void updateTitle(TrackView &view);
+    void updateTimeAxis();
     void updateMarker(TrackView &view, bool inView);
     const TrackView *viewOf(TrendQuantity quantity, const QString &unit) const;
 
     const TrendStore &m_store;
     QChart *m_chart;
-    QDateTimeAxis *m_time;
+    QValueAxis *m_time;
     bool m_timeShown = false;
     int m_span = 1;
-    std::array<QString, kTrendQuantityCount> m_names;
+    qint64 m_from = 0; // the time range in view
+    qint64 m_to = 1;
+    const TrendTexts *m_texts;
     std::vector<std::unique_ptr<TrackView>> m_views;
-    // Reused between refreshes: the points of one track, and where each
-    // piece of its line starts among them.
-    QList<QPointF> m_points;
-    std::vector<int> m_pieceStarts;
 };

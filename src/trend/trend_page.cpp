@@ -185,7 +185,7 @@ void TrendPage::setLanguage(TrendLanguage language)
     m_clear->setText(m_texts->clear);
     m_record->setText(m_texts->record);
     m_stop->setText(m_texts->stop);
-    m_chart->setQuantityNames(m_texts->quantities);
+    m_chart->setTexts(*m_texts);
     showRecordState();
 }
 

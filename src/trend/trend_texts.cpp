@@ -21,6 +21,8 @@ const TrendTexts &trendTexts(TrendLanguage language)
         QStringLiteral("cannot write to %1: %2"),
         {QStringLiteral("Input value"), QStringLiteral("Output value"),
          QStringLiteral("Temperature")},
+        QStringLiteral("Time (s)"),
+        QStringLiteral("Time (min)"),
     };
     static const TrendTexts hungarian{
         QStringLiteral("Trend"),
@@ -39,6 +41,8 @@ const TrendTexts &trendTexts(TrendLanguage language)
         QStringLiteral("%1 nem írható: %2"),
         {QStringLiteral("Bemenő érték"), QStringLiteral("Kimenő érték"),
          QStringLiteral("Hőmérséklet")},
+        QStringLiteral("Idő (s)"),
+        QStringLiteral("Idő (perc)"),
     };
     return language == TrendLanguage::Hungarian ? hungarian : english;
 }

@@ -27,6 +27,8 @@ struct TrendTexts {
     QString foreignFile;
     QString cannotWrite;
     std::array<QString, kTrendQuantityCount> quantities; // legend and axis names
+    QString timeSeconds; // the time axis's title for the short spans
+    QString timeMinutes; // and for the long ones
 };
 
 const TrendTexts &trendTexts(TrendLanguage language);
