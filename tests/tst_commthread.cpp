@@ -39,8 +39,7 @@ QByteArray lineOf(std::initializer_list<std::uint8_t> bytes, bool start, bool en
     QByteArray line;
     std::size_t i = 0;
     for (const std::uint8_t byte : bytes) {
-        const mb::CharPair pair =
-            mb::encodeByte(byte, start && i == 0, end && i + 1 == bytes.size());
+        const mb::CharPair pair = mb::encodeByte(byte, start && i == 0, end && i + 1 == bytes.size());
         line.append(char(pair[0])).append(char(pair[1]));
         ++i;
     }

@@ -6,9 +6,9 @@
 #include <cmath>
 #include <limits>
 
-#include "common/rounding.h"
 #include "widgets/mbargraph.h"
 #include "widgets/numberpattern.h"
+#include "common/rounding.h"
 
 using namespace kxcolor;
 using TextPos = TMBGTextPosition;

@@ -210,9 +210,7 @@ private slots:
     {
         mb::MBTXDataBuffer tx;
         tx.MBAppendByte(9);
-        const double beyond[] = {1e39,
-                                 -1e39,
-                                 std::numeric_limits<double>::max(),
+        const double beyond[] = {1e39, -1e39, std::numeric_limits<double>::max(),
                                  std::numeric_limits<double>::infinity(),
                                  -std::numeric_limits<double>::infinity(),
                                  0x1p128 - 0x1p103 /* the midpoint rounds to infinity */};
@@ -252,8 +250,8 @@ private slots:
 
     void readLayouts()
     {
-        mb::MBRXDataBuffer rx = rxWith({0xAB, 0x34, 0x12, 0xEF, 0xCD, 0xAB, 0x89, 0xFE, 0xFF, 0xFF,
-                                        0xFF, 0x00, 0x00, 0xC0, 0x3F});
+        mb::MBRXDataBuffer rx = rxWith({0xAB, 0x34, 0x12, 0xEF, 0xCD, 0xAB, 0x89, 0xFE, 0xFF,
+                                        0xFF, 0xFF, 0x00, 0x00, 0xC0, 0x3F});
         QCOMPARE(rx.MBReceivedDataNumber(), std::uint16_t(15));
         QCOMPARE(rx.address(), std::uint8_t(0x81));
         QCOMPARE(rx.MBReadByte(), std::uint8_t(0xAB));
@@ -297,7 +295,7 @@ private slots:
         mb::MBRXDataBuffer rx = rxWith({1, 2, 3, 4});
         rx.MBReadWord();
         QVERIFY(!rx.loadFrame(Bytes{1, 2, 3, 4})); // too short: no change
-        QVERIFY(!rx.loadFrame(Bytes(2049, 0)));    // too long: no change
+        QVERIFY(!rx.loadFrame(Bytes(2049, 0)));     // too long: no change
         QCOMPARE(rx.MBReceivedDataNumber(), std::uint16_t(4));
         QCOMPARE(rx.MBMBRXDataBufferIndex(), std::uint16_t(3));
         QVERIFY(rx.loadFrame(Bytes(2048, 0x5A)));

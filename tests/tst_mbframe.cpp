@@ -10,10 +10,7 @@
 
 using Bytes = std::vector<std::uint8_t>;
 
-static Bytes bytes(std::span<const std::uint8_t> s)
-{
-    return Bytes(s.begin(), s.end());
-}
+static Bytes bytes(std::span<const std::uint8_t> s) { return Bytes(s.begin(), s.end()); }
 
 class TestMBFrame : public QObject {
     Q_OBJECT
@@ -79,8 +76,9 @@ private slots:
         QCOMPARE(tx.MBDataNumberToSend(), std::uint16_t(3));
         const auto frame = tx.buildFrame(mb::masterAddressByte(1, false), 0, 1);
         QCOMPARE(bytes(frame), (Bytes{0x01, 0x00, 0x01, 0x34, 0x12, 0x05, 0x8D, 0x5B}));
-        QCOMPARE(mb::encodeLine(frame), (Bytes{0x01, 0xC0, 0x00, 0x40, 0x01, 0x40, 0x04, 0x43, 0x02,
-                                               0x41, 0x05, 0x40, 0x0D, 0x48, 0x0B, 0x65}));
+        QCOMPARE(mb::encodeLine(frame),
+                 (Bytes{0x01, 0xC0, 0x00, 0x40, 0x01, 0x40, 0x04, 0x43, 0x02, 0x41, 0x05, 0x40,
+                        0x0D, 0x48, 0x0B, 0x65}));
         // Pair by pair, as the engine writes them.
         const Bytes line = mb::encodeLine(frame);
         for (std::size_t p = 0; p < frame.size(); ++p) {
@@ -98,8 +96,8 @@ private slots:
         tx.MBAppendWord(0x0064);
         const auto frame = tx.buildFrame(mb::slaveAddressByte(1), 0, 0);
         QCOMPARE(bytes(frame), (Bytes{0x81, 0x00, 0x00, 0x64, 0x00, 0x32, 0xDE}));
-        QCOMPARE(mb::encodeLine(frame), (Bytes{0x01, 0xC8, 0x00, 0x40, 0x00, 0x40, 0x04, 0x46, 0x00,
-                                               0x40, 0x02, 0x43, 0x0E, 0x6D}));
+        QCOMPARE(mb::encodeLine(frame), (Bytes{0x01, 0xC8, 0x00, 0x40, 0x00, 0x40, 0x04, 0x46,
+                                               0x00, 0x40, 0x02, 0x43, 0x0E, 0x6D}));
         QCOMPARE(mb::makeFrame(0x81, 0, 0, Bytes{0x64, 0x00}), bytes(frame));
     }
 
@@ -158,7 +156,7 @@ private slots:
         QVERIFY(mb::frameCrcOk(f));
         f[3] ^= 1;
         QVERIFY(!mb::frameCrcOk(f));
-        QVERIFY(!mb::frameCrcOk(Bytes{0xFF, 0xFF, 0xFF, 0xFF})); // too short
+        QVERIFY(!mb::frameCrcOk(Bytes{0xFF, 0xFF, 0xFF, 0xFF}));  // too short
         QVERIFY(!mb::frameCrcOk(Bytes{}));
     }
 };

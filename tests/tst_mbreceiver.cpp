@@ -13,15 +13,12 @@ using mb::RxEvent;
 
 namespace {
 // The slave reply of the worked example: 81 00 00 64 00 32 DE.
-const Bytes kReplyLine{0x01, 0xC8, 0x00, 0x40, 0x00, 0x40, 0x04,
-                       0x46, 0x00, 0x40, 0x02, 0x43, 0x0E, 0x6D};
+const Bytes kReplyLine{0x01, 0xC8, 0x00, 0x40, 0x00, 0x40, 0x04, 0x46,
+                       0x00, 0x40, 0x02, 0x43, 0x0E, 0x6D};
 const Bytes kReplyFrame{0x81, 0x00, 0x00, 0x64, 0x00, 0x32, 0xDE};
 
 // Master acceptance for slave address 1.
-bool masterAccepts1(std::uint8_t b)
-{
-    return (b & 0x80) && (b & 0x0F) == 1;
-}
+bool masterAccepts1(std::uint8_t b) { return (b & 0x80) && (b & 0x0F) == 1; }
 
 struct Outcome {
     std::vector<RxEvent> events; // the non-trivial ones
@@ -198,15 +195,11 @@ private slots:
     void acceptanceSeesTheFirstByte()
     {
         std::vector<std::uint8_t> offered;
-        mb::MBReceiver rx([&](std::uint8_t b) {
-            offered.push_back(b);
-            return true;
-        });
+        mb::MBReceiver rx([&](std::uint8_t b) { offered.push_back(b); return true; });
         feedChunks(rx, kReplyLine, {3, 9});
         QCOMPARE(offered, (std::vector<std::uint8_t>{0x81}));
         // Slave acceptance: requests to 1 or broadcast.
-        rx.setStartAcceptance(
-            [](std::uint8_t b) { return !(b & 0x80) && ((b & 0x0F) == 1 || (b & 0x0F) == 0); });
+        rx.setStartAcceptance([](std::uint8_t b) { return !(b & 0x80) && ((b & 0x0F) == 1 || (b & 0x0F) == 0); });
         QCOMPARE(feedChunks(rx, kReplyLine, {}).frames.size(), std::size_t(0));
         const Bytes request = mb::encodeLine(mb::makeFrame(0x40, 0, 130, Bytes{1}));
         QCOMPARE(feedChunks(rx, request, {}).frames.size(), std::size_t(1));
@@ -241,8 +234,7 @@ private slots:
         Bytes line = kReplyLine;
         line[6] ^= 0x01; // data byte 0x64 -> 0x65
         const Outcome out = feedChunks(rx, line, {});
-        QCOMPARE(out.events,
-                 (std::vector<RxEvent>{RxEvent::StartAccepted, RxEvent::FrameDiscarded}));
+        QCOMPARE(out.events, (std::vector<RxEvent>{RxEvent::StartAccepted, RxEvent::FrameDiscarded}));
         QCOMPARE(rx.MBNumberOfReceivedBytes(), std::uint16_t(0));
         QVERIFY(!rx.MBRxBufferFull());
         // The next good frame is taken.

@@ -7,8 +7,8 @@
 #include <QLabel>
 #include <QtTest>
 
-#include "link/mbengine.h"
 #include "panel/mb.h"
+#include "link/mbengine.h"
 #include "ui/formextras.h"
 #include "widgets/mbargraph.h"
 

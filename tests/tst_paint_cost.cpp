@@ -268,23 +268,17 @@ private slots:
         QTest::addColumn<QString>("above");
         QTest::addColumn<QString>("group");
         QTest::addColumn<bool>("lowerFills");
-        QTest::newRow("raw and averaged reading") << false << "TabSheet_Uzemmod"
-                                                  << "Label_ADErtek"
-                                                  << "Label_ADErtekAtlagolt"
-                                                  << "GroupBox_System" << true;
-        QTest::newRow("second channel") << false << "TabSheet_Uzemmod"
-                                        << "Label_ADErtek2"
-                                        << "Label_ADErtekAtlagolt2"
-                                        << "GroupBox_System" << true;
-        QTest::newRow("frame counters") << false << "TabSheet_Uzemmod"
-                                        << "Label_TxCounter"
-                                        << "Label_RxCounter"
-                                        << "MB1" << true;
+        QTest::newRow("raw and averaged reading")
+            << false << "TabSheet_Uzemmod" << "Label_ADErtek" << "Label_ADErtekAtlagolt"
+            << "GroupBox_System" << true;
+        QTest::newRow("second channel")
+            << false << "TabSheet_Uzemmod" << "Label_ADErtek2" << "Label_ADErtekAtlagolt2"
+            << "GroupBox_System" << true;
+        QTest::newRow("frame counters") << false << "TabSheet_Uzemmod" << "Label_TxCounter"
+                                        << "Label_RxCounter" << "MB1" << true;
         // The minimum touches the frame's inner line: only the maximum fills.
-        QTest::newRow("test page minimum and maximum") << true << "TabSheet_Test"
-                                                       << "Label_Min0"
-                                                       << "Label_Max0"
-                                                       << "GroupBox4" << false;
+        QTest::newRow("test page minimum and maximum")
+            << true << "TabSheet_Test" << "Label_Min0" << "Label_Max0" << "GroupBox4" << false;
     }
 
     // Two labels sharing a few rows: new texts repaint the labels, not their
@@ -327,9 +321,8 @@ private slots:
         QVERIFY(upper->testAttribute(Qt::WA_OpaquePaintEvent));
         lower->setText(QStringLiteral("yqpjg,"));
         upper->setText(QStringLiteral("3 456 789"));
-        const QRect place(
-            box->mapTo(&bench.form, lower->geometry().united(upper->geometry()).topLeft()),
-            lower->geometry().united(upper->geometry()).size());
+        const QRect place(box->mapTo(&bench.form, lower->geometry().united(upper->geometry()).topLeft()),
+                          lower->geometry().united(upper->geometry()).size());
         const QImage withFill = onScreen(bench.form).copy(place);
         removeOpaqueLabels(&bench.form);
         bench.form.repaint();

@@ -1,9 +1,9 @@
 // Ports the user may not open: the probe leaves them out of the list as
 // before but reports them, and the link panel tells why in the tool tips of
 // the port list and the Refresh button until a probe refuses nothing.
+#include "panel/mb.h"
 #include "link/portprobe.h"
 #include "link/serialdevice_posix.h"
-#include "panel/mb.h"
 #include "support/ptypair.h"
 #include "widgets/shape.h"
 #include "widgets/speedbutton.h"

@@ -2,9 +2,9 @@
 // pacing.
 #include <QtTest>
 
+#include "protocol/instrument_protocol.h"
 #include "link/mbbuffers.h"
 #include "link/mbframe.h"
-#include "protocol/instrument_protocol.h"
 #include "sim/sim_faults.h"
 
 #include <vector>

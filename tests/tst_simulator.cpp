@@ -4,9 +4,9 @@
 // records, and the simulator's own program.
 #include <QtTest>
 
+#include "protocol/instrument_protocol.h"
 #include "link/mbbuffers.h"
 #include "link/mbengine.h"
-#include "protocol/instrument_protocol.h"
 #include "sim/timing_log.h"
 #include "support/simulator_runner.h"
 
