@@ -440,16 +440,19 @@ void TestFormLayout::onlyTheSettingsTabShowsAmongFivePages()
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     auto *pages = control<TPageControl>(form, "PageControl1");
     QVERIFY(pages);
-    QCOMPARE(pages->count(), 5);
+    // The described five, and the trend page the window adds after Settings.
+    QCOMPARE(pages->count(), 6);
+    QCOMPARE(pages->indexOf(control<QWidget>(form, "TabSheet_Trend")), 1);
     const char *order[] = {"TabSheet_Uzemmod", "TabSheet_InputCalibration",
                            "TabSheet_OutputCalibration", "TabSheet_KimenetEllenorzes",
                            "TabSheet_Test"};
     const char *captions[] = {"Settings", "Input Calibration", "Output Calibration", "Output Check",
                               "Test Page"};
     for (int i = 0; i < 5; ++i) {
-        QCOMPARE(pages->widget(i)->objectName(), QString::fromLatin1(order[i]));
-        QCOMPARE(pages->tabText(i), QString::fromUtf8(captions[i]));
-        QCOMPARE(pages->isTabVisible(i), i == 0);
+        const int tab = i == 0 ? 0 : i + 1;
+        QCOMPARE(pages->widget(tab)->objectName(), QString::fromLatin1(order[i]));
+        QCOMPARE(pages->tabText(tab), QString::fromUtf8(captions[i]));
+        QCOMPARE(pages->isTabVisible(tab), i == 0);
     }
     QCOMPARE(pages->ActivePage()->objectName(), QStringLiteral("TabSheet_Uzemmod"));
 

@@ -92,6 +92,7 @@ void TForm_Main::ApplyAccessView()
     for (QWidget *page : {ui->TabSheet_InputCalibration, ui->TabSheet_OutputCalibration,
                           ui->TabSheet_KimenetEllenorzes, ui->TabSheet_Test})
         ui->PageControl1->setTabVisible(page, m_factoryLevel);
+    trendApplyView();
     if (m_factoryLevel) refreshFactoryView();
 }
 
@@ -134,6 +135,7 @@ void TForm_Main::MB1MBMasterEndOfEvent(QObject *, TMBStatus MBStatus, const QStr
         // The slave's error frame has replaced the last good reply.
         m_rxHoldsGoodReply = false;
     }
+    trendExchangeEnded(MBStatus);
     showExchangePanels(MBStatus == TMBStatus::stOK || m_factoryLevel);
 
     if (!ui->MB1->MBPortOpen()) return; // closed by the user or lost: the cycle stops

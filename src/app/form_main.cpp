@@ -37,6 +37,7 @@ TForm_Main::TForm_Main(FormEnvironment environment, QWidget *parent)
     Timer_InCal->setInterval(1000);
 
     wireEvents();
+    createTrendPage();
     centreOnScreen();
     FormCreate(this);
 }

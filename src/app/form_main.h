@@ -13,6 +13,7 @@
 
 #include "app/commandline.h"
 #include "app/inifile.h"
+#include "core/decoded_reading.h"
 #include "core/request_state.h"
 #include "link/mbtypes.h"
 #include "ui/captions.h"
@@ -24,6 +25,7 @@
 
 class QTimer;
 class TSpeedButton;
+class TrendPage;
 
 namespace Ui {
 class TForm_Main;
@@ -246,6 +248,19 @@ public:
     // and the removal of the last lines again.
     void OutCalListAppend(const QString &line, bool withSeparator = false);
     void OutCalListTrim(int lines);
+
+    // --- trend page (form_trend.cpp) ---
+    TrendPage *TabSheet_Trend = nullptr;
+    void createTrendPage();
+    // Every end of an exchange: a decoded reply is plotted and logged, a
+    // failure is a gap.
+    void trendExchangeEnded(TMBStatus MBStatus);
+    void trendApplyView();
+    void trendApplyLanguage();
+    // The last decoded reply's values in their units, as the trend plots
+    // them and the log writes them (set by DecodeInstrumentReply).
+    DecodedReading LastReading;
+    // --- end of trend page ---
 
 protected:
     bool event(QEvent *e) override;

@@ -99,7 +99,8 @@ void TForm_Main::DecodeInstrumentReply()
 {
     using namespace instrument;
     const InstrumentReply reply = readReply(ui->MB1->engine().rxBuffer());
-    const DecodedReading reading = DecodedReading::fromReply(reply);
+    LastReading = DecodedReading::fromReply(reply);
+    const DecodedReading &reading = LastReading;
     const double fullScale = ConverterFullScale;
 
     // A failure while showing ends this reply's decoding; the displays keep

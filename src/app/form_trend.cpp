@@ -1,0 +1,49 @@
+// The trend page in the main window: created after the Settings page, fed by
+// the exchange cycle (the plot and the readings log), shown whenever the
+// Settings page is, and speaking the window's language.
+#include "app/form_main.h"
+
+#include "core/decoded_reading.h"
+#include "trend/trend_page.h"
+#include "ui_form_main.h"
+
+void TForm_Main::createTrendPage()
+{
+    TabSheet_Trend = new TrendPage; // the page control owns it from here
+    const int settings = ui->PageControl1->indexOf(ui->TabSheet_Uzemmod);
+    ui->PageControl1->insertTab(settings + 1, TabSheet_Trend, TabSheet_Trend->texts().page);
+    TabSheet_Trend->stopRecordingWhenClosed(this);
+    // The trend watches the instrument at work: its output follows the
+    // input, not a value forced by a calibration page left behind.
+    connect(ui->PageControl1, &TPageControl::OnChange, this, [this] {
+        if (ui->PageControl1->ActivePage() == TabSheet_Trend) PWMForce = 0;
+    });
+}
+
+void TForm_Main::trendExchangeEnded(TMBStatus MBStatus)
+{
+    if (MBStatus == TMBStatus::stOK)
+    {
+        DecodedReading reading = LastReading;
+        reading.time = QDateTime::fromMSecsSinceEpoch(TabSheet_Trend->clock());
+        TabSheet_Trend->addReading(reading, InputRange);
+    }
+    else
+        TabSheet_Trend->exchangeFailed();
+}
+
+void TForm_Main::trendApplyView()
+{
+    ui->PageControl1->setTabVisible(TabSheet_Trend,
+                                    ui->PageControl1->isTabVisible(ui->TabSheet_Uzemmod));
+}
+
+void TForm_Main::trendApplyLanguage()
+{
+    const TrendLanguage language = m_captions.language() == CaptionLanguage::Hungarian
+                                       ? TrendLanguage::Hungarian
+                                       : TrendLanguage::English;
+    TabSheet_Trend->setLanguage(language);
+    ui->PageControl1->setTabText(ui->PageControl1->indexOf(TabSheet_Trend),
+                                 TabSheet_Trend->texts().page);
+}

@@ -1,0 +1,48 @@
+// The trend page's texts in English and Hungarian.
+#include "trend/trend_texts.h"
+
+const TrendTexts &trendTexts(TrendLanguage language)
+{
+    static const TrendTexts english{
+        QStringLiteral("Trend"),
+        QStringLiteral("Time span:"),
+        QStringLiteral("%1 min"),
+        QStringLiteral("Pause"),
+        QStringLiteral("Clear"),
+        QStringLiteral("Record…"),
+        QStringLiteral("Stop"),
+        QStringLiteral("Record the readings"),
+        QStringLiteral("CSV files (*.csv)"),
+        QStringLiteral("Recording to %1"),
+        QStringLiteral("Recording stopped: %1"),
+        QStringLiteral("cannot open %1 for writing: %2"),
+        QStringLiteral("%1 holds something other than readings in this format; choose another "
+                       "file"),
+        QStringLiteral("cannot write to %1: %2"),
+        {QStringLiteral("Input value"), QStringLiteral("Output value"),
+         QStringLiteral("Temperature")},
+        QStringLiteral("Time (s)"),
+        QStringLiteral("Time (min)"),
+    };
+    static const TrendTexts hungarian{
+        QStringLiteral("Trend"),
+        QStringLiteral("Időtartam:"),
+        QStringLiteral("%1 perc"),
+        QStringLiteral("Szünet"),
+        QStringLiteral("Törlés"),
+        QStringLiteral("Rögzítés…"),
+        QStringLiteral("Leállítás"),
+        QStringLiteral("A mérések rögzítése"),
+        QStringLiteral("CSV fájlok (*.csv)"),
+        QStringLiteral("Rögzítés folyamatban: %1"),
+        QStringLiteral("A rögzítés leállt: %1"),
+        QStringLiteral("%1 nem nyitható meg írásra: %2"),
+        QStringLiteral("%1 nem ilyen formájú mérési adatokat tartalmaz; válasszon másik fájlt"),
+        QStringLiteral("%1 nem írható: %2"),
+        {QStringLiteral("Bemenő érték"), QStringLiteral("Kimenő érték"),
+         QStringLiteral("Hőmérséklet")},
+        QStringLiteral("Idő (s)"),
+        QStringLiteral("Idő (perc)"),
+    };
+    return language == TrendLanguage::Hungarian ? hungarian : english;
+}

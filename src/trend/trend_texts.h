@@ -1,0 +1,34 @@
+// The trend page's texts in the window's two languages.
+#pragma once
+
+#include "trend/trend_reading.h"
+
+#include <QString>
+
+#include <array>
+
+enum class TrendLanguage { English, Hungarian };
+
+struct TrendTexts {
+    QString page;         // the page's tab
+    QString span;         // before the choice of time span
+    QString minutes;      // one item of that choice; %1 is the number of minutes
+    QString pause;        // the plot stands still while this is down
+    QString clear;        // forgets the plotted readings
+    QString record;       // asks for a file and starts the log
+    QString stop;         // ends the log
+    QString recordTitle;  // the file dialog's title
+    QString fileFilter;   // the file dialog's filter
+    QString recording;    // %1: the file being written
+    QString recordFailed; // %1: why the log stopped
+    // Why a file could not be opened or written: %1 the file, %2 the
+    // system's reason.
+    QString cannotOpen;
+    QString foreignFile;
+    QString cannotWrite;
+    std::array<QString, kTrendQuantityCount> quantities; // legend and axis names
+    QString timeSeconds; // the time axis's title for the short spans
+    QString timeMinutes; // and for the long ones
+};
+
+const TrendTexts &trendTexts(TrendLanguage language);
