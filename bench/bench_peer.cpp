@@ -18,10 +18,12 @@
 // the kernel counted for every thread taking part (wake-ups, preemptions,
 // CPU time), per round trip.
 // --plain-server puts a plain responder like ours in place of libmodbus's
-// server, so that only the masters differ; --only runs one side (for a
-// tracer); --detail prints every run's threads.
+// server, so that only the masters differ; --prototype puts a sketch of a
+// changed receive path (peer_prototypes.h) in our engine's place; --only runs
+// one side (for a tracer); --detail prints every run's threads.
 //   bench_peer [--pairs N] [--seconds S | --count N] [--only ours|libmodbus]
-//              [--plain-server] [--detail]
+//              [--plain-server] [--prototype notifier|async] [--detail]
+#include "peer_prototypes.h"
 #include "peer_support.h"
 
 #include "link/mbengine.h"
@@ -38,6 +40,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <pthread.h>
 #include <sys/eventfd.h>
 #include <thread>
@@ -62,6 +65,13 @@ struct Options {
     bool libmodbus = true;
     bool detail = false;
     bool plainServer = false; // libmodbus's client against a plain responder
+    // Side A is a sketch of a changed receive path instead of the engine.
+    std::optional<peer::PrototypeMaster::Kind> prototype;
+    const char *oursName() const
+    {
+        if (!prototype) return "ours";
+        return *prototype == peer::PrototypeMaster::Kind::Notifier ? "notifier" : "async";
+    }
 };
 
 struct RunResult {
@@ -81,11 +91,42 @@ std::uint8_t payloadByte(quint64 k, int i)
     return std::uint8_t(k * 131u + quint64(i) * 7u + (k >> 8));
 }
 
-bool measuredPartDone(const Options &options, quint64 measured, Clock::time_point since)
-{
-    if (options.count > 0) return measured >= quint64(options.count);
-    return std::chrono::duration<double>(Clock::now() - since).count() >= options.seconds;
-}
+// Counts a run's round trips: the warm-up, then the measured part, with every
+// thread's counters read at its start and its end.
+class Meter {
+public:
+    Meter(const Options &options, RunResult &result) : m_options(options), m_result(result) {}
+    // Counts one round trip; true once the run is over.
+    bool count(bool good)
+    {
+        m_result.failed += good ? 0 : 1;
+        ++m_result.total;
+        if (!m_measuring) {
+            if (m_result.total == kWarmUp) {
+                for (auto &role : m_result.roles)
+                    role.sampleStart();
+                m_since = Clock::now();
+                m_measuring = true;
+            }
+            return false;
+        }
+        ++m_result.measured;
+        const double seconds = std::chrono::duration<double>(Clock::now() - m_since).count();
+        const bool done = m_options.count > 0 ? m_result.measured >= quint64(m_options.count)
+                                              : seconds >= m_options.seconds;
+        if (!done) return false;
+        m_result.seconds = seconds;
+        for (auto &role : m_result.roles)
+            role.sampleEnd();
+        return true;
+    }
+
+private:
+    const Options &m_options;
+    RunResult &m_result;
+    bool m_measuring = false;
+    Clock::time_point m_since;
+};
 
 // ---------------------------------------------------------------- responders
 
@@ -274,9 +315,8 @@ RunResult runOurs(const Options &options)
     result.started = true;
 
     QEventLoop loop;
+    Meter meter(options, result);
     quint64 k = 0; // the round trip under way
-    bool measuring = false;
-    Clock::time_point since;
     const auto send = [&] {
         engine.MBClearTXData();
         for (int i = 0; i < kRequestBytes; ++i)
@@ -287,29 +327,67 @@ RunResult runOurs(const Options &options)
         bool good = status == TMBStatus::stOK && engine.MBReceivedDataNumber() == kReplyBytes;
         for (int i = 0; i < kReplyBytes; ++i)
             good = engine.MBReadByte() == payloadByte(k, i) && good;
-        result.failed += good ? 0 : 1;
-        ++result.total;
         ++k;
-        if (measuring) {
-            ++result.measured;
-            if (measuredPartDone(options, result.measured, since)) {
-                result.seconds = std::chrono::duration<double>(Clock::now() - since).count();
-                for (auto &role : result.roles)
-                    role.sampleEnd();
-                loop.quit();
-                return;
-            }
-        } else if (result.total == kWarmUp) {
-            for (auto &role : result.roles)
-                role.sampleStart();
-            since = Clock::now();
-            measuring = true;
-        }
-        send();
+        if (meter.count(good))
+            loop.quit();
+        else
+            send();
     });
     QTimer::singleShot(0, &engine, send);
     loop.exec();
     engine.MBClosePort();
+    responder.stop();
+    return result;
+}
+
+// A sketch of a changed receive path (peer_prototypes.h) in the engine's place.
+RunResult runPrototype(const Options &options)
+{
+    RunResult result;
+    peer::SocatRelay relay;
+    if (!relay.start(KX_SOCAT_BINARY, result.error)) return result;
+    const int responderFd = peer::openRaw(relay.second());
+    const int masterFd = peer::openRaw(relay.first());
+    if (responderFd < 0 || masterFd < 0) {
+        result.error = std::string("cannot open the relay's ptys: ") + std::strerror(errno);
+        return result;
+    }
+    ::fcntl(masterFd, F_SETFL, ::fcntl(masterFd, F_GETFL) | O_NONBLOCK);
+    FrameEchoResponder responder(responderFd);
+    responder.start();
+
+    QEventLoop loop;
+    Meter meter(options, result);
+    quint64 k = 0;
+    std::unique_ptr<peer::PrototypeMaster> master;
+    const auto send = [&] {
+        master->tx().MBClearTXData();
+        for (int i = 0; i < kRequestBytes; ++i)
+            master->tx().MBAppendByte(payloadByte(k, i));
+        master->send();
+    };
+    master = std::make_unique<peer::PrototypeMaster>(
+        *options.prototype, masterFd,
+        [&](bool replied) {
+            bool good = replied && master->rx().MBReceivedDataNumber() == kReplyBytes;
+            for (int i = 0; i < kReplyBytes; ++i)
+                good = master->rx().MBReadByte() == payloadByte(k, i) && good;
+            ++k;
+            if (meter.count(good))
+                loop.quit();
+            else
+                send();
+        },
+        1019);
+    const pid_t self = ::getpid();
+    result.roles = {{"ui", self, self, {}, {}}};
+    if (master->readerTid()) result.roles.push_back({"reader", self, master->readerTid(), {}, {}});
+    result.roles.push_back({"responder", self, responder.tid(), {}, {}});
+    result.roles.push_back({"socat", relay.pid(), relay.pid(), {}, {}});
+    result.started = true;
+    QTimer::singleShot(0, &loop, send);
+    loop.exec();
+    master.reset();
     responder.stop();
     return result;
 }
@@ -409,8 +487,7 @@ RunResult runLibmodbus(const Options &options)
 
     std::array<std::uint16_t, kWriteRegisters> written{};
     std::array<std::uint16_t, kReadRegisters> read{};
-    bool measuring = false;
-    Clock::time_point since;
+    Meter meter(options, result);
     for (quint64 k = 0;; ++k) {
         // Registers travel high byte first: the same payload bytes as ours.
         for (int j = 0; j < kWriteRegisters; ++j)
@@ -419,24 +496,9 @@ RunResult runLibmodbus(const Options &options)
         read.fill(0);
         const int rc = modbus_write_and_read_registers(client, 0, kWriteRegisters, written.data(),
                                                        0, kReadRegisters, read.data());
-        const bool good =
-            rc == kReadRegisters && std::equal(read.begin(), read.end(), written.begin());
-        result.failed += good ? 0 : 1;
-        ++result.total;
-        if (measuring) {
-            ++result.measured;
-            if (measuredPartDone(options, result.measured, since)) {
-                result.seconds = std::chrono::duration<double>(Clock::now() - since).count();
-                for (auto &role : result.roles)
-                    role.sampleEnd();
-                break;
-            }
-        } else if (result.total == kWarmUp) {
-            for (auto &role : result.roles)
-                role.sampleStart();
-            since = Clock::now();
-            measuring = true;
-        }
+        if (meter.count(rc == kReadRegisters &&
+                        std::equal(read.begin(), read.end(), written.begin())))
+            break;
     }
     modbus_close(client);
     modbus_free(client);
@@ -513,7 +575,8 @@ std::string loadAverage()
 int usage()
 {
     std::fprintf(stderr, "usage: bench_peer [--pairs N] [--seconds S | --count N]"
-                         " [--only ours|libmodbus] [--plain-server] [--detail]\n");
+                         " [--only ours|libmodbus] [--plain-server]\n"
+                         "                  [--prototype notifier|async] [--detail]\n");
     return 2;
 }
 
@@ -541,7 +604,15 @@ int main(int argc, char **argv)
             options.detail = true;
         else if (arg == "--plain-server")
             options.plainServer = true;
-        else
+        else if (arg == "--prototype" && hasValue) {
+            const std::string kind = argv[++i];
+            if (kind == "notifier")
+                options.prototype = peer::PrototypeMaster::Kind::Notifier;
+            else if (kind == "async")
+                options.prototype = peer::PrototypeMaster::Kind::Async;
+            else
+                return usage();
+        } else
             return usage();
     }
 
@@ -562,8 +633,8 @@ int main(int argc, char **argv)
         std::printf("pair %d\n", pair);
         RunResult ours, lib;
         if (options.ours) {
-            ours = runOurs(options);
-            printRun("ours", ours, options.detail);
+            ours = options.prototype ? runPrototype(options) : runOurs(options);
+            printRun(options.oursName(), ours, options.detail);
             collect(ours, oursFigures);
             allGood = allGood && ours.started && ours.failed == 0;
         }
@@ -575,20 +646,20 @@ int main(int argc, char **argv)
         }
         if (ours.started && lib.started && lib.perSecond() > 0) {
             ratios.push_back(ours.perSecond() / lib.perSecond());
-            std::printf("  ratio ours/libmodbus %.3f\n", ratios.back());
+            std::printf("  ratio %s/libmodbus %.3f\n", options.oursName(), ratios.back());
         }
     }
     if (!ratios.empty()) {
         const auto [low, high] = std::minmax_element(ratios.begin(), ratios.end());
-        std::printf("ratio ours/libmodbus, median of %zu pairs: %.3f (lowest %.3f, highest %.3f);"
+        std::printf("ratio %s/libmodbus, median of %zu pairs: %.3f (lowest %.3f, highest %.3f);"
                     " target >= 1.2\n",
-                    ratios.size(), peer::median(ratios), *low, *high);
+                    options.oursName(), ratios.size(), peer::median(ratios), *low, *high);
     }
     std::printf("per round trip, median of the runs (wake-ups: the thread blocked and was woken;"
                 " preempted: pushed off a core):\n");
     std::printf("  %-10s %-10s %8s %10s %9s\n", "side", "thread", "wake-ups", "preempted",
                 "CPU us");
-    printFigures("ours", oursFigures);
+    printFigures(options.oursName(), oursFigures);
     printFigures("libmodbus", libFigures);
     std::printf("load average at end: %s\n", loadAverage().c_str());
     if (!allGood) std::printf("FAILED: a run did not start, or a reply was missing or wrong\n");
