@@ -11,14 +11,16 @@
 //                decoded and shown, with turnaround and CPU per exchange.
 // Each kind runs several times; the figures are the medians of the runs.
 // The peak resident memory of the window's process comes last.
-// --census prints, after each kind's first run, which controls were painted,
-// resized or moved how often per exchange: what to look at first when the
-// painting costs too much.
+// --census prints, after each kind's first run, how often each thread of the
+// window's process was woken and its CPU time per exchange, and which
+// controls were painted, resized or moved how often per exchange: what to
+// look at first when the window costs too much.
 //   bench_window [--runs N] [--paced N] [--unthrottled N] [--factory] [--hidden] [--census]
 // --paced/--unthrottled give the exchanges per run (0 leaves the kind out),
 // --factory runs the factory-level view on its Test page, which shows the
 // most of every reply, --hidden never shows the window, which leaves the
 // painting out of the figures.
+#include "peer_support.h"
 #include "sim_process.h"
 
 #include "app/form_main.h"
@@ -50,9 +52,18 @@ public:
     void start()
     {
         m_counts.clear();
+        m_threads.clear();
+        for (const pid_t tid : peer::ownThreads())
+            m_threads.push_back(
+                {threadName(tid), ::getpid(), tid, peer::taskCounters(::getpid(), tid), {}});
         qApp->installEventFilter(this);
     }
-    void stop() { qApp->removeEventFilter(this); }
+    void stop()
+    {
+        qApp->removeEventFilter(this);
+        for (peer::Role &thread : m_threads)
+            thread.sampleEnd();
+    }
     void print(int exchanges) const
     {
         std::vector<std::pair<QString, std::array<int, 3>>> rows;
@@ -67,6 +78,13 @@ public:
             for (int i = 0; i < 3; ++i)
                 all[std::size_t(i)] += row.second[std::size_t(i)];
         const double n = std::max(1, exchanges);
+        for (const peer::Role &t : m_threads)
+            if (t.end.wakeUps > t.start.wakeUps)
+                std::printf(
+                    "    thread %-14s %6.2f wake-ups, %5.2f preempted, CPU %6.1f us per exchange\n",
+                    t.name.c_str(), double(t.end.wakeUps - t.start.wakeUps) / n,
+                    double(t.end.preempted - t.start.preempted) / n,
+                    double(t.end.cpuNs - t.start.cpuNs) / n / 1000.0);
         std::printf("    per exchange: %.2f paint events, %.2f resizes, %.2f moves; by control:\n",
                     all[0] / n, all[1] / n, all[2] / n);
         for (const auto &[name, c] : rows)
@@ -95,7 +113,24 @@ protected:
     }
 
 private:
+    // The user-interface thread, or the thread's own name (the link's reader
+    // has its program's).
+    static std::string threadName(pid_t tid)
+    {
+        if (tid == ::getpid()) return "ui";
+        std::string name = "thread " + std::to_string(tid);
+        const std::string path = "/proc/self/task/" + std::to_string(tid) + "/comm";
+        if (FILE *f = std::fopen(path.c_str(), "r")) {
+            char text[64] = {};
+            if (std::fgets(text, sizeof text, f))
+                name = std::string(text, std::strcspn(text, "\n"));
+            std::fclose(f);
+        }
+        return name;
+    }
+
     QHash<QString, std::array<int, 3>> m_counts;
+    std::vector<peer::Role> m_threads;
 };
 
 EventCensus *g_census = nullptr; // set by --census
