@@ -11,24 +11,32 @@
 //                decoded and shown, with turnaround and CPU per exchange.
 // Each kind runs several times; the figures are the medians of the runs.
 // The peak resident memory of the window's process comes last.
-//   bench_window [--runs N] [--paced N] [--unthrottled N] [--factory] [--hidden]
+// --census prints, after each kind's first run, how often each thread of the
+// window's process was woken and its CPU time per exchange, and which
+// controls were painted, resized or moved how often per exchange: what to
+// look at first when the window costs too much.
+//   bench_window [--runs N] [--paced N] [--unthrottled N] [--factory] [--hidden] [--census]
 // --paced/--unthrottled give the exchanges per run (0 leaves the kind out),
 // --factory runs the factory-level view on its Test page, which shows the
 // most of every reply, --hidden never shows the window, which leaves the
 // painting out of the figures.
+#include "peer_support.h"
 #include "sim_process.h"
 
 #include "app/form_main.h"
-#include "protocol/instrument_protocol.h"
 #include "panel/mb.h"
+#include "protocol/instrument_protocol.h"
 #include "sim/sim_faults.h"
 #include "support/formaccess.h"
 #include "support/windowsetup.h"
 #include "widgets/pagecontrol.h"
 
 #include <QApplication>
+#include <QHash>
 #include <QTimer>
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -37,6 +45,95 @@ namespace {
 
 constexpr int kBaud = 115200;
 constexpr int kWarmUp = 20; // exchanges left out of every figure
+
+// Counts paint, resize and move events per control while it is on.
+class EventCensus : public QObject {
+public:
+    void start()
+    {
+        m_counts.clear();
+        m_threads.clear();
+        for (const pid_t tid : peer::ownThreads())
+            m_threads.push_back(
+                {threadName(tid), ::getpid(), tid, peer::taskCounters(::getpid(), tid), {}});
+        qApp->installEventFilter(this);
+    }
+    void stop()
+    {
+        qApp->removeEventFilter(this);
+        for (peer::Role &thread : m_threads)
+            thread.sampleEnd();
+    }
+    void print(int exchanges) const
+    {
+        std::vector<std::pair<QString, std::array<int, 3>>> rows;
+        for (auto it = m_counts.cbegin(); it != m_counts.cend(); ++it)
+            rows.emplace_back(it.key(), it.value());
+        std::sort(rows.begin(), rows.end(), [](const auto &a, const auto &b) {
+            return a.second[0] + a.second[1] + a.second[2] >
+                   b.second[0] + b.second[1] + b.second[2];
+        });
+        std::array<int, 3> all{};
+        for (const auto &row : rows)
+            for (int i = 0; i < 3; ++i)
+                all[std::size_t(i)] += row.second[std::size_t(i)];
+        const double n = std::max(1, exchanges);
+        for (const peer::Role &t : m_threads)
+            if (t.end.wakeUps > t.start.wakeUps)
+                std::printf(
+                    "    thread %-14s %6.2f wake-ups, %5.2f preempted, CPU %6.1f us per exchange\n",
+                    t.name.c_str(), double(t.end.wakeUps - t.start.wakeUps) / n,
+                    double(t.end.preempted - t.start.preempted) / n,
+                    double(t.end.cpuNs - t.start.cpuNs) / n / 1000.0);
+        std::printf("    per exchange: %.2f paint events, %.2f resizes, %.2f moves; by control:\n",
+                    all[0] / n, all[1] / n, all[2] / n);
+        for (const auto &[name, c] : rows)
+            if ((c[0] + c[1] + c[2]) / n >= 0.05)
+                std::printf("      %6.2f %6.2f %6.2f  %s\n", c[0] / n, c[1] / n, c[2] / n,
+                            qPrintable(name));
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        const int kind = event->type() == QEvent::Paint    ? 0
+                         : event->type() == QEvent::Resize ? 1
+                         : event->type() == QEvent::Move   ? 2
+                                                           : -1;
+        if (kind < 0 || !watched->isWidgetType()) return false;
+        QString name = QString::fromLatin1(watched->metaObject()->className());
+        for (const QObject *o = watched; o; o = o->parent())
+            if (!o->objectName().isEmpty()) {
+                name += QLatin1Char(' ') + o->objectName() +
+                        (o == watched ? QString() : QStringLiteral(" (inside)"));
+                break;
+            }
+        ++m_counts[name][std::size_t(kind)];
+        return false;
+    }
+
+private:
+    // The user-interface thread, or the thread's own name (the link's reader
+    // has its program's).
+    static std::string threadName(pid_t tid)
+    {
+        if (tid == ::getpid()) return "ui";
+        std::string name = "thread " + std::to_string(tid);
+        const std::string path = "/proc/self/task/" + std::to_string(tid) + "/comm";
+        if (FILE *f = std::fopen(path.c_str(), "r")) {
+            char text[64] = {};
+            if (std::fgets(text, sizeof text, f))
+                name = std::string(text, std::strcspn(text, "\n"));
+            std::fclose(f);
+        }
+        return name;
+    }
+
+    QHash<QString, std::array<int, 3>> m_counts;
+    std::vector<peer::Role> m_threads;
+};
+
+EventCensus *g_census = nullptr; // set by --census
 
 struct RunResult {
     bool ok = false;
@@ -82,12 +179,14 @@ RunResult runOnce(bool paced, int exchanges, bool factory, bool hidden)
         if (ended > total) return; // the closing's end of the request in flight
         if (ended > kWarmUp && status != TMBStatus::stOK) ++result.failed;
         if (ended == kWarmUp) {
+            if (g_census) g_census->start();
             cpuStart = bench::processCpuSeconds();
             wallStart = std::chrono::steady_clock::now();
         } else if (ended == total) {
             const double wall =
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
             const double cpu = bench::processCpuSeconds() - cpuStart;
+            if (g_census) g_census->stop();
             result.exchanges = exchanges;
             result.perSecond = exchanges / wall;
             result.cpuPerExchangeMs = cpu * 1000.0 / exchanges;
@@ -168,6 +267,7 @@ bool runKind(bool paced, int runs, int exchanges, bool factory, bool hidden)
             return false;
         }
         printRun(i, r, paced);
+        if (g_census && i == 1) g_census->print(r.exchanges);
         std::fflush(stdout);
         results.push_back(r);
     }
@@ -222,6 +322,8 @@ int main(int argc, char *argv[])
     const int unthrottled = argument(argc, argv, "--unthrottled", 5000);
     const bool factory = flag(argc, argv, "--factory");
     const bool hidden = flag(argc, argv, "--hidden");
+    EventCensus census;
+    if (flag(argc, argv, "--census")) g_census = &census;
 
     bool ok = true;
     if (paced > 0) ok = runKind(true, runs, paced, factory, hidden) && ok;
