@@ -51,6 +51,7 @@ void TForm_Main::ApplyLanguage(const QString &languageName)
     writeCaptions(Caption::ErrorCode, Caption::Restart);
     ApplyAccessView();
     writeCaptions(Caption::Settings, Caption::WriteSettings);
+    applyFileCaptions();
 
     // The items change language; the user's choice of signal type stays.
     for (TRadioGroup *group : {ui->RadioGroup_BemenetTipusa, ui->RadioGroup_KimenetTipusa}) {
