@@ -65,7 +65,7 @@ ReportWords words(CaptionLanguage language)
                 QStringLiteral("Aláírás"),
                 QStringLiteral("Dátum"),
                 QStringLiteral("Az adatok gépi formában: %1 (a kalibrálási naplóban is)."),
-                QStringLiteral("verzió")};
+                QStringLiteral("Verzió: %1")};
     return {QStringLiteral("Input calibration report"),
             QStringLiteral("Output calibration report"),
             QStringLiteral("Unit and calibration"),
@@ -100,7 +100,7 @@ ReportWords words(CaptionLanguage language)
             QStringLiteral("Signature"),
             QStringLiteral("Date"),
             QStringLiteral("Machine-readable record: %1 (also kept in the calibration log)."),
-            QStringLiteral("version")};
+            QStringLiteral("Version %1")};
 }
 
 // The status flags in the window's own words for them.
@@ -135,6 +135,7 @@ QString timeText(const QDateTime &time)
 struct Cell {
     QString text;
     Qt::Alignment align = Qt::AlignLeft;
+    bool bold = false;
 };
 using Row = std::vector<Cell>;
 
@@ -184,26 +185,27 @@ public:
         y += height(Right - Left, s, 11.0, true) + 4.0;
     }
 
-    // Rows of cells in columns of the given widths; the first row is the
-    // header, shaded. Cells wrap; a row is as tall as its tallest cell.
-    void table(const std::vector<double> &widths, const std::vector<Row> &rows)
+    // Rows of cells in columns of the given widths; with a header, the first
+    // row is shaded and bold. Cells wrap; a row is as tall as its tallest cell.
+    void table(const std::vector<double> &widths, const std::vector<Row> &rows,
+               bool withHeader = true)
     {
         constexpr double Pad = 3.0;
         constexpr double Points = 9.0;
         for (std::size_t r = 0; r < rows.size(); ++r) {
-            const bool header = r == 0;
+            const bool header = withHeader && r == 0;
             double rowHeight = 0.0;
             for (std::size_t c = 0; c < rows[r].size(); ++c)
-                rowHeight = std::max(rowHeight,
-                                     height(widths[c] - 2 * Pad, rows[r][c].text, Points, header));
+                rowHeight = std::max(rowHeight, height(widths[c] - 2 * Pad, rows[r][c].text, Points,
+                                                       header || rows[r][c].bold));
             rowHeight += 2 * Pad;
             double x = Left;
             if (header) p.fillRect(QRectF(Left, y, Right - Left, rowHeight), QColor(230, 230, 230));
             for (std::size_t c = 0; c < rows[r].size(); ++c) {
                 const double top = y;
                 y += Pad;
-                text(x + Pad, widths[c] - 2 * Pad, rows[r][c].text, Points, header,
-                     rows[r][c].align);
+                text(x + Pad, widths[c] - 2 * Pad, rows[r][c].text, Points,
+                     header || rows[r][c].bold, rows[r][c].align);
                 y = top;
                 x += widths[c];
             }
@@ -247,7 +249,7 @@ void paintReport(QPainter &painter, const CalibrationRecord &record, CaptionLang
     page.text(Page::Left, width, captionText(language, Caption::ProgramTitle), 8.5, false,
               Qt::AlignRight, QColor(80, 80, 80));
     page.y += 11.0;
-    page.text(Page::Left, width, w.version + u' ' + kVersionDate, 8.5, false, Qt::AlignRight,
+    page.text(Page::Left, width, w.version.arg(kVersionDate), 8.5, false, Qt::AlignRight,
               QColor(80, 80, 80));
     page.y += 15.0;
     page.text(Page::Left, width,
@@ -256,22 +258,25 @@ void paintReport(QPainter &painter, const CalibrationRecord &record, CaptionLang
     page.rule(1.2);
 
     page.heading(w.unitHeading);
-    const double half = width / 2.0;
-    const std::vector<double> pairs{85.0, half - 85.0, 100.0, half - 100.0};
-    const auto cell = [](const QString &s) { return Cell{s}; };
-    page.table(pairs,
-               {
-                   {cell(w.serialNumber), cell(record.serialNumber), cell(w.stored),
-                    cell(timeText(record.time))},
-                   {cell(w.model), cell(kModelName), cell(w.technician), cell(record.technician)},
-                   {cell(w.firmware), cell(record.firmware), cell(w.port), cell(record.port)},
-               });
+    // Label and value pairs, two to a row; the time needs the wider value column.
+    const std::vector<double> pairs{85.0, 140.0, 100.0, width - 325.0};
+    const auto label = [](const QString &s) { return Cell{s, Qt::AlignLeft, true}; };
+    const auto value = [](const QString &s) { return Cell{s}; };
+    page.table(
+        pairs,
+        {
+            {label(w.serialNumber), value(record.serialNumber), label(w.stored),
+             value(timeText(record.time))},
+            {label(w.model), value(kModelName), label(w.technician), value(record.technician)},
+            {label(w.firmware), value(record.firmware), label(w.port), value(record.port)},
+        },
+        false);
 
     page.heading(w.stateHeading);
     std::vector<Row> state{{{QString()}, {w.asFound}, {w.asLeft}}};
     const QString stateNames[] = {w.workingTime, w.temperature, w.calibrationDate, w.status};
     for (int row = 0; row < 4; ++row)
-        state.push_back({{stateNames[row]},
+        state.push_back({{stateNames[row], Qt::AlignLeft, true},
                          {stateCell(record.asFound, w, language, row)},
                          {stateCell(record.asLeft, w, language, row)}});
     page.table({125.0, (width - 125.0) / 2, (width - 125.0) / 2}, state);
