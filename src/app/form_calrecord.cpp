@@ -248,8 +248,12 @@ bool CalibrationRecorder::saveReport(CalibrationKind kind)
                     text(FileCaption::ReportNotWritten).arg(QDir::toNativeSeparators(path), error));
         return false;
     }
-    s.done->serialNumber = record.serialNumber;
-    s.done->technician = record.technician;
+    // The dialogs ran the event loop: a newer record may have come meanwhile,
+    // and the serial number given belongs to this one only.
+    if (s.done && s.done->time == record.time) {
+        s.done->serialNumber = record.serialNumber;
+        s.done->technician = record.technician;
+    }
     m_memory.setValue(FileMemory::ReportFolderKey, QFileInfo(path).absolutePath());
     // The log learns which unit the calibration belongs to.
     if (!log.append(QStringLiteral("report"), record, error)) tellNotLogged(error);
