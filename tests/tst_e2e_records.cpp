@@ -1,8 +1,11 @@
-// Calibration records end to end: the window (offscreen) runs both wizards to
-// the store against the simulated instrument over a pty. A record holds what
-// the acknowledged store request carried and the instrument's state around
-// it, goes into the calibration log, and its report (the PDF's text, read
-// with pdftotext) shows the unit, the firmware and every stored value.
+// Settings files and calibration records end to end: the window (offscreen)
+// against the simulated instrument over a pty. A loaded settings file reaches
+// the instrument only with "Write settings to instrument", and files of the
+// window and of the real kx4720r-cli are each other's. Both wizards run to the
+// store: a record holds what the acknowledged store request carried and the
+// instrument's state around it, goes into the calibration log, and its report
+// (the PDF's text, read with pdftotext) shows the unit, the firmware and every
+// stored value.
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -17,11 +20,13 @@
 
 #include "app/form_calrecord.h"
 #include "app/form_main.h"
+#include "app/form_settingsfile.h"
 #include "app/profile.h"
 #include "panel/mb.h"
 #include "sim/simulator.h"
 #include "support/formaccess.h"
 #include "support/windowsetup.h"
+#include "widgets/edit.h"
 #include "widgets/numberpattern.h"
 #include "widgets/pagecontrol.h"
 #include "widgets/speedbutton.h"
@@ -46,6 +51,26 @@ bool shows(const QString &pdf, QString text)
     return pdf.contains(text.remove(u' '));
 }
 
+const QByteArray VoltageFile = R"({
+  "format": "kx4720r-settings",
+  "version": 1,
+  "input": {"type": "voltage", "low": -2.5, "high": 7.5, "unit": "V"},
+  "output": {"type": "voltage", "low": 0.5, "high": 10, "unit": "V"}
+}
+)";
+
+struct Run {
+    int exitCode = -1;
+    QByteArray out, err;
+};
+
+InstrumentSettings fromFile(const QString &path)
+{
+    const SettingsFileRead read = readSettingsFile(path);
+    if (!read.ok()) qWarning() << read.error.text(TextLanguage::English);
+    return read.ok() ? read.document->settings : InstrumentSettings{};
+}
+
 QList<QJsonObject> logLines(const QString &path)
 {
     QFile file(path);
@@ -58,7 +83,7 @@ QList<QJsonObject> logLines(const QString &path)
 
 } // namespace
 
-class TestCalibrationRecords : public QObject {
+class TestE2ERecords : public QObject {
     Q_OBJECT
 
     std::unique_ptr<InstrumentSimulator> sim;
@@ -67,6 +92,7 @@ class TestCalibrationRecords : public QObject {
     std::unique_ptr<QTemporaryDir> folder;
     QStringList messages;
     QList<ReportDetailsQuestion> asked;
+    QString answer; // the settings file the "dialog" gives
 
     bool exchanges(quint64 count)
     {
@@ -99,8 +125,43 @@ class TestCalibrationRecords : public QObject {
         records.askFileName = [this](QWidget *, const FileQuestion &) {
             return folder->filePath(QStringLiteral("report"));
         };
+        w->settingsFiles->askFileName = [this](QWidget *, const FileQuestion &) { return answer; };
+        w->settingsFiles->showMessage = records.showMessage;
         QVERIFY(formaccess::mb1(*w)->engine().MBOpenPort(sim->portPath()));
         QVERIFY(exchanges(2));
+        // The first reply has loaded the instrument's settings.
+        QTRY_VERIFY(!button("SpeedButton_ReadSettings")->Down());
+    }
+    // The tool runs while this thread's event loop keeps the simulator answering.
+    Run cli(const QStringList &arguments)
+    {
+        QProcess process;
+        process.start(QStringLiteral(KX_CLI_BINARY), arguments);
+        process.waitForStarted();
+        QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 30000);
+        Run run;
+        if (process.state() == QProcess::NotRunning && process.exitStatus() == QProcess::NormalExit)
+            run.exitCode = process.exitCode();
+        run.out = process.readAllStandardOutput();
+        run.err = process.readAllStandardError();
+        return run;
+    }
+    void closePort()
+    {
+        formaccess::mb1(*w)->MBClosePort();
+        QTRY_VERIFY(!formaccess::mb1(*w)->MBPortOpen());
+    }
+    // The scale the instrument last reported as stored.
+    InstrumentSettings reported() const
+    {
+        InstrumentReply reply;
+        reply.InputType = w->InputType;
+        reply.OutputType = w->OutputType;
+        reply.InputLow = w->StoredInputLow;
+        reply.InputHigh = w->StoredInputHigh;
+        reply.OutputLow = w->StoredOutputLow;
+        reply.OutputHigh = w->StoredOutputHigh;
+        return InstrumentSettings::fromReply(reply).value_or(InstrumentSettings{});
     }
     void turnTo(const char *page)
     {
@@ -130,6 +191,70 @@ private slots:
         folder.reset();
         messages.clear();
         asked.clear();
+        answer.clear();
+    }
+
+    void aLoadedFileReachesTheInstrumentOnlyWithWrite()
+    {
+        start();
+        const InstrumentSettings before = reported();
+        QCOMPARE(before, InstrumentSettings::factoryDefaults());
+        answer = folder->filePath(QStringLiteral("site.kx4720r.json"));
+        QFile file(answer);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(VoltageFile);
+        file.close();
+        const InstrumentSettings wanted = fromFile(answer);
+
+        const quint64 loadedAt = sim->requestCount();
+        QVERIFY(w->settingsFiles->load());
+        QVERIFY(messages.isEmpty());
+        QVERIFY(exchanges(5));
+        for (const auto &record : sim->receivedRequests())
+            if (record.number > loadedAt)
+                QCOMPARE(record.request.CommandBits & instrument::Command::WriteSettings, 0);
+        QCOMPARE(reported(), before); // the instrument still holds its own
+
+        auto *write = control<TSpeedButton>(*w, "SpeedButton_WriteSettings");
+        write->click();
+        QTRY_VERIFY(!write->Down());                                                 // acknowledged
+        QTRY_VERIFY(!control<TSpeedButton>(*w, "SpeedButton_ReadSettings")->Down()); // read back
+        QCOMPARE(reported().differences(wanted), QStringList());
+
+        // The tool reads exactly the file's values from the instrument, and
+        // its file loads in the window.
+        closePort();
+        const QString readBack = folder->filePath(QStringLiteral("read.kx4720r.json"));
+        const Run run = cli({"read", "-p", sim->portPath(), "-o", readBack});
+        QVERIFY2(run.exitCode == 0, run.err.constData());
+        QCOMPARE(fromFile(readBack).differences(wanted), QStringList());
+        control<QPushButton>(*w, "Button_GyariAlapSkala")->click();
+        answer = readBack;
+        QVERIFY(w->settingsFiles->load());
+        QString reason;
+        QCOMPARE(w->settingsFiles->shownSettings(reason)->differences(wanted), QStringList());
+    }
+
+    void aFileSavedByTheWindowIsTheTools()
+    {
+        start();
+        control<QPushButton>(*w, "Button_GyariAlapSkala")->click();
+        control<TEdit>(*w, "Edit_OutputHigh")->setText(QStringLiteral("12.5"));
+        answer = folder->filePath(QStringLiteral("saved.kx4720r.json"));
+        QVERIFY(w->settingsFiles->save());
+        const SettingsFileRead read = readSettingsFile(answer);
+        QVERIFY(read.ok());
+        // Where and when the instrument was last heard from.
+        QVERIFY(read.document->source);
+        QCOMPARE(read.document->source->firmware, QStringLiteral("2013-09-30"));
+        QCOMPARE(read.document->source->port, sim->portPath());
+
+        Run run = cli({"write", "--dry-run", answer});
+        QVERIFY2(run.exitCode == 0, run.err.constData());
+        closePort();
+        run = cli({"write", "-p", sim->portPath(), answer});
+        QVERIFY2(run.exitCode == 0, run.err.constData());
+        QVERIFY2(run.out.contains("written and read back"), run.out.constData());
     }
 
     void inputRecordHoldsWhatTheStoreCarried()
@@ -341,5 +466,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestCalibrationRecords)
-#include "tst_calibration_records.moc"
+QTEST_MAIN(TestE2ERecords)
+#include "tst_e2e_records.moc"
