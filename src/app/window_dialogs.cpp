@@ -25,6 +25,9 @@ std::optional<ReportDetails> askReportDetailsWithDialog(QWidget *parent,
     auto *serial = new QLineEdit(question.suggested.serialNumber, &dialog);
     auto *technician = new QLineEdit(question.suggested.technician, &dialog);
     serial->setMinimumWidth(220);
+    // Both go into a table cell of a one-page report.
+    serial->setMaxLength(64);
+    technician->setMaxLength(80);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
     auto *form = new QFormLayout(&dialog);
     form->addRow(question.serialLabel, serial);
