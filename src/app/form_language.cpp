@@ -52,6 +52,7 @@ void TForm_Main::ApplyLanguage(const QString &languageName)
     ApplyAccessView();
     writeCaptions(Caption::Settings, Caption::WriteSettings);
     trendApplyLanguage();
+    applyFileCaptions();
 
     // The items change language; the user's choice of signal type stays.
     for (TRadioGroup *group : {ui->RadioGroup_BemenetTipusa, ui->RadioGroup_KimenetTipusa}) {

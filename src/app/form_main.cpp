@@ -36,6 +36,9 @@ TForm_Main::TForm_Main(FormEnvironment environment, QWidget *parent)
     Timer_InCal->setObjectName(QStringLiteral("Timer_InCal"));
     Timer_InCal->setInterval(1000);
 
+    // The calibration recorder reads each reply and the request it answers
+    // before the window's own handler sends the next request.
+    createFileControls();
     wireEvents();
     createTrendPage();
     centreOnScreen();

@@ -26,6 +26,8 @@
 class QTimer;
 class TSpeedButton;
 class TrendPage;
+class SettingsFileActions;
+class CalibrationRecorder;
 
 namespace Ui {
 class TForm_Main;
@@ -193,6 +195,11 @@ public:
     // Caption languages (form_language.cpp).
     void SpeedButton_AngolClick(QObject *Sender);
 
+    // Settings files and calibration records (form_settingsfile.cpp,
+    // form_calrecord.cpp), made with the window.
+    SettingsFileActions *settingsFiles = nullptr;
+    CalibrationRecorder *calibrationRecords = nullptr;
+
     // --- shared window variables ---
     int PWMSetpoint = 0;
     int PWMForce = 0;
@@ -294,6 +301,10 @@ private:
 
     void wireEvents();
     void centreOnScreen();
+    // The controls and the watcher of settings files and calibration
+    // records, and their captions in the current language (form_records.cpp).
+    void createFileControls();
+    void applyFileCaptions();
 
     // Connects a control's event to a handler that, like all of this
     // window's handlers, is told which control raised it.

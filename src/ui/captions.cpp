@@ -174,3 +174,57 @@ QStringList CaptionStore::signalTypeItems() const
 {
     return {text(Caption::CurrentItem), text(Caption::VoltageItem)};
 }
+
+namespace {
+
+struct FileCaptionRow {
+    FileCaption caption;
+    const char16_t *english;
+    const char16_t *hungarian;
+};
+
+constexpr std::array<FileCaptionRow, kFileCaptionCount> kFileRows{{
+    {FileCaption::SaveToFile, u"Save to file…", u"Mentés fájlba…"},
+    {FileCaption::LoadFromFile, u"Load from file…", u"Betöltés fájlból…"},
+    {FileCaption::SaveReport, u"Save calibration report…", u"Jegyzőkönyv mentése…"},
+    {FileCaption::SettingsFilter, u"KX4720R settings (*.kx4720r.json)",
+     u"KX4720R beállítások (*.kx4720r.json)"},
+    {FileCaption::AllFilesFilter, u"All files (*)", u"Minden fájl (*)"},
+    {FileCaption::PdfFilter, u"PDF documents (*.pdf)", u"PDF dokumentumok (*.pdf)"},
+    {FileCaption::NotLoaded, u"The settings were not loaded from\n%1\n\n%2",
+     u"A beállítások nem tölthetők be ebből a fájlból:\n%1\n\n%2"},
+    {FileCaption::NotSaved, u"The settings were not saved to\n%1\n\n%2",
+     u"A beállítások nem menthetők ebbe a fájlba:\n%1\n\n%2"},
+    {FileCaption::CannotSaveShown, u"The settings shown cannot be saved: %1",
+     u"A látható beállítások nem menthetők: %1"},
+    {FileCaption::NoTypeSelected, u"no signal type is selected for the %1",
+     u"a(z) %1 jeltípusa nincs kiválasztva"},
+    {FileCaption::InputWord, u"input", u"bemenet"},
+    {FileCaption::OutputWord, u"output", u"kimenet"},
+    {FileCaption::NotARegularFile, u"%1 is not a regular file", u"%1 nem közönséges fájl"},
+    {FileCaption::SerialNumber, u"Serial number of the unit:", u"A készülék gyári száma:"},
+    {FileCaption::Technician, u"Technician:", u"Kalibrálást végezte:"},
+    {FileCaption::ReportNotWritten, u"The calibration report was not written to\n%1\n\n%2",
+     u"A kalibrálási jegyzőkönyv nem írható ebbe a fájlba:\n%1\n\n%2"},
+    {FileCaption::NotLogged,
+     u"The calibration record could not be added to the calibration log\n%1\n\n%2\n\nSave "
+     u"the calibration report now: its record file keeps the calibration.",
+     u"A kalibrálás adatai nem kerültek be a kalibrálási naplóba:\n%1\n\n%2\n\nMentse most a "
+     u"kalibrálási jegyzőkönyvet: a mellé írt adatfájl megőrzi a kalibrálást."},
+}};
+
+constexpr bool fileRowsInOrder()
+{
+    for (int i = 0; i < kFileCaptionCount; ++i)
+        if (static_cast<int>(kFileRows[i].caption) != i) return false;
+    return true;
+}
+static_assert(fileRowsInOrder(), "file caption rows must follow the enum order");
+
+} // namespace
+
+QString fileCaptionText(CaptionLanguage language, FileCaption caption)
+{
+    const FileCaptionRow &r = kFileRows[static_cast<std::size_t>(caption)];
+    return QString::fromUtf16(language == CaptionLanguage::English ? r.english : r.hungarian);
+}

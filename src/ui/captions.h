@@ -111,3 +111,29 @@ private:
     std::array<QString, kCaptionCount> m_texts;
     std::optional<CaptionLanguage> m_language;
 };
+
+// Texts of the settings-file and calibration-report controls and of their
+// dialogs and messages, in both languages. They follow the caption language
+// like the store's texts but are not among its 39 slots.
+enum class FileCaption : int {
+    SaveToFile,       // button in the settings group
+    LoadFromFile,     // button in the settings group
+    SaveReport,       // button on both calibration pages
+    SettingsFilter,   // file dialog filter of settings files
+    AllFilesFilter,   // file dialog filter of every file
+    PdfFilter,        // file dialog filter of reports
+    NotLoaded,        // %1 file, %2 reason
+    NotSaved,         // %1 file, %2 reason
+    CannotSaveShown,  // %1 reason
+    NoTypeSelected,   // %1 "input" or "output" word
+    InputWord,        // for NoTypeSelected
+    OutputWord,       // for NoTypeSelected
+    NotARegularFile,  // %1 file
+    SerialNumber,     // report dialog
+    Technician,       // report dialog
+    ReportNotWritten, // %1 file, %2 reason
+    NotLogged,        // %1 log file, %2 reason
+};
+inline constexpr int kFileCaptionCount = 17;
+
+QString fileCaptionText(CaptionLanguage language, FileCaption caption);

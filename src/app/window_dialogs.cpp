@@ -1,0 +1,57 @@
+// The standard dialogs behind the window's file questions.
+#include "app/window_dialogs.h"
+
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+
+QString askFileNameWithDialog(QWidget *parent, const FileQuestion &question)
+{
+    const QString filters = question.filters.join(QStringLiteral(";;"));
+    if (question.mode == FileQuestion::Mode::Save)
+        return QFileDialog::getSaveFileName(parent, question.title, question.startPath, filters);
+    return QFileDialog::getOpenFileName(parent, question.title, question.startPath, filters);
+}
+
+std::optional<ReportDetails> askReportDetailsWithDialog(QWidget *parent,
+                                                        const ReportDetailsQuestion &question)
+{
+    QDialog dialog(parent);
+    dialog.setWindowTitle(question.title);
+    auto *serial = new QLineEdit(question.suggested.serialNumber, &dialog);
+    auto *technician = new QLineEdit(question.suggested.technician, &dialog);
+    serial->setMinimumWidth(220);
+    // Both go into a table cell of a one-page report.
+    serial->setMaxLength(64);
+    technician->setMaxLength(80);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    auto *form = new QFormLayout(&dialog);
+    form->addRow(question.serialLabel, serial);
+    form->addRow(question.technicianLabel, technician);
+    form->addRow(buttons);
+    // A report names both: OK only once both are given.
+    QPushButton *ok = buttons->button(QDialogButtonBox::Ok);
+    const auto check = [&] {
+        ok->setEnabled(!serial->text().trimmed().isEmpty() &&
+                       !technician->text().trimmed().isEmpty());
+    };
+    QObject::connect(serial, &QLineEdit::textChanged, &dialog, check);
+    QObject::connect(technician, &QLineEdit::textChanged, &dialog, check);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    check();
+    (question.suggested.serialNumber.isEmpty() ? serial : technician)->setFocus();
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return ReportDetails{serial->text().trimmed(), technician->text().trimmed()};
+}
+
+void showWarningBox(QWidget *parent, const QString &title, const QString &text)
+{
+    auto *box = new QMessageBox(QMessageBox::Warning, title, text, QMessageBox::Ok, parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
