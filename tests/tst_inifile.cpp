@@ -307,6 +307,31 @@ private slots:
                  settings);
     }
 
+    void copyWithItsOwnPlaceNeverReadsTheUsersFolder()
+    {
+        // Another copy's settings in the user's folder; this copy's folder is
+        // writable but holds no file yet.
+        QTemporaryDir dir;
+        QVERIFY(QDir().mkdir(dir.filePath(QStringLiteral("bin"))));
+        const QString beside = dir.filePath(QStringLiteral("bin/kx.ini"));
+        QVERIFY(QDir().mkdir(dir.filePath(QStringLiteral("config"))));
+        const QString fallback = dir.filePath(QStringLiteral("config/kx.ini"));
+        const QByteArray other = "[Com]\nMBLastUsedPort=/dev/ttyUSB7\n"
+                                 "[Language]\nGsSelectedLanguage=english\n";
+        writeAll(fallback, other);
+
+        const IniLocation location = resolveIniLocation(beside, fallback);
+        QCOMPARE(location.readPath, beside);
+        QCOMPARE(location.writePath, beside);
+        const IniFile file(location);
+        IniSettings settings = file.load();
+        QCOMPARE(settings, IniSettings{});
+        settings.lastUsedPort = QStringLiteral("/dev/ttyS1");
+        QVERIFY(file.save(settings));
+        QCOMPARE(IniFile(beside).load(), settings);
+        QCOMPARE(readAll(fallback), other);
+    }
+
     void fallbackForReadOnlyExecutableFolder()
     {
         QTemporaryDir dir;

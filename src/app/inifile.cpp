@@ -78,13 +78,15 @@ QString iniPathBesideExecutable(const QString &executablePath)
 
 IniLocation resolveIniLocation(const QString &besideExecutable, const QString &fallback)
 {
-    IniLocation location;
-    const bool besideWritable = isWritablePlace(besideExecutable) || fallback.isEmpty();
-    location.writePath = besideWritable ? besideExecutable : fallback;
-    const QString other = besideWritable ? fallback : besideExecutable;
-    location.readPath = location.writePath;
-    if (!QFileInfo(location.writePath).isFile() && !other.isEmpty() && QFileInfo(other).isFile())
-        location.readPath = other;
+    // A copy that can keep its file beside itself reads nothing else: another
+    // copy's settings in the user's folder are not its own.
+    if (isWritablePlace(besideExecutable) || fallback.isEmpty())
+        return {besideExecutable, besideExecutable};
+    // An installed copy: the user's own file, seeded the first time from one
+    // an administrator put beside the executable.
+    IniLocation location{fallback, fallback};
+    if (!QFileInfo::exists(fallback) && QFileInfo(besideExecutable).isFile())
+        location.readPath = besideExecutable;
     return location;
 }
 
