@@ -66,8 +66,10 @@ public:
     // A missing or unreadable file, or missing keys, give the defaults.
     IniSettings load() const;
 
-    // Writes the sections "Date", "Com", "Language" in that order; other
-    // sections and keys already in the file are kept after them.
+    // Writes the sections "Date", "Com", "Language" first, in that order;
+    // every other line already in the file is kept byte for byte. A file
+    // that exists but cannot be read (too large, no permission) is left as
+    // it is, and the result says why.
     IniSaveResult save(const IniSettings &settings) const;
 
 private:
