@@ -9,6 +9,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
 #include <QStyleOptionGroupBox>
 #include <QTemporaryDir>
@@ -321,6 +322,7 @@ private slots:
     void captionsFontsAndColours();
     void speedButtonGroupsAndStates();
     void radioGroupsTrackBarsAndEdits();
+    void tabKeyReachesEachSignalTypeBetweenItsEdits();
     void barGraphsStoredProperties();
     void linkPanelStoredProperties();
     void listBoxRowsAndCentredMemo();
@@ -667,6 +669,34 @@ void TestFormLayout::radioGroupsTrackBarsAndEdits()
     auto *low = control<QWidget>(form, "Edit_InputLow");
     auto *type = control<QWidget>(form, "RadioGroup_BemenetTipusa");
     QCOMPARE(low->nextInFocusChain(), type);
+}
+
+void TestFormLayout::tabKeyReachesEachSignalTypeBetweenItsEdits()
+{
+    // The window replaced the items at creation (its saved language); a
+    // switch replaces them again, and an output type list of three once more.
+    TForm_Main form(describedWindow());
+    form.show();
+    control<QWidget>(form, "PageControl1")->show();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    control<TSpeedButton>(form, "SpeedButton_Magyar")->click();
+    auto *output = control<TRadioGroup>(form, "RadioGroup_KimenetTipusa");
+    output->setItems({"a", "b", "c"});
+    QTRY_VERIFY(output->button(2)->isVisible());
+
+    // Tab: low edit, the signal type group (one stop; the arrows move within
+    // it), high edit.
+    const char *const frames[][3] = {
+        {"Edit_InputLow", "RadioGroup_BemenetTipusa", "Edit_InputHigh"},
+        {"Edit_OutputLow", "RadioGroup_KimenetTipusa", "Edit_OutputHigh"}};
+    for (const auto &[low, group, high] : frames) {
+        control<QWidget>(form, low)->setFocus(Qt::TabFocusReason);
+        QTRY_COMPARE(QApplication::focusWidget(), control<QWidget>(form, low));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QVERIFY2(control<QWidget>(form, group)->isAncestorOf(QApplication::focusWidget()), group);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), control<QWidget>(form, high));
+    }
 }
 
 void TestFormLayout::barGraphsStoredProperties()
