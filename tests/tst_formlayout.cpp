@@ -318,6 +318,7 @@ private slots:
     void wiringPicturesShareTheirPlaces();
     void onlyTheSettingsTabShowsAmongFivePages();
     void beforeAnyReplyOnlyLinkPanelAndLanguageButtonsShow();
+    void factoryViewShowsNoPlaceholdersBeforeAnyReply();
     void windowSizeAndFont();
     void captionsFontsAndColours();
     void speedButtonGroupsAndStates();
@@ -424,10 +425,9 @@ void TestFormLayout::wiringPicturesShareTheirPlaces()
     // The photographs are centred in their slots.
     for (const char *name : {"Image_78", "Image_79", "Image_710", "Image_56", "Image_34"})
         QCOMPARE(control<QLabel>(form, name)->alignment(), Qt::AlignCenter);
-    // As stored: Image_78 of the inputs; of the outputs both, Image_34 on top.
-    QVERIFY(!control<QLabel>(form, "Image_78")->isHidden());
-    QVERIFY(control<QLabel>(form, "Image_79")->isHidden());
-    QVERIFY(control<QLabel>(form, "Image_710")->isHidden());
+    // None shows before a reply has told the input range and output type.
+    for (const char *name : {"Image_78", "Image_79", "Image_710", "Image_56", "Image_34"})
+        QVERIFY2(control<QLabel>(form, name)->isHidden(), name);
     const QObjectList page = control<QWidget>(form, "TabSheet_Uzemmod")->children();
     QVERIFY(page.indexOf(control<QLabel>(form, "Image_34")) >
             page.indexOf(control<QLabel>(form, "Image_56")));
@@ -483,6 +483,32 @@ void TestFormLayout::beforeAnyReplyOnlyLinkPanelAndLanguageButtonsShow()
     QCOMPARE(visible, (QStringList{"MB1", "SpeedButton_Angol", "SpeedButton_Magyar"}));
     QVERIFY(!form.Timer_InCal->isActive());
     QCOMPARE(form.Timer_InCal->interval(), 1000);
+}
+
+void TestFormLayout::factoryViewShowsNoPlaceholdersBeforeAnyReply()
+{
+    FormEnvironment environment = describedWindow();
+    environment.parameters = QStringList{QStringLiteral("/VARNEL")};
+    TForm_Main form(environment);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    QTRY_VERIFY(control<QWidget>(form, "GroupBox_System")->isVisible());
+    // No control's own name, no reading nobody has taken, no bar at a value,
+    // no wiring picture.
+    for (const QLabel *label : form.findChildren<QLabel *>())
+        QVERIFY2(label->text() != label->objectName(), qPrintable(label->objectName()));
+    for (const QLabel *label : control<QWidget>(form, "GroupBox_System")->findChildren<QLabel *>())
+        QVERIFY2(!label->isVisible() ||
+                     !label->text().contains(QRegularExpression(QStringLiteral("\\d"))),
+                 qPrintable(label->objectName() + u' ' + label->text()));
+    QVERIFY(control<QLabel>(form, "Label_KalibralasDatuma")->text().isEmpty());
+    for (const char *page :
+         {"GroupBox_System", "TabSheet_Uzemmod", "TabSheet_KimenetEllenorzes", "TabSheet_Test"})
+        for (const TMBarGraph *bar : control<QWidget>(form, page)->findChildren<TMBarGraph *>())
+            QVERIFY2(!bar->showsValue() && !bar->valueText()->isVisibleTo(bar),
+                     qPrintable(bar->objectName()));
+    for (const char *name : {"Image_78", "Image_79", "Image_710", "Image_56", "Image_34"})
+        QVERIFY2(!control<QWidget>(form, name)->isVisible(), name);
 }
 
 void TestFormLayout::windowSizeAndFont()

@@ -74,11 +74,13 @@ using WidthMemos = QHash<const QLabel *, TextMeasureMemo<int>>;
 // Width of an auto-size label to its text. Following a new text, a
 // right-justified label keeps its right edge, so numbers stay aligned on
 // their last digit as they grow; the first fit keeps the described place.
-// Measuring lays the text out; with memos, a text unchanged or changed only
-// in its digits keeps the width measured last.
+// An empty label keeps its box, so the next text stands where the last one
+// did. Measuring lays the text out; with memos, a text unchanged or changed
+// only in its digits keeps the width measured last.
 void fitLabel(QLabel *label, Anchor anchor, WidthMemos *memos = nullptr)
 {
     const QString text = label->text();
+    if (text.isEmpty()) return;
     auto measure = [label, &text] { return label->fontMetrics().horizontalAdvance(text); };
     const int width = memos ? (*memos)[label].get(label->font(), text, measure) : measure();
     if (width == label->width()) return;

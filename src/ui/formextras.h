@@ -8,7 +8,7 @@
 //   centred (bool)        memo text centred on each line
 //   autoSize (bool)       on a label: its width follows its text, whenever
 //                         the text changes (a right-justified label keeps
-//                         its right edge)
+//                         its right edge; an empty one keeps its box)
 #pragma once
 
 class QWidget;
