@@ -319,6 +319,7 @@ private slots:
     void onlyTheSettingsTabShowsAmongFivePages();
     void beforeAnyReplyOnlyLinkPanelAndLanguageButtonsShow();
     void factoryViewShowsNoPlaceholdersBeforeAnyReply();
+    void valuesStayInsideTheirSpace();
     void windowSizeAndFont();
     void captionsFontsAndColours();
     void speedButtonGroupsAndStates();
@@ -509,6 +510,53 @@ void TestFormLayout::factoryViewShowsNoPlaceholdersBeforeAnyReply()
                      qPrintable(bar->objectName()));
     for (const char *name : {"Image_78", "Image_79", "Image_710", "Image_56", "Image_34"})
         QVERIFY2(!control<QWidget>(form, name)->isVisible(), name);
+}
+
+void TestFormLayout::valuesStayInsideTheirSpace()
+{
+    TForm_Main form(describedWindow());
+    form.show();
+    control<QWidget>(form, "GroupBox_System")->show();
+    auto *pages = control<TPageControl>(form, "PageControl1");
+    pages->show();
+    pages->setActivePage(control<QWidget>(form, "TabSheet_Test"));
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+
+    // The widest spread beside "Delta max.:" takes a smaller font, keeps its
+    // last digit in place and leaves the caption alone.
+    auto *delta = control<QLabel>(form, "Label_Delta0");
+    const QLabel *caption = control<QLabel>(form, "Label21");
+    const QFont described = delta->font();
+    const int right = delta->geometry().right();
+    delta->setText(QStringLiteral("4294 967 295"));
+    QTRY_VERIFY(delta->font().pixelSize() < described.pixelSize());
+    QCOMPARE(delta->text(), QStringLiteral("4294 967 295"));
+    QCOMPARE(delta->width(), delta->fontMetrics().horizontalAdvance(delta->text()));
+    QCOMPARE(delta->geometry().right(), right);
+    QVERIFY(delta->x() > caption->x() + caption->fontMetrics().horizontalAdvance(caption->text()));
+
+    // Too long even at the smallest size: elided within the frame, whole in
+    // the tool tip; a fixed value display the same within its box.
+    const QString huge = QString(40, u'3') + QStringLiteral(".0");
+    auto *highest = control<QLabel>(form, "Label_MertHomersekletMax");
+    auto *input = control<QLabel>(form, "Label_BemenoErtek2");
+    const QSize inputSize = input->size();
+    highest->setText(huge);
+    input->setText(huge + QStringLiteral(" V"));
+    QTRY_COMPARE(highest->toolTip(), huge);
+    QTRY_COMPARE(input->toolTip(), huge + QStringLiteral(" V"));
+    QVERIFY(highest->text().contains(QChar(0x2026)));
+    QVERIFY(highest->geometry().right() < highest->parentWidget()->width());
+    QCOMPARE(input->size(), inputSize);
+    QVERIFY(input->fontMetrics().horizontalAdvance(input->text()) <= input->width());
+
+    // An ordinary value again: the described font, whole, no tool tip.
+    delta->setText(QStringLiteral("1 234"));
+    highest->setText(QStringLiteral("25.0"));
+    QTRY_COMPARE(delta->font(), described);
+    QTRY_COMPARE(highest->text(), QStringLiteral("25.0"));
+    QVERIFY(highest->toolTip().isEmpty());
+    QCOMPARE(delta->geometry().right(), right);
 }
 
 void TestFormLayout::windowSizeAndFont()
