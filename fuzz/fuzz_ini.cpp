@@ -8,8 +8,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSet>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdlib>
@@ -63,22 +65,30 @@ void checkDocument(const QByteArray &bytes)
     for (const ProfileEntry &entry : entries)
         check(reread.value(entry.section, entry.key) == entry.value);
     check(reread.withEntriesFirst(entries) == written);
-    for (const QString &section : sections) {
-        check(reread.sectionNames().contains(section, Qt::CaseInsensitive));
-        for (const QString &key : {QStringLiteral("Note"), QStringLiteral("x")})
-            check(reread.value(section, key) == document.value(section, key));
-    }
+    // Every section is still there; keys the save did not set read as before
+    // (in the first two sections: each look-up reads the whole text).
+    QSet<QString> rereadSections;
+    for (const QString &section : reread.sectionNames())
+        rereadSections.insert(section.toCaseFolded());
+    for (const QString &section : sections)
+        check(rereadSections.contains(section.toCaseFolded()));
+    for (const QString &section : sections.mid(0, 2))
+        check(reread.value(section, u"x") == document.value(section, u"x"));
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-    const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
+    // A settings file is a few lines: longer inputs only cost time (each
+    // check reads the text again).
+    const QByteArray bytes(reinterpret_cast<const char *>(data),
+                           qsizetype(std::min<std::size_t>(size, 1024)));
     checkDocument(bytes);
 
-    // The file itself, for one input in eight (files cost time).
-    if (size == 0 || (data[0] & 7) != 1) return 0;
+    // The file itself, for one input in thirty-two: a load and a save are
+    // some ten system calls each, far more than the text's own work.
+    if (size == 0 || (data[0] & 31) != 1) return 0;
     const IniFile file(iniPath());
     {
         QFile raw(iniPath());

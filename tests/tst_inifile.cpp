@@ -116,14 +116,16 @@ private slots:
         const QString path = dir.filePath(QStringLiteral("kx.ini"));
         // Lines before the first section belong to none and stay on top; the
         // file's own line ends are kept; the rest is kept byte for byte
-        // (Windows-1250 text, a control character, a last line without end).
-        writeAll(path, QByteArrayLiteral(
-                           "; site notes\r\n"
-                           "[Megjegyz\xE9s]\r\nsz\xF6veg=\xE1rv\xEDzt\xFBr\xF5\r\nctl=a\x01"
-                           "b\r\n"
-                           "\tindented = x \r\n"
-                           "[Language]\r\nGsSelectedLanguage=magyar\r\nSzerz\xF5=\xC1gnes\r\n"
-                           "[com]\r\nmblastusedport=/dev/ttyS0\r\nbinary=\x00\xFF\x7F\r\nno end"));
+        // (Windows-1250 text, control characters, a last line without end that
+        // ends in a carriage return).
+        writeAll(path,
+                 QByteArrayLiteral(
+                     "; site notes\r\n"
+                     "[Megjegyz\xE9s]\r\nsz\xF6veg=\xE1rv\xEDzt\xFBr\xF5\r\nctl=a\x01"
+                     "b\r\n"
+                     "\tindented = x \r\n"
+                     "[Language]\r\nGsSelectedLanguage=magyar\r\nSzerz\xF5=\xC1gnes\r\n"
+                     "[com]\r\nmblastusedport=/dev/ttyS0\r\nbinary=\x00\xFF\x7F\r\nno end\r"));
         IniSettings settings;
         settings.lastUsedPort = QStringLiteral("/dev/ttyACM0");
         settings.languageName = QStringLiteral("english");
@@ -133,7 +135,7 @@ private slots:
             QByteArrayLiteral("; site notes\r\n"
                               "[Date]\r\nDate=d   t\r\n"
                               "[Com]\r\nMBLastUsedPort=/dev/ttyACM0\r\n"
-                              "binary=\x00\xFF\x7F\r\nno end\r\n"
+                              "binary=\x00\xFF\x7F\r\nno end\r\r\n"
                               "[Language]\r\nGsSelectedLanguage=english\r\nSzerz\xF5=\xC1gnes\r\n"
                               "[Megjegyz\xE9s]\r\nsz\xF6veg=\xE1rv\xEDzt\xFBr\xF5\r\nctl=a\x01"
                               "b\r\n\tindented = x \r\n");

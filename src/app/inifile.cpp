@@ -39,7 +39,9 @@ FileContent readFile(const QString &path)
         return {State::Unreadable, {}, QStringLiteral("too large to be read")};
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return {State::Unreadable, {}, file.errorString()};
-    QByteArray bytes = file.read(ProfileDocument::kMaxBytes + 1);
+    // What the file holds, not the limit: a read of the limit's size would
+    // set that much memory aside for a file of a few lines.
+    QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) return {State::Unreadable, {}, file.errorString()};
     if (bytes.size() > ProfileDocument::kMaxBytes)
         return {State::Unreadable, {}, QStringLiteral("too large to be read")};

@@ -3,6 +3,7 @@
 #include "app/profile.h"
 
 #include <QByteArrayView>
+#include <QSet>
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -44,7 +45,9 @@ bool isAscii(QByteArrayView text)
 QString decode(QByteArrayView bytes)
 {
     if (isAscii(bytes)) return QString::fromLatin1(bytes);
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    // A value's own leading U+FEFF is text, not a byte-order mark.
+    QStringDecoder utf8(QStringDecoder::Utf8,
+                        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     QString text = utf8(bytes);
     if (!utf8.hasError()) return text;
     QStringDecoder windows1250("windows-1250");
@@ -168,13 +171,15 @@ QString ProfileDocument::value(QStringView section, QStringView key, const QStri
 QStringList ProfileDocument::sectionNames() const
 {
     QStringList names;
+    QSet<QString> known; // case-folded, so a file of many sections reads in one pass
     LineScanner scanner(m_bytes);
     while (const std::optional<Line> line = scanner.next()) {
         if (line->kind != Line::Kind::Header) continue;
-        const bool known = std::any_of(names.cbegin(), names.cend(), [&line](const QString &n) {
-            return sameName(line->name, n);
-        });
-        if (!known) names.append(decode(line->name));
+        QString name = decode(line->name);
+        if (!known.contains(name.toCaseFolded())) {
+            known.insert(name.toCaseFolded());
+            names.append(std::move(name));
+        }
     }
     return names;
 }
@@ -242,8 +247,12 @@ QByteArray ProfileDocument::withEntriesFirst(std::span<const ProfileEntry> entri
     const qsizetype sectionsStart = firstSectionStart.value_or(m_bytes.size());
     QByteArray out;
     out.reserve(m_bytes.size() + 256);
+    // Ends a last line that had no end, so that what follows starts a line of
+    // its own. A line that ends in a carriage return keeps it as its own
+    // (a "\n" alone would make it the line end and change the line).
     auto endLine = [&out, &lineEnd] {
-        if (!out.isEmpty() && !out.endsWith('\n')) out += lineEnd;
+        if (out.isEmpty() || out.endsWith('\n')) return;
+        out += out.endsWith('\r') ? QByteArrayView("\r\n") : QByteArrayView(lineEnd);
     };
     auto entryLine = [](const ProfileEntry &entry) {
         return withoutControlCharacters(entry.key) + '=' + withoutControlCharacters(entry.value);
