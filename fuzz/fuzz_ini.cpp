@@ -32,6 +32,15 @@ QString iniPath()
     return folder.filePath(QStringLiteral("kx4720r-config.ini"));
 }
 
+// FNV-1a.
+std::uint32_t inputHash(const std::uint8_t *data, std::size_t size)
+{
+    std::uint32_t hash = 2166136261u;
+    for (std::size_t i = 0; i < size; ++i)
+        hash = (hash ^ data[i]) * 16777619u;
+    return hash;
+}
+
 // A value as the reader gives it back: no control characters, no blanks at
 // either end.
 QString storable(QByteArrayView bytes)
@@ -66,14 +75,14 @@ void checkDocument(const QByteArray &bytes)
         check(reread.value(entry.section, entry.key) == entry.value);
     check(reread.withEntriesFirst(entries) == written);
     // Every section is still there; keys the save did not set read as before
-    // (in the first two sections: each look-up reads the whole text).
+    // (in the first section: each look-up reads the whole text).
     QSet<QString> rereadSections;
     for (const QString &section : reread.sectionNames())
         rereadSections.insert(section.toCaseFolded());
     for (const QString &section : sections)
         check(rereadSections.contains(section.toCaseFolded()));
-    for (const QString &section : sections.mid(0, 2))
-        check(reread.value(section, u"x") == document.value(section, u"x"));
+    if (!sections.isEmpty())
+        check(reread.value(sections.first(), u"x") == document.value(sections.first(), u"x"));
 }
 
 } // namespace
@@ -87,8 +96,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     checkDocument(bytes);
 
     // The file itself, for one input in sixty-four: a load and a save are
-    // some ten system calls each, far more than the text's own work.
-    if (size == 0 || (data[0] & 63) != 1) return 0;
+    // some ten system calls each, far more than the text's own work. Chosen
+    // by a hash of the whole input, not by a byte of it: the corpus fills
+    // with inputs that reach the file (they cover more), and mutants keep a
+    // byte far more often than a hash.
+    if (size == 0 || inputHash(data, size) % 64 != 0) return 0;
     const IniFile file(iniPath());
     {
         QFile raw(iniPath());

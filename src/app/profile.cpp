@@ -7,6 +7,7 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <array>
 #include <optional>
 #include <vector>
 
@@ -14,10 +15,19 @@ namespace {
 
 const QByteArrayView kBom("\xEF\xBB\xBF");
 
+// Control characters other than the tab, by byte: a look-up, as every byte
+// of every line is tested.
+constexpr std::array<bool, 256> kControl = [] {
+    std::array<bool, 256> table{};
+    for (int c = 0; c < 0x20; ++c)
+        table[std::size_t(c)] = c != '\t';
+    table[0x7f] = true;
+    return table;
+}();
+
 bool isControl(char c)
 {
-    const auto u = static_cast<unsigned char>(c);
-    return c != '\t' && (u < 0x20 || u == 0x7f);
+    return kControl[static_cast<unsigned char>(c)];
 }
 
 bool isBlank(char c)
@@ -66,11 +76,11 @@ bool sameName(QByteArrayView raw, QStringView name)
     return QStringView(decode(raw)).compare(name, Qt::CaseInsensitive) == 0;
 }
 
-QByteArray withoutControlCharacters(const QString &text)
+// Appends text in UTF-8 without its control characters.
+void appendClean(QByteArray &out, const QString &text)
 {
-    QByteArray bytes = text.toUtf8();
-    bytes.removeIf(isControl);
-    return bytes;
+    for (char c : text.toUtf8())
+        if (!isControl(c)) out += c;
 }
 
 struct Line {
@@ -115,8 +125,13 @@ private:
         const QByteArrayView content =
             trimmed(QByteArrayView(m_text).sliced(line.start, line.end - line.start));
         if (content.isEmpty() || content.front() == ';') return;
-        if (std::any_of(content.begin(), content.end(), isControl)) return;
+        // Only a header or an entry is looked at for control characters:
+        // any other line is passed over all the same.
+        const auto clean = [content] {
+            return std::none_of(content.begin(), content.end(), isControl);
+        };
         if (content.front() == '[') {
+            if (!clean()) return;
             const qsizetype close = content.indexOf(']');
             line.name = close < 0 ? QByteArrayView() : trimmed(content.sliced(1, close - 1));
             line.kind = line.name.isEmpty() ? Line::Kind::BrokenHeader : Line::Kind::Header;
@@ -124,8 +139,9 @@ private:
         }
         const qsizetype equals = content.indexOf('=');
         if (equals <= 0) return;
-        line.name = trimmed(content.first(equals));
-        if (line.name.isEmpty()) return;
+        const QByteArrayView key = trimmed(content.first(equals));
+        if (key.isEmpty() || !clean()) return;
+        line.name = key;
         line.value = trimmed(content.sliced(equals + 1));
         line.kind = Line::Kind::Entry;
     }
@@ -176,8 +192,9 @@ QStringList ProfileDocument::sectionNames() const
     while (const std::optional<Line> line = scanner.next()) {
         if (line->kind != Line::Kind::Header) continue;
         QString name = decode(line->name);
-        if (!known.contains(name.toCaseFolded())) {
-            known.insert(name.toCaseFolded());
+        QString folded = name.toCaseFolded();
+        if (!known.contains(folded)) {
+            known.insert(std::move(folded));
             names.append(std::move(name));
         }
     }
@@ -254,19 +271,25 @@ QByteArray ProfileDocument::withEntriesFirst(std::span<const ProfileEntry> entri
         if (out.isEmpty() || out.endsWith('\n')) return;
         out += out.endsWith('\r') ? QByteArrayView("\r\n") : QByteArrayView(lineEnd);
     };
-    auto entryLine = [](const ProfileEntry &entry) {
-        return withoutControlCharacters(entry.key) + '=' + withoutControlCharacters(entry.value);
+    auto appendEntry = [&out](const ProfileEntry &entry) {
+        appendClean(out, entry.key);
+        out += '=';
+        appendClean(out, entry.value);
     };
 
     out += m_bytes.first(body); // a byte-order mark stays first
     out += QByteArrayView(m_bytes).sliced(body, sectionsStart - body);
     endLine();
     for (const Target &target : targets) {
-        out += '[' + withoutControlCharacters(target.name) + ']';
+        out += '[';
+        appendClean(out, target.name);
+        out += ']';
         if (!target.block) {
             out += lineEnd;
-            for (const ProfileEntry *entry : target.entries)
-                out += entryLine(*entry) + lineEnd;
+            for (const ProfileEntry *entry : target.entries) {
+                appendEntry(*entry);
+                out += lineEnd;
+            }
             continue;
         }
         // The header keeps its own line end.
@@ -274,7 +297,10 @@ QByteArray ProfileDocument::withEntriesFirst(std::span<const ProfileEntry> entri
             QByteArrayView(m_bytes).sliced(target.headerEnd, target.headerNext - target.headerEnd);
         endLine();
         for (std::size_t i = 0; i < target.entries.size(); ++i)
-            if (!target.keyLines[i]) out += entryLine(*target.entries[i]) + lineEnd;
+            if (!target.keyLines[i]) {
+                appendEntry(*target.entries[i]);
+                out += lineEnd;
+            }
         // The rest of the occurrence, with the keys' lines replaced in place.
         std::vector<std::pair<Range, std::size_t>> replaced;
         for (std::size_t i = 0; i < target.entries.size(); ++i)
@@ -284,7 +310,7 @@ QByteArray ProfileDocument::withEntriesFirst(std::span<const ProfileEntry> entri
         qsizetype from = target.headerNext;
         for (const auto &[range, i] : replaced) {
             out += QByteArrayView(m_bytes).sliced(from, range.start - from);
-            out += entryLine(*target.entries[i]);
+            appendEntry(*target.entries[i]);
             from = range.end;
         }
         out += QByteArrayView(m_bytes).sliced(from, target.block->end - from);
