@@ -51,6 +51,28 @@ QList<QFont> fontsToCheck()
     return fonts;
 }
 
+// Whether exchanging digits changes the measure of some short text: a digit
+// alone, two digits, or a digit beside a blank or a percent sign.
+bool digitsSetApartSomewhere(const QFontMetricsF &metrics)
+{
+    auto measure = [&metrics](const QString &text) {
+        return std::pair(metrics.horizontalAdvance(text),
+                         metrics.boundingRect(QRectF(0, 0, 2000, 2000), Qt::AlignLeft, text));
+    };
+    for (const QString &shape : {u"#"_qs, u"##"_qs, u" #"_qs, u"# "_qs, u"#%"_qs, u"%#"_qs}) {
+        QString first = shape;
+        first.replace(u'#', u'0');
+        for (int a = 0; a < 10; ++a)
+            for (int b = 0; b < 10; ++b) {
+                QString text = shape;
+                text.replace(text.indexOf(u'#'), 1, QChar(u'0' + a));
+                if (text.contains(u'#')) text.replace(text.indexOf(u'#'), 1, QChar(u'0' + b));
+                if (measure(text) != measure(first)) return true;
+            }
+    }
+    return false;
+}
+
 } // namespace
 
 class TestDigitShape : public QObject {
@@ -135,16 +157,12 @@ void TestDigitShape::shortcutMatchesTheFullLayout()
         if (shortcuts > int(texts.size()) * 4) ++fontsWithAlikeDigits;
         if (digitChangeRefused) {
             ++fontsWithoutAlikeDigits;
-            // Then some digits really do differ in width, or kern apart.
-            bool differ = false;
-            for (int n = 0; n < 100 && !differ; ++n) {
-                const QString text = QString::number(n).rightJustified(2, u'0') + u" %"_qs;
-                differ =
-                    metricsF.horizontalAdvance(text) != metricsF.horizontalAdvance(u"00 %"_qs) ||
-                    metricsF.boundingRect(QRectF(0, 0, 2000, 2000), Qt::AlignLeft, text) !=
-                        metricsF.boundingRect(QRectF(0, 0, 2000, 2000), Qt::AlignLeft, u"00 %"_qs);
-            }
-            QVERIFY2(differ, qPrintable(font.toString()));
+            // Then the font does set digits apart somewhere: in width, in
+            // kerning, or in how far the last one reaches out of its advance
+            // (an italic's or a serif's overhang counts in a label's size), so
+            // a text ending in a digit would measure differently. The texts
+            // above need not show it: their digits never stand last.
+            QVERIFY2(digitsSetApartSomewhere(metricsF), qPrintable(font.toString()));
             qInfo("digits set apart: %s", qPrintable(font.toString()));
         }
     }

@@ -9,6 +9,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
 #include <QStyleOptionGroupBox>
 #include <QTemporaryDir>
@@ -317,10 +318,13 @@ private slots:
     void wiringPicturesShareTheirPlaces();
     void onlyTheSettingsTabShowsAmongFivePages();
     void beforeAnyReplyOnlyLinkPanelAndLanguageButtonsShow();
+    void factoryViewShowsNoPlaceholdersBeforeAnyReply();
+    void valuesStayInsideTheirSpace();
     void windowSizeAndFont();
     void captionsFontsAndColours();
     void speedButtonGroupsAndStates();
     void radioGroupsTrackBarsAndEdits();
+    void tabKeyReachesEachSignalTypeBetweenItsEdits();
     void barGraphsStoredProperties();
     void linkPanelStoredProperties();
     void listBoxRowsAndCentredMemo();
@@ -422,10 +426,9 @@ void TestFormLayout::wiringPicturesShareTheirPlaces()
     // The photographs are centred in their slots.
     for (const char *name : {"Image_78", "Image_79", "Image_710", "Image_56", "Image_34"})
         QCOMPARE(control<QLabel>(form, name)->alignment(), Qt::AlignCenter);
-    // As stored: Image_78 of the inputs; of the outputs both, Image_34 on top.
-    QVERIFY(!control<QLabel>(form, "Image_78")->isHidden());
-    QVERIFY(control<QLabel>(form, "Image_79")->isHidden());
-    QVERIFY(control<QLabel>(form, "Image_710")->isHidden());
+    // None shows before a reply has told the input range and output type.
+    for (const char *name : {"Image_78", "Image_79", "Image_710", "Image_56", "Image_34"})
+        QVERIFY2(control<QLabel>(form, name)->isHidden(), name);
     const QObjectList page = control<QWidget>(form, "TabSheet_Uzemmod")->children();
     QVERIFY(page.indexOf(control<QLabel>(form, "Image_34")) >
             page.indexOf(control<QLabel>(form, "Image_56")));
@@ -484,6 +487,79 @@ void TestFormLayout::beforeAnyReplyOnlyLinkPanelAndLanguageButtonsShow()
     QCOMPARE(visible, (QStringList{"MB1", "SpeedButton_Angol", "SpeedButton_Magyar"}));
     QVERIFY(!form.Timer_InCal->isActive());
     QCOMPARE(form.Timer_InCal->interval(), 1000);
+}
+
+void TestFormLayout::factoryViewShowsNoPlaceholdersBeforeAnyReply()
+{
+    FormEnvironment environment = describedWindow();
+    environment.parameters = QStringList{QStringLiteral("/VARNEL")};
+    TForm_Main form(environment);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    QTRY_VERIFY(control<QWidget>(form, "GroupBox_System")->isVisible());
+    // No control's own name, no reading nobody has taken, no bar at a value,
+    // no wiring picture.
+    for (const QLabel *label : form.findChildren<QLabel *>())
+        QVERIFY2(label->text() != label->objectName(), qPrintable(label->objectName()));
+    for (const QLabel *label : control<QWidget>(form, "GroupBox_System")->findChildren<QLabel *>())
+        QVERIFY2(!label->isVisible() ||
+                     !label->text().contains(QRegularExpression(QStringLiteral("\\d"))),
+                 qPrintable(label->objectName() + u' ' + label->text()));
+    QVERIFY(control<QLabel>(form, "Label_KalibralasDatuma")->text().isEmpty());
+    for (const char *page :
+         {"GroupBox_System", "TabSheet_Uzemmod", "TabSheet_KimenetEllenorzes", "TabSheet_Test"})
+        for (const TMBarGraph *bar : control<QWidget>(form, page)->findChildren<TMBarGraph *>())
+            QVERIFY2(!bar->showsValue() && !bar->valueText()->isVisibleTo(bar),
+                     qPrintable(bar->objectName()));
+    for (const char *name : {"Image_78", "Image_79", "Image_710", "Image_56", "Image_34"})
+        QVERIFY2(!control<QWidget>(form, name)->isVisible(), name);
+}
+
+void TestFormLayout::valuesStayInsideTheirSpace()
+{
+    TForm_Main form(describedWindow());
+    form.show();
+    control<QWidget>(form, "GroupBox_System")->show();
+    auto *pages = control<TPageControl>(form, "PageControl1");
+    pages->show();
+    pages->setActivePage(control<QWidget>(form, "TabSheet_Test"));
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+
+    // The widest spread beside "Delta max.:" takes a smaller font, keeps its
+    // last digit in place and leaves the caption alone.
+    auto *delta = control<QLabel>(form, "Label_Delta0");
+    const QLabel *caption = control<QLabel>(form, "Label21");
+    const QFont described = delta->font();
+    const int right = delta->geometry().right();
+    delta->setText(QStringLiteral("4294 967 295"));
+    QTRY_VERIFY(delta->font().pixelSize() < described.pixelSize());
+    QCOMPARE(delta->text(), QStringLiteral("4294 967 295"));
+    QCOMPARE(delta->width(), delta->fontMetrics().horizontalAdvance(delta->text()));
+    QCOMPARE(delta->geometry().right(), right);
+    QVERIFY(delta->x() > caption->x() + caption->fontMetrics().horizontalAdvance(caption->text()));
+
+    // Too long even at the smallest size: elided within the frame, whole in
+    // the tool tip; a fixed value display the same within its box.
+    const QString huge = QString(40, u'3') + QStringLiteral(".0");
+    auto *highest = control<QLabel>(form, "Label_MertHomersekletMax");
+    auto *input = control<QLabel>(form, "Label_BemenoErtek2");
+    const QSize inputSize = input->size();
+    highest->setText(huge);
+    input->setText(huge + QStringLiteral(" V"));
+    QTRY_COMPARE(highest->toolTip(), huge);
+    QTRY_COMPARE(input->toolTip(), huge + QStringLiteral(" V"));
+    QVERIFY(highest->text().contains(QChar(0x2026)));
+    QVERIFY(highest->geometry().right() < highest->parentWidget()->width());
+    QCOMPARE(input->size(), inputSize);
+    QVERIFY(input->fontMetrics().horizontalAdvance(input->text()) <= input->width());
+
+    // An ordinary value again: the described font, whole, no tool tip.
+    delta->setText(QStringLiteral("1 234"));
+    highest->setText(QStringLiteral("25.0"));
+    QTRY_COMPARE(delta->font(), described);
+    QTRY_COMPARE(highest->text(), QStringLiteral("25.0"));
+    QVERIFY(highest->toolTip().isEmpty());
+    QCOMPARE(delta->geometry().right(), right);
 }
 
 void TestFormLayout::windowSizeAndFont()
@@ -670,6 +746,34 @@ void TestFormLayout::radioGroupsTrackBarsAndEdits()
     auto *low = control<QWidget>(form, "Edit_InputLow");
     auto *type = control<QWidget>(form, "RadioGroup_BemenetTipusa");
     QCOMPARE(low->nextInFocusChain(), type);
+}
+
+void TestFormLayout::tabKeyReachesEachSignalTypeBetweenItsEdits()
+{
+    // The window replaced the items at creation (its saved language); a
+    // switch replaces them again, and an output type list of three once more.
+    TForm_Main form(describedWindow());
+    form.show();
+    control<QWidget>(form, "PageControl1")->show();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    control<TSpeedButton>(form, "SpeedButton_Magyar")->click();
+    auto *output = control<TRadioGroup>(form, "RadioGroup_KimenetTipusa");
+    output->setItems({"a", "b", "c"});
+    QTRY_VERIFY(output->button(2)->isVisible());
+
+    // Tab: low edit, the signal type group (one stop; the arrows move within
+    // it), high edit.
+    const char *const frames[][3] = {
+        {"Edit_InputLow", "RadioGroup_BemenetTipusa", "Edit_InputHigh"},
+        {"Edit_OutputLow", "RadioGroup_KimenetTipusa", "Edit_OutputHigh"}};
+    for (const auto &[low, group, high] : frames) {
+        control<QWidget>(form, low)->setFocus(Qt::TabFocusReason);
+        QTRY_COMPARE(QApplication::focusWidget(), control<QWidget>(form, low));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QVERIFY2(control<QWidget>(form, group)->isAncestorOf(QApplication::focusWidget()), group);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), control<QWidget>(form, high));
+    }
 }
 
 void TestFormLayout::barGraphsStoredProperties()

@@ -248,14 +248,31 @@ private slots:
 
     void timerDrivesTheWizard()
     {
-        w->InCalState = 10;
+        enterPage();
         w->Timer_InCal->setInterval(10);
-        w->Timer_InCal->start();
-        QTRY_COMPARE(w->InCalState, 11);
         w->ADAveragedCH1 = 42;
         pressNext();
         QTRY_COMPARE(w->InCalState, 21);
         QCOMPARE(w->InCalLow1, 42);
+    }
+
+    void nextPendingWhenThePageIsLeftIsDropped()
+    {
+        // Next, then another tab before the clock ticks: nothing is captured
+        // and nothing forced behind the other page.
+        enterPage();
+        w->Timer_InCal->setInterval(10);
+        w->ADAveragedCH1 = 777;
+        pressNext();
+        leavePage();
+        QSignalSpy ticks(w->Timer_InCal, &QTimer::timeout);
+        QTRY_VERIFY(ticks.count() >= 3);
+        QCOMPARE(w->InCalState, 11);
+        QCOMPARE(w->InCalLow1, 0);
+        QVERIFY(!w->InCalNextPressed);
+        QCOMPARE(gainForce(), 0);
+        QCOMPARE(dividerForce(), 0);
+        QVERIFY(listLines().isEmpty());
     }
 
     void pageEntryStartsAtLowOne()

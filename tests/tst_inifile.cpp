@@ -114,17 +114,35 @@ private slots:
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("kx.ini"));
-        writeAll(path, "[Language]\r\nGsSelectedLanguage=magyar\r\nNote=kept\r\n"
-                       "[Extra]\r\nfoo=bar\r\n[com]\r\nmblastusedport=/dev/ttyS0\r\n");
+        // Lines before the first section belong to none and stay on top; the
+        // file's own line ends are kept; the rest is kept byte for byte
+        // (Windows-1250 text, control characters, a last line without end that
+        // ends in a carriage return).
+        writeAll(path,
+                 QByteArrayLiteral(
+                     "; site notes\r\n"
+                     "[Megjegyz\xE9s]\r\nsz\xF6veg=\xE1rv\xEDzt\xFBr\xF5\r\nctl=a\x01"
+                     "b\r\n"
+                     "\tindented = x \r\n"
+                     "[Language]\r\nGsSelectedLanguage=magyar\r\nSzerz\xF5=\xC1gnes\r\n"
+                     "[com]\r\nmblastusedport=/dev/ttyS0\r\nbinary=\x00\xFF\x7F\r\nno end\r"));
         IniSettings settings;
         settings.lastUsedPort = QStringLiteral("/dev/ttyACM0");
         settings.languageName = QStringLiteral("english");
         settings.date = QStringLiteral("d   t");
         QVERIFY(IniFile(path).save(settings));
-        QCOMPARE(readAll(path), QByteArray("[Date]\nDate=d   t\n"
-                                           "[Com]\nMBLastUsedPort=/dev/ttyACM0\n"
-                                           "[Language]\nGsSelectedLanguage=english\nNote=kept\n"
-                                           "[Extra]\nfoo=bar\n"));
+        const QByteArray expected =
+            QByteArrayLiteral("; site notes\r\n"
+                              "[Date]\r\nDate=d   t\r\n"
+                              "[Com]\r\nMBLastUsedPort=/dev/ttyACM0\r\n"
+                              "binary=\x00\xFF\x7F\r\nno end\r\r\n"
+                              "[Language]\r\nGsSelectedLanguage=english\r\nSzerz\xF5=\xC1gnes\r\n"
+                              "[Megjegyz\xE9s]\r\nsz\xF6veg=\xE1rv\xEDzt\xFBr\xF5\r\nctl=a\x01"
+                              "b\r\n\tindented = x \r\n");
+        QCOMPARE(readAll(path), expected);
+        QCOMPARE(IniFile(path).load(), settings);
+        // Text that is not UTF-8 reads as Windows-1250.
+        QCOMPARE(ProfileDocument(expected).value(u"megjegyzés", u"szöveg"), u"árvíztűrő"_qs);
     }
 
     void missingFileOrKeysGiveDefaults()
@@ -193,9 +211,6 @@ private slots:
             << "/dev/ttyUSB0";
         QTest::newRow("long value") << "[Com]\nMBLastUsedPort=" + QByteArray(200 * 1024, 'p')
                                     << "magyar" << QString(200 * 1024, u'p');
-        QTest::newRow("oversized file")
-            << valid + QByteArray(ProfileDocument::kMaxBytes, '#') << "magyar"
-            << "";
     }
     void damagedFilesGiveDefaults()
     {
@@ -209,7 +224,7 @@ private slots:
         QCOMPARE(settings.languageName, language);
         QCOMPARE(settings.lastUsedPort, port);
 
-        // A damaged file is replaced by a good one at the next close.
+        // A damaged file holds good settings after the next close.
         IniSettings saved;
         saved.languageName = QStringLiteral("english");
         QVERIFY(IniFile(path).save(saved));
@@ -228,7 +243,7 @@ private slots:
         const IniSettings loaded = IniFile(path).load();
         QCOMPARE(loaded.languageName, QStringLiteral("magyar"));
         QVERIFY(!loaded.lastUsedPort.contains(u'\n'));
-        QCOMPARE(ProfileDocument::parse(QString::fromUtf8(readAll(path))).sectionNames(),
+        QCOMPARE(ProfileDocument(readAll(path)).sectionNames(),
                  QStringList({"Date", "Com", "Language"}));
     }
 
@@ -245,6 +260,38 @@ private slots:
         QVERIFY(IniFile(path).save(settings));
         QCOMPARE(IniFile(path).load().lastUsedPort, QStringLiteral("/dev/ttyACM0"));
         QVERIFY(readAll(path).contains("MB\tLastUsedPort=/dev/ttyS9\n"));
+    }
+
+    void largeFilesAreReadAndUnreadableOnesKept()
+    {
+        // A user's notes of some mebibytes: read, and kept whole.
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("kx.ini"));
+        QByteArray notes = "[Notes]\n";
+        while (notes.size() < 3 * 1024 * 1024)
+            notes += "A line of the technician's notes, kept as written.\n";
+        writeAll(path, notes + "[Language]\nGsSelectedLanguage=english\n");
+        IniSettings settings = IniFile(path).load();
+        QCOMPARE(settings.languageName, QStringLiteral("english"));
+        settings.date = QStringLiteral("d   t");
+        QVERIFY(IniFile(path).save(settings));
+        QCOMPARE(readAll(path), "[Date]\nDate=d   t\n[Com]\nMBLastUsedPort=\n"
+                                "[Language]\nGsSelectedLanguage=english\n" +
+                                    notes);
+
+        // Beyond what is read at all (a sparse file, no disk used): defaults,
+        // and the file is not replaced at close.
+        const QString huge = dir.filePath(QStringLiteral("huge.ini"));
+        writeAll(huge, "[Language]\nGsSelectedLanguage=english\n");
+        QVERIFY(QFile::resize(huge, ProfileDocument::kMaxBytes + 1));
+        QCOMPARE(IniFile(huge).load(), IniSettings{});
+        const IniSaveResult refused = IniFile(huge).save(settings);
+        QVERIFY(!refused.ok);
+        QVERIFY(refused.error.contains(QStringLiteral("left as it is")));
+        QCOMPARE(QFileInfo(huge).size(), ProfileDocument::kMaxBytes + 1);
+        QFile file(huge);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.read(40), QByteArray("[Language]\nGsSelectedLanguage=english\n\0\0", 40));
     }
 
     void unwritablePlacesGiveAnErrorResult()
@@ -305,6 +352,31 @@ private slots:
         QVERIFY(IniFile(location).save(settings));
         QCOMPARE(IniFile(resolveIniLocation(blocker + QStringLiteral("/kx.ini"), fallback)).load(),
                  settings);
+    }
+
+    void copyWithItsOwnPlaceNeverReadsTheUsersFolder()
+    {
+        // Another copy's settings in the user's folder; this copy's folder is
+        // writable but holds no file yet.
+        QTemporaryDir dir;
+        QVERIFY(QDir().mkdir(dir.filePath(QStringLiteral("bin"))));
+        const QString beside = dir.filePath(QStringLiteral("bin/kx.ini"));
+        QVERIFY(QDir().mkdir(dir.filePath(QStringLiteral("config"))));
+        const QString fallback = dir.filePath(QStringLiteral("config/kx.ini"));
+        const QByteArray other = "[Com]\nMBLastUsedPort=/dev/ttyUSB7\n"
+                                 "[Language]\nGsSelectedLanguage=english\n";
+        writeAll(fallback, other);
+
+        const IniLocation location = resolveIniLocation(beside, fallback);
+        QCOMPARE(location.readPath, beside);
+        QCOMPARE(location.writePath, beside);
+        const IniFile file(location);
+        IniSettings settings = file.load();
+        QCOMPARE(settings, IniSettings{});
+        settings.lastUsedPort = QStringLiteral("/dev/ttyS1");
+        QVERIFY(file.save(settings));
+        QCOMPARE(IniFile(beside).load(), settings);
+        QCOMPARE(readAll(fallback), other);
     }
 
     void fallbackForReadOnlyExecutableFolder()

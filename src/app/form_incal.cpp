@@ -104,6 +104,14 @@ void TForm_Main::SpeedButton_InputCalibrationNextClick(QObject *)
 
 void TForm_Main::Timer_InCalTimer(QObject *)
 {
+    // The clock runs on after the page is left. Away from the page the wizard
+    // neither captures nor forces: the page change has just released the
+    // instrument, and a Next pressed a moment before the change is dropped,
+    // not carried out behind another page.
+    if (ui->PageControl1->ActivePage() != ui->TabSheet_InputCalibration) {
+        InCalNextPressed = false;
+        return;
+    }
     InCalStep();
 }
 

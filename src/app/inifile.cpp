@@ -10,8 +10,6 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
-#include <optional>
-
 namespace {
 
 const QString kSectionDate = QStringLiteral("Date");
@@ -21,18 +19,33 @@ const QString kKeyLastUsedPort = QStringLiteral("MBLastUsedPort");
 const QString kSectionLanguage = QStringLiteral("Language");
 const QString kKeyLanguage = QStringLiteral("GsSelectedLanguage");
 
+// What a file holds, or why it could not be had. A file that exists but
+// cannot be read is never replaced: whatever it holds would be lost.
+struct FileContent {
+    enum class State { Missing, Read, Unreadable } state = State::Missing;
+    QByteArray bytes;
+    QString reason;
+};
+
 // Only a regular file is read: a directory, a FIFO or a device at that path
 // would give nothing useful, or block for ever.
-std::optional<ProfileDocument> readDocument(const QString &path)
+FileContent readFile(const QString &path)
 {
+    using State = FileContent::State;
     const QFileInfo info(path);
-    if (path.isEmpty() || !info.isFile() || info.size() > ProfileDocument::kMaxBytes)
-        return std::nullopt;
+    if (path.isEmpty() || !info.exists()) return {};
+    if (!info.isFile()) return {State::Unreadable, {}, QStringLiteral("not a regular file")};
+    if (info.size() > ProfileDocument::kMaxBytes)
+        return {State::Unreadable, {}, QStringLiteral("too large to be read")};
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
-    const QByteArray bytes = file.read(ProfileDocument::kMaxBytes + 1);
-    if (bytes.size() > ProfileDocument::kMaxBytes) return std::nullopt;
-    return ProfileDocument::parse(QString::fromUtf8(bytes));
+    if (!file.open(QIODevice::ReadOnly)) return {State::Unreadable, {}, file.errorString()};
+    // What the file holds, not the limit: a read of the limit's size would
+    // set that much memory aside for a file of a few lines.
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) return {State::Unreadable, {}, file.errorString()};
+    if (bytes.size() > ProfileDocument::kMaxBytes)
+        return {State::Unreadable, {}, QStringLiteral("too large to be read")};
+    return {State::Read, std::move(bytes), {}};
 }
 
 bool isWritablePlace(const QString &path)
@@ -78,13 +91,15 @@ QString iniPathBesideExecutable(const QString &executablePath)
 
 IniLocation resolveIniLocation(const QString &besideExecutable, const QString &fallback)
 {
-    IniLocation location;
-    const bool besideWritable = isWritablePlace(besideExecutable) || fallback.isEmpty();
-    location.writePath = besideWritable ? besideExecutable : fallback;
-    const QString other = besideWritable ? fallback : besideExecutable;
-    location.readPath = location.writePath;
-    if (!QFileInfo(location.writePath).isFile() && !other.isEmpty() && QFileInfo(other).isFile())
-        location.readPath = other;
+    // A copy that can keep its file beside itself reads nothing else: another
+    // copy's settings in the user's folder are not its own.
+    if (isWritablePlace(besideExecutable) || fallback.isEmpty())
+        return {besideExecutable, besideExecutable};
+    // An installed copy: the user's own file, seeded the first time from one
+    // an administrator put beside the executable.
+    IniLocation location{fallback, fallback};
+    if (!QFileInfo::exists(fallback) && QFileInfo(besideExecutable).isFile())
+        location.readPath = besideExecutable;
     return location;
 }
 
@@ -111,11 +126,12 @@ IniFile IniFile::forThisProgram()
 IniSettings IniFile::load() const
 {
     IniSettings settings;
-    const std::optional<ProfileDocument> document = readDocument(m_location.readPath);
-    if (!document) return settings;
-    settings.date = document->value(kSectionDate, kKeyDate);
-    settings.lastUsedPort = document->value(kSectionCom, kKeyLastUsedPort);
-    settings.languageName = document->value(kSectionLanguage, kKeyLanguage, settings.languageName);
+    FileContent content = readFile(m_location.readPath);
+    if (content.state != FileContent::State::Read) return settings;
+    const ProfileDocument document(std::move(content.bytes));
+    settings.date = document.value(kSectionDate, kKeyDate);
+    settings.lastUsedPort = document.value(kSectionCom, kKeyLastUsedPort);
+    settings.languageName = document.value(kSectionLanguage, kKeyLanguage, settings.languageName);
     return settings;
 }
 
@@ -143,14 +159,21 @@ IniSaveResult IniFile::save(const IniSettings &settings) const
     }
 
     // Keep whatever else the file holds (the read place may differ from the
-    // write place the first time: start from what was read).
-    std::optional<ProfileDocument> existing = readDocument(m_location.writePath);
-    if (!existing) existing = readDocument(m_location.readPath);
-    ProfileDocument document = existing.value_or(ProfileDocument{});
-    document.setValue(kSectionDate, kKeyDate, settings.date);
-    document.setValue(kSectionCom, kKeyLastUsedPort, settings.lastUsedPort);
-    document.setValue(kSectionLanguage, kKeyLanguage, settings.languageName);
-    document.moveSectionsToFront({kSectionDate, kSectionCom, kSectionLanguage});
+    // write place the first time: start from what was read). A file that
+    // cannot be read stays as it is.
+    FileContent existing = readFile(m_location.writePath);
+    if (existing.state == FileContent::State::Unreadable) {
+        result.error = QStringLiteral("%1 is left as it is: %2").arg(result.path, existing.reason);
+        return result;
+    }
+    if (existing.state == FileContent::State::Missing && m_location.readPath != result.path) {
+        existing = readFile(m_location.readPath);
+        if (existing.state != FileContent::State::Read) existing = {};
+    }
+    const ProfileEntry entries[] = {{kSectionDate, kKeyDate, settings.date},
+                                    {kSectionCom, kKeyLastUsedPort, settings.lastUsedPort},
+                                    {kSectionLanguage, kKeyLanguage, settings.languageName}};
+    const QByteArray bytes = ProfileDocument(std::move(existing.bytes)).withEntriesFirst(entries);
 
     // Written aside and renamed, so a failure half-way leaves the old file whole.
     QSaveFile file(result.path);
@@ -158,7 +181,6 @@ IniSaveResult IniFile::save(const IniSettings &settings) const
         result.error = file.errorString();
         return result;
     }
-    const QByteArray bytes = document.toText().toUtf8();
     if (file.write(bytes) != bytes.size() || !file.commit()) {
         result.error = file.errorString();
         return result;

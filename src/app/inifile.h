@@ -4,9 +4,10 @@
 // Where it lives: beside the executable, named like it with ".ini". When that
 // place cannot be written (an installed program in a system folder), the same
 // file name in the user's configuration folder is used instead, for reading
-// and for writing. Reading prefers the file that will be written; if that one
-// does not exist yet, a file at the other place is read as the starting point
-// (for example one an administrator put beside the executable).
+// and for writing; only the first time, while the user has no file yet, a
+// file an administrator put beside such an executable is read as the
+// starting point. A copy that can write beside itself never reads the
+// user's folder.
 #pragma once
 
 #include <QDateTime>
@@ -65,8 +66,10 @@ public:
     // A missing or unreadable file, or missing keys, give the defaults.
     IniSettings load() const;
 
-    // Writes the sections "Date", "Com", "Language" in that order; other
-    // sections and keys already in the file are kept after them.
+    // Writes the sections "Date", "Com", "Language" first, in that order;
+    // every other line already in the file is kept byte for byte. A file
+    // that exists but cannot be read (too large, no permission) is left as
+    // it is, and the result says why.
     IniSaveResult save(const IniSettings &settings) const;
 
 private:

@@ -8,7 +8,11 @@
 //   centred (bool)        memo text centred on each line
 //   autoSize (bool)       on a label: its width follows its text, whenever
 //                         the text changes (a right-justified label keeps
-//                         its right edge)
+//                         its right edge; an empty one keeps its box)
+//   shrinkToFit (bool)    on a label showing a value: the value stays inside
+//                         its space (an auto-size label's maximum width, or
+//                         a fixed label's width), in a smaller font or, at
+//                         the smallest, elided with the whole text as tool tip
 #pragma once
 
 class QWidget;
@@ -18,6 +22,7 @@ class QWidget;
 void applyFormExtras(QWidget *root);
 
 // Resizes every auto-size label below root to the width of its text,
-// keeping its position and height: the first fit, at the described places.
+// keeping its position and height: the first fit, at the described places;
+// fits the values that keep inside their space.
 // The labels follow later text changes by themselves (applyFormExtras).
 void fitAutoSizeLabels(QWidget *root);

@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "widgets/numberpattern.h"
 #include "common/rounding.h"
+#include "widgets/numberpattern.h"
 
 namespace {
 
@@ -108,8 +108,17 @@ void TMBarGraph::setMBGOrientation(TMBGOrientation orientation)
     layoutPass(true);
 }
 
+void TMBarGraph::showNoValue()
+{
+    m_showsValue = false;
+    m_valueText->hide();
+    hideBars();
+}
+
 void TMBarGraph::setMBGValue(double value)
 {
+    const bool wasEmpty = !m_showsValue;
+    m_showsValue = true;
     m_value = value;
     if (std::isnan(value) || value < -1.0)
         m_clampedValue = -1.0;
@@ -117,7 +126,8 @@ void TMBarGraph::setMBGValue(double value)
         m_clampedValue = 1.0;
     else
         m_clampedValue = value;
-    layoutPass(false);
+    if (wasEmpty) m_valueText->setVisible(m_showText);
+    layoutPass(wasEmpty);
 }
 
 void TMBarGraph::setMBGMinusColorAt0(TColor color)
@@ -153,7 +163,7 @@ void TMBarGraph::setMBGMode(TMBGMode mode)
 void TMBarGraph::setMBGShowText(bool show)
 {
     m_showText = show;
-    m_valueText->setVisible(show);
+    m_valueText->setVisible(show && m_showsValue);
     layoutPass(true);
 }
 
@@ -222,6 +232,10 @@ void TMBarGraph::layoutPass(bool force)
             layoutUnsignedHorizontal(recompute);
         else
             layoutUnsignedVertical(recompute);
+    }
+    if (!m_showsValue) {
+        hideBars(); // the frame and the zero marker alone
+        return;
     }
     if (m_showText) layoutValueText(m_mode == TMBGMode::modeUnsigned && horizontal);
 }

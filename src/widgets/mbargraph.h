@@ -68,6 +68,10 @@ public:
 
     void setMBGOrientation(TMBGOrientation orientation);
     void setMBGValue(double value); // any value; drawn limited to -1 ... +1
+    // Nothing measured yet: neither bar nor text until the next setMBGValue,
+    // which shows its value whatever the one before.
+    void showNoValue();
+    bool showsValue() const { return m_showsValue; }
     void setMBGMinusColorAt0(TColor color);
     void setMBGMinusColorAt1(TColor color);
     void setMBGPlusColorAt0(TColor color);
@@ -115,6 +119,7 @@ private:
     TColor m_plusColorAt1 = kxcolor::red;
     TMBGMode m_mode = TMBGMode::modeUnsigned;
     bool m_showText = true;
+    bool m_showsValue = true;
     bool m_inverseText = false;
     bool m_textOutside = true; // tpAuto's side, kept between passes
     TMBGTextPosition m_textPosition = TMBGTextPosition::tpAuto;

@@ -26,8 +26,16 @@ void TRadioGroup::setColumns(int columns)
 
 void TRadioGroup::setItems(const QStringList &items)
 {
+    const bool sameCount = items.size() == m_items.size();
     m_items = items;
-    rebuild();
+    // New captions for the same number of items (a language switch) keep
+    // the buttons, and with them their place in the window's focus chain.
+    if (sameCount) {
+        for (int i = 0; i < m_items.size(); ++i)
+            m_buttons->button(i)->setText(m_items[i]);
+    } else {
+        rebuild();
+    }
     int index = m_itemIndex < m_items.size() ? m_itemIndex : -1;
     if (index == -1 && m_pendingIndex >= 0 && !m_items.isEmpty())
         index = std::min(m_pendingIndex, int(m_items.size()) - 1);
@@ -69,6 +77,21 @@ void TRadioGroup::rebuild()
         m_buttons->addButton(b, i);
     }
     arrange();
+    placeButtonsInFocusChain();
+}
+
+void TRadioGroup::placeButtonsInFocusChain()
+{
+    // A new widget joins the end of its window's focus chain; the buttons
+    // belong where the group stands, after the control that comes before it.
+    QWidget *before = previousInFocusChain();
+    while (before != this && (isAncestorOf(before) || !(before->focusPolicy() & Qt::TabFocus)))
+        before = before->previousInFocusChain();
+    if (before == this) return; // nothing before it takes the focus
+    for (QAbstractButton *b : m_buttons->buttons()) {
+        QWidget::setTabOrder(before, b);
+        before = b;
+    }
 }
 
 void TRadioGroup::arrange()

@@ -44,6 +44,7 @@ signals:
 
 private:
     void rebuild();
+    void placeButtonsInFocusChain();
     void arrange();
     void showSelection();
     void selectIndex(int index);
