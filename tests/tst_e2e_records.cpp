@@ -353,7 +353,7 @@ private slots:
         QCOMPARE(log.size(), 2);
         QCOMPARE(log[1]["event"].toString(), QStringLiteral("report"));
         QCOMPARE(log[1]["record"].toObject(), signedRecord.toJson());
-        const ProfileDocument ini = ProfileDocument::parse(QString::fromUtf8(setup->readIni()));
+        const ProfileDocument ini(setup->readIni());
         QCOMPARE(ini.value(u"Files", u"Technician"), QStringLiteral("Kovács Éva"));
         QVERIFY(records.saveReport(CalibrationKind::Input));
         QCOMPARE(asked[1].suggested.serialNumber, QStringLiteral("KX-0042/B"));

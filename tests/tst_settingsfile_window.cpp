@@ -337,7 +337,7 @@ private slots:
         QVERIFY(QFile::exists(customer + QStringLiteral("/line3.kx4720r.json")));
         w->FormClose(w.get());
 
-        const ProfileDocument ini = ProfileDocument::parse(QString::fromUtf8(setup->readIni()));
+        const ProfileDocument ini(setup->readIni());
         QCOMPARE(ini.sectionNames(), (QStringList{"Date", "Com", "Language", "Mine", "Files"}));
         QCOMPARE(ini.value(u"Files", u"SettingsFolder"), customer);
         QCOMPARE(ini.value(u"Mine", u"key"), QStringLiteral("kept"));

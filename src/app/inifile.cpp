@@ -137,6 +137,32 @@ IniSettings IniFile::load() const
 
 IniSaveResult IniFile::save(const IniSettings &settings) const
 {
+    const ProfileEntry entries[] = {{kSectionDate, kKeyDate, settings.date},
+                                    {kSectionCom, kKeyLastUsedPort, settings.lastUsedPort},
+                                    {kSectionLanguage, kKeyLanguage, settings.languageName}};
+    return write(entries);
+}
+
+QString IniFile::value(const QString &section, const QString &key) const
+{
+    FileContent content = readFile(m_location.readPath);
+    if (content.state != FileContent::State::Read) return {};
+    return ProfileDocument(std::move(content.bytes)).value(section, key);
+}
+
+IniSaveResult IniFile::setValue(const QString &section, const QString &key,
+                                const QString &value) const
+{
+    const IniSettings current = load();
+    const ProfileEntry entries[] = {{kSectionDate, kKeyDate, current.date},
+                                    {kSectionCom, kKeyLastUsedPort, current.lastUsedPort},
+                                    {kSectionLanguage, kKeyLanguage, current.languageName},
+                                    {section, key, value}};
+    return write(entries);
+}
+
+IniSaveResult IniFile::write(std::span<const ProfileEntry> entries) const
+{
     IniSaveResult result;
     result.path = m_location.writePath;
     if (result.path.isEmpty()) {
@@ -170,9 +196,6 @@ IniSaveResult IniFile::save(const IniSettings &settings) const
         existing = readFile(m_location.readPath);
         if (existing.state != FileContent::State::Read) existing = {};
     }
-    const ProfileEntry entries[] = {{kSectionDate, kKeyDate, settings.date},
-                                    {kSectionCom, kKeyLastUsedPort, settings.lastUsedPort},
-                                    {kSectionLanguage, kKeyLanguage, settings.languageName}};
     const QByteArray bytes = ProfileDocument(std::move(existing.bytes)).withEntriesFirst(entries);
 
     // Written aside and renamed, so a failure half-way leaves the old file whole.

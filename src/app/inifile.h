@@ -14,6 +14,10 @@
 #include <QLocale>
 #include <QString>
 
+#include <span>
+
+struct ProfileEntry;
+
 struct IniSettings {
     // "Com"/"MBLastUsedPort": the last used serial port as the link component stores it.
     QString lastUsedPort;
@@ -72,6 +76,15 @@ public:
     // it is, and the result says why.
     IniSaveResult save(const IniSettings &settings) const;
 
+    // Values of sections of the program's own besides the three above (the
+    // window's memory of folders and names). Empty when missing.
+    QString value(const QString &section, const QString &key) const;
+    // Writes one such value at once; the three sections stay first, in their
+    // order, with what the file holds.
+    IniSaveResult setValue(const QString &section, const QString &key, const QString &value) const;
+
 private:
+    IniSaveResult write(std::span<const ProfileEntry> entries) const;
+
     IniLocation m_location;
 };
