@@ -338,7 +338,7 @@ private slots:
         w->FormClose(w.get());
 
         const ProfileDocument ini(setup->readIni());
-        QCOMPARE(ini.sectionNames(), (QStringList{"Date", "Com", "Language", "Mine", "Files"}));
+        QCOMPARE(ini.sectionNames(), (QStringList{"Date", "Com", "Language", "Files", "Mine"}));
         QCOMPARE(ini.value(u"Files", u"SettingsFolder"), customer);
         QCOMPARE(ini.value(u"Mine", u"key"), QStringLiteral("kept"));
 
