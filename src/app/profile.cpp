@@ -2,6 +2,8 @@
 // file, working on the file's bytes so that what it does not set stays as it was.
 #include "app/profile.h"
 
+#include "link/cp1250.h"
+
 #include <QByteArrayView>
 #include <QSet>
 #include <QStringDecoder>
@@ -60,8 +62,7 @@ QString decode(QByteArrayView bytes)
                         QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     QString text = utf8(bytes);
     if (!utf8.hasError()) return text;
-    QStringDecoder windows1250("windows-1250");
-    return windows1250.isValid() ? QString(windows1250(bytes)) : QString::fromLatin1(bytes);
+    return mb::fromWindows1250(bytes);
 }
 
 bool sameName(QByteArrayView raw, QStringView name)
