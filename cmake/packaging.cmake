@@ -48,8 +48,9 @@ foreach(program ${KX_PROGRAMS})
 endforeach()
 
 # The Debian package. Its library dependencies come from what the programs
-# actually link (dpkg-shlibdeps); the window's fixed layout needs an
-# Arial-metric font on top.
+# actually link (dpkg-shlibdeps). On top: the window's fixed layout needs an
+# Arial-metric font, and its pictures are SVG, drawn by Qt's image format
+# plugin, which no linked library reveals.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME kx4720r)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -73,5 +74,5 @@ set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.varnel.hu/kx4720r")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS fonts-liberation2)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation2, libqt6svg6")
 include(CPack)
