@@ -10,10 +10,12 @@ include(GNUInstallDirs)
 set(KX_APP_ID hu.varnel.kx4720r)
 set(KX_DATA ${CMAKE_SOURCE_DIR}/data)
 
-# The programs' --version, from the project's one version number.
+# The programs' --version, from the project's one version number; the
+# window's desktop file name and icon, from the one application id.
 foreach(program kx4720r-config kx4720r-sim)
   target_compile_definitions(${program} PRIVATE KX4720R_VERSION="${PROJECT_VERSION}")
 endforeach()
+target_compile_definitions(kx4720r-config PRIVATE KX4720R_APP_ID="${KX_APP_ID}")
 
 # What the package carries, and the target that builds just that: packaging
 # needs neither the test suites nor the benchmarks.

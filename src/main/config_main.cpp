@@ -8,6 +8,7 @@
 #include "widgets/speedbutton.h"
 
 #include <QApplication>
+#include <QIcon>
 
 #include <cerrno>
 #include <cstdio>
@@ -57,6 +58,10 @@ int main(int argc, char *argv[])
     }
 
     QApplication app(argc, argv);
+    // Lets the desktop match the window with the installed menu entry (the
+    // Wayland app id) and gives it the installed icon, where there is one.
+    QGuiApplication::setDesktopFileName(QStringLiteral(KX4720R_APP_ID));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(KX4720R_APP_ID)));
     TForm_Main Form_Main;
     if (!quitsignals::install(Form_Main, [&Form_Main] { Form_Main.close(); }))
         std::fprintf(stderr, "kx4720r-config: cannot set up signal handling: %s\n",
