@@ -10,13 +10,6 @@ include(GNUInstallDirs)
 set(KX_APP_ID hu.varnel.kx4720r)
 set(KX_DATA ${CMAKE_SOURCE_DIR}/data)
 
-# The programs' --version, from the project's one version number; the
-# window's desktop file name and icon, from the one application id.
-foreach(program kx4720r-config kx4720r-sim)
-  target_compile_definitions(${program} PRIVATE KX4720R_VERSION="${PROJECT_VERSION}")
-endforeach()
-target_compile_definitions(kx4720r-config PRIVATE KX4720R_APP_ID="${KX_APP_ID}")
-
 # What the package carries, and the target that builds just that: packaging
 # needs neither the test suites nor the benchmarks.
 set(KX_PROGRAMS kx4720r-config kx4720r-sim)
@@ -26,12 +19,23 @@ endif()
 add_custom_target(kx_programs DEPENDS ${KX_PROGRAMS})
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
+# The programs' --version, from the project's one version number; the
+# window's desktop file name and icon, from the one application id.
+foreach(program ${KX_PROGRAMS})
+  target_compile_definitions(${program} PRIVATE KX4720R_VERSION="${PROJECT_VERSION}")
+endforeach()
+target_compile_definitions(kx4720r-config PRIVATE KX4720R_APP_ID="${KX_APP_ID}")
+
 install(TARGETS ${KX_PROGRAMS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${KX_DATA}/${KX_APP_ID}.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${KX_DATA}/${KX_APP_ID}.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
-install(FILES ${KX_DATA}/${KX_APP_ID}.metainfo.xml
+list(TRANSFORM KX_PROGRAMS REPLACE "(.+)" "    <binary>\\1</binary>" OUTPUT_VARIABLE binaries)
+list(JOIN binaries "\n" KX_PROVIDED_BINARIES)
+configure_file(${KX_DATA}/${KX_APP_ID}.metainfo.xml.in ${CMAKE_BINARY_DIR}/${KX_APP_ID}.metainfo.xml
+               @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/${KX_APP_ID}.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 
 # Man pages go compressed, as Debian keeps them (gzip -9n: no name, no time,
