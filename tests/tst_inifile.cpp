@@ -346,6 +346,10 @@ private slots:
         QCOMPARE(location.writePath, fallback);
         QCOMPARE(location.readPath, fallback);
 
+        // An installed program's folder is the system's, even for root, who may write there.
+        location = resolveIniLocation(QStringLiteral("/usr/bin/kx.ini"), fallback);
+        QCOMPARE(location.writePath, fallback);
+
         // Saving there creates the configuration folder, and the next run reads it back.
         IniSettings settings;
         settings.languageName = QStringLiteral("english");

@@ -48,9 +48,19 @@ FileContent readFile(const QString &path)
     return {State::Read, std::move(bytes), {}};
 }
 
+// An installed program's folder belongs to the system, even for root, who
+// could write there: its settings are the user's, kept in the user's folder.
+bool inSystemFolder(const QString &path)
+{
+    const QString folder = QFileInfo(path).absolutePath() + u'/';
+    for (const char *system : {"/usr/", "/opt/", "/bin/", "/sbin/"})
+        if (folder.startsWith(QLatin1String(system))) return true;
+    return false;
+}
+
 bool isWritablePlace(const QString &path)
 {
-    if (path.isEmpty()) return false;
+    if (path.isEmpty() || inSystemFolder(path)) return false;
     const QFileInfo info(path);
     if (info.exists()) return info.isFile() && info.isWritable();
     const QFileInfo folder(info.absolutePath());

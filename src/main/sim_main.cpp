@@ -1,6 +1,7 @@
 // Program entry of kx4720r-sim, the instrument simulator: listens on a new
 // pty (or a given serial device), prints where, and answers the program until
 // SIGINT or SIGTERM.
+#include "quit_signals.h"
 #include "sim/sim_options.h"
 #include "sim/simulator.h"
 #include "sim/timing_log.h"
@@ -8,38 +9,14 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QSocketNotifier>
 
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
-
-int g_signalPipe[2] = {-1, -1};
-
-void onSignal(int)
-{
-    const char byte = 1;
-    // Only async-signal-safe work here; the event loop does the rest.
-    [[maybe_unused]] const auto rc = ::write(g_signalPipe[1], &byte, 1);
-}
-
-bool installSignalHandlers()
-{
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, g_signalPipe) != 0)
-        return false;
-    struct sigaction action {};
-    action.sa_handler = onSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    return ::sigaction(SIGINT, &action, nullptr) == 0 &&
-           ::sigaction(SIGTERM, &action, nullptr) == 0;
-}
 
 // Points `linkPath` at the pty. An existing symbolic link is replaced (a
 // simulator that died leaves one behind); anything else there is left alone.
@@ -85,20 +62,17 @@ int main(int argc, char *argv[])
         std::fputs(qPrintable(parsed.helpText), stdout);
         return 0;
     }
+    if (parsed.versionRequested) {
+        std::puts("kx4720r-sim " KX4720R_VERSION);
+        return 0;
+    }
     const SimOptions &options = parsed.options;
 
-    if (!installSignalHandlers()) {
+    if (!quitsignals::install(app, [&app] { app.quit(); })) {
         std::fprintf(stderr, "kx4720r-sim: cannot set up signal handling: %s\n",
                      std::strerror(errno));
         return 1;
     }
-    QSocketNotifier signalNotifier(g_signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [&app] {
-        char bytes[16];
-        while (::read(g_signalPipe[0], bytes, sizeof bytes) > 0) {
-        }
-        app.quit();
-    });
 
     InstrumentSimulator simulator(InstrumentSimulator::fromOptions(options));
     const bool started = options.portDevice.isEmpty() ? simulator.startOnNewPty()

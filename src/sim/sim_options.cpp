@@ -56,8 +56,11 @@ SimOptionsParse parseSimOptions(const QStringList &arguments)
                        "serial device as the instrument would, with faults on demand."));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this help."));
+    const QCommandLineOption version(QStringLiteral("version"),
+                                     QStringLiteral("Show the version."));
     const QList<QCommandLineOption> options = {
         help,
+        version,
         {QStringLiteral("drop-every"), QStringLiteral("Leave every Nth request unanswered."),
          QStringLiteral("N")},
         {QStringLiteral("corrupt-every"), QStringLiteral("Break the CRC of every Nth reply."),
@@ -106,8 +109,9 @@ SimOptionsParse parseSimOptions(const QStringList &arguments)
             QStringLiteral("Unexpected argument: %1").arg(parser.positionalArguments().first());
         return result;
     }
-    if (parser.isSet(help)) {
-        result.helpRequested = true;
+    if (parser.isSet(help) || parser.isSet(version)) {
+        result.helpRequested = parser.isSet(help);
+        result.versionRequested = !result.helpRequested;
         result.ok = true;
         return result;
     }

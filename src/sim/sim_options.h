@@ -26,6 +26,7 @@ struct SimOptionsParse {
     SimOptions options;
     bool ok = false;
     bool helpRequested = false;
+    bool versionRequested = false;
     QString error;    // why the command line was refused
     QString helpText; // usage, for --help and with an error
 };

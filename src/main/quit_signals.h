@@ -1,0 +1,46 @@
+// SIGINT and SIGTERM for the program entries: a terminal's Ctrl-C or a
+// SIGTERM ends the program the way its own quitting does (port closed,
+// settings saved, links removed), instead of killing it mid-work.
+#pragma once
+
+#include <QObject>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <functional>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace quitsignals {
+
+inline int g_pipe[2] = {-1, -1};
+
+inline void onSignal(int)
+{
+    const char byte = 1;
+    // Only async-signal-safe work here; the event loop does the rest.
+    [[maybe_unused]] const auto rc = ::write(g_pipe[1], &byte, 1);
+}
+
+// Calls onQuit on the thread of `context` after each SIGINT or SIGTERM.
+// False (errno set) when the system refused.
+inline bool install(QObject &context, std::function<void()> onQuit)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, g_pipe) != 0)
+        return false;
+    auto *notifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, &context);
+    QObject::connect(notifier, &QSocketNotifier::activated, &context, [onQuit = std::move(onQuit)] {
+        char bytes[16];
+        while (::read(g_pipe[0], bytes, sizeof bytes) > 0) {
+        }
+        onQuit();
+    });
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    return ::sigaction(SIGINT, &action, nullptr) == 0 &&
+           ::sigaction(SIGTERM, &action, nullptr) == 0;
+}
+
+} // namespace quitsignals
