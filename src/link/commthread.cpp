@@ -1,4 +1,4 @@
-// The reader thread of an open port and its synchronous hand-over.
+// The reader thread of an open port and its hand-over to the owning thread.
 #include "link/commthread.h"
 
 #include "link/mbframe.h"
@@ -9,14 +9,33 @@
 #include <algorithm>
 #include <chrono>
 
-#include <sys/resource.h>
-#include <unistd.h>
-
 namespace {
 
 using Clock = std::chrono::steady_clock;
 // The longest frame on the line; a batch this long goes without waiting more.
 constexpr qsizetype kGatherMaxCharacters = 2 * qsizetype(mb::kFrameArea);
+
+constexpr bool startsFrame(char c)
+{
+    return (std::uint8_t(c) & (mb::kHighNibbleBit | mb::kStartFlag)) ==
+           (mb::kHighNibbleBit | mb::kStartFlag);
+}
+
+// Characters of the frame begun last in `text`: from its start character
+// on, or all of them when none starts there (a frame begun in a batch
+// before).
+qsizetype sinceLastStart(QByteArrayView text)
+{
+    for (qsizetype i = text.size(); i-- > 0;)
+        if (startsFrame(text[i])) return text.size() - i;
+    return text.size();
+}
+
+// Line time of the characters, ten bit times each.
+std::chrono::microseconds lineTime(qsizetype characters, std::uint32_t baud)
+{
+    return std::chrono::microseconds(characters * 10 * 1'000'000 / baud);
+}
 
 } // namespace
 
@@ -44,10 +63,10 @@ void TCommThread::start()
     {
         std::lock_guard lock(m_mutex);
         m_stopRequested = false;
-        m_pending = false;
     }
     m_watching = true;
     m_held = 0; // whatever a stopped reader held is gone with it
+    m_lineSpeed = m_device->lineSpeed();
     m_thread = std::thread([this] { run(); });
 }
 
@@ -58,60 +77,88 @@ void TCommThread::stop()
         std::lock_guard lock(m_mutex);
         m_stopRequested = true;
     }
-    m_changed.notify_all();
     m_device->signalStop();
     m_thread.join();
     m_watching = false;
+    // What the owning thread has not taken yet is for no one now; a call
+    // still on its way finds another generation and does nothing.
+    std::lock_guard lock(m_mutex);
+    m_waiting = {};
+    m_posted = false;
+    ++m_generation;
 }
 
 bool TCommThread::hasPendingHandOver()
 {
     std::lock_guard lock(m_mutex);
-    return m_pending;
+    return m_posted;
 }
 
 void TCommThread::run()
 {
-    // Received characters should be picked up promptly; raising the priority
-    // needs a privilege most users lack, and the reader works without it.
-    const pid_t self = ::gettid();
-    errno = 0;
-    const int nice = ::getpriority(PRIO_PROCESS, id_t(self));
-    if (errno == 0) ::setpriority(PRIO_PROCESS, id_t(self), nice - 1);
-
     bool watchPort = true;
     QByteArray gathered; // read, not yet handed over
     Clock::time_point gatheringSince;
+    bool sleptInFrame = false; // the sleep through a frame's line time is over
+    qsizetype lastFrame = 0;   // characters of the last frame that ended
     for (;;) {
         const auto gatherLimit = std::chrono::milliseconds(m_gatherLimitMs.load());
+        const bool gather = m_gatherFrames;
         int timeoutMs = -1;
         if (!gathered.isEmpty()) {
             const auto left = gatheringSince + gatherLimit - Clock::now();
+            if (gather && !sleptInFrame && m_lineSpeed > 0) {
+                // Most of the frame is still on its way: sleep through its
+                // line time without watching the port, then take the rest as
+                // it comes. Only the stop event (or output waiting for room)
+                // ends the sleep early.
+                sleptInFrame = true;
+                const auto rest = lineTime(lastFrame - sinceLastStart(gathered), m_lineSpeed);
+                const auto sleep = std::chrono::floor<std::chrono::milliseconds>(
+                    std::min<Clock::duration>(rest - kWakeBeforeEnd, left));
+                if (sleep.count() > 0) {
+                    const SerialEvents events = m_device->waitForEvents(false, int(sleep.count()));
+                    if (events.stopped || stopRequested()) return;
+                    continue;
+                }
+            }
             timeoutMs = std::max(0, int(std::chrono::ceil<std::chrono::milliseconds>(left).count()));
         }
         const SerialEvents events = m_device->waitForEvents(watchPort, timeoutMs);
         if (events.stopped || stopRequested()) return;
 
         HandOver batch;
-        bool frameEnded = false;
+        qsizetype frameEnd = -1; // just behind the last character that ends a frame
         if (events.dataWaiting || events.hangUp) {
             SerialRead read = m_device->readWaiting();
             batch.lost = read.lost || (events.hangUp && read.data.isEmpty());
             batch.reason = read.status;
-            frameEnded = std::any_of(read.data.cbegin(), read.data.cend(),
-                                     [](char c) { return mb::endsFrame(std::uint8_t(c)); });
+            for (qsizetype i = read.data.size(); i-- > 0;)
+                if (mb::endsFrame(std::uint8_t(read.data[i]))) {
+                    frameEnd = gathered.size() + i + 1;
+                    break;
+                }
             if (gathered.isEmpty()) gatheringSince = Clock::now();
             gathered += read.data;
         }
         if (gathered.isEmpty() && !batch.lost) continue;
-        const bool due = batch.lost || !m_gatherFrames || frameEnded ||
+        if (frameEnd > 0)
+            lastFrame = sinceLastStart(QByteArrayView(gathered).first(frameEnd));
+        const bool due = batch.lost || !gather || frameEnd > 0 ||
                          gathered.size() >= kGatherMaxCharacters ||
                          Clock::now() >= gatheringSince + gatherLimit;
         m_held = due ? 0 : gathered.size();
         if (!due) continue;
         batch.characters = std::exchange(gathered, {});
         batch.readAt = gatheringSince;
-        if (!handOver(std::move(batch), watchPort)) return;
+        sleptInFrame = false;
+        if (batch.lost) {
+            // A dead port would report its hang-up for ever: from here on
+            // only the stop event is waited for.
+            watchPort = false;
+            m_watching = false;
+        }
+        handOver(std::move(batch));
     }
 }
 
@@ -121,68 +168,61 @@ bool TCommThread::stopRequested()
     return m_stopRequested;
 }
 
-bool TCommThread::handOver(HandOver batch, bool &watchPort)
+void TCommThread::handOver(HandOver batch)
 {
-    std::unique_lock lock(m_mutex);
-    if (m_stopRequested) return false;
-    m_pending = true;
-    m_pendingBatch = std::move(batch);
-    lock.unlock();
-    QMetaObject::invokeMethod(this, &TCommThread::serviceHandOver, Qt::QueuedConnection);
-    lock.lock();
-    m_changed.wait(lock, [this] { return !m_pending || m_stopRequested; });
-    if (m_stopRequested) {
-        m_pending = false; // withdrawn: the owner no longer wants events
-        return false;
+    quint64 generation;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_waiting.characters.isEmpty()) m_waiting.readAt = batch.readAt;
+        m_waiting.characters += batch.characters;
+        if (batch.lost) {
+            m_waiting.lost = true;
+            m_waiting.reason = batch.reason;
+        }
+        if (m_posted) return; // the call on its way takes this batch as well
+        m_posted = true;
+        generation = m_generation;
     }
-    if (m_verdict == Verdict::StopWatching) {
-        watchPort = false;
-        m_watching = false;
-    }
-    return true;
+    QMetaObject::invokeMethod(
+        this, [this, generation] { serviceHandOver(generation); }, Qt::QueuedConnection);
 }
 
-void TCommThread::serviceHandOver()
+void TCommThread::serviceHandOver(quint64 generation)
 {
     HandOver batch;
     {
         std::lock_guard lock(m_mutex);
-        if (!m_pending) return; // withdrawn while the call was queued
-        batch = m_pendingBatch;
+        if (generation != m_generation) return; // sent before the reader was stopped
+        m_posted = false;
+        batch = std::exchange(m_waiting, {});
     }
+    if (batch.characters.isEmpty() && !batch.lost) return;
     ++m_handOvers;
     ++m_handingOver;
     m_handOverReadAt = batch.readAt;
     // The handlers may destroy this reader (its owner deleted from one of its
     // own handlers); its thread is then joined and nothing here is left.
     const QPointer<TCommThread> self(this);
-    const Verdict verdict = handle(batch);
+    handle(batch);
     if (!self) return;
     --m_handingOver;
-    {
-        std::lock_guard lock(m_mutex);
-        m_verdict = verdict;
-        m_pending = false;
-    }
-    m_changed.notify_all();
 }
 
-TCommThread::Verdict TCommThread::handle(const HandOver &batch)
+void TCommThread::handle(const HandOver &batch)
 {
-    if (!m_receive) return Verdict::KeepWatching; // detached: the reader is being stopped
+    if (!m_receive) return; // detached: the reader is being stopped
 
     if (!batch.characters.isEmpty()) {
         // Copy the handler: it may detach, stop or destroy this reader while it runs.
         const ReceiveHandler receive = m_receive;
         const QPointer<TCommThread> self(this);
         receive(batch.characters);
-        if (!self) return Verdict::StopWatching;
+        if (!self) return;
     }
-    if (!batch.lost) return Verdict::KeepWatching;
+    if (!batch.lost) return;
 
     SerialStatus reason = batch.reason;
     if (reason.ok())
         reason = SerialStatus::failure(EIO, QStringLiteral("The device was disconnected"));
     if (const FailureHandler failure = m_failure) failure(reason);
-    return Verdict::StopWatching;
 }
