@@ -317,7 +317,7 @@ void TestCli::portErrorsSayWhyAndSendNothing()
                       QStringList{"--reuid=65534", "--regid=65534", "--clear-groups",
                                   QStringLiteral(KX_CLI_BINARY)}
                           << arguments);
-        QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 30000);
+        QVERIFY(QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 30000));
         refused.exitCode = process.exitCode();
         refused.out = process.readAllStandardOutput();
         refused.err = process.readAllStandardError();
