@@ -1,13 +1,12 @@
 // Program entry of kx4720r-sim, the instrument simulator: listens on a new
 // pty (or a given serial device), prints where, and answers the program until
-// SIGINT or SIGTERM.
+// SIGINT or SIGTERM. SIGUSR1 pulls the cable (see --pull-at).
 #include "sim/sim_options.h"
 #include "sim/simulator.h"
 #include "sim/timing_log.h"
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QFileInfo>
 #include <QSocketNotifier>
 
 #include <cerrno>
@@ -22,9 +21,10 @@ namespace {
 
 int g_signalPipe[2] = {-1, -1};
 
-void onSignal(int)
+void onSignal(int number)
 {
-    const char byte = 1;
+    // The byte says which: SIGUSR1 pulls the cable, the others end the run.
+    const char byte = number == SIGUSR1 ? 'p' : 'q';
     // Only async-signal-safe work here; the event loop does the rest.
     [[maybe_unused]] const auto rc = ::write(g_signalPipe[1], &byte, 1);
 }
@@ -38,36 +38,8 @@ bool installSignalHandlers()
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     return ::sigaction(SIGINT, &action, nullptr) == 0 &&
-           ::sigaction(SIGTERM, &action, nullptr) == 0;
-}
-
-// Points `linkPath` at the pty. An existing symbolic link is replaced (a
-// simulator that died leaves one behind); anything else there is left alone.
-bool makeLink(const QString &linkPath, const QString &target, QString &error)
-{
-    const QByteArray link = QFile::encodeName(linkPath);
-    const QFileInfo existing(linkPath);
-    if (existing.exists() || existing.isSymLink()) {
-        if (!existing.isSymLink()) {
-            error = QStringLiteral("%1 exists and is not a symbolic link").arg(linkPath);
-            return false;
-        }
-        ::unlink(link.constData());
-    }
-    if (::symlink(QFile::encodeName(target).constData(), link.constData()) != 0) {
-        error = QStringLiteral("cannot link %1: %2")
-                    .arg(linkPath, QString::fromLocal8Bit(std::strerror(errno)));
-        return false;
-    }
-    return true;
-}
-
-// Removes the link only while it is still ours.
-void removeLink(const QString &linkPath, const QString &target)
-{
-    const QFileInfo info(linkPath);
-    if (info.isSymLink() && info.symLinkTarget() == target)
-        ::unlink(QFile::encodeName(linkPath).constData());
+           ::sigaction(SIGTERM, &action, nullptr) == 0 &&
+           ::sigaction(SIGUSR1, &action, nullptr) == 0;
 }
 
 } // namespace
@@ -92,15 +64,27 @@ int main(int argc, char *argv[])
                      std::strerror(errno));
         return 1;
     }
+    InstrumentSimulator simulator(InstrumentSimulator::fromOptions(options));
     QSocketNotifier signalNotifier(g_signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [&app] {
+    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [&] {
         char bytes[16];
-        while (::read(g_signalPipe[0], bytes, sizeof bytes) > 0) {
+        ssize_t n;
+        while ((n = ::read(g_signalPipe[0], bytes, sizeof bytes)) > 0) {
+            for (ssize_t i = 0; i < n; ++i) {
+                if (bytes[i] == 'q') app.quit();
+                if (bytes[i] == 'p' && options.portDevice.isEmpty()) simulator.pullCable();
+            }
         }
-        app.quit();
+    });
+    // A script follows the line's state on these lines.
+    QObject::connect(&simulator, &InstrumentSimulator::cablePulled, &app, [&] {
+        std::fprintf(stderr, "kx4720r-sim: cable pulled; back in %d ms\n", options.replugAfterMs);
+    });
+    QObject::connect(&simulator, &InstrumentSimulator::cableBack, &app, [](const QString &path) {
+        std::printf("kx4720r-sim: %s\n", qPrintable(path));
+        std::fflush(stdout);
     });
 
-    InstrumentSimulator simulator(InstrumentSimulator::fromOptions(options));
     const bool started = options.portDevice.isEmpty() ? simulator.startOnNewPty()
                                                       : simulator.startOnPort(options.portDevice);
     if (!started) {
@@ -126,21 +110,12 @@ int main(int argc, char *argv[])
         timing = std::make_unique<TimingLog>(simulator, timingFile);
     }
 
-    const QString path = simulator.portPath();
-    if (!options.linkPath.isEmpty()) {
-        QString error;
-        if (!makeLink(options.linkPath, path, error)) {
-            std::fprintf(stderr, "kx4720r-sim: %s\n", qPrintable(error));
-            return 1;
-        }
-    }
     // The one line a script waits for: the port (and its link) is ready
-    // when it appears.
-    std::printf("kx4720r-sim: %s\n", qPrintable(path));
+    // when it appears. A cable pulled and back repeats it with the new pty.
+    std::printf("kx4720r-sim: %s\n", qPrintable(simulator.portPath()));
     std::fflush(stdout);
 
     const int rc = app.exec();
-    simulator.stop();
-    if (!options.linkPath.isEmpty()) removeLink(options.linkPath, path);
+    simulator.stop(); // the link goes with the pty
     return exitCode != 0 ? exitCode : rc;
 }
