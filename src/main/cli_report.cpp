@@ -134,7 +134,7 @@ QString discardedText(const mb::MBDiscardCounts &discards, quint32 undecodable)
 
 QJsonObject discardedJson(const mb::MBDiscardCounts &discards, quint32 undecodable)
 {
-    QJsonObject object{{"total", qint64(discards.total())}};
+    QJsonObject object{{"total", qint64(discards.total()) + undecodable}};
     for (const mb::DiscardReason reason : mb::kDiscardReasons)
         object.insert(QLatin1String(discardName(reason)), qint64(discards[reason]));
     object.insert(QStringLiteral("notDecodable"), qint64(undecodable));

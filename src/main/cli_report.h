@@ -29,7 +29,7 @@ struct LinkCounts {
 // "nothing discarded", or "3 frames discarded (bad CRC 2, late reply 1)".
 QString discardedText(const mb::MBDiscardCounts &discards, quint32 undecodable);
 // {"total", "badCrc", "foreignFrame", "overlong", "startInFrame",
-// "outsideFrame", "lateReply", "notDecodable"}
+// "outsideFrame", "lateReply", "notDecodable"}; total is the sum of the others.
 QJsonObject discardedJson(const mb::MBDiscardCounts &discards, quint32 undecodable);
 
 QString statusText(const InstrumentReply &reply, const QString &port, const LinkCounts &link);
