@@ -3,9 +3,9 @@
 // beside it with --pull-at and --replug-after; the window (offscreen) opens
 // the simulator's link as a click on Open does, loses the line in
 // mid-exchange, and waits. Over the wait this process's CPU time (every
-// thread, from /proc/self/stat and the process CPU clock) and its voluntary context switches (each a
-// wake-up) are measured; then the time from the line's return (the
-// simulator's new pty) to the reopening and to the next good reply.
+// thread, from /proc/self/stat and the process CPU clock) and its voluntary context switches (each
+// a wake-up) are measured; then the time from the line's return (the simulator's new pty) to the
+// reopening and to the next good reply.
 //   bench_port_wait [--wait SECONDS]   (default 30)
 #include "sim_process.h"
 

@@ -212,10 +212,14 @@ void TestCli::statusAsTextAndJson()
     QCOMPARE(status["model"].toString(), "KX4720R");
     QCOMPARE(status["port"].toString(), sim.portPath());
     QCOMPARE(status["tries"].toInt(), 2);
-    QCOMPARE(status["discarded"].toObject(),
-             (QJsonObject{{"total", 1}, {"badCrc", 1}, {"foreignFrame", 0}, {"overlong", 0},
-                          {"startInFrame", 0}, {"outsideFrame", 0}, {"lateReply", 0},
-                          {"notDecodable", 0}}));
+    QCOMPARE(status["discarded"].toObject(), (QJsonObject{{"total", 1},
+                                                          {"badCrc", 1},
+                                                          {"foreignFrame", 0},
+                                                          {"overlong", 0},
+                                                          {"startInFrame", 0},
+                                                          {"outsideFrame", 0},
+                                                          {"lateReply", 0},
+                                                          {"notDecodable", 0}}));
     QCOMPARE(status["calibrationDate"].toString(), "2013-10-01");
     QCOMPARE(status["workingMinutes"].toInt(), 1000);
     const QJsonObject input = status["input"].toObject();
@@ -289,8 +293,8 @@ void TestCli::linkFailuresAndRetries()
         const QStringList out = QString::fromLocal8Bit(run.out).trimmed().split(u'\n');
         QCOMPARE(out.last(), summary);
         // The count grows line by line, as a technician wiggling the cable sees it.
-        if (corruptEvery) QVERIFY2(out[1].endsWith("tries 2  1 frame discarded (bad CRC 1)"),
-                                   qPrintable(out[1]));
+        if (corruptEvery)
+            QVERIFY2(out[1].endsWith("tries 2  1 frame discarded (bad CRC 1)"), qPrintable(out[1]));
     }
     if (exitCode == 0) {
         QVERIFY2(run.err.isEmpty(), qPrintable(describe(run)));

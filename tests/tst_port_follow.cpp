@@ -123,11 +123,11 @@ InstrumentSimulator::Settings linkedSimulator(const QString &linkPath,
 void pullAtNextRequest(InstrumentSimulator &sim)
 {
     auto connection = std::make_shared<QMetaObject::Connection>();
-    *connection = QObject::connect(&sim, &InstrumentSimulator::requestReceived, &sim,
-                                   [&sim, connection] {
-                                       QObject::disconnect(*connection);
-                                       sim.pullCable();
-                                   });
+    *connection =
+        QObject::connect(&sim, &InstrumentSimulator::requestReceived, &sim, [&sim, connection] {
+            QObject::disconnect(*connection);
+            sim.pullCable();
+        });
 }
 
 } // namespace

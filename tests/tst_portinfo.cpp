@@ -66,20 +66,22 @@ private slots:
         QTest::addColumn<QString>("lost");
         QTest::addColumn<QString>("back");
         QTest::addColumn<bool>("same");
-        QTest::newRow("under another ttyUSB number, in another socket")
-            << "/dev/ttyUSB0" << "/dev/ttyUSB1" << true;
-        QTest::newRow("another adapter of the same make") << "/dev/ttyUSB0" << "/dev/ttyUSB2"
-                                                          << false;
-        QTest::newRow("the other interface of a dual adapter")
-            << "/dev/ttyUSB0" << "/dev/ttyUSB3" << false;
-        QTest::newRow("no serial number, back in its socket")
-            << "/dev/ttyUSB4" << "/dev/ttyUSB5" << true;
-        QTest::newRow("no serial number, in another socket")
-            << "/dev/ttyUSB4" << "/dev/ttyUSB6" << false;
-        QTest::newRow("a built-in port at its path") << "/dev/ttyS0" << "/dev/ttyS0" << true;
-        QTest::newRow("a built-in port is no other") << "/dev/ttyS0" << "/dev/ttyS1" << false;
-        QTest::newRow("a USB adapter is no built-in port") << "/dev/ttyUSB0" << "/dev/ttyS0"
-                                                           << false;
+        QTest::newRow("under another ttyUSB number, in another socket") << "/dev/ttyUSB0"
+                                                                        << "/dev/ttyUSB1" << true;
+        QTest::newRow("another adapter of the same make") << "/dev/ttyUSB0"
+                                                          << "/dev/ttyUSB2" << false;
+        QTest::newRow("the other interface of a dual adapter") << "/dev/ttyUSB0"
+                                                               << "/dev/ttyUSB3" << false;
+        QTest::newRow("no serial number, back in its socket") << "/dev/ttyUSB4"
+                                                              << "/dev/ttyUSB5" << true;
+        QTest::newRow("no serial number, in another socket") << "/dev/ttyUSB4"
+                                                             << "/dev/ttyUSB6" << false;
+        QTest::newRow("a built-in port at its path") << "/dev/ttyS0"
+                                                     << "/dev/ttyS0" << true;
+        QTest::newRow("a built-in port is no other") << "/dev/ttyS0"
+                                                     << "/dev/ttyS1" << false;
+        QTest::newRow("a USB adapter is no built-in port") << "/dev/ttyUSB0"
+                                                           << "/dev/ttyS0" << false;
     }
     void theSameDeviceComesBack()
     {
@@ -97,19 +99,21 @@ private slots:
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QStringList>("lines"); // by-id names relative to the by-id folder
         QTest::newRow("FTDI adapter")
-            << "/dev/ttyUSB1" << "usb-serial"
+            << "/dev/ttyUSB1"
+            << "usb-serial"
             << QStringList{"FTDI FT232R USB UART, serial A10K3ZQ1",
                            "usb-FTDI_FT232R_USB_UART_A10K3ZQ1-if00-port0"};
         QTest::newRow("second interface")
-            << "/dev/ttyUSB3" << "usb-serial"
+            << "/dev/ttyUSB3"
+            << "usb-serial"
             << QStringList{"FTDI FT232R USB UART, serial A10K3ZQ1, interface 1",
                            "usb-FTDI_FT232R_USB_UART_A10K3ZQ1-if01-port0"};
         // The last of three alike has the by-id name.
         QTest::newRow("no maker, no serial number")
-            << "/dev/ttyUSB6" << "usb-serial"
-            << QStringList{"USB Serial", "usb-_USB_Serial-if00-port0"};
-        QTest::newRow("built-in") << "/dev/ttyS0" << "builtin"
-                                  << QStringList{"built-in serial port"};
+            << "/dev/ttyUSB6"
+            << "usb-serial" << QStringList{"USB Serial", "usb-_USB_Serial-if00-port0"};
+        QTest::newRow("built-in") << "/dev/ttyS0"
+                                  << "builtin" << QStringList{"built-in serial port"};
     }
     void portsAreDescribed()
     {
@@ -151,11 +155,10 @@ private slots:
         QTest::newRow("no permission, group unknown")
             << EACCES << "" << 0
             << denied + "; join the group dialout (sudo adduser $USER dialout), then log in again";
-        QTest::newRow("held, holder known") << EBUSY << "" << 4711
-                                            << "held by minicom (process 4711)";
+        QTest::newRow("held, holder known")
+            << EBUSY << "" << 4711 << "held by minicom (process 4711)";
         QTest::newRow("held, holder unknown") << EBUSY << "" << 0 << "held by another program";
-        QTest::newRow("missing") << ENOENT << "" << 0
-                                 << QString::fromLocal8Bit(strerror(ENOENT));
+        QTest::newRow("missing") << ENOENT << "" << 0 << QString::fromLocal8Bit(strerror(ENOENT));
     }
     void refusalsSayWhy()
     {

@@ -129,8 +129,8 @@ bool PortFollower::portLost(const SerialStatus &reason)
     PortDetails device =
         m_opened.path == m_engine.m_port ? m_opened : m_engine.m_catalog.details(m_engine.m_port);
     if (!device.canComeBack()) return true;
-    m_wait = Wait{std::move(device), QDateTime::currentDateTime().addMSecs(m_waitLimit.count()),
-                  {}, {}};
+    m_wait =
+        Wait{std::move(device), QDateTime::currentDateTime().addMSecs(m_waitLimit.count()), {}, {}};
     m_limitTimer.start(int(m_waitLimit.count()));
     watchCandidates();
     qCDebug(lcLink).noquote() << "port wait: waiting for" << m_wait->device.path;
@@ -168,10 +168,10 @@ void PortFollower::lookForReturn()
     m_wait->backAt = back;
     const auto sinceLast = Clock::now() - m_lastAttempt;
     if (sinceLast < kReopenInterval) {
-        m_retryTimer.start(int(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                   kReopenInterval - sinceLast)
-                                   .count()) +
-                           1);
+        m_retryTimer.start(
+            int(std::chrono::duration_cast<std::chrono::milliseconds>(kReopenInterval - sinceLast)
+                    .count()) +
+            1);
         return;
     }
     m_lastAttempt = Clock::now();

@@ -62,8 +62,8 @@ private:
     struct Wait {
         PortDetails device; // what was lost
         QDateTime until;
-        QString backAt;   // where it is back, while it refuses to open
-        QString refusal;  // why it refuses
+        QString backAt;  // where it is back, while it refuses to open
+        QString refusal; // why it refuses
     };
 
     void onPortsChanged();

@@ -98,8 +98,8 @@ bool PortDetails::sameDevice(const PortDetails &other) const
     if (usb && other.usb) {
         const UsbDetails &a = *usb;
         const UsbDetails &b = *other.usb;
-        if (a.vendorId != b.vendorId || a.productId != b.productId ||
-            a.interface != b.interface || a.portNumber != b.portNumber)
+        if (a.vendorId != b.vendorId || a.productId != b.productId || a.interface != b.interface ||
+            a.portNumber != b.portNumber)
             return false;
         if (!a.serial.isEmpty() || !b.serial.isEmpty()) return a.serial == b.serial;
         return a.location == b.location;
@@ -128,8 +128,8 @@ PortDetails PortCatalog::details(const QString &path) const
 
 std::optional<UsbDetails> PortCatalog::usbDetails(const QString &ttyName) const
 {
-    const QString deviceLink = m_sysRoot + QStringLiteral("/class/tty/") + ttyName +
-                               QStringLiteral("/device");
+    const QString deviceLink =
+        m_sysRoot + QStringLiteral("/class/tty/") + ttyName + QStringLiteral("/device");
     const QString start = QFileInfo(deviceLink).canonicalFilePath();
     const QString root = QFileInfo(m_sysRoot).canonicalFilePath();
     if (start.isEmpty() || root.isEmpty()) return std::nullopt;

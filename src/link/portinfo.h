@@ -20,10 +20,10 @@ struct UsbDetails {
     QString productId; // "6001"
     QString manufacturer;
     QString product;
-    QString serial;       // empty when the device has none
-    QString location;     // the USB device's sysfs name: bus and hub ports, "1-2.3"
-    QString interface;    // bInterfaceNumber of the tty's interface, "00"
-    QString portNumber;   // port_number of a usb-serial port within its interface, or empty
+    QString serial;     // empty when the device has none
+    QString location;   // the USB device's sysfs name: bus and hub ports, "1-2.3"
+    QString interface;  // bInterfaceNumber of the tty's interface, "00"
+    QString portNumber; // port_number of a usb-serial port within its interface, or empty
 
     bool operator==(const UsbDetails &) const = default;
 };

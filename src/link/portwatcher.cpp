@@ -57,8 +57,8 @@ void PortWatcher::watch(const Watched &what)
     }
     for (const QString &folder : folders) {
         if (std::find(m_folders.cbegin(), m_folders.cend(), folder) != m_folders.cend()) continue;
-        const int watch = ::inotify_add_watch(m_fd.get(), QFile::encodeName(folder).constData(),
-                                              kEvents);
+        const int watch =
+            ::inotify_add_watch(m_fd.get(), QFile::encodeName(folder).constData(), kEvents);
         if (watch >= 0) m_folders.insert(watch, folder);
     }
 }

@@ -91,12 +91,12 @@ int listPorts(const Options &options)
                          QJsonObject{{"pid", qint64(holder->pid)}, {"program", holder->program}});
         if (!details.byId.isEmpty()) entry.insert(QStringLiteral("byId"), details.byId);
         if (details.usb)
-            entry.insert(QStringLiteral("usb"), QJsonObject{{"vendorId", details.usb->vendorId},
-                                                            {"productId", details.usb->productId},
-                                                            {"manufacturer",
-                                                             details.usb->manufacturer},
-                                                            {"product", details.usb->product},
-                                                            {"serial", details.usb->serial}});
+            entry.insert(QStringLiteral("usb"),
+                         QJsonObject{{"vendorId", details.usb->vendorId},
+                                     {"productId", details.usb->productId},
+                                     {"manufacturer", details.usb->manufacturer},
+                                     {"product", details.usb->product},
+                                     {"serial", details.usb->serial}});
         list << entry;
 
         text += QStringLiteral("%1 %2 %3 %4")
@@ -108,7 +108,8 @@ int listPorts(const Options &options)
                 u'\n';
         // What is behind it, as the window's tool tip says it.
         for (const QString &line : details.lines())
-            if (line != QLatin1String(details.kind.words)) text += QStringLiteral("    ") + line + u'\n';
+            if (line != QLatin1String(details.kind.words))
+                text += QStringLiteral("    ") + line + u'\n';
     }
     if (options.json)
         print(QString::fromUtf8(QJsonDocument(QJsonObject{{"ports", list}}).toJson()));

@@ -123,7 +123,8 @@ QString discardedText(const mb::MBDiscardCounts &discards, quint32 undecodable)
     QStringList reasons;
     for (const mb::DiscardReason reason : mb::kDiscardReasons)
         if (discards[reason] > 0)
-            reasons << QStringLiteral("%1 %2").arg(QLatin1String(mb::discardReasonText(reason)))
+            reasons << QStringLiteral("%1 %2")
+                           .arg(QLatin1String(mb::discardReasonText(reason)))
                            .arg(discards[reason]);
     if (undecodable > 0) reasons << QStringLiteral("not decodable %1").arg(undecodable);
     return QStringLiteral("%1 %2 discarded (%3)")
@@ -283,8 +284,7 @@ QString monitorLine(const DecodedReading &reading, const LinkCounts &link)
     const bool inputCalibrated = !(reading.statusBits & instrument::Status::InputNotCalibrated);
     const bool outputCalibrated = !(reading.statusBits & instrument::Status::OutputNotCalibrated);
     const QStringList flags = statusFlagWords(reading.statusBits);
-    const QString tries =
-        link.tries > 1 ? QStringLiteral("  tries %1").arg(link.tries) : QString();
+    const QString tries = link.tries > 1 ? QStringLiteral("  tries %1").arg(link.tries) : QString();
     return QStringLiteral("%1  input %2  output %3  ratio %4  %5  %6%7  %8")
         .arg(reading.time.toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss.zzz")),
              valueText(reading.inputValue, reading.inputUnit, inputCalibrated),
