@@ -37,7 +37,8 @@ inline bool install(QObject &context, std::function<void()> onQuit,
         ssize_t n;
         bool quit = false, user1 = false;
         while ((n = ::read(g_pipe[0], bytes, sizeof bytes)) > 0)
-            for (ssize_t i = 0; i < n; ++i) (bytes[i] == 'u' ? user1 : quit) = true;
+            for (ssize_t i = 0; i < n; ++i)
+                (bytes[i] == 'u' ? user1 : quit) = true;
         if (user1 && onUser1) onUser1();
         if (quit) onQuit();
     });

@@ -37,7 +37,8 @@ int main(int argc, char *argv[])
     const auto pullCable = [&] {
         if (options.portDevice.isEmpty()) simulator.pullCable();
     };
-    if (!quitsignals::install(app, [&app] { app.quit(); }, pullCable)) {
+    if (!quitsignals::install(
+            app, [&app] { app.quit(); }, pullCable)) {
         std::fprintf(stderr, "kx4720r-sim: cannot set up signal handling: %s\n",
                      std::strerror(errno));
         return 1;
