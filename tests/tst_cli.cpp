@@ -44,7 +44,11 @@ public:
 
     Run finish(int timeoutMs = 30000)
     {
-        QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, timeoutMs);
+        // A tool that never ends is killed and counts as failed (exit code -1).
+        if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, timeoutMs)) {
+            process.kill();
+            process.waitForFinished();
+        }
         Run run;
         run.exitCode =
             process.state() == QProcess::NotRunning && process.exitStatus() == QProcess::NormalExit
@@ -191,7 +195,10 @@ void TestCli::usageErrorsExitWithTwo()
 
 void TestCli::statusAsTextAndJson()
 {
-    SimulatorRunner sim;
+    // The second reply comes back broken, so the second status is asked again.
+    SimFaults faults;
+    faults.corruptEvery = 2;
+    SimulatorRunner sim(faults);
     QVERIFY2(sim.isRunning(), qPrintable(sim.errorText()));
     const Run text = cli(on(sim, {"status"}));
     QVERIFY2(text.exitCode == 0, qPrintable(describe(text)));
@@ -199,15 +206,24 @@ void TestCli::statusAsTextAndJson()
     QVERIFY(text.out.contains("Firmware         2013-09-30\n"));
     QVERIFY(text.out.contains("Input            current, range -25 ... +25 mA\n"));
     QVERIFY(text.out.contains("Status           ok\n"));
+    QVERIFY(text.out.contains("Link             1 try, nothing discarded\n"));
 
-    const Run json = cli(on(sim, {"status", "--json"}));
+    const Run json = cli(on(sim, {"status", "--json", "--timeout", "50"}));
     QVERIFY2(json.exitCode == 0, qPrintable(describe(json)));
     QJsonParseError error;
     const QJsonObject status = QJsonDocument::fromJson(json.out, &error).object();
     QVERIFY2(error.error == QJsonParseError::NoError, qPrintable(error.errorString()));
     QCOMPARE(status["model"].toString(), "KX4720R");
     QCOMPARE(status["port"].toString(), sim.portPath());
-    QCOMPARE(status["tries"].toInt(), 1);
+    QCOMPARE(status["tries"].toInt(), 2);
+    QCOMPARE(status["discarded"].toObject(), (QJsonObject{{"total", 1},
+                                                          {"badCrc", 1},
+                                                          {"foreignFrame", 0},
+                                                          {"overlong", 0},
+                                                          {"startInFrame", 0},
+                                                          {"outsideFrame", 0},
+                                                          {"lateReply", 0},
+                                                          {"notDecodable", 0}}));
     QCOMPARE(status["calibrationDate"].toString(), "2013-10-01");
     QCOMPARE(status["workingMinutes"].toInt(), 1000);
     const QJsonObject input = status["input"].toObject();
@@ -239,16 +255,20 @@ void TestCli::linkFailuresAndRetries_data()
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("reason");
     QTest::addColumn<int>("lines");
+    QTest::addColumn<QString>("summary"); // monitor's last line
 
     const QStringList quick{"--tries", "3", "--timeout", "50"};
     QTest::newRow("no answer") << 1 << 0 << -1 << (QStringList{"status"} << quick) << 4
-                               << "no answer from the instrument" << 0;
+                               << "no answer from the instrument" << 0 << "";
     QTest::newRow("refused") << 0 << 0 << 130 << (QStringList{"status"} << quick) << 1
-                             << "result code 130" << 0;
+                             << "result code 130" << 0 << "";
+    // Requests 2, 4 and 6 go unanswered or come back broken; each is asked again.
     QTest::newRow("dropped replies are asked again")
-        << 2 << 0 << -1 << (QStringList{"monitor", "--count", "4"} << quick) << 0 << "" << 4;
+        << 2 << 0 << -1 << (QStringList{"monitor", "--count", "4"} << quick) << 0 << "" << 4
+        << "summary: 4 replies, 3 re-sent, nothing discarded";
     QTest::newRow("corrupted replies are asked again")
-        << 0 << 2 << -1 << (QStringList{"monitor", "--count", "4"} << quick) << 0 << "" << 4;
+        << 0 << 2 << -1 << (QStringList{"monitor", "--count", "4"} << quick) << 0 << "" << 4
+        << "summary: 4 replies, 3 re-sent, 3 frames discarded (bad CRC 3)";
 }
 
 void TestCli::linkFailuresAndRetries()
@@ -260,6 +280,7 @@ void TestCli::linkFailuresAndRetries()
     QFETCH(int, exitCode);
     QFETCH(QString, reason);
     QFETCH(int, lines);
+    QFETCH(QString, summary);
 
     SimFaults faults;
     faults.dropEvery = dropEvery;
@@ -271,7 +292,14 @@ void TestCli::linkFailuresAndRetries()
     SimulatorRunner sim(faults);
     const Run run = cli(on(sim, arguments));
     QVERIFY2(run.exitCode == exitCode, qPrintable(describe(run)));
-    QCOMPARE(run.out.count('\n'), lines);
+    QCOMPARE(run.out.count('\n'), lines + (summary.isEmpty() ? 0 : 1));
+    if (!summary.isEmpty()) {
+        const QStringList out = QString::fromLocal8Bit(run.out).trimmed().split(u'\n');
+        QCOMPARE(out.last(), summary);
+        // The count grows line by line, as a technician wiggling the cable sees it.
+        if (corruptEvery)
+            QVERIFY2(out[1].endsWith("tries 2  1 frame discarded (bad CRC 1)"), qPrintable(out[1]));
+    }
     if (exitCode == 0) {
         QVERIFY2(run.err.isEmpty(), qPrintable(describe(run)));
         // Every other request went unanswered or came back broken.
@@ -317,7 +345,7 @@ void TestCli::portErrorsSayWhyAndSendNothing()
                       QStringList{"--reuid=65534", "--regid=65534", "--clear-groups",
                                   QStringLiteral(KX_CLI_BINARY)}
                           << arguments);
-        QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 30000);
+        QVERIFY(QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 30000));
         refused.exitCode = process.exitCode();
         refused.out = process.readAllStandardOutput();
         refused.err = process.readAllStandardError();
@@ -479,8 +507,8 @@ void TestCli::monitorRecordsAndEndsCleanlyOnCtrlC()
     const QString csv = folder.filePath(QStringLiteral("readings.csv"));
     const Run counted = cli(on(sim, {"monitor", "--count", "3", "--csv", csv}));
     QVERIFY2(counted.exitCode == 0 && counted.err.isEmpty(), qPrintable(describe(counted)));
-    QCOMPARE(counted.out.count('\n'), 3);
-    QVERIFY(counted.out.contains(" ok\n"));
+    QCOMPARE(counted.out.count('\n'), 3 + 1); // the readings, then the summary
+    QVERIFY(counted.out.contains(" ok  nothing discarded\n"));
     QFile file(csv);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QList<QByteArray> lines = file.readAll().split('\n');

@@ -168,12 +168,14 @@ void TestRobustPorts::cablePulledMidExchange()
     QCOMPARE(ends.size(), 1);
     QCOMPARE(ends.first().at(0).value<TMBStatus>(), TMBStatus::stPortError);
     QVERIFY(w.lampIs(TMBLamp::Red));
-    const QString reason = w.lampTip();
+    // The reason first, then what the window waits for meanwhile.
+    const QString reason = w.link().MBPortErrorText();
     QVERIFY2(reason.startsWith(QStringLiteral("TMB : port lost ") + port.path() + u'\r'),
              qPrintable(reason));
     QVERIFY2(reason.size() > reason.indexOf(u'\r') + 1, "the system's message is missing");
-    QCOMPARE(w.link().MBPortErrorText(), reason);
-    QCOMPARE(w.panel().openCloseButton()->toolTip(), reason);
+    QVERIFY2(w.lampTip().startsWith(reason + QStringLiteral("\n\nWaiting until ")),
+             qPrintable(w.lampTip()));
+    QCOMPARE(w.panel().openCloseButton()->toolTip(), w.lampTip());
     QVERIFY(!w.panel().openCloseButton()->Down());
 
     // Responsive: the event loop runs a timer many times over. Not spinning:
@@ -195,8 +197,18 @@ void TestRobustPorts::cablePulledMidExchange()
              qPrintable(QStringLiteral("%1 ms CPU in %2 ms").arg(cpuUsed).arg(wallUsed)));
     QCOMPARE(ends.size(), 1);
 
-    // The adapter is back under the same name: Refresh, Open, and the
-    // cycle runs again; the lamp is green and no reason is left over.
+    // The user stops waiting: with nothing listed, Open/Close ends the wait
+    // and springs back, and the reason stays.
+    QVERIFY(w.listedPorts().isEmpty());
+    w.clickOpenClose();
+    QVERIFY(!w.link().engine().isWaitingForPort());
+    QVERIFY(!w.panel().openCloseButton()->Down());
+    QVERIFY(!w.link().MBPortOpen());
+    QCOMPARE(w.lampTip(), reason);
+
+    // The adapter is back under the same name: nothing opens it by itself
+    // any more. Refresh, Open, and the cycle runs again; the lamp is green
+    // and no reason is left over.
     InstrumentSimulator second;
     QVERIFY2(second.startOnNewPty(), qPrintable(second.errorText()));
     QVERIFY(port.pointTo(second.portPath()));

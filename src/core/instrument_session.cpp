@@ -1,70 +1,22 @@
-// Opening, exchanging and failing. The engine reports an opening that failed
-// only as a text; the device it opens through is wrapped so that the
-// system's error code is kept, which tells a missing port from a busy one or
-// one without permission.
+// Opening, exchanging and failing. Why a port failed comes from the link's
+// own failure kinds, so a missing port is told from a busy one or one without
+// permission without looking at the system's error codes here.
 #include "core/instrument_session.h"
 
 #include "link/portprobe.h"
 
 #include <QEventLoop>
 
-#include <cerrno>
-#include <memory>
-
 namespace {
 
-// A serial device that remembers how its opening went.
-class OpenWatchingDevice : public SerialDevice {
-public:
-    OpenWatchingDevice(std::unique_ptr<SerialDevice> device, std::shared_ptr<SerialStatus> outcome)
-        : m_device(std::move(device)), m_outcome(std::move(outcome))
-    {
-    }
-    SerialStatus open(const QString &name) override { return keep(m_device->open(name)); }
-    bool isOpen() const override { return m_device->isOpen(); }
-    void close() override { m_device->close(); }
-    SerialStatus setLineSettings(std::uint32_t baud) override
-    {
-        return keep(m_device->setLineSettings(baud));
-    }
-    std::uint32_t lineSpeed() const override { return m_device->lineSpeed(); }
-    void purge() override { m_device->purge(); }
-    void clearDtrRts() override { m_device->clearDtrRts(); }
-    SerialStatus write(std::span<const char> characters) override
-    {
-        return m_device->write(characters);
-    }
-    SerialEvents waitForEvents(bool watchPort, int timeoutMs) override
-    {
-        return m_device->waitForEvents(watchPort, timeoutMs);
-    }
-    void signalStop() override { m_device->signalStop(); }
-    void resetStop() override { m_device->resetStop(); }
-    SerialRead readWaiting() override { return m_device->readWaiting(); }
-
-private:
-    SerialStatus keep(SerialStatus status)
-    {
-        if (m_outcome->ok()) *m_outcome = status;
-        return status;
-    }
-
-    std::unique_ptr<SerialDevice> m_device;
-    std::shared_ptr<SerialStatus> m_outcome;
-};
-
-LinkFailure::Kind openFailureKind(int code)
+LinkFailure::Kind openFailureKind(PortFailure kind)
 {
-    switch (code) {
-    case ENOENT:
-    case ENODEV:
-    case ENXIO:
-    case ENOTDIR:
+    switch (kind) {
+    case PortFailure::NotFound:
         return LinkFailure::Kind::PortMissing;
-    case EBUSY:
+    case PortFailure::Busy:
         return LinkFailure::Kind::PortBusy;
-    case EACCES:
-    case EPERM:
+    case PortFailure::NoPermission:
         return LinkFailure::Kind::NoPermission;
     default:
         return LinkFailure::Kind::PortUnusable;
@@ -137,20 +89,13 @@ bool InstrumentSession::open(const LinkSettings &settings)
     m_engine.setMBMasterIDToSlave(instrument::RequestId);
     m_engine.setMBMasterQueryMode(false);
 
-    auto outcome = std::make_shared<SerialStatus>();
-    m_engine.setSerialDeviceFactory(
-        [outcome] { return std::make_unique<OpenWatchingDevice>(createSerialDevice(), outcome); });
     if (m_engine.MBOpenPort(settings.port)) return true;
 
     m_failure.port = settings.port;
-    m_failure.kind = openFailureKind(outcome->code);
-    m_failure.reason = outcome->ok() ? portErrorReason() : outcome->message;
-    if (m_failure.kind == LinkFailure::Kind::NoPermission) {
-        // The probe knows which group to join for a port.
-        const PortProbe probe =
-            probePorts({settings.port}, [&](const QString &) { return *outcome; });
-        if (!probe.noPermission.isEmpty()) m_failure.group = probe.noPermission.first().group;
-    }
+    m_failure.kind = openFailureKind(m_engine.portFailure());
+    m_failure.reason = portErrorReason();
+    if (m_failure.kind == LinkFailure::Kind::NoPermission)
+        m_failure.group = portOwningGroup(settings.port);
     return false;
 }
 

@@ -9,6 +9,7 @@
 #include "link/mbbuffers.h"
 #include "link/mbreceiver.h"
 #include "link/mbtypes.h"
+#include "link/portinfo.h"
 #include "link/portprobe.h"
 #include "link/serialdevice.h"
 
@@ -23,6 +24,7 @@
 #include <memory>
 #include <vector>
 
+class PortFollower;
 class TCommThread;
 
 using mb::DiscardReason;
@@ -53,7 +55,7 @@ public:
     quint32 WinQSizeOut() const { return m_winQSizeOut; }
     void setWinQSizeOut(quint32 size) { m_winQSizeOut = size; }
     QString MBLastUsedPort() const { return m_lastUsedPort; }
-    void setMBLastUsedPort(const QString &port) { m_lastUsedPort = port; }
+    void setMBLastUsedPort(const QString &port);
     bool MBRefreshListOnStartup() const { return m_refreshListOnStartup; }
     void setMBRefreshListOnStartup(bool on) { m_refreshListOnStartup = on; }
     bool MBThereWasOpenEvent() const { return m_thereWasOpenEvent; }
@@ -82,11 +84,33 @@ public:
     // The ports the last probe left out because the user may not open them;
     // read when portListChanged arrives.
     QList<PortRefusal> portsWithoutPermission() const { return m_portsWithoutPermission; }
+    // The ports it left out because another program holds them (those
+    // whose holder could be named).
+    QList<PortHolding> portsHeldElsewhere() const { return m_portsHeldElsewhere; }
     // What opening a port creates; by default the system's serial device,
     // which opens the port by name. A host that already holds the line (the
     // simulator with its pty master) hands in a device around it.
     using DeviceFactory = std::function<std::unique_ptr<SerialDevice>()>;
     void setSerialDeviceFactory(DeviceFactory factory) { m_deviceFactory = std::move(factory); }
+
+    // ---- Ports that come and go (PortFollower)
+    // Off by default; the panel turns it on. From the first filling of the
+    // list on, the list follows the devices while no port is open, and a lost
+    // port is waited for and opened again when it comes back.
+    void setFollowPorts(bool on);
+    bool followsPorts() const { return m_follower != nullptr; }
+    // Where descriptions and identities of ports are read (tests: a fake tree).
+    void setPortCatalog(const PortCatalog &catalog) { m_catalog = catalog; }
+    const PortCatalog &portCatalog() const { return m_catalog; }
+    // While a lost port is waited for: a sentence for the port lamp's tool
+    // tip (until when, or why the device that is back refuses). Empty otherwise.
+    bool isWaitingForPort() const;
+    QString portWaitText() const;
+    // Ends a wait without opening anything (the user's choice).
+    void endPortWait();
+    // Ten minutes unless set.
+    void setPortWaitLimit(std::chrono::milliseconds limit);
+    const PortFollower *portFollower() const { return m_follower; }
 
     // ---- Opening and closing
     // Opens the selected port list entry (Open/Close button pressed).
@@ -281,8 +305,12 @@ signals:
     void portListChanged(const QStringList &ports, int selected);
     // The opening failed or the open port was lost; the text is MBPortErrorText.
     void portError(const QString &message);
+    // A wait for a lost port began, ended or has news (portWaitText).
+    void portWaitChanged();
 
 private:
+    friend class PortFollower;
+
     // Where the link stands. Each change happens in one of the transitions
     // below, which also set MBBusy and MBStatusNow in the specified order.
     enum class LinkState : quint8 {
@@ -303,6 +331,9 @@ private:
     }
 
     // Port
+    // A probe and the list's refilling; following, the selection stays on the
+    // device the user chose.
+    void refreshPortList(bool following);
     bool openDevice(SerialStatus &failure);
     void closeDevice();
     [[nodiscard]] bool closePort();
@@ -379,7 +410,10 @@ private:
     std::function<QStringList()> m_candidateSource;
     PortTryOpen m_tryOpen;
     QList<PortRefusal> m_portsWithoutPermission;
+    QList<PortHolding> m_portsHeldElsewhere;
     DeviceFactory m_deviceFactory;
+    PortCatalog m_catalog;
+    PortFollower *m_follower = nullptr; // child object, while following
 
     // Mode and master settings
     TMBMode m_mode = TMBMode::modeMaster;

@@ -4,6 +4,7 @@
 
 #include "link/commthread.h"
 #include "link/linklog.h"
+#include "link/portfollower.h"
 #include "link/portholders.h"
 
 #include <QTimer>
@@ -19,6 +20,11 @@ void MBEngine::setPortCandidateSource(std::function<QStringList()> source)
 
 void MBEngine::MBRefreshPortList()
 {
+    refreshPortList(false);
+}
+
+void MBEngine::refreshPortList(bool following)
+{
     const QStringList candidates = m_candidateSource ? m_candidateSource() : allPortCandidates();
     // The port we hold ourselves is refused like any held port, and comes
     // back at the end of the list while it is open.
@@ -28,13 +34,18 @@ void MBEngine::MBRefreshPortList()
     const PortTryOpen probeOne = [&holders](const QString &port) {
         return probePort(port, holders);
     };
-    const PortProbe probe = probePorts(candidates, m_tryOpen ? m_tryOpen : probeOne);
+    const PortProbe probe = probePorts(candidates, m_tryOpen ? m_tryOpen : probeOne, &holders);
     m_portsWithoutPermission = probe.noPermission;
-    const PortListing listing = orderPortList(probe.available, m_portOpen, m_port, m_lastUsedPort);
+    m_portsHeldElsewhere = probe.heldElsewhere;
+    const QString preselect = following && m_follower
+                                  ? m_follower->preferredPort(probe.available, m_lastUsedPort)
+                                  : m_lastUsedPort;
+    const PortListing listing = orderPortList(probe.available, m_portOpen, m_port, preselect);
     m_portList = listing.ports;
     m_selectedPort = listing.selected;
     if (m_selectedPort >= 0) m_lastUsedPort = m_portList[m_selectedPort];
     emit portListChanged(m_portList, m_selectedPort);
+    if (m_follower) m_follower->portsProbed(candidates);
 }
 
 void MBEngine::selectPortListEntry(int index)
@@ -42,6 +53,49 @@ void MBEngine::selectPortListEntry(int index)
     if (index < 0 || index >= m_portList.size()) return;
     m_selectedPort = index;
     m_lastUsedPort = m_portList[index];
+    if (!m_follower) return;
+    m_follower->portChosen(m_lastUsedPort);
+    (void)m_follower->takeOver();
+}
+
+void MBEngine::setMBLastUsedPort(const QString &port)
+{
+    m_lastUsedPort = port;
+    if (m_follower) m_follower->portChosen(port);
+}
+
+// ---------------------------------------------------------------- following
+
+void MBEngine::setFollowPorts(bool on)
+{
+    if (on == followsPorts()) return;
+    if (!on) {
+        delete m_follower;
+        m_follower = nullptr;
+        return;
+    }
+    m_follower = new PortFollower(*this);
+    if (!m_lastUsedPort.isEmpty()) m_follower->portChosen(m_lastUsedPort);
+}
+
+bool MBEngine::isWaitingForPort() const
+{
+    return m_follower && m_follower->isWaiting();
+}
+
+QString MBEngine::portWaitText() const
+{
+    return m_follower ? m_follower->waitText() : QString();
+}
+
+void MBEngine::endPortWait()
+{
+    if (m_follower) (void)m_follower->takeOver();
+}
+
+void MBEngine::setPortWaitLimit(std::chrono::milliseconds limit)
+{
+    if (m_follower) m_follower->setWaitLimit(limit);
 }
 
 // ---------------------------------------------------------------- opening
@@ -59,6 +113,8 @@ bool MBEngine::MBOpenPort(const QString &port)
     // The toggle button cannot be pressed again while down; a host calling
     // twice must not reset a running transaction.
     if (m_portOpen) return true;
+    // Whoever opens a port now, a lost one is no longer waited for.
+    if (m_follower && !m_follower->takeOver()) return false;
     const bool wasOpen = m_portOpen;
 
     emit panelStateChanged(true);
@@ -89,6 +145,7 @@ bool MBEngine::MBOpenPort(const QString &port)
     m_portErrorText.clear();
     m_portFailure = PortFailure::None;
     m_thereWasOpenEvent = true;
+    if (m_follower && !m_follower->portOpened()) return true;
     if (m_portOpen != wasOpen) (void)survives([&] { emit OnMBPortOpenedOrClosed(true); });
     return true;
 }
@@ -131,7 +188,11 @@ bool MBEngine::openDevice(SerialStatus &failure)
 
 void MBEngine::MBClosePort()
 {
-    (void)closePort();
+    // Also with the port closed: the user (or the host, at its end) ends a wait.
+    if (m_follower && !m_follower->takeOver()) return;
+    const bool wasOpen = m_portOpen;
+    if (!closePort()) return;
+    if (wasOpen && m_follower) m_follower->portClosed();
 }
 
 bool MBEngine::closePort()
@@ -207,6 +268,7 @@ void MBEngine::onPortLost(const SerialStatus &reason)
     // reader waking up for ever; it ends like a closing, with the reason kept.
     if (!portReady()) return;
     if (!endPortWithFailure(reason)) return;
+    if (m_follower && !m_follower->portLost(reason)) return;
     // The device may be gone for good (adapter pulled): the list must not
     // keep offering it, as after a failed opening.
     MBRefreshPortList();
@@ -218,6 +280,7 @@ void MBEngine::closePortAfterFailure(const QString &reason)
     const SerialStatus failure =
         reason.isEmpty() ? m_lastWriteFailure : SerialStatus{-1, reason, PortFailure::Other};
     if (!endPortWithFailure(failure)) return;
+    if (m_follower && !m_follower->portLost(failure)) return;
     MBRefreshPortList();
 }
 

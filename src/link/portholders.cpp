@@ -79,19 +79,31 @@ void DeviceHolders::scan() const
     ::closedir(proc);
 }
 
-bool DeviceHolders::holdsOpen(const QString &path) const
+std::optional<PortHolder> DeviceHolders::holderOf(const QString &path) const
 {
     struct stat node {};
-    if (::stat(path.toLocal8Bit().constData(), &node) != 0 || !S_ISCHR(node.st_mode)) return false;
+    if (::stat(path.toLocal8Bit().constData(), &node) != 0 || !S_ISCHR(node.st_mode))
+        return std::nullopt;
     if (!m_scanned) scan();
     const int pty = pseudoTerminalNumber(path);
-    return std::any_of(m_devices.begin(), m_devices.end(), [&](const Holder &holder) {
-        if (holder.device != node.st_rdev) return false;
-        const bool otherEnd =
-            pty >= 0 && std::find(m_ptyMasters.begin(), m_ptyMasters.end(),
-                                  std::pair(holder.pid, pty)) != m_ptyMasters.end();
+    const auto holder = std::find_if(m_devices.begin(), m_devices.end(), [&](const Holder &h) {
+        if (h.device != node.st_rdev) return false;
+        const bool otherEnd = pty >= 0 && std::find(m_ptyMasters.begin(), m_ptyMasters.end(),
+                                                    std::pair(h.pid, pty)) != m_ptyMasters.end();
         return !otherEnd;
     });
+    if (holder == m_devices.end()) return std::nullopt;
+    char commPath[320];
+    std::snprintf(commPath, sizeof commPath, "%s/%d/comm", m_procRoot.toLocal8Bit().constData(),
+                  int(holder->pid));
+    QString program;
+    if (const int fd = ::open(commPath, O_RDONLY | O_CLOEXEC); fd >= 0) {
+        char name[64];
+        const ssize_t n = ::read(fd, name, sizeof name);
+        ::close(fd);
+        if (n > 0) program = QString::fromLocal8Bit(name, n).trimmed();
+    }
+    return PortHolder{holder->pid, program};
 }
 
 int pseudoTerminalNumber(const QString &path)

@@ -6,9 +6,18 @@
 
 #include <QString>
 
+#include <optional>
 #include <sys/types.h>
 #include <utility>
 #include <vector>
+
+// Another program that holds a port open: its process and its name ("minicom").
+struct PortHolder {
+    pid_t pid = 0;
+    QString program;
+
+    bool operator==(const PortHolder &) const = default;
+};
 
 // One look through /proc/<pid>/fd of every process but this one, taken at
 // the first question and kept for the next ones (a probe asks for each port).
@@ -22,7 +31,10 @@ public:
     // process at the master end of a pseudo-terminal is the other end of the
     // line (a simulated instrument keeps the slave end open as well, so that
     // its line does not hang up), not a second user of the port.
-    bool holdsOpen(const QString &path) const;
+    bool holdsOpen(const QString &path) const { return holderOf(path).has_value(); }
+    // The first other process that holds it open, and that process's name
+    // (from /proc/<pid>/comm; empty when it cannot be read).
+    std::optional<PortHolder> holderOf(const QString &path) const;
 
 private:
     void scan() const;

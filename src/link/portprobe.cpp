@@ -34,8 +34,9 @@ bool hasRealUart(const QString &devicePath)
     return info.type != PORT_UNKNOWN;
 }
 
-// The group of the device node, the one a user joins to get at the port.
-QString owningGroup(const QString &devicePath)
+} // namespace
+
+QString portOwningGroup(const QString &devicePath)
 {
     struct stat node {};
     if (::stat(devicePath.toLocal8Bit().constData(), &node) != 0 || node.st_gid == 0) return {};
@@ -48,16 +49,19 @@ QString owningGroup(const QString &devicePath)
     return found ? QString::fromLocal8Bit(found->gr_name) : QString();
 }
 
-} // namespace
-
-QStringList systemPortCandidates(const QString &sysClassTty, const QString &devDir)
+bool isSerialDeviceName(const QString &name)
 {
     static const QRegularExpression serialName(
         QStringLiteral("^(ttyS|ttyUSB|ttyACM|ttyAMA|rfcomm)[0-9]+$"));
+    return serialName.match(name).hasMatch();
+}
+
+QStringList systemPortCandidates(const QString &sysClassTty, const QString &devDir)
+{
     QStringList names;
     const QDir sys(sysClassTty);
     for (const QString &name : sys.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::System)) {
-        if (!serialName.match(name).hasMatch()) continue;
+        if (!isSerialDeviceName(name)) continue;
         // rfcomm ports have no "device" link; every other serial tty has one
         // (and a driver) when hardware is behind it.
         const QString entry = sys.filePath(name);
@@ -120,7 +124,8 @@ SerialStatus tryOpenExclusively(const QString &port)
     return probePort(port, DeviceHolders());
 }
 
-PortProbe probePorts(const QStringList &candidates, const PortTryOpen &tryOpen)
+PortProbe probePorts(const QStringList &candidates, const PortTryOpen &tryOpen,
+                     const DeviceHolders *holders)
 {
     PortProbe probe;
     QStringList tried;
@@ -128,10 +133,15 @@ PortProbe probePorts(const QStringList &candidates, const PortTryOpen &tryOpen)
         if (tried.contains(port)) continue;
         tried << port;
         const SerialStatus status = tryOpen(port);
-        if (status.ok())
+        probe.outcomes.insert(port, status);
+        if (status.ok()) {
             probe.available << port;
-        else if (status.kind == PortFailure::NoPermission)
-            probe.noPermission << PortRefusal{port, status.code, owningGroup(port)};
+        } else if (status.kind == PortFailure::NoPermission) {
+            probe.noPermission << PortRefusal{port, status.code, portOwningGroup(port)};
+        } else if (status.kind == PortFailure::Busy && holders) {
+            if (const std::optional<PortHolder> holder = holders->holderOf(port))
+                probe.heldElsewhere << PortHolding{port, *holder};
+        }
     }
     return probe;
 }

@@ -3,7 +3,10 @@
 // the ordering can be exercised with any candidate list.
 #pragma once
 
+#include "link/portholders.h"
 #include "link/serialdevice.h"
+
+#include <QHash>
 
 #include <QList>
 #include <QString>
@@ -16,6 +19,9 @@
 // with a real UART, ttyUSB, ttyACM, ttyAMA and rfcomm.
 QStringList systemPortCandidates(const QString &sysClassTty = QStringLiteral("/sys/class/tty"),
                                  const QString &devDir = QStringLiteral("/dev"));
+
+// Whether a device node's name is one of those serial kinds ("ttyUSB3").
+bool isSerialDeviceName(const QString &name);
 
 // Ports named by the user: each "--port PATH" (or "--port=PATH") of the
 // command line, then the colon-separated entries of the environment value.
@@ -37,25 +43,40 @@ struct PortRefusal {
     bool operator==(const PortRefusal &) const = default;
 };
 
+// A candidate another program holds open, and which program that is.
+struct PortHolding {
+    QString port;
+    PortHolder holder;
+
+    bool operator==(const PortHolding &) const = default;
+};
+
 // What one probe found: the ports that opened, and the ones left out for lack
-// of permission, so the user can be told why the list is short. Ports held
-// elsewhere or missing are left out without a word: nothing the user can
-// change about them.
+// of permission or because another program holds them, so the user can be
+// told why the list is short; and how opening each candidate went.
 struct PortProbe {
     QStringList available;
     QList<PortRefusal> noPermission;
+    // Only ports whose holder could be named (a program the user may look
+    // at, other than this one): a lock of unknown origin says nothing useful.
+    QList<PortHolding> heldElsewhere;
+    QHash<QString, SerialStatus> outcomes;
 };
 
 // Opening a candidate (and closing it again at once); tests hand in their own.
 using PortTryOpen = std::function<SerialStatus(const QString &port)>;
-PortProbe probePorts(const QStringList &candidates, const PortTryOpen &tryOpen);
-class DeviceHolders;
+// With holders, busy candidates are looked up among the other processes.
+PortProbe probePorts(const QStringList &candidates, const PortTryOpen &tryOpen,
+                     const DeviceHolders *holders = nullptr);
 // Whether the port could be opened for us alone: refused when missing, not
 // permitted, locked, flagged exclusive or merely open in another process
 // (holders). The device is opened and closed, nothing more.
 SerialStatus probePort(const QString &port, const DeviceHolders &holders);
 // probePort with a fresh look at the other processes.
 SerialStatus tryOpenExclusively(const QString &port);
+// The group that owns the device node at path, the one a user joins to get at
+// the port; empty when unknown or root's own group.
+QString portOwningGroup(const QString &path);
 
 struct PortListing {
     QStringList ports;

@@ -89,6 +89,7 @@ PortFailure portFailureOf(int code)
     case ENOENT:
     case ENODEV:
     case ENXIO:
+    case ENOTDIR: // a folder on the way is a file
         return PortFailure::NotFound;
     case EACCES:
     case EPERM:

@@ -6,13 +6,13 @@
 #include "core/instrument_operations.h"
 #include "core/readings_csv.h"
 #include "core/settings_file.h"
+#include "link/portinfo.h"
 #include "link/portprobe.h"
 
 #include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <functional>
@@ -35,79 +35,81 @@ int failure(const LinkFailure &f)
     return ExitRefused;
 }
 
-// What a port is, by its name; the kinds of device behind the common names.
-struct PortKind {
-    const char *prefix;
+// The state of a port as the listing names it.
+struct PortState {
     const char *id;
     const char *words;
 };
-constexpr PortKind PortKinds[] = {
-    {"/dev/ttyUSB", "usb-serial", "USB serial adapter"},
-    {"/dev/ttyACM", "usb-acm", "USB modem (CDC-ACM)"},
-    {"/dev/ttyS", "builtin", "built-in serial port"},
-    {"/dev/ttyAMA", "uart", "on-board UART"},
-    {"/dev/rfcomm", "bluetooth", "Bluetooth serial link"},
-    {"/dev/pts/", "pty", "pseudo-terminal"},
-};
 
-const PortKind &portKind(const QString &port)
+PortState portState(const SerialStatus &status)
 {
-    static constexpr PortKind Other{"", "other", "serial device"};
-    for (const PortKind &kind : PortKinds)
-        if (port.startsWith(QLatin1String(kind.prefix))) return kind;
-    return Other;
+    if (status.ok()) return {"free", "free"};
+    switch (status.kind) {
+    case PortFailure::NoPermission:
+        return {"noPermission", "no permission"};
+    case PortFailure::Busy:
+        return {"busy", "busy"};
+    case PortFailure::NotFound:
+        return {"missing", "missing"};
+    default:
+        return {"unavailable", "unavailable"};
+    }
 }
 
 int listPorts(const Options &options)
 {
-    QHash<QString, SerialStatus> outcomes;
-    const PortProbe probe = probePorts(allPortCandidates(), [&](const QString &port) {
-        const SerialStatus status = tryOpenExclusively(port);
-        outcomes.insert(port, status);
-        return status;
-    });
-    QStringList ports = probe.available;
-    for (auto it = outcomes.cbegin(); it != outcomes.cend(); ++it)
-        if (!ports.contains(it.key())) ports << it.key();
+    // The same probe, details and reasons as the link panel's list and tool tips.
+    const DeviceHolders holders;
+    const PortProbe probe = probePorts(
+        allPortCandidates(), [&](const QString &port) { return probePort(port, holders); },
+        &holders);
+    QStringList ports = probe.outcomes.keys();
     std::sort(ports.begin(), ports.end());
+    const PortCatalog catalog;
 
     QJsonArray list;
     QString text;
     for (const QString &port : ports) {
-        const SerialStatus status = outcomes.value(port);
-        QString state, words, reason, group;
-        if (status.ok()) {
-            state = QStringLiteral("free");
-            words = state;
-        } else if (status.code == EACCES || status.code == EPERM) {
-            state = QStringLiteral("noPermission");
-            words = QStringLiteral("no permission");
-            for (const PortRefusal &refusal : probe.noPermission)
-                if (refusal.port == port) group = refusal.group;
-            reason = status.message + QStringLiteral("; join the group ") +
-                     (group.isEmpty() ? QStringLiteral("dialout") : group);
-        } else if (status.code == EBUSY) {
-            state = QStringLiteral("busy");
-            words = state;
-            reason = QStringLiteral("held by another program");
-        } else {
-            state =
-                status.code == ENOENT ? QStringLiteral("missing") : QStringLiteral("unavailable");
-            words = state;
-            reason = status.message;
-        }
-        const PortKind &kind = portKind(port);
-        QJsonObject entry{{"path", port}, {"state", state}, {"kind", QLatin1String(kind.id)}};
-        if (!reason.isEmpty()) entry.insert(QStringLiteral("reason"), status.message);
+        const SerialStatus status = probe.outcomes.value(port);
+        const PortState state = portState(status);
+        QString group;
+        for (const PortRefusal &refusal : probe.noPermission)
+            if (refusal.port == port) group = refusal.group;
+        std::optional<PortHolder> holder;
+        for (const PortHolding &holding : probe.heldElsewhere)
+            if (holding.port == port) holder = holding.holder;
+        const PortDetails details = catalog.details(port);
+
+        QJsonObject entry{{"path", port},
+                          {"state", QLatin1String(state.id)},
+                          {"kind", QLatin1String(details.kind.id)},
+                          {"description", details.description()}};
+        if (!status.ok()) entry.insert(QStringLiteral("reason"), status.message);
         if (!group.isEmpty()) entry.insert(QStringLiteral("group"), group);
+        if (holder)
+            entry.insert(QStringLiteral("holder"),
+                         QJsonObject{{"pid", qint64(holder->pid)}, {"program", holder->program}});
+        if (!details.byId.isEmpty()) entry.insert(QStringLiteral("byId"), details.byId);
+        if (details.usb)
+            entry.insert(QStringLiteral("usb"),
+                         QJsonObject{{"vendorId", details.usb->vendorId},
+                                     {"productId", details.usb->productId},
+                                     {"manufacturer", details.usb->manufacturer},
+                                     {"product", details.usb->product},
+                                     {"serial", details.usb->serial}});
         list << entry;
+
         text += QStringLiteral("%1 %2 %3 %4")
                     .arg(port, -16)
-                    .arg(words, -14)
-                    .arg(QLatin1String(kind.words), -22)
-                    .arg(reason)
+                    .arg(QLatin1String(state.words), -14)
+                    .arg(QLatin1String(details.kind.words), -22)
+                    .arg(portRefusalText(status, group, holder))
                     .trimmed() +
                 u'\n';
+        // What is behind it, as the window's tool tip says it.
+        for (const QString &line : details.lines())
+            if (line != QLatin1String(details.kind.words))
+                text += QStringLiteral("    ") + line + u'\n';
     }
     if (options.json)
         print(QString::fromUtf8(QJsonDocument(QJsonObject{{"ports", list}}).toJson()));
@@ -168,15 +170,21 @@ QString firmwareText(const InstrumentReply &reply)
         .arg(reply.FirmwareDay, 2, 10, QLatin1Char('0'));
 }
 
+LinkCounts linkCounts(const InstrumentSession &session)
+{
+    return {session.lastTries(), session.engine().discardCounts(),
+            session.engine().undecodableFrames()};
+}
+
 int status(const Options &options, InstrumentSession &session, InstrumentOperations &operations)
 {
     const std::optional<InstrumentReply> reply = operations.readOnce();
     if (!reply) return failure(session.failure());
     if (options.json)
         print(QString::fromUtf8(
-            QJsonDocument(statusJson(*reply, session.port(), session.lastTries())).toJson()));
+            QJsonDocument(statusJson(*reply, session.port(), linkCounts(session))).toJson()));
     else
-        print(statusText(*reply, session.port()));
+        print(statusText(*reply, session.port(), linkCounts(session)));
     return ExitDone;
 }
 
@@ -306,13 +314,29 @@ int monitor(const Options &options, InstrumentSession &session)
         return ExitUsage;
     }
     return withInstrument(options, session, [&](InstrumentOperations &operations) {
-        for (int replies = 0; options.count == 0 || replies < options.count; ++replies) {
+        int replies = 0;
+        int resent = 0;
+        // The last line tells what the link went through over the whole run:
+        // after Ctrl-C, a failure or the last of --count.
+        const auto summary = [&] {
+            const LinkCounts link = linkCounts(session);
+            print(QStringLiteral("summary: %1 %2, %3 re-sent, %4\n")
+                      .arg(replies)
+                      .arg(replies == 1 ? QStringLiteral("reply") : QStringLiteral("replies"))
+                      .arg(resent)
+                      .arg(discardedText(link.discards, link.undecodable)));
+        };
+        for (; options.count == 0 || replies < options.count; ++replies) {
             const std::optional<InstrumentReply> reply = operations.readOnce();
-            // Ctrl-C is how monitoring normally ends.
-            if (!reply) return session.isCancelled() ? int(ExitDone) : failure(session.failure());
+            if (!reply) {
+                summary();
+                // Ctrl-C is how monitoring normally ends.
+                return session.isCancelled() ? int(ExitDone) : failure(session.failure());
+            }
+            resent += std::max(0, session.lastTries() - 1);
             const DecodedReading reading =
                 DecodedReading::fromReply(*reply, session.lastReplyTime());
-            print(monitorLine(reading) + u'\n');
+            print(monitorLine(reading, linkCounts(session)) + u'\n');
             if (csv.isOpen() && !csv.append(reading)) {
                 printError(csv.errorString());
                 return int(ExitUsage);
@@ -320,6 +344,7 @@ int monitor(const Options &options, InstrumentSession &session)
             // A reader that went away (a pipe closed) ends the monitoring too.
             if (std::ferror(stdout)) return int(ExitDone);
         }
+        summary();
         return int(ExitDone);
     });
 }

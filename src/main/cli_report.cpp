@@ -94,7 +94,53 @@ QString valueText(const std::optional<double> &value, const QString &unit, bool 
     return shown(*value) + u' ' + unit;
 }
 
+// The JSON name of each reason, in the link's order of reasons.
+const char *discardName(mb::DiscardReason reason)
+{
+    switch (reason) {
+    case mb::DiscardReason::BadCrc:
+        return "badCrc";
+    case mb::DiscardReason::ForeignFrame:
+        return "foreignFrame";
+    case mb::DiscardReason::Overlong:
+        return "overlong";
+    case mb::DiscardReason::StartInFrame:
+        return "startInFrame";
+    case mb::DiscardReason::OutsideFrame:
+        return "outsideFrame";
+    case mb::DiscardReason::LateReply:
+        break;
+    }
+    return "lateReply";
+}
+
 } // namespace
+
+QString discardedText(const mb::MBDiscardCounts &discards, quint32 undecodable)
+{
+    const quint64 total = quint64(discards.total()) + undecodable;
+    if (total == 0) return QStringLiteral("nothing discarded");
+    QStringList reasons;
+    for (const mb::DiscardReason reason : mb::kDiscardReasons)
+        if (discards[reason] > 0)
+            reasons << QStringLiteral("%1 %2")
+                           .arg(QLatin1String(mb::discardReasonText(reason)))
+                           .arg(discards[reason]);
+    if (undecodable > 0) reasons << QStringLiteral("not decodable %1").arg(undecodable);
+    return QStringLiteral("%1 %2 discarded (%3)")
+        .arg(total)
+        .arg(total == 1 ? QStringLiteral("frame") : QStringLiteral("frames"),
+             reasons.join(QStringLiteral(", ")));
+}
+
+QJsonObject discardedJson(const mb::MBDiscardCounts &discards, quint32 undecodable)
+{
+    QJsonObject object{{"total", qint64(discards.total()) + undecodable}};
+    for (const mb::DiscardReason reason : mb::kDiscardReasons)
+        object.insert(QLatin1String(discardName(reason)), qint64(discards[reason]));
+    object.insert(QStringLiteral("notDecodable"), qint64(undecodable));
+    return object;
+}
 
 QStringList statusFlagWords(quint8 statusBits)
 {
@@ -112,7 +158,7 @@ QStringList statusFlagNames(quint8 statusBits)
     return names;
 }
 
-QString statusText(const InstrumentReply &reply, const QString &port)
+QString statusText(const InstrumentReply &reply, const QString &port, const LinkCounts &link)
 {
     using namespace instrument;
     const DecodedReading reading = DecodedReading::fromReply(reply);
@@ -161,10 +207,14 @@ QString statusText(const InstrumentReply &reply, const QString &port)
     const QStringList flags = statusFlagWords(reply.StatusBits);
     text +=
         row("Status", flags.isEmpty() ? QStringLiteral("ok") : flags.join(QStringLiteral(", ")));
+    text += row("Link", QStringLiteral("%1 %2, %3")
+                            .arg(link.tries)
+                            .arg(link.tries == 1 ? QStringLiteral("try") : QStringLiteral("tries"),
+                                 discardedText(link.discards, link.undecodable)));
     return text;
 }
 
-QJsonObject statusJson(const InstrumentReply &reply, const QString &port, int tries)
+QJsonObject statusJson(const InstrumentReply &reply, const QString &port, const LinkCounts &link)
 {
     using namespace instrument;
     const DecodedReading reading = DecodedReading::fromReply(reply);
@@ -198,7 +248,8 @@ QJsonObject statusJson(const InstrumentReply &reply, const QString &port, int tr
     };
     return QJsonObject{
         {"port", port},
-        {"tries", tries},
+        {"tries", link.tries},
+        {"discarded", discardedJson(link.discards, link.undecodable)},
         {"model", QStringLiteral("KX4720R")},
         {"firmware", firmware(reply)},
         {"calibrationDate", reply.hasCalibrationDate()
@@ -228,12 +279,13 @@ QJsonObject statusJson(const InstrumentReply &reply, const QString &port, int tr
     };
 }
 
-QString monitorLine(const DecodedReading &reading)
+QString monitorLine(const DecodedReading &reading, const LinkCounts &link)
 {
     const bool inputCalibrated = !(reading.statusBits & instrument::Status::InputNotCalibrated);
     const bool outputCalibrated = !(reading.statusBits & instrument::Status::OutputNotCalibrated);
     const QStringList flags = statusFlagWords(reading.statusBits);
-    return QStringLiteral("%1  input %2  output %3  ratio %4  %5  %6")
+    const QString tries = link.tries > 1 ? QStringLiteral("  tries %1").arg(link.tries) : QString();
+    return QStringLiteral("%1  input %2  output %3  ratio %4  %5  %6%7  %8")
         .arg(reading.time.toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss.zzz")),
              valueText(reading.inputValue, reading.inputUnit, inputCalibrated),
              valueText(reading.outputValue, reading.outputUnit, outputCalibrated),
@@ -241,7 +293,8 @@ QString monitorLine(const DecodedReading &reading)
              reading.temperature
                  ? QString::number(*reading.temperature, 'f', 1) + QStringLiteral(" °C")
                  : QStringLiteral("--.- °C"),
-             flags.isEmpty() ? QStringLiteral("ok") : flags.join(QStringLiteral(", ")));
+             flags.isEmpty() ? QStringLiteral("ok") : flags.join(QStringLiteral(", ")), tries,
+             discardedText(link.discards, link.undecodable));
 }
 
 QString settingsSummary(const InstrumentSettings &settings)

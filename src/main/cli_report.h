@@ -5,6 +5,7 @@
 
 #include "core/decoded_reading.h"
 #include "core/instrument_settings.h"
+#include "link/mbreceiver.h"
 
 #include <QJsonObject>
 #include <QString>
@@ -17,9 +18,25 @@ namespace cli {
 QStringList statusFlagWords(quint8 statusBits);
 QStringList statusFlagNames(quint8 statusBits);
 
-QString statusText(const InstrumentReply &reply, const QString &port);
-QJsonObject statusJson(const InstrumentReply &reply, const QString &port, int tries);
-QString monitorLine(const DecodedReading &reading);
+// What the link went through: the transmissions the last exchange took, and
+// what the link threw away since the port was opened, and why (a cable that
+// garbles shows as bad CRCs long before replies go missing).
+struct LinkCounts {
+    int tries = 1;
+    mb::MBDiscardCounts discards;
+    quint32 undecodable = 0;
+};
+// "nothing discarded", or "3 frames discarded (bad CRC 2, late reply 1)".
+QString discardedText(const mb::MBDiscardCounts &discards, quint32 undecodable);
+// {"total", "badCrc", "foreignFrame", "overlong", "startInFrame",
+// "outsideFrame", "lateReply", "notDecodable"}; total is the sum of the others.
+QJsonObject discardedJson(const mb::MBDiscardCounts &discards, quint32 undecodable);
+
+QString statusText(const InstrumentReply &reply, const QString &port, const LinkCounts &link);
+QJsonObject statusJson(const InstrumentReply &reply, const QString &port, const LinkCounts &link);
+// The reading, then "tries N" when the exchange needed more than one, then
+// the discards so far.
+QString monitorLine(const DecodedReading &reading, const LinkCounts &link);
 // "input voltage -10 ... 10 V, output current 4 ... 20 mA"
 QString settingsSummary(const InstrumentSettings &settings);
 

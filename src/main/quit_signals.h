@@ -1,6 +1,7 @@
 // SIGINT and SIGTERM for the program entries: a terminal's Ctrl-C or a
 // SIGTERM ends the program the way its own quitting does (port closed,
-// settings saved, links removed), instead of killing it mid-work.
+// settings saved, links removed), instead of killing it mid-work. A program
+// may also take SIGUSR1 for a request of its own.
 #pragma once
 
 #include <QObject>
@@ -15,32 +16,39 @@ namespace quitsignals {
 
 inline int g_pipe[2] = {-1, -1};
 
-inline void onSignal(int)
+inline void onSignal(int number)
 {
-    const char byte = 1;
+    const char byte = number == SIGUSR1 ? 'u' : 'q';
     // Only async-signal-safe work here; the event loop does the rest.
     [[maybe_unused]] const auto rc = ::write(g_pipe[1], &byte, 1);
 }
 
-// Calls onQuit on the thread of `context` after each SIGINT or SIGTERM.
-// False (errno set) when the system refused.
-inline bool install(QObject &context, std::function<void()> onQuit)
+// Calls onQuit on the thread of `context` after each SIGINT or SIGTERM, and
+// onUser1 (when given) after each SIGUSR1. False (errno set) when the system
+// refused.
+inline bool install(QObject &context, std::function<void()> onQuit,
+                    std::function<void()> onUser1 = {})
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, g_pipe) != 0)
         return false;
     auto *notifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, &context);
-    QObject::connect(notifier, &QSocketNotifier::activated, &context, [onQuit = std::move(onQuit)] {
+    QObject::connect(notifier, &QSocketNotifier::activated, &context, [onQuit, onUser1] {
         char bytes[16];
-        while (::read(g_pipe[0], bytes, sizeof bytes) > 0) {
-        }
-        onQuit();
+        ssize_t n;
+        bool quit = false, user1 = false;
+        while ((n = ::read(g_pipe[0], bytes, sizeof bytes)) > 0)
+            for (ssize_t i = 0; i < n; ++i)
+                (bytes[i] == 'u' ? user1 : quit) = true;
+        if (user1 && onUser1) onUser1();
+        if (quit) onQuit();
     });
     struct sigaction action {};
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     return ::sigaction(SIGINT, &action, nullptr) == 0 &&
-           ::sigaction(SIGTERM, &action, nullptr) == 0;
+           ::sigaction(SIGTERM, &action, nullptr) == 0 &&
+           (!onUser1 || ::sigaction(SIGUSR1, &action, nullptr) == 0);
 }
 
 } // namespace quitsignals

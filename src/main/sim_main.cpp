@@ -1,6 +1,6 @@
 // Program entry of kx4720r-sim, the instrument simulator: listens on a new
 // pty (or a given serial device), prints where, and answers the program until
-// SIGINT or SIGTERM.
+// SIGINT or SIGTERM. SIGUSR1 pulls the cable (see --pull-at).
 #include "quit_signals.h"
 #include "sim/sim_options.h"
 #include "sim/simulator.h"
@@ -8,46 +8,11 @@
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QFileInfo>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <unistd.h>
-
-namespace {
-
-// Points `linkPath` at the pty. An existing symbolic link is replaced (a
-// simulator that died leaves one behind); anything else there is left alone.
-bool makeLink(const QString &linkPath, const QString &target, QString &error)
-{
-    const QByteArray link = QFile::encodeName(linkPath);
-    const QFileInfo existing(linkPath);
-    if (existing.exists() || existing.isSymLink()) {
-        if (!existing.isSymLink()) {
-            error = QStringLiteral("%1 exists and is not a symbolic link").arg(linkPath);
-            return false;
-        }
-        ::unlink(link.constData());
-    }
-    if (::symlink(QFile::encodeName(target).constData(), link.constData()) != 0) {
-        error = QStringLiteral("cannot link %1: %2")
-                    .arg(linkPath, QString::fromLocal8Bit(std::strerror(errno)));
-        return false;
-    }
-    return true;
-}
-
-// Removes the link only while it is still ours.
-void removeLink(const QString &linkPath, const QString &target)
-{
-    const QFileInfo info(linkPath);
-    if (info.isSymLink() && info.symLinkTarget() == target)
-        ::unlink(QFile::encodeName(linkPath).constData());
-}
-
-} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -68,13 +33,25 @@ int main(int argc, char *argv[])
     }
     const SimOptions &options = parsed.options;
 
-    if (!quitsignals::install(app, [&app] { app.quit(); })) {
+    InstrumentSimulator simulator(InstrumentSimulator::fromOptions(options));
+    const auto pullCable = [&] {
+        if (options.portDevice.isEmpty()) simulator.pullCable();
+    };
+    if (!quitsignals::install(
+            app, [&app] { app.quit(); }, pullCable)) {
         std::fprintf(stderr, "kx4720r-sim: cannot set up signal handling: %s\n",
                      std::strerror(errno));
         return 1;
     }
+    // A script follows the line's state on these lines.
+    QObject::connect(&simulator, &InstrumentSimulator::cablePulled, &app, [&] {
+        std::fprintf(stderr, "kx4720r-sim: cable pulled; back in %d ms\n", options.replugAfterMs);
+    });
+    QObject::connect(&simulator, &InstrumentSimulator::cableBack, &app, [](const QString &path) {
+        std::printf("kx4720r-sim: %s\n", qPrintable(path));
+        std::fflush(stdout);
+    });
 
-    InstrumentSimulator simulator(InstrumentSimulator::fromOptions(options));
     const bool started = options.portDevice.isEmpty() ? simulator.startOnNewPty()
                                                       : simulator.startOnPort(options.portDevice);
     if (!started) {
@@ -100,21 +77,12 @@ int main(int argc, char *argv[])
         timing = std::make_unique<TimingLog>(simulator, timingFile);
     }
 
-    const QString path = simulator.portPath();
-    if (!options.linkPath.isEmpty()) {
-        QString error;
-        if (!makeLink(options.linkPath, path, error)) {
-            std::fprintf(stderr, "kx4720r-sim: %s\n", qPrintable(error));
-            return 1;
-        }
-    }
     // The one line a script waits for: the port (and its link) is ready
-    // when it appears.
-    std::printf("kx4720r-sim: %s\n", qPrintable(path));
+    // when it appears. A cable pulled and back repeats it with the new pty.
+    std::printf("kx4720r-sim: %s\n", qPrintable(simulator.portPath()));
     std::fflush(stdout);
 
     const int rc = app.exec();
-    simulator.stop();
-    if (!options.linkPath.isEmpty()) removeLink(options.linkPath, path);
+    simulator.stop(); // the link goes with the pty
     return exitCode != 0 ? exitCode : rc;
 }

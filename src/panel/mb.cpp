@@ -10,6 +10,9 @@ TMB::TMB(QWidget *parent) : QGroupBox(parent), m_panel(*this, m_engine)
 {
     setFixedSize(kWidth, kHeight);
     move(0, 0);
+    // A user at the panel sees the list follow the devices and a pulled
+    // adapter come back by itself.
+    m_engine.setFollowPorts(true);
     forwardEvents();
 }
 

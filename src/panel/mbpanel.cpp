@@ -17,6 +17,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 
+#include <cerrno>
+
 namespace {
 
 // The component's own version date, shown in every caption.
@@ -175,6 +177,22 @@ QString MBPanel::permissionHint(const QList<PortRefusal> &refused)
     return hint + QStringLiteral(", then log in again.");
 }
 
+QString MBPanel::heldHint(const QList<PortHolding> &held)
+{
+    QStringList lines;
+    for (const PortHolding &holding : held) {
+        const SerialStatus busy{EBUSY, {}, PortFailure::Busy};
+        lines << QStringLiteral("%1 is %2: close it there, then press Refresh.")
+                     .arg(holding.port, portRefusalText(busy, {}, holding.holder));
+    }
+    return lines.join(u'\n');
+}
+
+QString MBPanel::portToolTip(const PortDetails &details)
+{
+    return details.lines().join(u'\n');
+}
+
 QString MBPanel::discardText(const mb::MBDiscardCounts &counts, quint32 undecodable)
 {
     QString text = QStringLiteral("Discarded since the port was opened:");
@@ -224,6 +242,10 @@ void MBPanel::createControls()
     m_portList->setUniformItemSizes(true);
     connect(m_portList, &QListWidget::currentRowChanged, this,
             [this](int row) { m_engine.selectPortListEntry(row); });
+    // A click on the entry already selected is a choice too (it ends a wait
+    // for a lost port).
+    connect(m_portList, &QListWidget::itemPressed, this,
+            [this](QListWidgetItem *item) { m_engine.selectPortListEntry(m_portList->row(item)); });
 
     // The lamp is created before the button, so the button lies on top and
     // the lamp shows as a coloured frame around it.
@@ -234,6 +256,13 @@ void MBPanel::createControls()
     m_openClose->setAllowAllUp(true);
     m_openClose->setEnabled(false);
     connect(m_openClose, &TSpeedButton::OnClick, this, [this] {
+        if (m_openClose->Down() && m_portList->count() == 0 && !m_engine.MBPortOpen()) {
+            // Only a wait for a lost port leaves the button enabled with
+            // nothing to open: pressing it ends the wait.
+            m_openClose->setDown(false);
+            m_engine.endPortWait();
+            return;
+        }
         if (m_openClose->Down())
             m_engine.MBOpenPort();
         else
@@ -289,11 +318,12 @@ void MBPanel::connectEngine()
             m_openClose->setToolTip({});
         }
     });
-    connect(e, &MBEngine::portError, this, [this](const QString &reason) {
-        // A permission problem or a busy port is the usual first-run failure;
-        // without message boxes the lamp's tool tip is where the user finds why.
-        m_portLamp->setToolTip(reason);
-        m_openClose->setToolTip(reason);
+    // A permission problem or a busy port is the usual first-run failure;
+    // without message boxes the lamp's tool tip is where the user finds why.
+    connect(e, &MBEngine::portError, this, &MBPanel::showPortReason);
+    connect(e, &MBEngine::portWaitChanged, this, [this] {
+        showPortReason();
+        enableOpenClose();
     });
     connect(e, &MBEngine::transmitFlashed, this, [this] { flash(m_txIndicator, m_txTimer); });
     connect(e, &MBEngine::receiveFlashed, this, [this] { flash(m_rxIndicator, m_rxTimer); });
@@ -353,15 +383,36 @@ void MBPanel::showPortList(const QStringList &ports, int selected)
         for (const QString &port : ports) {
             auto *item = new QListWidgetItem(port, m_portList);
             item->setSizeHint(QSize(0, kItemHeight));
+            item->setToolTip(portToolTip(m_engine.portCatalog().details(port)));
         }
         m_portList->setCurrentRow(selected);
     }
-    m_openClose->setEnabled(!ports.isEmpty() || m_engine.MBPortOpen());
+    enableOpenClose();
     // Without a message box the tool tip is where a first-run user, who is
     // not yet in the port's group, learns why the list is empty.
-    const QString hint = permissionHint(m_engine.portsWithoutPermission());
+    QStringList hints{permissionHint(m_engine.portsWithoutPermission()),
+                      heldHint(m_engine.portsHeldElsewhere())};
+    hints.removeAll(QString());
+    const QString hint = hints.join(u'\n');
     m_portList->setToolTip(hint);
     m_refresh->setToolTip(hint);
+}
+
+void MBPanel::enableOpenClose()
+{
+    // While a lost port is waited for, the button stays pressable even with
+    // an empty list: pressing it is how the user stops waiting.
+    m_openClose->setEnabled(m_portList->count() > 0 || m_engine.MBPortOpen() ||
+                            m_engine.isWaitingForPort());
+}
+
+void MBPanel::showPortReason()
+{
+    if (m_portLamp->property(kLampProperty).toInt() != int(TMBLamp::Red)) return;
+    QString reason = m_engine.MBPortErrorText();
+    if (m_engine.isWaitingForPort()) reason += QStringLiteral("\n\n") + m_engine.portWaitText();
+    m_portLamp->setToolTip(reason);
+    m_openClose->setToolTip(reason);
 }
 
 void MBPanel::showMode(TMBMode mode)

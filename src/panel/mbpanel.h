@@ -7,6 +7,7 @@
 
 #include "link/mbreceiver.h"
 #include "link/mbtypes.h"
+#include "link/portinfo.h"
 #include "link/portprobe.h"
 #include "widgets/digitshape.h"
 
@@ -47,6 +48,12 @@ public:
     // Why ports are missing from the list: the ports the user may not open
     // and the group to join. Empty when nothing was refused.
     static QString permissionHint(const QList<PortRefusal> &refused);
+    // Why ports another program holds are missing from the list, naming the
+    // program. Empty when there are none.
+    static QString heldHint(const QList<PortHolding> &held);
+    // An entry's tool tip: what is behind the port (maker, product, serial
+    // number and stable name of a USB adapter, else the kind of port).
+    static QString portToolTip(const PortDetails &details);
     // The receive indicator's tool tip: what the link threw away since the
     // port was opened, reason by reason.
     static QString discardText(const mb::MBDiscardCounts &counts, quint32 undecodable);
@@ -82,6 +89,10 @@ private:
     void startUp();
     void showPanelState(bool open);
     void showPortList(const QStringList &ports, int selected);
+    // The port lamp's and the Open/Close button's tool tip: why the lamp is
+    // red, and what the link is waiting for meanwhile.
+    void showPortReason();
+    void enableOpenClose();
     void showMode(TMBMode mode);
     void showSpeed(quint32 speed, quint32 speedMax);
     void showCounter(QLabel *counter, TextMeasureMemo<QSize> &fit, const QString &text);

@@ -91,6 +91,15 @@ SimOptionsParse parseSimOptions(const QStringList &arguments)
          QStringLiteral("PATH")},
         {QStringLiteral("port"), QStringLiteral("Use serial device DEVICE instead of a pty."),
          QStringLiteral("DEVICE")},
+        {QStringLiteral("pull-at"),
+         QStringLiteral("Pull the cable when request N arrives, before answering it: the pty "
+                        "closes (the program sees a hang-up, as from a pulled USB adapter) and "
+                        "a new one comes back at the same --link path after --replug-after. "
+                        "SIGUSR1 pulls it at any moment."),
+         QStringLiteral("N")},
+        {QStringLiteral("replug-after"),
+         QStringLiteral("How long a pulled cable stays out, in milliseconds (default 2000)."),
+         QStringLiteral("MS")},
         {QStringLiteral("timing"),
          QStringLiteral("Write the moments of every exchange to FILE (microseconds of the "
                         "monotonic clock), for measuring the program."),
@@ -174,6 +183,19 @@ SimOptionsParse parseSimOptions(const QStringList &arguments)
     o.timingPath = parser.value(QStringLiteral("timing"));
     if (parser.isSet(QStringLiteral("timing")) && o.timingPath.isEmpty()) {
         error = QStringLiteral("--timing needs a file");
+        return result;
+    }
+    if (parser.isSet(QStringLiteral("pull-at"))) {
+        if (!readInt(parser, QStringLiteral("pull-at"), 1, IntMax, v, error)) return result;
+        o.pullAt = quint64(v);
+    }
+    if (parser.isSet(QStringLiteral("replug-after"))) {
+        if (!readInt(parser, QStringLiteral("replug-after"), 0, 3600000, v, error)) return result;
+        o.replugAfterMs = int(v);
+    }
+    if ((o.pullAt != 0 || parser.isSet(QStringLiteral("replug-after"))) &&
+        !o.portDevice.isEmpty()) {
+        error = QStringLiteral("only the simulator's own pty can be pulled, not --port");
         return result;
     }
     if (!o.linkPath.isEmpty() && !o.portDevice.isEmpty()) {

@@ -17,6 +17,8 @@ struct SimOptions {
     QString linkPath;   // a symbolic link to the simulator's pty
     QString portDevice; // a serial device to use instead of a pty
     QString timingPath; // where to write the exchanges' timing (see TimingLog)
+    quint64 pullAt = 0; // pull the cable when this request arrives (0: never)
+    int replugAfterMs = 2000; // how long a pulled cable stays out
     bool uncalibrated = false;
 
     InstrumentModel::Options modelOptions() const;

@@ -7,6 +7,9 @@
 #include "link/mbframe.h"
 #include "link/pseudoterminal.h"
 
+#include <QFile>
+#include <QFileInfo>
+
 #include <algorithm>
 
 namespace {
@@ -24,6 +27,9 @@ InstrumentSimulator::Settings InstrumentSimulator::fromOptions(const SimOptions 
     settings.model = options.modelOptions();
     settings.baud = options.baud;
     settings.seed = options.seed;
+    settings.linkPath = options.linkPath;
+    settings.pullAt = options.pullAt;
+    settings.replugAfter = std::chrono::milliseconds(options.replugAfterMs);
     return settings;
 }
 
@@ -70,12 +76,21 @@ InstrumentSimulator::InstrumentSimulator(const Settings &settings, QObject *pare
     });
     connect(&m_writer, &ReplyWriter::finished, this, &InstrumentSimulator::onReplyWritten);
     connect(&m_writer, &ReplyWriter::failed, this, [this] { m_pendingReply.reset(); });
+
+    m_replugTimer.setSingleShot(true);
+    connect(&m_replugTimer, &QTimer::timeout, this, [this] {
+        if (startOnNewPty())
+            emit cableBack(m_portPath);
+        else
+            emit portLost(m_error);
+    });
 }
 
 InstrumentSimulator::~InstrumentSimulator()
 {
     m_writer.cancel();
     m_engine.MBClosePort();
+    removeLink();
 }
 
 bool InstrumentSimulator::startOnNewPty()
@@ -97,9 +112,41 @@ bool InstrumentSimulator::startOnNewPty()
         m_pty.reset();
         return false;
     }
+    if (!makeLink()) {
+        stop();
+        return false;
+    }
     m_error.clear();
     m_listening = true;
     return true;
+}
+
+bool InstrumentSimulator::makeLink()
+{
+    const QString &link = m_settings.linkPath;
+    if (link.isEmpty()) return true;
+    // A simulator that died leaves its link behind: that one is replaced.
+    const QFileInfo existing(link);
+    if (existing.exists() || existing.isSymLink()) {
+        if (!existing.isSymLink()) {
+            m_error = QStringLiteral("%1 exists and is not a symbolic link").arg(link);
+            return false;
+        }
+        QFile::remove(link);
+    }
+    if (!QFile::link(m_portPath, link)) {
+        m_error = QStringLiteral("cannot link %1 to %2").arg(link, m_portPath);
+        return false;
+    }
+    return true;
+}
+
+void InstrumentSimulator::removeLink()
+{
+    // Only while it is still ours.
+    const QFileInfo info(m_settings.linkPath);
+    if (!m_settings.linkPath.isEmpty() && info.isSymLink() && info.symLinkTarget() == m_portPath)
+        QFile::remove(m_settings.linkPath);
 }
 
 bool InstrumentSimulator::startOnPort(const QString &device)
@@ -117,8 +164,18 @@ bool InstrumentSimulator::startOnPort(const QString &device)
     return true;
 }
 
+void InstrumentSimulator::pullCable()
+{
+    if (!m_pty) return;
+    stop();
+    m_replugTimer.start(m_settings.replugAfter);
+    emit cablePulled();
+}
+
 void InstrumentSimulator::stop()
 {
+    m_replugTimer.stop();
+    removeLink();
     m_listening = false;
     m_writer.cancel();
     m_pendingReply.reset();
@@ -183,6 +240,10 @@ void InstrumentSimulator::onCommand(int command, bool, int receivedDataNumber)
     }
     keep(m_received, record);
     emit requestReceived(record.number);
+    if (m_settings.pullAt != 0 && record.number == m_settings.pullAt && m_engine.MBPortOpen()) {
+        pullCable();
+        return;
+    }
     // The port may have gone in a handler of the signal above.
     if (!record.broadcast && !record.fate.drop && m_engine.MBPortOpen())
         answerRequest(record, reply);

@@ -15,6 +15,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <chrono>
 #include <deque>
@@ -39,6 +40,14 @@ public:
         // that wants thousands of exchanges a second writes them back to back
         // (0), one write per piece, and the reader takes them as they come.
         std::chrono::microseconds splitGap{1000};
+        // A symbolic link made to point at the pty (and made again for each
+        // new one); empty for none. An existing link there is replaced,
+        // anything else refuses the start.
+        QString linkPath;
+        // The cable is pulled when this request arrives, before it is
+        // answered (0: never); it stays out for replugAfter.
+        quint64 pullAt = 0;
+        std::chrono::milliseconds replugAfter{2000};
     };
     static Settings fromOptions(const SimOptions &options);
 
@@ -71,8 +80,15 @@ public:
     bool startOnNewPty();
     // Opens a real serial device instead.
     bool startOnPort(const QString &device);
-    // Closes the port (and the pty: a program still on it sees it hang up).
+    // Closes the port (and the pty: a program still on it sees it hang up)
+    // and removes the link.
     void stop();
+    // As if the cable were pulled mid-exchange: the pty closes (the program
+    // sees a hang-up) and the link goes; after Settings::replugAfter a new
+    // pty comes up at the same link. Only a pty can be pulled.
+    void pullCable();
+    bool isPulled() const { return m_replugTimer.isActive(); }
+    QString linkPath() const { return m_settings.linkPath; }
     bool isRunning() const { return m_engine.MBPortOpen(); }
     QString portPath() const { return m_portPath; }
     QString errorText() const { return m_error; }
@@ -96,11 +112,16 @@ signals:
     void replySent(quint64 requestNumber);
     // The serial device went away (never on our own pty); the simulator stopped.
     void portLost(const QString &reason);
+    // The cable was pulled, and came back on a new pty (portPath()).
+    void cablePulled();
+    void cableBack(const QString &portPath);
 
 private:
     void onCommand(int command, bool queryMode, int receivedDataNumber);
     void answerRequest(const ReceivedRequest &record, const InstrumentReply &reply);
     void onReplyWritten();
+    bool makeLink();
+    void removeLink();
     template <class T> void keep(std::deque<T> &records, T record);
 
     Settings m_settings;
@@ -113,6 +134,7 @@ private:
     QString m_portPath;
     QString m_error;
     bool m_listening = false; // started, and not stopped or lost since
+    QTimer m_replugTimer;
     Clock::time_point m_started = Clock::now();
     Clock::time_point m_frameStart = Clock::now();
     Clock::time_point m_lastAccepted; // a frame start before this is an old one's
