@@ -1,7 +1,8 @@
 // The reader thread: chunks reach the owning thread in order, a dead port is
 // reported once and then no longer watched, stopping never deadlocks, not
 // from inside a handler and not with a hand-over pending, and in frame mode
-// the pieces of a frame are handed over together.
+// the pieces of a frame are handed over together, also when the reader
+// sleeps through a frame's line time.
 #include <QtTest>
 
 #include "link/commthread.h"
@@ -14,10 +15,10 @@
 
 namespace {
 
-std::unique_ptr<SerialDevice> openDevice(const PtyPair &pty)
+std::unique_ptr<SerialDevice> openDevice(const PtyPair &pty, std::uint32_t baud = 115200)
 {
     auto device = std::make_unique<PosixSerialDevice>();
-    if (!device->open(pty.slavePath()).ok() || !device->setLineSettings(115200).ok()) return {};
+    if (!device->open(pty.slavePath()).ok() || !device->setLineSettings(baud).ok()) return {};
     return device;
 }
 
@@ -39,7 +40,8 @@ QByteArray lineOf(std::initializer_list<std::uint8_t> bytes, bool start, bool en
     QByteArray line;
     std::size_t i = 0;
     for (const std::uint8_t byte : bytes) {
-        const mb::CharPair pair = mb::encodeByte(byte, start && i == 0, end && i + 1 == bytes.size());
+        const mb::CharPair pair =
+            mb::encodeByte(byte, start && i == 0, end && i + 1 == bytes.size());
         line.append(char(pair[0])).append(char(pair[1]));
         ++i;
     }
@@ -73,6 +75,41 @@ private slots:
         QTRY_COMPARE(received, sent);
         QVERIFY(onOwnThread);
         QVERIFY(reader.handOverCount() >= 1);
+        reader.stop();
+    }
+
+    void whatComesWhileTheOwnerIsBusyArrivesOnceInOrder_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("writes");
+        QTest::newRow("pieces") << QList<QByteArray>{"one,", "two,", "three"};
+        // More than one read takes, and more than the line's own buffer holds.
+        QByteArray backlog(20000, Qt::Uninitialized);
+        for (qsizetype i = 0; i < backlog.size(); ++i)
+            backlog[i] = char(i * 7 % 251);
+        QTest::newRow("backlog") << QList<QByteArray>{backlog};
+    }
+    void whatComesWhileTheOwnerIsBusyArrivesOnceInOrder()
+    {
+        QFETCH(QList<QByteArray>, writes);
+        PtyPair pty;
+        TCommThread reader(openDevice(pty));
+        QByteArray received;
+        reader.setReceiveHandler([&](const QByteArray &chunk) { received += chunk; });
+        reader.start();
+        // The owning thread services no events meanwhile: the reader goes on
+        // reading, and what it reads joins the batch already waiting.
+        QByteArray sent;
+        for (const QByteArray &piece : writes) {
+            QVERIFY(pty.write(piece));
+            sent += piece;
+            QVERIFY(waitWithoutEvents([&] { return reader.charactersWaiting() == sent.size(); }));
+        }
+        QCoreApplication::processEvents();
+        QCOMPARE(received, sent);
+        QCOMPARE(reader.handOverCount(), quint64(1));
+        QVERIFY(pty.write("next"));
+        QTRY_COMPARE(received, sent + "next");
+        QCOMPARE(reader.handOverCount(), quint64(2));
         reader.stop();
     }
 
@@ -134,7 +171,7 @@ private slots:
         QVERIFY(pty.write("pending"));
         QVERIFY(waitWithoutEvents([&] { return reader.hasPendingHandOver(); }));
         reader.detachHandlers();
-        reader.stop(); // the reader waits for us; stopping withdraws its hand-over
+        reader.stop(); // the call on its way belongs to a reader now gone
         QVERIFY(!reader.hasPendingHandOver());
         QCoreApplication::processEvents(); // the queued call finds nothing to do
         QCOMPARE(chunks, 0);
@@ -216,6 +253,76 @@ private slots:
             QTRY_COMPARE(failures, 1);
             QCOMPARE(received, piece);
             reader.stop();
+        }
+    }
+
+    // Once a frame has begun, the reader sleeps through the line time its rest
+    // needs, as long as the last frame with its command was.
+    void sleepThroughAFrame()
+    {
+        std::initializer_list<std::uint8_t> data = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12,
+                                                    13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24};
+        const QByteArray whole =
+            lineOf({0x81, 0x00, 0x07}, true, false) + lineOf(data, false, true);
+        const QByteArray head = lineOf({0x81, 0x00, 0x07, 0x01}, true, false);
+        const QByteArray tail = whole.mid(head.size());
+        {
+            // The end, coming while the reader sleeps, is taken with the rest.
+            PtyPair pty;
+            TCommThread reader(openDevice(pty, 9600));
+            reader.setGatherFrames(true, kNoLimit);
+            QByteArray received;
+            reader.setReceiveHandler([&](const QByteArray &chunk) { received += chunk; });
+            reader.start();
+            QVERIFY(pty.write(whole));
+            QTRY_COMPARE(received, whole);
+            QVERIFY(pty.write(head));
+            QVERIFY(waitWithoutEvents([&] { return reader.heldCharacters() == head.size(); }));
+            QVERIFY(pty.write(tail));
+            QTRY_COMPARE(received, whole + whole);
+            QCOMPARE(reader.handOverCount(), quint64(2));
+            reader.stop();
+        }
+        {
+            // A cable pulled during the sleep is still reported, after what came.
+            PtyPair pty;
+            TCommThread reader(openDevice(pty, 9600));
+            reader.setGatherFrames(true, kNoLimit);
+            QByteArray received;
+            int failures = 0;
+            reader.setReceiveHandler([&](const QByteArray &chunk) { received += chunk; });
+            reader.setFailureHandler([&](const SerialStatus &) { ++failures; });
+            reader.start();
+            QVERIFY(pty.write(whole));
+            QTRY_COMPARE(received, whole);
+            QVERIFY(pty.write(head));
+            QVERIFY(waitWithoutEvents([&] { return reader.heldCharacters() == head.size(); }));
+            pty.closeMaster();
+            QTRY_COMPARE(failures, 1);
+            QCOMPARE(received, whole + head);
+            reader.stop();
+        }
+        {
+            // The stop event ends the sleep: the rest of this frame takes 800 s
+            // at 50 baud, far beyond the test's own time limit.
+            const std::vector<std::uint8_t> data(2000, 0x5A);
+            const std::vector<std::uint8_t> line = mb::encodeLine(mb::makeFrame(0x81, 0, 7, data));
+            const QByteArray longFrame(reinterpret_cast<const char *>(line.data()),
+                                       qsizetype(line.size()));
+            PtyPair pty;
+            TCommThread reader(openDevice(pty, 50));
+            reader.setGatherFrames(true, std::chrono::hours(1));
+            QByteArray received;
+            reader.setReceiveHandler([&](const QByteArray &chunk) { received += chunk; });
+            reader.start();
+            QVERIFY(pty.write(longFrame));
+            QTRY_COMPARE(received, longFrame);
+            QVERIFY(pty.write(head));
+            QVERIFY(waitWithoutEvents([&] { return reader.heldCharacters() == head.size(); }));
+            reader.detachHandlers();
+            reader.stop();
+            QVERIFY(!reader.isWatchingPort());
+            QCOMPARE(received, longFrame);
         }
     }
 

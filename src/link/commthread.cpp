@@ -7,6 +7,7 @@
 #include <QPointer>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 
 namespace {
@@ -15,21 +16,55 @@ using Clock = std::chrono::steady_clock;
 // The longest frame on the line; a batch this long goes without waiting more.
 constexpr qsizetype kGatherMaxCharacters = 2 * qsizetype(mb::kFrameArea);
 
-constexpr bool startsFrame(char c)
+constexpr bool startsFrame(std::uint8_t c)
 {
-    return (std::uint8_t(c) & (mb::kHighNibbleBit | mb::kStartFlag)) ==
-           (mb::kHighNibbleBit | mb::kStartFlag);
+    return (c & (mb::kHighNibbleBit | mb::kStartFlag)) == (mb::kHighNibbleBit | mb::kStartFlag);
 }
 
-// Characters of the frame begun last in `text`: from its start character
-// on, or all of them when none starts there (a frame begun in a batch
-// before).
-qsizetype sinceLastStart(QByteArrayView text)
-{
-    for (qsizetype i = text.size(); i-- > 0;)
-        if (startsFrame(text[i])) return text.size() - i;
-    return text.size();
-}
+// Follows the frames through the characters read, across batches: how far
+// the frame under way has come, and how long the last frame with the same
+// command was, which is what the reader expects this one to be.
+class FrameWatch {
+public:
+    // Takes the characters read; true when one of them ended a frame.
+    bool take(QByteArrayView data)
+    {
+        bool ended = false;
+        for (const char ch : data) {
+            const auto c = std::uint8_t(ch);
+            if (startsFrame(c)) {
+                // The frame's first byte: its low-nibble character came before.
+                m_soFar = 2;
+                continue;
+            }
+            if (m_soFar > 0) ++m_soFar;
+            if (m_soFar == kCommandLow) m_command = c & 0x0F;
+            if (m_soFar == kCommandHigh) m_command |= (c & 0x0F) << 4;
+            if (mb::endsFrame(c)) {
+                if (m_soFar >= kCommandHigh && m_soFar <= kGatherMaxCharacters)
+                    m_lastLength[m_command] = quint16(m_soFar);
+                m_soFar = 0;
+                ended = true;
+            }
+        }
+        return ended;
+    }
+    // Characters still to come of the frame under way, as long as the last
+    // one with its command; 0 while that is not known.
+    qsizetype rest() const
+    {
+        if (m_soFar < kCommandHigh) return 0;
+        return std::max<qsizetype>(0, m_lastLength[m_command] - m_soFar);
+    }
+
+private:
+    // Line characters up to the command byte's low and high nibble.
+    static constexpr qsizetype kCommandLow = 2 * 2 + 1;
+    static constexpr qsizetype kCommandHigh = 2 * 2 + 2;
+    qsizetype m_soFar = 0; // characters of the frame under way; 0 when none is
+    int m_command = 0;
+    std::array<quint16, 256> m_lastLength{}; // line characters, by command
+};
 
 // Line time of the characters, ten bit times each.
 std::chrono::microseconds lineTime(qsizetype characters, std::uint32_t baud)
@@ -94,64 +129,65 @@ bool TCommThread::hasPendingHandOver()
     return m_posted;
 }
 
+qsizetype TCommThread::charactersWaiting()
+{
+    std::lock_guard lock(m_mutex);
+    return m_waiting.characters.size();
+}
+
 void TCommThread::run()
 {
     bool watchPort = true;
     QByteArray gathered; // read, not yet handed over
     Clock::time_point gatheringSince;
-    bool sleptInFrame = false; // the sleep through a frame's line time is over
-    qsizetype lastFrame = 0;   // characters of the last frame that ended
+    bool slept = false; // the sleep through the frame's line time is over for this batch
+    FrameWatch frames;
     for (;;) {
         const auto gatherLimit = std::chrono::milliseconds(m_gatherLimitMs.load());
         const bool gather = m_gatherFrames;
         int timeoutMs = -1;
         if (!gathered.isEmpty()) {
             const auto left = gatheringSince + gatherLimit - Clock::now();
-            if (gather && !sleptInFrame && m_lineSpeed > 0) {
+            const qsizetype rest = gather && !slept && m_lineSpeed > 0 ? frames.rest() : 0;
+            if (rest > 0) {
                 // Most of the frame is still on its way: sleep through its
                 // line time without watching the port, then take the rest as
-                // it comes. Only the stop event (or output waiting for room)
-                // ends the sleep early.
-                sleptInFrame = true;
-                const auto rest = lineTime(lastFrame - sinceLastStart(gathered), m_lineSpeed);
+                // it comes. The stop event (or output to be sent) ends the
+                // sleep early; the gather limit still holds.
+                slept = true;
                 const auto sleep = std::chrono::floor<std::chrono::milliseconds>(
-                    std::min<Clock::duration>(rest - kWakeBeforeEnd, left));
+                    std::min<Clock::duration>(lineTime(rest, m_lineSpeed) - kWakeBeforeEnd, left));
                 if (sleep.count() > 0) {
                     const SerialEvents events = m_device->waitForEvents(false, int(sleep.count()));
                     if (events.stopped || stopRequested()) return;
                     continue;
                 }
             }
-            timeoutMs = std::max(0, int(std::chrono::ceil<std::chrono::milliseconds>(left).count()));
+            timeoutMs =
+                std::max(0, int(std::chrono::ceil<std::chrono::milliseconds>(left).count()));
         }
         const SerialEvents events = m_device->waitForEvents(watchPort, timeoutMs);
         if (events.stopped || stopRequested()) return;
 
         HandOver batch;
-        qsizetype frameEnd = -1; // just behind the last character that ends a frame
+        bool frameEnded = false;
         if (events.dataWaiting || events.hangUp) {
             SerialRead read = m_device->readWaiting();
             batch.lost = read.lost || (events.hangUp && read.data.isEmpty());
             batch.reason = read.status;
-            for (qsizetype i = read.data.size(); i-- > 0;)
-                if (mb::endsFrame(std::uint8_t(read.data[i]))) {
-                    frameEnd = gathered.size() + i + 1;
-                    break;
-                }
+            frameEnded = frames.take(read.data);
             if (gathered.isEmpty()) gatheringSince = Clock::now();
             gathered += read.data;
         }
         if (gathered.isEmpty() && !batch.lost) continue;
-        if (frameEnd > 0)
-            lastFrame = sinceLastStart(QByteArrayView(gathered).first(frameEnd));
-        const bool due = batch.lost || !gather || frameEnd > 0 ||
+        const bool due = batch.lost || !gather || frameEnded ||
                          gathered.size() >= kGatherMaxCharacters ||
                          Clock::now() >= gatheringSince + gatherLimit;
         m_held = due ? 0 : gathered.size();
         if (!due) continue;
         batch.characters = std::exchange(gathered, {});
         batch.readAt = gatheringSince;
-        sleptInFrame = false;
+        slept = false;
         if (batch.lost) {
             // A dead port would report its hang-up for ever: from here on
             // only the stop event is waited for.
