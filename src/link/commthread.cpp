@@ -22,8 +22,10 @@ constexpr bool startsFrame(std::uint8_t c)
 }
 
 // Follows the frames through the characters read, across batches: how far
-// the frame under way has come, and how long the last frame with the same
-// command was, which is what the reader expects this one to be.
+// the frame under way has come, and how long the last frame of the same kind
+// (reply or request, and command) was, which is what the reader expects this
+// one to be. Requests and replies are told apart because a line that echoes
+// the master's requests carries both with the same command.
 class FrameWatch {
 public:
     // Takes the characters read; true when one of them ended a frame.
@@ -33,8 +35,10 @@ public:
         for (const char ch : data) {
             const auto c = std::uint8_t(ch);
             if (startsFrame(c)) {
-                // The frame's first byte: its low-nibble character came before.
+                // The frame's first byte: its low-nibble character came before;
+                // this one carries the address byte's high nibble.
                 m_soFar = 2;
+                m_reply = (c & (mb::kReplyFlag >> 4)) != 0;
                 continue;
             }
             if (m_soFar > 0) ++m_soFar;
@@ -42,7 +46,7 @@ public:
             if (m_soFar == kCommandHigh) m_command |= (c & 0x0F) << 4;
             if (mb::endsFrame(c)) {
                 if (m_soFar >= kCommandHigh && m_soFar <= kGatherMaxCharacters)
-                    m_lastLength[m_command] = quint16(m_soFar);
+                    m_lastLength[key()] = quint16(m_soFar);
                 m_soFar = 0;
                 ended = true;
             }
@@ -50,20 +54,22 @@ public:
         return ended;
     }
     // Characters still to come of the frame under way, as long as the last
-    // one with its command; 0 while that is not known.
+    // one of its kind; 0 while that is not known.
     qsizetype rest() const
     {
         if (m_soFar < kCommandHigh) return 0;
-        return std::max<qsizetype>(0, m_lastLength[m_command] - m_soFar);
+        return std::max<qsizetype>(0, m_lastLength[key()] - m_soFar);
     }
 
 private:
     // Line characters up to the command byte's low and high nibble.
     static constexpr qsizetype kCommandLow = 2 * 2 + 1;
     static constexpr qsizetype kCommandHigh = 2 * 2 + 2;
+    std::size_t key() const { return std::size_t(m_command) + (m_reply ? 256 : 0); }
     qsizetype m_soFar = 0; // characters of the frame under way; 0 when none is
+    bool m_reply = false;
     int m_command = 0;
-    std::array<quint16, 256> m_lastLength{}; // line characters, by command
+    std::array<quint16, 2 * 256> m_lastLength{}; // line characters, by key()
 };
 
 // Line time of the characters, ten bit times each.

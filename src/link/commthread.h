@@ -11,11 +11,11 @@
 // hands them over together once a frame's last character has come, a short
 // time after the first of them at the latest. Once a frame has begun, the
 // reader sleeps through most of the line time the rest of it needs (as long
-// as the last frame with the same command was), so it wakes a few times per
-// frame instead of once per piece; it watches the port again a little before
-// the frame's end is due. A frame that ends in the piece that begins it goes
-// at once; only a frame shorter than the last one with its command can wait,
-// for its shortfall's line time and never beyond the gather limit.
+// as the last reply, or request, with the same command was), so it wakes a
+// few times per frame instead of once per piece; it watches the port again a
+// little before the frame's end is due. A frame that ends in the piece that
+// begins it goes at once; only a frame shorter than the last one of its kind
+// can wait, for its shortfall's line time and never beyond the gather limit.
 #pragma once
 
 #include "link/serialdevice.h"
