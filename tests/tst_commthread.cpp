@@ -257,73 +257,58 @@ private slots:
     }
 
     // Once a frame has begun, the reader sleeps through the line time its rest
-    // needs, as long as the last frame with its command was.
+    // needs, as long as the last frame of its kind was: the reader here has
+    // learnt a frame (`learnt`) and holds the head of the next one of its kind.
+    void sleepThroughAFrame_data()
+    {
+        QTest::addColumn<int>("baud");
+        QTest::addColumn<int>("dataBytes");
+        QTest::addColumn<QString>("then");
+        // The end, coming while the reader sleeps, is taken with the rest.
+        QTest::newRow("end during the sleep") << 9600 << 24 << "end";
+        // A cable pulled during the sleep is still reported, after what came.
+        QTest::newRow("hang-up during the sleep") << 9600 << 24 << "hang-up";
+        // The stop event ends the sleep: the rest of this frame takes 800 s at
+        // 50 baud, far beyond the test's own time limit.
+        QTest::newRow("stop during the sleep") << 50 << 2000 << "stop";
+    }
     void sleepThroughAFrame()
     {
-        std::initializer_list<std::uint8_t> data = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12,
-                                                    13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24};
-        const QByteArray whole =
-            lineOf({0x81, 0x00, 0x07}, true, false) + lineOf(data, false, true);
-        const QByteArray head = lineOf({0x81, 0x00, 0x07, 0x01}, true, false);
-        const QByteArray tail = whole.mid(head.size());
-        {
-            // The end, coming while the reader sleeps, is taken with the rest.
-            PtyPair pty;
-            TCommThread reader(openDevice(pty, 9600));
-            reader.setGatherFrames(true, kNoLimit);
-            QByteArray received;
-            reader.setReceiveHandler([&](const QByteArray &chunk) { received += chunk; });
-            reader.start();
-            QVERIFY(pty.write(whole));
-            QTRY_COMPARE(received, whole);
-            QVERIFY(pty.write(head));
-            QVERIFY(waitWithoutEvents([&] { return reader.heldCharacters() == head.size(); }));
-            QVERIFY(pty.write(tail));
-            QTRY_COMPARE(received, whole + whole);
+        QFETCH(int, baud);
+        QFETCH(int, dataBytes);
+        QFETCH(QString, then);
+        const std::vector<std::uint8_t> data(std::size_t(dataBytes), 0x5A);
+        const std::vector<std::uint8_t> line = mb::encodeLine(mb::makeFrame(0x81, 0, 7, data));
+        const QByteArray learnt(reinterpret_cast<const char *>(line.data()),
+                                qsizetype(line.size()));
+        const QByteArray head = learnt.first(8);
+        PtyPair pty;
+        TCommThread reader(openDevice(pty, std::uint32_t(baud)));
+        reader.setGatherFrames(true, std::chrono::hours(1));
+        QByteArray received;
+        int failures = 0;
+        reader.setReceiveHandler([&](const QByteArray &chunk) { received += chunk; });
+        reader.setFailureHandler([&](const SerialStatus &) { ++failures; });
+        reader.start();
+        QVERIFY(pty.write(learnt));
+        QTRY_COMPARE(received, learnt);
+        QVERIFY(pty.write(head));
+        QVERIFY(waitWithoutEvents([&] { return reader.heldCharacters() == head.size(); }));
+        if (then == "end") {
+            QVERIFY(pty.write(learnt.mid(head.size())));
+            QTRY_COMPARE(received, learnt + learnt);
             QCOMPARE(reader.handOverCount(), quint64(2));
-            reader.stop();
-        }
-        {
-            // A cable pulled during the sleep is still reported, after what came.
-            PtyPair pty;
-            TCommThread reader(openDevice(pty, 9600));
-            reader.setGatherFrames(true, kNoLimit);
-            QByteArray received;
-            int failures = 0;
-            reader.setReceiveHandler([&](const QByteArray &chunk) { received += chunk; });
-            reader.setFailureHandler([&](const SerialStatus &) { ++failures; });
-            reader.start();
-            QVERIFY(pty.write(whole));
-            QTRY_COMPARE(received, whole);
-            QVERIFY(pty.write(head));
-            QVERIFY(waitWithoutEvents([&] { return reader.heldCharacters() == head.size(); }));
+        } else if (then == "hang-up") {
             pty.closeMaster();
             QTRY_COMPARE(failures, 1);
-            QCOMPARE(received, whole + head);
-            reader.stop();
-        }
-        {
-            // The stop event ends the sleep: the rest of this frame takes 800 s
-            // at 50 baud, far beyond the test's own time limit.
-            const std::vector<std::uint8_t> data(2000, 0x5A);
-            const std::vector<std::uint8_t> line = mb::encodeLine(mb::makeFrame(0x81, 0, 7, data));
-            const QByteArray longFrame(reinterpret_cast<const char *>(line.data()),
-                                       qsizetype(line.size()));
-            PtyPair pty;
-            TCommThread reader(openDevice(pty, 50));
-            reader.setGatherFrames(true, std::chrono::hours(1));
-            QByteArray received;
-            reader.setReceiveHandler([&](const QByteArray &chunk) { received += chunk; });
-            reader.start();
-            QVERIFY(pty.write(longFrame));
-            QTRY_COMPARE(received, longFrame);
-            QVERIFY(pty.write(head));
-            QVERIFY(waitWithoutEvents([&] { return reader.heldCharacters() == head.size(); }));
+            QCOMPARE(received, learnt + head);
+        } else {
             reader.detachHandlers();
             reader.stop();
             QVERIFY(!reader.isWatchingPort());
-            QCOMPARE(received, longFrame);
+            QCOMPARE(received, learnt);
         }
+        reader.stop();
     }
 
     void restartAfterStop()
