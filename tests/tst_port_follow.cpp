@@ -10,6 +10,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QToolTip>
 
 #include "app/form_main.h"
 #include "link/portfollower.h"
@@ -250,6 +251,9 @@ void TestPortFollow::theExchangeResumesWhenTheCableIsBack()
                                      : QStringLiteral("for ") + first),
              qPrintable(tip));
     QCOMPARE(w.panel().openCloseButton()->toolTip(), tip);
+    // The user reads it while the cable comes back: the tip goes with the red lamp.
+    QToolTip::showText(QPoint(10, 10), tip, w.panel().openCloseButton());
+    QVERIFY(QToolTip::isVisible());
 
     // Back: opened again by itself, and the exchange goes on.
     QTRY_VERIFY_WITH_TIMEOUT(w.link().MBPortOpen(), kBackWait);
@@ -257,6 +261,7 @@ void TestPortFollow::theExchangeResumesWhenTheCableIsBack()
     QCOMPARE(w.link().MBLastUsedPort(), second);
     QVERIFY(w.lampIs(TMBLamp::Green));
     QVERIFY(w.lampTip().isEmpty());
+    QTRY_VERIFY(!QToolTip::isVisible());
     QVERIFY(!w.link().engine().isWaitingForPort());
     QCOMPARE(openings.size(), 2);
     QCOMPARE(openings.at(0).at(0).toBool(), false);

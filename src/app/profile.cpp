@@ -151,6 +151,21 @@ private:
     qsizetype m_position;
 };
 
+// The value of the key's first entry in the section's occurrences.
+std::optional<QByteArrayView> findEntry(const QByteArray &bytes, QStringView section,
+                                        QStringView key)
+{
+    LineScanner scanner(bytes);
+    bool inSection = false;
+    while (const std::optional<Line> line = scanner.next()) {
+        if (line->startsSection())
+            inSection = line->kind == Line::Kind::Header && sameName(line->name, section);
+        else if (inSection && line->kind == Line::Kind::Entry && sameName(line->name, key))
+            return line->value;
+    }
+    return std::nullopt;
+}
+
 // A stretch of whole lines: a header with the lines up to the next header.
 struct Range {
     qsizetype start = 0;
@@ -161,28 +176,13 @@ struct Range {
 
 bool ProfileDocument::contains(QStringView section, QStringView key) const
 {
-    LineScanner scanner(m_bytes);
-    bool inSection = false;
-    while (const std::optional<Line> line = scanner.next()) {
-        if (line->startsSection())
-            inSection = line->kind == Line::Kind::Header && sameName(line->name, section);
-        else if (inSection && line->kind == Line::Kind::Entry && sameName(line->name, key))
-            return true;
-    }
-    return false;
+    return findEntry(m_bytes, section, key).has_value();
 }
 
 QString ProfileDocument::value(QStringView section, QStringView key, const QString &fallback) const
 {
-    LineScanner scanner(m_bytes);
-    bool inSection = false;
-    while (const std::optional<Line> line = scanner.next()) {
-        if (line->startsSection())
-            inSection = line->kind == Line::Kind::Header && sameName(line->name, section);
-        else if (inSection && line->kind == Line::Kind::Entry && sameName(line->name, key))
-            return decode(line->value);
-    }
-    return fallback;
+    const std::optional<QByteArrayView> found = findEntry(m_bytes, section, key);
+    return found ? decode(*found) : fallback;
 }
 
 QStringList ProfileDocument::sectionNames() const

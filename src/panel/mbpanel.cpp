@@ -10,12 +10,14 @@
 #include "widgets/speedbutton.h"
 
 #include <QComboBox>
+#include <QCursor>
 #include <QEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QToolTip>
 
 #include <cerrno>
 
@@ -86,6 +88,21 @@ TShape *makeLamp(QGroupBox &box, const char *name, int left, int top, int width,
     lamp->setProperty(kLampProperty, int(TMBLamp::Neutral));
     lamp->setBrushColor(MBPanel::lampColor(TMBLamp::Neutral, box.palette()));
     return lamp;
+}
+
+// The port's reason changes while the user may be reading it (lost, waiting,
+// refused, back): a tool tip showing the old text follows at once, or goes
+// when there is no reason any more.
+void setReasonTip(QWidget *widget, const QString &reason)
+{
+    const bool showing = QToolTip::isVisible() && !widget->toolTip().isEmpty() &&
+                         QToolTip::text() == widget->toolTip();
+    widget->setToolTip(reason);
+    if (!showing) return;
+    if (reason.isEmpty())
+        QToolTip::hideText();
+    else
+        QToolTip::showText(QCursor::pos(), reason, widget);
 }
 
 } // namespace
@@ -314,8 +331,8 @@ void MBPanel::connectEngine()
         paintLamp(m_portLamp, c);
         // The reason belongs to the red lamp only.
         if (c != TMBLamp::Red) {
-            m_portLamp->setToolTip({});
-            m_openClose->setToolTip({});
+            setReasonTip(m_portLamp, {});
+            setReasonTip(m_openClose, {});
         }
     });
     // A permission problem or a busy port is the usual first-run failure;
@@ -411,8 +428,8 @@ void MBPanel::showPortReason()
     if (m_portLamp->property(kLampProperty).toInt() != int(TMBLamp::Red)) return;
     QString reason = m_engine.MBPortErrorText();
     if (m_engine.isWaitingForPort()) reason += QStringLiteral("\n\n") + m_engine.portWaitText();
-    m_portLamp->setToolTip(reason);
-    m_openClose->setToolTip(reason);
+    setReasonTip(m_portLamp, reason);
+    setReasonTip(m_openClose, reason);
 }
 
 void MBPanel::showMode(TMBMode mode)
