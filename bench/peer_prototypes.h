@@ -19,7 +19,9 @@
 //   notifier-gather: as notifier, and once a reply has begun the port is
 //             left unwatched through most of its line time, as gather does.
 // None carries the engine's events, counters or status texts; they show
-// what each change could gain before it is made in the engine. Header-only:
+// what each change could gain before it is made in the engine. The engine's
+// reader now does what async and gather do; they stay as lean references
+// beside it (bench_peer, bench_paced_reader), notifier for a change not made. Header-only:
 // each benchmark is one program.
 #pragma once
 

@@ -1,7 +1,8 @@
 // The reader thread: chunks reach the owning thread in order, a dead port is
 // reported once and then no longer watched, stopping never deadlocks, not
 // from inside a handler and not with a hand-over pending, and in frame mode
-// the pieces of a frame are handed over together.
+// the pieces of a frame are handed over together, also when the reader
+// sleeps through a frame's line time.
 #include <QtTest>
 
 #include "link/commthread.h"
@@ -14,10 +15,10 @@
 
 namespace {
 
-std::unique_ptr<SerialDevice> openDevice(const PtyPair &pty)
+std::unique_ptr<SerialDevice> openDevice(const PtyPair &pty, std::uint32_t baud = 115200)
 {
     auto device = std::make_unique<PosixSerialDevice>();
-    if (!device->open(pty.slavePath()).ok() || !device->setLineSettings(115200).ok()) return {};
+    if (!device->open(pty.slavePath()).ok() || !device->setLineSettings(baud).ok()) return {};
     return device;
 }
 
@@ -39,7 +40,8 @@ QByteArray lineOf(std::initializer_list<std::uint8_t> bytes, bool start, bool en
     QByteArray line;
     std::size_t i = 0;
     for (const std::uint8_t byte : bytes) {
-        const mb::CharPair pair = mb::encodeByte(byte, start && i == 0, end && i + 1 == bytes.size());
+        const mb::CharPair pair =
+            mb::encodeByte(byte, start && i == 0, end && i + 1 == bytes.size());
         line.append(char(pair[0])).append(char(pair[1]));
         ++i;
     }
@@ -73,6 +75,41 @@ private slots:
         QTRY_COMPARE(received, sent);
         QVERIFY(onOwnThread);
         QVERIFY(reader.handOverCount() >= 1);
+        reader.stop();
+    }
+
+    void whatComesWhileTheOwnerIsBusyArrivesOnceInOrder_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("writes");
+        QTest::newRow("pieces") << QList<QByteArray>{"one,", "two,", "three"};
+        // More than one read takes, and more than the line's own buffer holds.
+        QByteArray backlog(20000, Qt::Uninitialized);
+        for (qsizetype i = 0; i < backlog.size(); ++i)
+            backlog[i] = char(i * 7 % 251);
+        QTest::newRow("backlog") << QList<QByteArray>{backlog};
+    }
+    void whatComesWhileTheOwnerIsBusyArrivesOnceInOrder()
+    {
+        QFETCH(QList<QByteArray>, writes);
+        PtyPair pty;
+        TCommThread reader(openDevice(pty));
+        QByteArray received;
+        reader.setReceiveHandler([&](const QByteArray &chunk) { received += chunk; });
+        reader.start();
+        // The owning thread services no events meanwhile: the reader goes on
+        // reading, and what it reads joins the batch already waiting.
+        QByteArray sent;
+        for (const QByteArray &piece : writes) {
+            QVERIFY(pty.write(piece));
+            sent += piece;
+            QVERIFY(waitWithoutEvents([&] { return reader.charactersWaiting() == sent.size(); }));
+        }
+        QCoreApplication::processEvents();
+        QCOMPARE(received, sent);
+        QCOMPARE(reader.handOverCount(), quint64(1));
+        QVERIFY(pty.write("next"));
+        QTRY_COMPARE(received, sent + "next");
+        QCOMPARE(reader.handOverCount(), quint64(2));
         reader.stop();
     }
 
@@ -134,7 +171,7 @@ private slots:
         QVERIFY(pty.write("pending"));
         QVERIFY(waitWithoutEvents([&] { return reader.hasPendingHandOver(); }));
         reader.detachHandlers();
-        reader.stop(); // the reader waits for us; stopping withdraws its hand-over
+        reader.stop(); // the call on its way belongs to a reader now gone
         QVERIFY(!reader.hasPendingHandOver());
         QCoreApplication::processEvents(); // the queued call finds nothing to do
         QCOMPARE(chunks, 0);
@@ -217,6 +254,61 @@ private slots:
             QCOMPARE(received, piece);
             reader.stop();
         }
+    }
+
+    // Once a frame has begun, the reader sleeps through the line time its rest
+    // needs, as long as the last frame of its kind was: the reader here has
+    // learnt a frame (`learnt`) and holds the head of the next one of its kind.
+    void sleepThroughAFrame_data()
+    {
+        QTest::addColumn<int>("baud");
+        QTest::addColumn<int>("dataBytes");
+        QTest::addColumn<QString>("then");
+        // The end, coming while the reader sleeps, is taken with the rest.
+        QTest::newRow("end during the sleep") << 9600 << 24 << "end";
+        // A cable pulled during the sleep is still reported, after what came.
+        QTest::newRow("hang-up during the sleep") << 9600 << 24 << "hang-up";
+        // The stop event ends the sleep: the rest of this frame takes 800 s at
+        // 50 baud, far beyond the test's own time limit.
+        QTest::newRow("stop during the sleep") << 50 << 2000 << "stop";
+    }
+    void sleepThroughAFrame()
+    {
+        QFETCH(int, baud);
+        QFETCH(int, dataBytes);
+        QFETCH(QString, then);
+        const std::vector<std::uint8_t> data(std::size_t(dataBytes), 0x5A);
+        const std::vector<std::uint8_t> line = mb::encodeLine(mb::makeFrame(0x81, 0, 7, data));
+        const QByteArray learnt(reinterpret_cast<const char *>(line.data()),
+                                qsizetype(line.size()));
+        const QByteArray head = learnt.first(8);
+        PtyPair pty;
+        TCommThread reader(openDevice(pty, std::uint32_t(baud)));
+        reader.setGatherFrames(true, std::chrono::hours(1));
+        QByteArray received;
+        int failures = 0;
+        reader.setReceiveHandler([&](const QByteArray &chunk) { received += chunk; });
+        reader.setFailureHandler([&](const SerialStatus &) { ++failures; });
+        reader.start();
+        QVERIFY(pty.write(learnt));
+        QTRY_COMPARE(received, learnt);
+        QVERIFY(pty.write(head));
+        QVERIFY(waitWithoutEvents([&] { return reader.heldCharacters() == head.size(); }));
+        if (then == "end") {
+            QVERIFY(pty.write(learnt.mid(head.size())));
+            QTRY_COMPARE(received, learnt + learnt);
+            QCOMPARE(reader.handOverCount(), quint64(2));
+        } else if (then == "hang-up") {
+            pty.closeMaster();
+            QTRY_COMPARE(failures, 1);
+            QCOMPARE(received, learnt + head);
+        } else {
+            reader.detachHandlers();
+            reader.stop();
+            QVERIFY(!reader.isWatchingPort());
+            QCOMPARE(received, learnt);
+        }
+        reader.stop();
     }
 
     void restartAfterStop()

@@ -1,4 +1,4 @@
-// The reader thread of an open port and its synchronous hand-over.
+// The reader thread of an open port and its hand-over to the owning thread.
 #include "link/commthread.h"
 
 #include "link/mbframe.h"
@@ -7,16 +7,76 @@
 #include <QPointer>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
-
-#include <sys/resource.h>
-#include <unistd.h>
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 // The longest frame on the line; a batch this long goes without waiting more.
 constexpr qsizetype kGatherMaxCharacters = 2 * qsizetype(mb::kFrameArea);
+
+constexpr bool startsFrame(std::uint8_t c)
+{
+    return (c & (mb::kHighNibbleBit | mb::kStartFlag)) == (mb::kHighNibbleBit | mb::kStartFlag);
+}
+
+// Follows the frames through the characters read, across batches: how far
+// the frame under way has come, and how long the last frame of the same kind
+// (reply or request, and command) was, which is what the reader expects this
+// one to be. Requests and replies are told apart because a line that echoes
+// the master's requests carries both with the same command.
+class FrameWatch {
+public:
+    // Takes the characters read; true when one of them ended a frame.
+    bool take(QByteArrayView data)
+    {
+        bool ended = false;
+        for (const char ch : data) {
+            const auto c = std::uint8_t(ch);
+            if (startsFrame(c)) {
+                // The frame's first byte: its low-nibble character came before;
+                // this one carries the address byte's high nibble.
+                m_soFar = 2;
+                m_reply = (c & (mb::kReplyFlag >> 4)) != 0;
+                continue;
+            }
+            if (m_soFar > 0) ++m_soFar;
+            if (m_soFar == kCommandLow) m_command = c & 0x0F;
+            if (m_soFar == kCommandHigh) m_command |= (c & 0x0F) << 4;
+            if (mb::endsFrame(c)) {
+                if (m_soFar >= kCommandHigh && m_soFar <= kGatherMaxCharacters)
+                    m_lastLength[key()] = quint16(m_soFar);
+                m_soFar = 0;
+                ended = true;
+            }
+        }
+        return ended;
+    }
+    // Characters still to come of the frame under way, as long as the last
+    // one of its kind; 0 while that is not known.
+    qsizetype rest() const
+    {
+        if (m_soFar < kCommandHigh) return 0;
+        return std::max<qsizetype>(0, m_lastLength[key()] - m_soFar);
+    }
+
+private:
+    // Line characters up to the command byte's low and high nibble.
+    static constexpr qsizetype kCommandLow = 2 * 2 + 1;
+    static constexpr qsizetype kCommandHigh = 2 * 2 + 2;
+    std::size_t key() const { return std::size_t(m_command) + (m_reply ? 256 : 0); }
+    qsizetype m_soFar = 0; // characters of the frame under way; 0 when none is
+    bool m_reply = false;
+    int m_command = 0;
+    std::array<quint16, 2 * 256> m_lastLength{}; // line characters, by key()
+};
+
+// Line time of the characters, ten bit times each.
+std::chrono::microseconds lineTime(qsizetype characters, std::uint32_t baud)
+{
+    return std::chrono::microseconds(characters * 10 * 1'000'000 / baud);
+}
 
 } // namespace
 
@@ -44,10 +104,10 @@ void TCommThread::start()
     {
         std::lock_guard lock(m_mutex);
         m_stopRequested = false;
-        m_pending = false;
     }
     m_watching = true;
     m_held = 0; // whatever a stopped reader held is gone with it
+    m_lineSpeed = m_device->lineSpeed();
     m_thread = std::thread([this] { run(); });
 }
 
@@ -58,36 +118,59 @@ void TCommThread::stop()
         std::lock_guard lock(m_mutex);
         m_stopRequested = true;
     }
-    m_changed.notify_all();
     m_device->signalStop();
     m_thread.join();
     m_watching = false;
+    // What the owning thread has not taken yet is for no one now; a call
+    // still on its way finds another generation and does nothing.
+    std::lock_guard lock(m_mutex);
+    m_waiting = {};
+    m_posted = false;
+    ++m_generation;
 }
 
 bool TCommThread::hasPendingHandOver()
 {
     std::lock_guard lock(m_mutex);
-    return m_pending;
+    return m_posted;
+}
+
+qsizetype TCommThread::charactersWaiting()
+{
+    std::lock_guard lock(m_mutex);
+    return m_waiting.characters.size();
 }
 
 void TCommThread::run()
 {
-    // Received characters should be picked up promptly; raising the priority
-    // needs a privilege most users lack, and the reader works without it.
-    const pid_t self = ::gettid();
-    errno = 0;
-    const int nice = ::getpriority(PRIO_PROCESS, id_t(self));
-    if (errno == 0) ::setpriority(PRIO_PROCESS, id_t(self), nice - 1);
-
     bool watchPort = true;
     QByteArray gathered; // read, not yet handed over
     Clock::time_point gatheringSince;
+    bool slept = false; // the sleep through the frame's line time is over for this batch
+    FrameWatch frames;
     for (;;) {
         const auto gatherLimit = std::chrono::milliseconds(m_gatherLimitMs.load());
+        const bool gather = m_gatherFrames;
         int timeoutMs = -1;
         if (!gathered.isEmpty()) {
             const auto left = gatheringSince + gatherLimit - Clock::now();
-            timeoutMs = std::max(0, int(std::chrono::ceil<std::chrono::milliseconds>(left).count()));
+            const qsizetype rest = gather && !slept && m_lineSpeed > 0 ? frames.rest() : 0;
+            if (rest > 0) {
+                // Most of the frame is still on its way: sleep through its
+                // line time without watching the port, then take the rest as
+                // it comes. The stop event (or output to be sent) ends the
+                // sleep early; the gather limit still holds.
+                slept = true;
+                const auto sleep = std::chrono::floor<std::chrono::milliseconds>(
+                    std::min<Clock::duration>(lineTime(rest, m_lineSpeed) - kWakeBeforeEnd, left));
+                if (sleep.count() > 0) {
+                    const SerialEvents events = m_device->waitForEvents(false, int(sleep.count()));
+                    if (events.stopped || stopRequested()) return;
+                    continue;
+                }
+            }
+            timeoutMs =
+                std::max(0, int(std::chrono::ceil<std::chrono::milliseconds>(left).count()));
         }
         const SerialEvents events = m_device->waitForEvents(watchPort, timeoutMs);
         if (events.stopped || stopRequested()) return;
@@ -98,20 +181,26 @@ void TCommThread::run()
             SerialRead read = m_device->readWaiting();
             batch.lost = read.lost || (events.hangUp && read.data.isEmpty());
             batch.reason = read.status;
-            frameEnded = std::any_of(read.data.cbegin(), read.data.cend(),
-                                     [](char c) { return mb::endsFrame(std::uint8_t(c)); });
+            frameEnded = frames.take(read.data);
             if (gathered.isEmpty()) gatheringSince = Clock::now();
             gathered += read.data;
         }
         if (gathered.isEmpty() && !batch.lost) continue;
-        const bool due = batch.lost || !m_gatherFrames || frameEnded ||
+        const bool due = batch.lost || !gather || frameEnded ||
                          gathered.size() >= kGatherMaxCharacters ||
                          Clock::now() >= gatheringSince + gatherLimit;
         m_held = due ? 0 : gathered.size();
         if (!due) continue;
         batch.characters = std::exchange(gathered, {});
         batch.readAt = gatheringSince;
-        if (!handOver(std::move(batch), watchPort)) return;
+        slept = false;
+        if (batch.lost) {
+            // A dead port would report its hang-up for ever: from here on
+            // only the stop event is waited for.
+            watchPort = false;
+            m_watching = false;
+        }
+        handOver(std::move(batch));
     }
 }
 
@@ -121,68 +210,61 @@ bool TCommThread::stopRequested()
     return m_stopRequested;
 }
 
-bool TCommThread::handOver(HandOver batch, bool &watchPort)
+void TCommThread::handOver(HandOver batch)
 {
-    std::unique_lock lock(m_mutex);
-    if (m_stopRequested) return false;
-    m_pending = true;
-    m_pendingBatch = std::move(batch);
-    lock.unlock();
-    QMetaObject::invokeMethod(this, &TCommThread::serviceHandOver, Qt::QueuedConnection);
-    lock.lock();
-    m_changed.wait(lock, [this] { return !m_pending || m_stopRequested; });
-    if (m_stopRequested) {
-        m_pending = false; // withdrawn: the owner no longer wants events
-        return false;
+    quint64 generation;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_waiting.characters.isEmpty()) m_waiting.readAt = batch.readAt;
+        m_waiting.characters += batch.characters;
+        if (batch.lost) {
+            m_waiting.lost = true;
+            m_waiting.reason = batch.reason;
+        }
+        if (m_posted) return; // the call on its way takes this batch as well
+        m_posted = true;
+        generation = m_generation;
     }
-    if (m_verdict == Verdict::StopWatching) {
-        watchPort = false;
-        m_watching = false;
-    }
-    return true;
+    QMetaObject::invokeMethod(
+        this, [this, generation] { serviceHandOver(generation); }, Qt::QueuedConnection);
 }
 
-void TCommThread::serviceHandOver()
+void TCommThread::serviceHandOver(quint64 generation)
 {
     HandOver batch;
     {
         std::lock_guard lock(m_mutex);
-        if (!m_pending) return; // withdrawn while the call was queued
-        batch = m_pendingBatch;
+        if (generation != m_generation) return; // sent before the reader was stopped
+        m_posted = false;
+        batch = std::exchange(m_waiting, {});
     }
+    if (batch.characters.isEmpty() && !batch.lost) return;
     ++m_handOvers;
     ++m_handingOver;
     m_handOverReadAt = batch.readAt;
     // The handlers may destroy this reader (its owner deleted from one of its
     // own handlers); its thread is then joined and nothing here is left.
     const QPointer<TCommThread> self(this);
-    const Verdict verdict = handle(batch);
+    handle(batch);
     if (!self) return;
     --m_handingOver;
-    {
-        std::lock_guard lock(m_mutex);
-        m_verdict = verdict;
-        m_pending = false;
-    }
-    m_changed.notify_all();
 }
 
-TCommThread::Verdict TCommThread::handle(const HandOver &batch)
+void TCommThread::handle(const HandOver &batch)
 {
-    if (!m_receive) return Verdict::KeepWatching; // detached: the reader is being stopped
+    if (!m_receive) return; // detached: the reader is being stopped
 
     if (!batch.characters.isEmpty()) {
         // Copy the handler: it may detach, stop or destroy this reader while it runs.
         const ReceiveHandler receive = m_receive;
         const QPointer<TCommThread> self(this);
         receive(batch.characters);
-        if (!self) return Verdict::StopWatching;
+        if (!self) return;
     }
-    if (!batch.lost) return Verdict::KeepWatching;
+    if (!batch.lost) return;
 
     SerialStatus reason = batch.reason;
     if (reason.ok())
         reason = SerialStatus::failure(EIO, QStringLiteral("The device was disconnected"));
     if (const FailureHandler failure = m_failure) failure(reason);
-    return Verdict::StopWatching;
 }

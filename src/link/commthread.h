@@ -1,15 +1,21 @@
 // TCommThread: the reader of one open port. Its thread waits for port events
 // and reads the characters waiting; each batch is handed to the thread that
-// created the object (the user-interface thread) and the reader blocks until
-// it has been dealt with there, so the engine's state is only ever touched by
-// one thread.
+// created the object (the user-interface thread), which alone touches the
+// engine's state. The reader does not wait until a batch has been dealt
+// with: it goes back to the port at once, and what it reads meanwhile joins
+// the batch still waiting, in order, so the owning thread is woken once for
+// however much has come.
 //
 // In frame mode the reader gathers the pieces in which a frame trickles in
 // (a serial adapter delivers a reply in about one piece per millisecond) and
 // hands them over together once a frame's last character has come, a short
-// time after the first of them at the latest. The user-interface thread is
-// then woken once per frame instead of once per piece, and nothing that ends
-// a frame waits.
+// time after the first of them at the latest. Once a frame has begun, the
+// reader sleeps through most of the line time the rest of it needs (as long
+// as the last reply, or request, with the same command was), so it wakes a
+// few times per frame instead of once per piece; it watches the port again a
+// little before the frame's end is due. A frame that ends in the piece that
+// begins it goes at once; only a frame shorter than the last one of its kind
+// can wait, for its shortfall's line time and never beyond the gather limit.
 #pragma once
 
 #include "link/serialdevice.h"
@@ -18,7 +24,7 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -41,6 +47,10 @@ public:
     // frame's end before the batch is handed over anyway (a frame cut short,
     // line noise, a slow line).
     static constexpr std::chrono::milliseconds kGatherLimit{20};
+    // How long before the end of a frame, as the last one's length predicts,
+    // a reader asleep in a frame watches the port again: about two pieces of
+    // an adapter's delivery, so a frame's end is taken as it comes.
+    static constexpr std::chrono::milliseconds kWakeBeforeEnd{2};
 
     // Characters of one hand-over go to the receive handler as one chunk.
     void setReceiveHandler(ReceiveHandler handler) { m_receive = std::move(handler); }
@@ -63,8 +73,9 @@ public:
 
     void start();
     // Ends the thread and waits for it. Safe from anywhere on the owning thread,
-    // including from inside a handler of this reader: a hand-over still pending
-    // is withdrawn instead of waited for, so this never deadlocks.
+    // including from inside a handler of this reader: the reader never waits
+    // for the owning thread, and what it read but the owning thread has not
+    // taken yet is dropped.
     void stop();
 
     // True while a handler of this reader runs; an owner that stops the reader
@@ -77,12 +88,12 @@ public:
     bool isWatchingPort() const { return m_watching.load(); }
     // True while a hand-over waits for the owning thread (for tests).
     bool hasPendingHandOver();
+    // Characters read and waiting for the owning thread to take them (for tests).
+    qsizetype charactersWaiting();
 
 private:
-    enum class Verdict { KeepWatching, StopWatching };
-
     // What the reader hands over: the characters read, and whether the port
-    // was found gone (with the reason).
+    // was found gone (with the reason), which comes after the characters.
     struct HandOver {
         QByteArray characters;
         std::chrono::steady_clock::time_point readAt; // of the first character
@@ -92,11 +103,11 @@ private:
 
     void run();
     bool stopRequested();
-    // Hands over and waits until the owning thread has dealt with it; false
-    // when the reader is being stopped.
-    bool handOver(HandOver batch, bool &watchPort);
-    void serviceHandOver();
-    Verdict handle(const HandOver &batch);
+    // Adds the batch to what waits for the owning thread and, unless a call
+    // is on its way there already, sends one.
+    void handOver(HandOver batch);
+    void serviceHandOver(quint64 generation);
+    void handle(const HandOver &batch);
 
     std::unique_ptr<SerialDevice> m_device;
     ReceiveHandler m_receive;
@@ -104,10 +115,9 @@ private:
     std::thread m_thread;
 
     std::mutex m_mutex;
-    std::condition_variable m_changed;
-    bool m_pending = false;       // a hand-over waits for the owning thread
-    HandOver m_pendingBatch;      // what the pending hand-over carries
-    Verdict m_verdict = Verdict::KeepWatching;
+    HandOver m_waiting;       // read, not yet taken by the owning thread
+    bool m_posted = false;    // a call to take it is on its way
+    quint64 m_generation = 0; // of the reader's run; a call from an earlier one is void
     bool m_stopRequested = false;
 
     int m_handingOver = 0;
@@ -117,4 +127,5 @@ private:
     std::atomic<bool> m_gatherFrames{false};
     std::atomic<int> m_gatherLimitMs{int(kGatherLimit.count())};
     std::atomic<qsizetype> m_held{0};
+    std::uint32_t m_lineSpeed = 0; // read at start: what the sleep in a frame goes by
 };

@@ -99,7 +99,7 @@ public:
     virtual void signalStop() = 0;
     virtual void resetStop() = 0;
 
-    // Reads exactly the characters waiting in the input queue (possibly none).
+    // Reads the characters waiting in the input queue (possibly none).
     virtual SerialRead readWaiting() = 0;
 };
 

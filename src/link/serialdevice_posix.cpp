@@ -5,10 +5,12 @@
 
 #include "link/portholders.h"
 
+#include <array>
 #include <asm/termbits.h>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <linux/serial.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/file.h>
@@ -40,6 +42,11 @@ unsigned baudConstant(std::uint32_t baud)
     return BOTHER;
 }
 
+// What one read takes at most; a longer backlog is read in several, up to
+// the limit, and the rest at the next wake-up.
+constexpr std::size_t kReadChunk = 4096;
+constexpr qsizetype kReadLimit = 64 * 1024;
+
 int retryOnInterrupt(auto call)
 {
     int rc;
@@ -49,10 +56,18 @@ int retryOnInterrupt(auto call)
     return rc;
 }
 
+// Whether the other side of fd went away (a read found nothing).
+bool hungUp(int fd)
+{
+    pollfd probe{fd, POLLIN, 0};
+    return ::poll(&probe, 1, 0) > 0 && (probe.revents & (POLLHUP | POLLERR | POLLNVAL));
+}
+
 } // namespace
 
 struct PosixSerialDevice::SavedSettings {
     termios2 settings;
+    bool lowLatencyAsked = false; // by us: given back at closing
 };
 
 void UniqueFd::reset(int fd)
@@ -163,6 +178,15 @@ SerialStatus PosixSerialDevice::open(const QString &name)
     auto saved = std::make_unique<SavedSettings>();
     if (::ioctl(fd.get(), TCGETS2, &saved->settings) != 0) return posixError(errno);
     if (::ioctl(fd.get(), TIOCEXCL) != 0) return posixError(errno);
+    // A USB adapter holds what it received back for its latency timer (16 ms
+    // on FTDI chips) unless asked for low latency: the end of every reply
+    // would wait that long. A pty or a driver without the setting refuses,
+    // and the line works as it is.
+    serial_struct serial{};
+    if (::ioctl(fd.get(), TIOCGSERIAL, &serial) == 0 && !(serial.flags & ASYNC_LOW_LATENCY)) {
+        serial.flags |= ASYNC_LOW_LATENCY;
+        saved->lowLatencyAsked = ::ioctl(fd.get(), TIOCSSERIAL, &serial) == 0;
+    }
 
     m_saved = std::move(saved);
     m_fd = std::move(fd);
@@ -182,6 +206,11 @@ void PosixSerialDevice::close()
     if (!m_fd.valid()) return;
     m_output.clear();
     if (m_saved) ::ioctl(m_fd.get(), TCSETS2, &m_saved->settings);
+    serial_struct serial{};
+    if (m_saved && m_saved->lowLatencyAsked && ::ioctl(m_fd.get(), TIOCGSERIAL, &serial) == 0) {
+        serial.flags &= ~ASYNC_LOW_LATENCY;
+        ::ioctl(m_fd.get(), TIOCSSERIAL, &serial);
+    }
     ::ioctl(m_fd.get(), TIOCNXCL);
     m_saved.reset();
     m_fd.reset(); // also drops the flock
@@ -365,28 +394,26 @@ SerialRead posixReadWaiting(int fd)
         result.lost = true;
         return result;
     }
-    int waiting = 0;
-    if (::ioctl(fd, FIONREAD, &waiting) != 0) {
-        // A hung-up pty answers EIO here.
-        result.status = posixError(errno);
-        result.lost = true;
-        return result;
-    }
-    if (waiting <= 0) return result;
-    result.data.resize(waiting);
-    const ssize_t n =
-        retryOnInterrupt([&] { return int(::read(fd, result.data.data(), std::size_t(waiting))); });
-    if (n > 0) {
-        result.data.truncate(n);
-    } else {
-        result.data.clear();
+    // Straight into a buffer, without asking first how much waits: one
+    // system call per piece. Only a full buffer can leave more behind.
+    std::array<char, kReadChunk> buffer;
+    for (;;) {
+        const ssize_t n =
+            retryOnInterrupt([&] { return int(::read(fd, buffer.data(), buffer.size())); });
+        if (n > 0) {
+            result.data.append(buffer.data(), n);
+            if (std::size_t(n) < buffer.size() || result.data.size() >= kReadLimit) return result;
+            continue;
+        }
         if (n < 0 && errno == EAGAIN) return result;
-        // read() returning 0 on a tty with characters announced means the other
-        // side went away, and EIO says the same more plainly.
+        // A raw tty (no minimum count, no time limit) reads nothing as 0 as
+        // well; only a hang-up makes 0 the end of the line. EIO says the same
+        // more plainly.
+        if (n == 0 && !hungUp(fd)) return result;
         result.lost = true;
         result.status = posixError(n == 0 ? EIO : errno);
+        return result;
     }
-    return result;
 }
 
 SerialRead PosixSerialDevice::readWaiting()

@@ -89,7 +89,8 @@ private:
 // output waiting, also for room on fd, which is then handed the output.
 SerialEvents posixWaitForEvents(int stopFd, int fd, int timeoutMs = -1,
                                 PendingOutput *output = nullptr);
-// Reads exactly what waits on fd; a vanished peer reads as lost.
+// Reads what waits on fd (without asking how much first); a vanished peer
+// reads as lost.
 SerialRead posixReadWaiting(int fd);
 
 class PosixSerialDevice final : public SerialDevice {
