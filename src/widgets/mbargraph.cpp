@@ -10,7 +10,6 @@
 #include <QStyleOption>
 #include <algorithm>
 #include <cmath>
-#include <qdrawutil.h>
 
 #include "common/rounding.h"
 #include "widgets/numberpattern.h"
@@ -222,11 +221,20 @@ void TMBarGraph::paintEvent(QPaintEvent *event)
     if (m_valueText.painted().intersects(area)) paintText(painter);
 }
 
-// As a framed, filled child control would paint itself.
+// As a framed, filled child control would paint itself: the fill, then a
+// one-pixel black outline (top and bottom rows, then the columns between),
+// as plain rectangle fills, which cost a fraction of the style's drawing.
 void TMBarGraph::paintRectangle(QPainter &painter, const MBGRectangle &part) const
 {
-    painter.fillRect(part.m_bounds, kxcolor::toQColor(part.m_brush, palette()));
-    qDrawPlainRect(&painter, part.m_bounds, Qt::black, 1);
+    const QRect r = part.m_bounds;
+    painter.fillRect(r, kxcolor::toQColor(part.m_brush, palette()));
+    const QColor pen(Qt::black);
+    painter.fillRect(QRect(r.left(), r.top(), r.width(), 1), pen);
+    painter.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), pen);
+    if (r.height() > 2) {
+        painter.fillRect(QRect(r.left(), r.top() + 1, 1, r.height() - 2), pen);
+        painter.fillRect(QRect(r.right(), r.top() + 1, 1, r.height() - 2), pen);
+    }
 }
 
 // As a label in the text's bounds would paint it: its font, clipped to its

@@ -34,7 +34,7 @@ public:
 protected:
     friend class TMBarGraph;
     // What the part paints on: nothing while hidden or empty.
-    QRect painted() const { return m_shown ? m_bounds : QRect(); }
+    QRect painted() const { return m_shown && !m_bounds.isEmpty() ? m_bounds : QRect(); }
 
     QRect m_bounds;
     bool m_shown = true;
