@@ -11,10 +11,14 @@
 #include <QPainter>
 #include <QPointer>
 #include <QSet>
+#include <QStyle>
+#include <QStyleOption>
 #include <QTextDocument>
 #include <QTimer>
 
 #include <optional>
+
+#include "widgets/textrun.h"
 
 namespace {
 
@@ -47,8 +51,30 @@ bool textMayReach(const QLabel *label, const QRect &rows)
     return rows.top() <= baseline + ink.bottom() && rows.bottom() >= baseline + ink.top();
 }
 
+// The flags QLabel draws its text with, when it is one line of plain text
+// that it draws by the style (no frame, picture, indent, selection,
+// mnemonic or word wrap, enabled, in a style that draws it plainly); none
+// otherwise.
+std::optional<int> plainTextFlags(const QLabel *label)
+{
+    const QString text = label->text();
+    const bool plain = label->textFormat() == Qt::PlainText ||
+                       (label->textFormat() == Qt::AutoText && !Qt::mightBeRichText(text));
+    if (!plain || label->wordWrap() || label->frameWidth() != 0 || label->indent() > 0 ||
+        label->buddy() || !label->isEnabled() || label->movie() || !label->pixmap().isNull() ||
+        !label->picture().isNull() ||
+        (label->textInteractionFlags() &
+         (Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard)) ||
+        text.isRightToLeft() || !TextRun::plainIn(label->style()))
+        return std::nullopt;
+    const int flags = int(label->alignment()) | Qt::TextForceLeftToRight;
+    if (!TextRun::handles(flags, text)) return std::nullopt;
+    return flags;
+}
+
 // Reads each label's background, fills it while it stays valid, and notices
-// what could change it.
+// what could change it. Draws the text of the labels it watches from glyphs
+// kept between paints, where QLabel would draw the same.
 class OpaqueLabelKeeper : public QObject {
 public:
     explicit OpaqueLabelKeeper(QWidget *root) : QObject(root)
@@ -70,6 +96,7 @@ public:
         connect(label, &QObject::destroyed, this, [this, label] {
             m_labels.remove(label);
             m_fills.remove(label);
+            m_runs.remove(label);
         });
         if (label->isVisible()) markStale(label);
     }
@@ -88,6 +115,7 @@ public:
             parent->removeEventFilter(this);
         m_fills.clear();
         m_labels.clear();
+        m_runs.clear();
     }
 
     int opaqueCount() const { return int(m_fills.size()); }
@@ -103,7 +131,7 @@ protected:
             if (m_sampling.contains(label)) return true; // left out of a reading
             if (const auto fill = m_fills.constFind(label); fill != m_fills.cend())
                 paintBackground(label, *fill, static_cast<QPaintEvent *>(event)->rect());
-            return false;
+            return paintText(label);
         case QEvent::Move:
         case QEvent::Resize:
             if (isLabel) {
@@ -166,6 +194,23 @@ private:
                 label->setAttribute(Qt::WA_OpaquePaintEvent, true);
             }
         }
+    }
+
+    // The label's text as QLabel::paintEvent draws it, where it can; false
+    // leaves it to QLabel.
+    bool paintText(QLabel *label)
+    {
+        const std::optional<int> flags = plainTextFlags(label);
+        if (!flags) return false;
+        QRect place = label->contentsRect();
+        const int margin = label->margin();
+        place.adjust(margin, margin, -margin, -margin);
+        QStyleOption option;
+        option.initFrom(label);
+        QPainter painter(label);
+        painter.setPen(QPen(option.palette.brush(label->foregroundRole()), painter.pen().widthF()));
+        m_runs[label].draw(painter, place, *flags, label->text());
+        return true;
     }
 
     // The fill, then the labels beneath as Qt would paint them there: each
@@ -271,9 +316,10 @@ private:
 
     QHash<const QObject *, QLabel *> m_labels; // the labels watched, by themselves
     QSet<QObject *> m_parents;
-    QHash<QLabel *, Fill> m_fills;   // the labels that fill, and with what
-    QList<QPointer<QLabel>> m_stale; // to read again, once the window has settled
-    QList<QLabel *> m_sampling;      // not painted while a background is read
+    QHash<QLabel *, Fill> m_fills;         // the labels that fill, and with what
+    QList<QPointer<QLabel>> m_stale;       // to read again, once the window has settled
+    QList<QLabel *> m_sampling;            // not painted while a background is read
+    QHash<const QLabel *, TextRun> m_runs; // each label's text, laid out
     bool m_scheduled = false;
 };
 

@@ -13,6 +13,7 @@
 
 #include "common/rounding.h"
 #include "widgets/numberpattern.h"
+#include "widgets/textrun.h"
 
 namespace {
 
@@ -255,8 +256,14 @@ void TMBarGraph::paintText(QPainter &painter) const
     painter.save();
     painter.setClipRect(m_valueText.m_bounds, Qt::IntersectClip);
     painter.setFont(m_valueText.m_font);
-    style()->drawItemText(&painter, m_valueText.m_bounds, flags, option.palette, isEnabled(), text,
-                          QPalette::ButtonText);
+    const QPalette::ColorRole role = QPalette::ButtonText;
+    if (isEnabled() && TextRun::plainIn(style()) && TextRun::handles(flags, text)) {
+        painter.setPen(QPen(option.palette.brush(role), painter.pen().widthF()));
+        m_textRun.draw(painter, m_valueText.m_bounds, flags, text);
+    } else {
+        style()->drawItemText(&painter, m_valueText.m_bounds, flags, option.palette, isEnabled(),
+                              text, role);
+    }
     painter.restore();
 }
 

@@ -16,6 +16,7 @@
 
 #include "widgets/colors.h"
 #include "widgets/digitshape.h"
+#include "widgets/textrun.h"
 
 // Where a part of the bar graph stands, in the control's coordinates, and
 // whether it is shown. A part keeps its last bounds while hidden.
@@ -180,6 +181,7 @@ private:
     int m_textTop = 0;
     int m_decimals = 0;
     TextMeasureMemo<int> m_textWidth; // of the value text
+    mutable TextRun m_textRun;        // its glyphs, kept between paints
 };
 
 using TMBGOrientation = TMBarGraph::TMBGOrientation;
