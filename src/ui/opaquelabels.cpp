@@ -17,6 +17,7 @@
 #include <QTimer>
 
 #include <optional>
+#include <tuple>
 
 #include "widgets/textrun.h"
 
@@ -31,6 +32,27 @@ struct Fill {
     QColor colour;
     QList<QPointer<QLabel>> beneath; // bottom first
 };
+
+// Where a label stands among its neighbours: all that decides what a reading
+// of its background gives, beside the parents' own painting.
+struct Place {
+    QRect geometry;
+    // The siblings overlapping it: which, where, and whether shown.
+    QList<std::tuple<const QObject *, QRect, bool>> overlapping;
+    bool operator==(const Place &) const = default;
+};
+
+Place placeOf(const QLabel *label)
+{
+    Place place{label->geometry(), {}};
+    for (const QObject *child : label->parent()->children()) {
+        if (child == label || !child->isWidgetType()) continue;
+        const auto *sibling = static_cast<const QWidget *>(child);
+        if (!sibling->isWindow() && sibling->geometry().intersects(place.geometry))
+            place.overlapping.append({sibling, sibling->geometry(), sibling->isVisible()});
+    }
+    return place;
+}
 
 // Whether a label's text can have painted anything in these rows (in its own
 // coordinates). A one-line plain text at the top of the label covers the
@@ -97,6 +119,7 @@ public:
             m_labels.remove(label);
             m_fills.remove(label);
             m_runs.remove(label);
+            m_known.remove(label);
         });
         if (label->isVisible()) markStale(label);
     }
@@ -116,6 +139,7 @@ public:
         m_fills.clear();
         m_labels.clear();
         m_runs.clear();
+        m_known.clear();
     }
 
     int opaqueCount() const { return int(m_fills.size()); }
@@ -135,15 +159,17 @@ protected:
         case QEvent::Move:
         case QEvent::Resize:
             if (isLabel) {
-                markStale(label);
+                relocate(label);
                 // A label that moved onto a neighbour must not hide it.
                 for (QLabel *other : std::as_const(m_labels))
                     if (other != label && other->parent() == label->parent() &&
                         other->geometry().intersects(label->geometry()))
-                        markStale(other);
+                        relocate(other);
             }
-            if (event->type() == QEvent::Resize && m_parents.contains(watched))
+            if (event->type() == QEvent::Resize && m_parents.contains(watched)) {
+                m_known.clear();
                 markChildrenStale(watched);
+            }
             return false;
         case QEvent::Show:
         case QEvent::ParentChange:
@@ -151,7 +177,9 @@ protected:
         case QEvent::FontChange:
         case QEvent::StyleChange:
         case QEvent::EnabledChange:
-            // These reach every label below a parent that changed, too.
+            // These reach every label below a parent that changed, too; what
+            // was read before may not hold any more anywhere.
+            m_known.clear();
             if (isLabel) markStale(label);
             return false;
         default:
@@ -176,6 +204,32 @@ private:
         }
     }
 
+    // A label that moved or changed size, or whose neighbour did: at a place
+    // among neighbours where its background was read before, it fills as it
+    // did then (or stays transparent) at once, without a new reading; labels
+    // whose width follows their number mostly go back and forth between a
+    // few places. Elsewhere it is read again.
+    void relocate(QLabel *label)
+    {
+        const auto known = m_known.constFind(label);
+        if (known != m_known.cend()) {
+            const Place place = placeOf(label);
+            for (const auto &[where, fill] : *known) {
+                if (where != place) continue;
+                m_stale.removeAll(label);
+                if (fill) {
+                    m_fills.insert(label, *fill);
+                    label->setAttribute(Qt::WA_OpaquePaintEvent, true);
+                } else if (m_fills.remove(label)) {
+                    label->setAttribute(Qt::WA_OpaquePaintEvent, false);
+                    label->update();
+                }
+                return;
+            }
+        }
+        markStale(label);
+    }
+
     void markChildrenStale(QObject *parent)
     {
         for (QObject *child : parent->children())
@@ -189,7 +243,11 @@ private:
         const QList<QPointer<QLabel>> stale = std::exchange(m_stale, {});
         for (const QPointer<QLabel> &label : stale) {
             if (!label || !m_labels.contains(label) || !label->isVisible()) continue;
-            if (std::optional<Fill> fill = backgroundBeneath(label)) {
+            std::optional<Fill> fill = backgroundBeneath(label);
+            QList<std::pair<Place, std::optional<Fill>>> &known = m_known[label];
+            if (known.size() >= kKnownPlaces) known.removeFirst();
+            known.append({placeOf(label), fill});
+            if (fill) {
                 m_fills.insert(label, std::move(*fill));
                 label->setAttribute(Qt::WA_OpaquePaintEvent, true);
             }
@@ -320,6 +378,10 @@ private:
     QList<QPointer<QLabel>> m_stale;       // to read again, once the window has settled
     QList<QLabel *> m_sampling;            // not painted while a background is read
     QHash<const QLabel *, TextRun> m_runs; // each label's text, laid out
+    // Readings at the last few places of each label, until anything but a
+    // label's place changes.
+    static constexpr qsizetype kKnownPlaces = 6;
+    QHash<const QLabel *, QList<std::pair<Place, std::optional<Fill>>>> m_known;
     bool m_scheduled = false;
 };
 
