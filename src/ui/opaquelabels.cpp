@@ -150,12 +150,19 @@ protected:
         QLabel *label = m_labels.value(watched); // none for a parent
         const bool isLabel = label != nullptr;
         switch (event->type()) {
-        case QEvent::Paint:
+        case QEvent::Paint: {
             if (!isLabel) return false;
             if (m_sampling.contains(label)) return true; // left out of a reading
-            if (const auto fill = m_fills.constFind(label); fill != m_fills.cend())
-                paintBackground(label, *fill, static_cast<QPaintEvent *>(event)->rect());
-            return paintText(label);
+            const auto fill = m_fills.constFind(label);
+            const std::optional<int> flags = plainTextFlags(label);
+            if (fill == m_fills.cend() && !flags) return false;
+            QPainter painter(label);
+            if (fill != m_fills.cend())
+                paintBackground(painter, label, *fill, static_cast<QPaintEvent *>(event)->rect());
+            if (!flags) return false; // QLabel paints its text, once this painter has gone
+            paintText(painter, label, *flags);
+            return true;
+        }
         case QEvent::Move:
         case QEvent::Resize:
             if (isLabel) {
@@ -254,29 +261,24 @@ private:
         }
     }
 
-    // The label's text as QLabel::paintEvent draws it, where it can; false
-    // leaves it to QLabel.
-    bool paintText(QLabel *label)
+    // The label's text as QLabel::paintEvent draws it (see plainTextFlags).
+    void paintText(QPainter &painter, QLabel *label, int flags)
     {
-        const std::optional<int> flags = plainTextFlags(label);
-        if (!flags) return false;
         QRect place = label->contentsRect();
         const int margin = label->margin();
         place.adjust(margin, margin, -margin, -margin);
         QStyleOption option;
         option.initFrom(label);
-        QPainter painter(label);
         painter.setPen(QPen(option.palette.brush(label->foregroundRole()), painter.pen().widthF()));
-        m_runs[label].draw(painter, place, *flags, label->text());
-        return true;
+        m_runs[label].draw(painter, place, flags, label->text());
     }
 
     // The fill, then the labels beneath as Qt would paint them there: each
     // one's text on that same colour, at its place. Mostly a neighbour's text
     // keeps clear of the rows the two share, and the fill is all there is.
-    static void paintBackground(QLabel *label, const Fill &fill, const QRect &area)
+    static void paintBackground(QPainter &painter, QLabel *label, const Fill &fill,
+                                const QRect &area)
     {
-        QPainter painter(label);
         painter.fillRect(area, fill.colour);
         for (const QPointer<QLabel> &below : fill.beneath) {
             if (!below || !below->isVisible()) continue;
