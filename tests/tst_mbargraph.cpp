@@ -1,31 +1,31 @@
 // The bar graph control: construction values, geometry of the four layouts,
-// clamping, the value text and its placement rules, colours, and the cost of
-// writing an unchanged value.
+// clamping, the value text and its placement rules, colours, the painted
+// parts, and what a new or an unchanged value repaints.
 #include <QLabel>
 #include <QtTest>
 #include <cmath>
 #include <limits>
 
+#include "common/rounding.h"
 #include "widgets/mbargraph.h"
 #include "widgets/numberpattern.h"
-#include "common/rounding.h"
 
 using namespace kxcolor;
 using TextPos = TMBGTextPosition;
 
 namespace {
 
-QRect bounds(const QWidget *part)
+QRect bounds(const MBGPart *part)
 {
     return part->geometry();
 }
-bool shown(const QWidget *part)
+bool shown(const MBGPart *part)
 {
-    return part->isVisibleTo(part->parentWidget());
+    return part->isShown();
 }
-TColor textColor(const QLabel *label)
+TColor textColor(const MBGText *text)
 {
-    return fromQColor(label->palette().color(QPalette::WindowText));
+    return text->color();
 }
 
 // An unsigned horizontal bar of the given width, text outside for
@@ -70,7 +70,9 @@ private slots:
     void inverseText();
     void rendering();
 
-    void unchangedValueLeavesBarsAlone();
+    void textAsALabelPaintsIt_data();
+    void textAsALabelPaintsIt();
+    void repaintsOnlyWhatChanged();
 };
 
 void TestMBarGraph::constructionValues()
@@ -96,12 +98,8 @@ void TestMBarGraph::constructionValues()
     QCOMPARE(bar.MBGTextTop(), 0);
     QCOMPARE(bar.MBGDecimals(), 0);
 
-    // Parts stacked minus bar, plus bar, zero marker, value text; placed as the
-    // signed layout at full scale (xMid 52), no layout pass yet.
-    const QObjectList parts = bar.children();
-    QCOMPARE(parts.indexOf(bar.minusBar()) < parts.indexOf(bar.plusBar()), true);
-    QCOMPARE(parts.indexOf(bar.plusBar()) < parts.indexOf(bar.zeroMarker()), true);
-    QCOMPARE(parts.indexOf(bar.zeroMarker()) < parts.indexOf(bar.valueText()), true);
+    // Parts placed as the signed layout at full scale (xMid 52), no layout
+    // pass yet.
     QCOMPARE(bounds(bar.minusBar()), QRect(1, 1, 51, 15));
     QCOMPARE(bounds(bar.zeroMarker()), QRect(53, 1, 1, 15));
     QCOMPARE(bounds(bar.plusBar()), QRect(55, 1, 49, 15));
@@ -428,7 +426,7 @@ void TestMBarGraph::textInOtherLayouts()
     bar.setMBGMode(TMBGMode::modeSigned);
     bar.setMBGValue(-0.35);
     QCOMPARE(bar.valueText()->text(), QStringLiteral("-35%"));
-    const QLabel *text = bar.valueText();
+    const MBGText *text = bar.valueText();
     QVERIFY(std::abs(text->x() + text->width() / 2.0 - 273 / 2.0) <= 1.0);
     bar.setMBGTextPosition(TextPos::tpFix);
     bar.setMBGTextLeft(4);
@@ -472,7 +470,6 @@ void TestMBarGraph::colourBlendOnTheBars()
     bar.setMBGPlusColorAt1(yellow);
     bar.setMBGValue(0.5);
     QCOMPARE(bar.plusBar()->brushColor(), TColor(0x7FFFFF));
-    QCOMPARE(fromQColor(bar.plusBar()->palette().color(QPalette::Window)), TColor(0x7FFFFF));
     bar.setMBGValue(1.0);
     QCOMPARE(bar.plusBar()->brushColor(), yellow);
     // A colour write is a forced pass: the bar takes the new colour at once.
@@ -513,60 +510,142 @@ void TestMBarGraph::rendering()
     QCOMPARE(empty.pixelColor(20, 8), bar.palette().color(QPalette::Button));
 }
 
-void TestMBarGraph::unchangedValueLeavesBarsAlone()
+void TestMBarGraph::textAsALabelPaintsIt_data()
 {
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<bool>("isSigned");
+    QTest::addColumn<TextPos>("position");
+    QTest::addColumn<double>("value");
+    QTest::addColumn<bool>("enabled");
+    QTest::addColumn<bool>("inverse");
+    const QSize small(105, 17);
+    const QSize wide(273, 17);
+    QTest::newRow("inside the bar")
+        << QSize(203, 17) << false << TextPos::tpInside << 0.5 << true << false;
+    QTest::newRow("beside the bar") << small << false << TextPos::tpAuto << 0.123 << true << false;
+    QTest::newRow("over the frame") << small << false << TextPos::tpFix << 0.77 << true << false;
+    QTest::newRow("signed, centred") << wide << true << TextPos::tpAuto << -0.04 << true << false;
+    QTest::newRow("higher than the control")
+        << QSize(273, 9) << true << TextPos::tpAuto << 0.5 << true << false;
+    QTest::newRow("disabled") << small << false << TextPos::tpAuto << 0.9 << false << false;
+    QTest::newRow("inverse") << small << false << TextPos::tpInside << 0.9 << true << true;
+}
+
+// The value text looks as a label with that text, font and place would on
+// the same control: glyphs, colour (the inverse one as well), and clipping
+// to its bounds and the control's.
+void TestMBarGraph::textAsALabelPaintsIt()
+{
+    QFETCH(QSize, size);
+    QFETCH(bool, isSigned);
+    QFETCH(TextPos, position);
+    QFETCH(double, value);
+    QFETCH(bool, enabled);
+    QFETCH(bool, inverse);
+    auto setUp = [&](TMBarGraph &bar) {
+        bar.resize(size);
+        bar.setMBGMode(isSigned ? TMBGMode::modeSigned : TMBGMode::modeUnsigned);
+        bar.setMBGTextPosition(position);
+        bar.setMBGTextLeft(17);
+        bar.setMBGTextTop(-2);
+        bar.setMBGDecimals(1);
+        bar.setEnabled(enabled);
+        bar.setMBGInverseText(inverse);
+        bar.setMBGValue(value);
+    };
+    auto image = [](QWidget &w) {
+        return w.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    };
     TMBarGraph bar;
-    makeUnsigned(bar, 105);
-    bar.show(); // so that moves and resizes of the parts are delivered as events
-    QVERIFY(QTest::qWaitForWindowExposed(&bar));
-    bar.setMBGValue(0.6);
+    setUp(bar);
+    const MBGText *text = bar.valueText();
+    QVERIFY(shown(text));
 
-    // Disturb the parts by hand: a pass that recomputed the bars would put
-    // them back, one that leaves them alone keeps the disturbance.
-    bar.plusBar()->setGeometry(3, 3, 7, 7);
-    bar.plusBar()->setBrushColor(lime);
-    bar.valueText()->setText(QStringLiteral("junk"));
-    bar.valueText()->move(90, 0);
+    TMBarGraph plain;
+    setUp(plain);
+    plain.setMBGShowText(false);
+    const QImage withoutText = image(plain);
+    auto *label = new QLabel(text->text(), &plain);
+    label->setFont(text->font());
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label->setGeometry(text->geometry());
+    if (inverse) {
+        QPalette palette = label->palette();
+        palette.setColor(label->foregroundRole(), toQColor(text->color()));
+        label->setPalette(palette);
+    }
+    const QImage drawn = image(bar);
+    QVERIFY(drawn != withoutText);
+    QCOMPARE(drawn, image(plain));
+}
 
-    bar.setMBGValue(0.6);
-    QCOMPARE(bounds(bar.plusBar()), QRect(3, 3, 7, 7));
-    QCOMPARE(bar.plusBar()->brushColor(), lime);
-    // The text is formatted and placed again, against the bar as it now is.
-    QCOMPARE(bar.valueText()->text(), QStringLiteral("60%"));
-    QCOMPARE(bar.valueText()->x(), 3 + 7 + 5);
-
-    // A different value, or a forced pass, recomputes the bars.
-    bar.setMBGValue(0.5);
-    QCOMPARE(bounds(bar.plusBar()), QRect(1, 1, 52, 15));
-    bar.plusBar()->setGeometry(3, 3, 7, 7);
-    bar.setMBGTextLeft(0);
-    QCOMPARE(bounds(bar.plusBar()), QRect(1, 1, 52, 15));
-
-    // The same in signed mode, for the minus bar.
-    bar.resize(273, 17);
-    bar.setMBGMode(TMBGMode::modeSigned);
-    bar.setMBGValue(-1);
-    bar.minusBar()->setGeometry(5, 5, 5, 5);
-    bar.minusBar()->setBrushColor(lime);
-    int moves = 0;
-    struct Counter : QObject {
-        int &count;
-        explicit Counter(int &c) : count(c) {}
-        bool eventFilter(QObject *, QEvent *e) override
+// A new value repaints the parts that changed, within the control: nothing
+// beneath it or beside it; what the screen shows is then what the control
+// looks like. An unchanged value repaints nothing.
+void TestMBarGraph::repaintsOnlyWhatChanged()
+{
+    struct PaintCounter : QObject {
+        QHash<QObject *, QRegion> painted;
+        bool eventFilter(QObject *watched, QEvent *event) override
         {
-            if (e->type() == QEvent::Move || e->type() == QEvent::Resize) ++count;
+            if (event->type() == QEvent::Paint)
+                painted[watched] += static_cast<QPaintEvent *>(event)->region();
             return false;
         }
-    } counter(moves);
-    bar.minusBar()->installEventFilter(&counter);
-    bar.plusBar()->installEventFilter(&counter);
-    for (int i = 0; i < 100; ++i)
-        bar.setMBGValue(-1);
-    QCOMPARE(moves, 0);
-    QCOMPARE(bounds(bar.minusBar()), QRect(5, 5, 5, 5));
-    QCOMPARE(bar.minusBar()->brushColor(), lime);
-    bar.setMBGValue(std::nan("")); // drawn as -1 as well: still nothing to do
-    QCOMPARE(bounds(bar.minusBar()), QRect(5, 5, 5, 5));
+    };
+    QWidget window;
+    window.resize(300, 60);
+    auto *bar = new TMBarGraph(&window);
+    bar->setGeometry(10, 10, 273, 17);
+    auto *neighbour = new QLabel(QStringLiteral("neighbour"), &window);
+    neighbour->setGeometry(10, 30, 100, 17);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto onScreen = [&] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+        return window.screen()
+            ->grabWindow(window.winId())
+            .toImage()
+            .convertToFormat(QImage::Format_RGB32);
+    };
+    auto parts = [&] {
+        QRegion region;
+        for (const MBGPart *part : {static_cast<const MBGPart *>(bar->minusBar()),
+                                    static_cast<const MBGPart *>(bar->plusBar()),
+                                    static_cast<const MBGPart *>(bar->valueText())})
+            if (part->isShown()) region += part->geometry();
+        return region;
+    };
+    onScreen();
+
+    PaintCounter paints;
+    qApp->installEventFilter(&paints);
+    const struct {
+        bool isSigned;
+        double value;
+    } steps[] = {{false, 0.3}, {false, 0.6}, {false, 0.05}, {false, 1.7}, {false, 1.9},
+                 {true, 0.4},  {true, -0.7}, {true, 0.0},   {true, -0.02}};
+    for (const auto &step : steps) {
+        bar->setMBGMode(step.isSigned ? TMBGMode::modeSigned : TMBGMode::modeUnsigned);
+        QImage before = onScreen();
+        paints.painted.clear();
+        const QRegion partsBefore = parts();
+        bar->setMBGValue(step.value);
+        const QImage after = onScreen();
+        QVERIFY(paints.painted.contains(bar));
+        QVERIFY(paints.painted[bar].subtracted(partsBefore + parts()).isEmpty());
+        QVERIFY(!paints.painted.contains(&window));
+        QVERIFY(!paints.painted.contains(neighbour));
+        QVERIFY(after != before);
+        QCOMPARE(after, window.grab().toImage().convertToFormat(QImage::Format_RGB32));
+
+        paints.painted.clear();
+        for (int i = 0; i < 10; ++i)
+            bar->setMBGValue(step.value);
+        onScreen();
+        QVERIFY(paints.painted.isEmpty());
+    }
+    qApp->removeEventFilter(&paints);
 }
 
 QTEST_MAIN(TestMBarGraph)

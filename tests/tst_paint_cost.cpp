@@ -179,8 +179,9 @@ private slots:
                 qPrintable(firstDifference(screenWithFill.copy(place), screenWithout.copy(place))));
     }
 
-    // A label that moves or changes size is read again at its new place; a
-    // label overlapping one beneath it does not fill over it.
+    // A label that moves or changes size is read again at its new place, or
+    // fills at once at a place among the same neighbours where it was read
+    // before; a label overlapping one beneath it does not fill over it.
     void labelMovedOrCovering()
     {
         Bench bench(false);
@@ -213,12 +214,34 @@ private slots:
         value->setGeometry(home);
         QTRY_VERIFY(value->testAttribute(Qt::WA_OpaquePaintEvent));
 
+        // Away, and back to where it was read before: it fills at once, and
+        // nothing beneath it is painted there again.
+        value->move(home.topLeft() + QPoint(3, 0));
+        settle();
+        {
+            PaintCounter paints;
+            value->setGeometry(home);
+            QVERIFY(value->testAttribute(Qt::WA_OpaquePaintEvent));
+            flushRepaints();
+            QVERIFY(!paints.painted(value->parentWidget()).intersects(home));
+            QCOMPARE(onScreen(bench.form)
+                         .copy(QRect(value->mapTo(&bench.form, QPoint(0, 0)), value->size())),
+                     rendered(bench.form)
+                         .copy(QRect(value->mapTo(&bench.form, QPoint(0, 0)), value->size())));
+        }
+
         // Over a label beneath it: it would hide that label's text.
         auto *beneath = new QLabel(QStringLiteral("under"), value->parentWidget());
         beneath->setGeometry(home.adjusted(10, 2, -10, -2));
         beneath->stackUnder(value);
         beneath->show();
         value->resize(value->size() + QSize(0, 1)); // a change that asks for a new reading
+        settle();
+        QVERIFY(!value->testAttribute(Qt::WA_OpaquePaintEvent));
+        QCOMPARE(onScreen(bench.form), rendered(bench.form));
+        // Home again, where it filled before the label beneath came: read
+        // again, among its new neighbour.
+        value->setGeometry(home);
         settle();
         QVERIFY(!value->testAttribute(Qt::WA_OpaquePaintEvent));
         QCOMPARE(onScreen(bench.form), rendered(bench.form));
@@ -321,8 +344,9 @@ private slots:
         QVERIFY(upper->testAttribute(Qt::WA_OpaquePaintEvent));
         lower->setText(QStringLiteral("yqpjg,"));
         upper->setText(QStringLiteral("3 456 789"));
-        const QRect place(box->mapTo(&bench.form, lower->geometry().united(upper->geometry()).topLeft()),
-                          lower->geometry().united(upper->geometry()).size());
+        const QRect place(
+            box->mapTo(&bench.form, lower->geometry().united(upper->geometry()).topLeft()),
+            lower->geometry().united(upper->geometry()).size());
         const QImage withFill = onScreen(bench.form).copy(place);
         removeOpaqueLabels(&bench.form);
         bench.form.repaint();

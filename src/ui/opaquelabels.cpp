@@ -11,10 +11,15 @@
 #include <QPainter>
 #include <QPointer>
 #include <QSet>
+#include <QStyle>
+#include <QStyleOption>
 #include <QTextDocument>
 #include <QTimer>
 
 #include <optional>
+#include <tuple>
+
+#include "widgets/textrun.h"
 
 namespace {
 
@@ -27,6 +32,27 @@ struct Fill {
     QColor colour;
     QList<QPointer<QLabel>> beneath; // bottom first
 };
+
+// Where a label stands among its neighbours: all that decides what a reading
+// of its background gives, beside the parents' own painting.
+struct Place {
+    QRect geometry;
+    // The siblings overlapping it: which, where, and whether shown.
+    QList<std::tuple<const QObject *, QRect, bool>> overlapping;
+    bool operator==(const Place &) const = default;
+};
+
+Place placeOf(const QLabel *label)
+{
+    Place place{label->geometry(), {}};
+    for (const QObject *child : label->parent()->children()) {
+        if (child == label || !child->isWidgetType()) continue;
+        const auto *sibling = static_cast<const QWidget *>(child);
+        if (!sibling->isWindow() && sibling->geometry().intersects(place.geometry))
+            place.overlapping.append({sibling, sibling->geometry(), sibling->isVisible()});
+    }
+    return place;
+}
 
 // Whether a label's text can have painted anything in these rows (in its own
 // coordinates). A one-line plain text at the top of the label covers the
@@ -47,8 +73,30 @@ bool textMayReach(const QLabel *label, const QRect &rows)
     return rows.top() <= baseline + ink.bottom() && rows.bottom() >= baseline + ink.top();
 }
 
+// The flags QLabel draws its text with, when it is one line of plain text
+// that it draws by the style (no frame, picture, indent, selection,
+// mnemonic or word wrap, enabled, in a style that draws it plainly); none
+// otherwise.
+std::optional<int> plainTextFlags(const QLabel *label)
+{
+    const QString text = label->text();
+    const bool plain = label->textFormat() == Qt::PlainText ||
+                       (label->textFormat() == Qt::AutoText && !Qt::mightBeRichText(text));
+    if (!plain || label->wordWrap() || label->frameWidth() != 0 || label->indent() > 0 ||
+        label->buddy() || !label->isEnabled() || label->movie() || !label->pixmap().isNull() ||
+        !label->picture().isNull() ||
+        (label->textInteractionFlags() &
+         (Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard)) ||
+        text.isRightToLeft() || !TextRun::plainIn(label->style()))
+        return std::nullopt;
+    const int flags = int(label->alignment()) | Qt::TextForceLeftToRight;
+    if (!TextRun::handles(flags, text)) return std::nullopt;
+    return flags;
+}
+
 // Reads each label's background, fills it while it stays valid, and notices
-// what could change it.
+// what could change it. Draws the text of the labels it watches from glyphs
+// kept between paints, where QLabel would draw the same.
 class OpaqueLabelKeeper : public QObject {
 public:
     explicit OpaqueLabelKeeper(QWidget *root) : QObject(root)
@@ -70,6 +118,8 @@ public:
         connect(label, &QObject::destroyed, this, [this, label] {
             m_labels.remove(label);
             m_fills.remove(label);
+            m_runs.remove(label);
+            m_known.remove(label);
         });
         if (label->isVisible()) markStale(label);
     }
@@ -88,6 +138,8 @@ public:
             parent->removeEventFilter(this);
         m_fills.clear();
         m_labels.clear();
+        m_runs.clear();
+        m_known.clear();
     }
 
     int opaqueCount() const { return int(m_fills.size()); }
@@ -98,24 +150,33 @@ protected:
         QLabel *label = m_labels.value(watched); // none for a parent
         const bool isLabel = label != nullptr;
         switch (event->type()) {
-        case QEvent::Paint:
+        case QEvent::Paint: {
             if (!isLabel) return false;
             if (m_sampling.contains(label)) return true; // left out of a reading
-            if (const auto fill = m_fills.constFind(label); fill != m_fills.cend())
-                paintBackground(label, *fill, static_cast<QPaintEvent *>(event)->rect());
-            return false;
+            const auto fill = m_fills.constFind(label);
+            const std::optional<int> flags = plainTextFlags(label);
+            if (fill == m_fills.cend() && !flags) return false;
+            QPainter painter(label);
+            if (fill != m_fills.cend())
+                paintBackground(painter, label, *fill, static_cast<QPaintEvent *>(event)->rect());
+            if (!flags) return false; // QLabel paints its text, once this painter has gone
+            paintText(painter, label, *flags);
+            return true;
+        }
         case QEvent::Move:
         case QEvent::Resize:
             if (isLabel) {
-                markStale(label);
+                relocate(label);
                 // A label that moved onto a neighbour must not hide it.
                 for (QLabel *other : std::as_const(m_labels))
                     if (other != label && other->parent() == label->parent() &&
                         other->geometry().intersects(label->geometry()))
-                        markStale(other);
+                        relocate(other);
             }
-            if (event->type() == QEvent::Resize && m_parents.contains(watched))
+            if (event->type() == QEvent::Resize && m_parents.contains(watched)) {
+                m_known.clear();
                 markChildrenStale(watched);
+            }
             return false;
         case QEvent::Show:
         case QEvent::ParentChange:
@@ -123,7 +184,9 @@ protected:
         case QEvent::FontChange:
         case QEvent::StyleChange:
         case QEvent::EnabledChange:
-            // These reach every label below a parent that changed, too.
+            // These reach every label below a parent that changed, too; what
+            // was read before may not hold any more anywhere.
+            m_known.clear();
             if (isLabel) markStale(label);
             return false;
         default:
@@ -148,6 +211,32 @@ private:
         }
     }
 
+    // A label that moved or changed size, or whose neighbour did: at a place
+    // among neighbours where its background was read before, it fills as it
+    // did then (or stays transparent) at once, without a new reading; labels
+    // whose width follows their number mostly go back and forth between a
+    // few places. Elsewhere it is read again.
+    void relocate(QLabel *label)
+    {
+        const auto known = m_known.constFind(label);
+        if (known != m_known.cend()) {
+            const Place place = placeOf(label);
+            for (const auto &[where, fill] : *known) {
+                if (where != place) continue;
+                m_stale.removeAll(label);
+                if (fill) {
+                    m_fills.insert(label, *fill);
+                    label->setAttribute(Qt::WA_OpaquePaintEvent, true);
+                } else if (m_fills.remove(label)) {
+                    label->setAttribute(Qt::WA_OpaquePaintEvent, false);
+                    label->update();
+                }
+                return;
+            }
+        }
+        markStale(label);
+    }
+
     void markChildrenStale(QObject *parent)
     {
         for (QObject *child : parent->children())
@@ -161,19 +250,35 @@ private:
         const QList<QPointer<QLabel>> stale = std::exchange(m_stale, {});
         for (const QPointer<QLabel> &label : stale) {
             if (!label || !m_labels.contains(label) || !label->isVisible()) continue;
-            if (std::optional<Fill> fill = backgroundBeneath(label)) {
+            std::optional<Fill> fill = backgroundBeneath(label);
+            QList<std::pair<Place, std::optional<Fill>>> &known = m_known[label];
+            if (known.size() >= kKnownPlaces) known.removeFirst();
+            known.append({placeOf(label), fill});
+            if (fill) {
                 m_fills.insert(label, std::move(*fill));
                 label->setAttribute(Qt::WA_OpaquePaintEvent, true);
             }
         }
     }
 
+    // The label's text as QLabel::paintEvent draws it (see plainTextFlags).
+    void paintText(QPainter &painter, QLabel *label, int flags)
+    {
+        QRect place = label->contentsRect();
+        const int margin = label->margin();
+        place.adjust(margin, margin, -margin, -margin);
+        QStyleOption option;
+        option.initFrom(label);
+        painter.setPen(QPen(option.palette.brush(label->foregroundRole()), painter.pen().widthF()));
+        m_runs[label].draw(painter, place, flags, label->text());
+    }
+
     // The fill, then the labels beneath as Qt would paint them there: each
     // one's text on that same colour, at its place. Mostly a neighbour's text
     // keeps clear of the rows the two share, and the fill is all there is.
-    static void paintBackground(QLabel *label, const Fill &fill, const QRect &area)
+    static void paintBackground(QPainter &painter, QLabel *label, const Fill &fill,
+                                const QRect &area)
     {
-        QPainter painter(label);
         painter.fillRect(area, fill.colour);
         for (const QPointer<QLabel> &below : fill.beneath) {
             if (!below || !below->isVisible()) continue;
@@ -271,9 +376,14 @@ private:
 
     QHash<const QObject *, QLabel *> m_labels; // the labels watched, by themselves
     QSet<QObject *> m_parents;
-    QHash<QLabel *, Fill> m_fills;   // the labels that fill, and with what
-    QList<QPointer<QLabel>> m_stale; // to read again, once the window has settled
-    QList<QLabel *> m_sampling;      // not painted while a background is read
+    QHash<QLabel *, Fill> m_fills;         // the labels that fill, and with what
+    QList<QPointer<QLabel>> m_stale;       // to read again, once the window has settled
+    QList<QLabel *> m_sampling;            // not painted while a background is read
+    QHash<const QLabel *, TextRun> m_runs; // each label's text, laid out
+    // Readings at the last few places of each label, until anything but a
+    // label's place changes.
+    static constexpr qsizetype kKnownPlaces = 6;
+    QHash<const QLabel *, QList<std::pair<Place, std::optional<Fill>>>> m_known;
     bool m_scheduled = false;
 };
 

@@ -1,34 +1,24 @@
 // Layout of the bar graph's parts for the four combinations of mode and
-// orientation, and the value text of the unsigned horizontal bar.
+// orientation, the value text of the unsigned horizontal bar, and the painting
+// of the parts.
 #include "widgets/mbargraph.h"
 
 #include <QFontMetrics>
-#include <QLabel>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QStyle>
+#include <QStyleOption>
 #include <algorithm>
 #include <cmath>
 
 #include "common/rounding.h"
 #include "widgets/numberpattern.h"
+#include "widgets/textrun.h"
 
 namespace {
 
 constexpr int defaultWidth = 105;
 constexpr int defaultHeight = 17;
-
-// A part's bounds as the layout computes them; a negative extent (only on a
-// control squeezed below its minimum size) becomes empty rather than flipped.
-void setBounds(QWidget *part, int left, int top, int width, int height)
-{
-    part->setGeometry(left, top, std::max(0, width), std::max(0, height));
-}
-
-void setTextColor(QLabel *label, const QColor &color)
-{
-    QPalette palette = label->palette();
-    if (palette.color(QPalette::WindowText) == color) return;
-    palette.setColor(QPalette::WindowText, color);
-    label->setPalette(palette);
-}
 
 QStringView patternFor(int decimals)
 {
@@ -38,32 +28,52 @@ QStringView patternFor(int decimals)
 
 } // namespace
 
-MBGRectangle::MBGRectangle(TColor brush, QWidget *parent) : QFrame(parent), m_brush(brush)
+// Repaints, when it goes, what changed among the parts since it came: the old
+// and the new place of each part that moved, changed size or colour, or was
+// shown or hidden.
+class TMBarGraph::PartsWatch {
+public:
+    explicit PartsWatch(TMBarGraph &graph)
+        : m_graph(graph), m_minusBar(graph.m_minusBar), m_plusBar(graph.m_plusBar),
+          m_zeroMarker(graph.m_zeroMarker), m_valueText(graph.m_valueText)
+    {
+    }
+    PartsWatch(const PartsWatch &) = delete;
+    PartsWatch &operator=(const PartsWatch &) = delete;
+
+    ~PartsWatch()
+    {
+        QRegion area;
+        add(area, m_minusBar, m_graph.m_minusBar);
+        add(area, m_plusBar, m_graph.m_plusBar);
+        add(area, m_zeroMarker, m_graph.m_zeroMarker);
+        add(area, m_valueText, m_graph.m_valueText);
+        if (!area.isEmpty()) m_graph.update(area);
+    }
+
+private:
+    template <typename Part> static void add(QRegion &area, const Part &before, const Part &after)
+    {
+        if (before == after) return;
+        area += before.painted();
+        area += after.painted();
+    }
+
+    TMBarGraph &m_graph;
+    const MBGRectangle m_minusBar;
+    const MBGRectangle m_plusBar;
+    const MBGRectangle m_zeroMarker;
+    const MBGText m_valueText;
+};
+
+void TMBarGraph::setBounds(MBGPart &part, int left, int top, int width, int height)
 {
-    setFrameStyle(QFrame::Box | QFrame::Plain);
-    setLineWidth(1);
-    // Own role: the control's button-face role would otherwise be inherited.
-    setBackgroundRole(QPalette::Window);
-    setAutoFillBackground(true);
-    QPalette pal = palette();
-    pal.setColor(QPalette::WindowText, Qt::black); // the pen
-    pal.setColor(QPalette::Window, kxcolor::toQColor(brush, pal));
-    setPalette(pal);
+    // A negative extent (only on a control squeezed below its minimum size)
+    // becomes empty rather than flipped.
+    part.m_bounds = QRect(left, top, std::max(0, width), std::max(0, height));
 }
 
-void MBGRectangle::setBrushColor(TColor brush)
-{
-    if (brush == m_brush) return;
-    m_brush = brush;
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, kxcolor::toQColor(brush, pal));
-    setPalette(pal);
-}
-
-TMBarGraph::TMBarGraph(QWidget *parent)
-    : QFrame(parent), m_minusBar(new MBGRectangle(kxcolor::blue, this)),
-      m_plusBar(new MBGRectangle(kxcolor::red, this)),
-      m_zeroMarker(new MBGRectangle(kxcolor::white, this)), m_valueText(new QLabel(this))
+TMBarGraph::TMBarGraph(QWidget *parent) : QFrame(parent)
 {
     setObjectName(QStringLiteral("MBarGraph"));
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -72,11 +82,6 @@ TMBarGraph::TMBarGraph(QWidget *parent)
     setAutoFillBackground(true);
     setMinimumSize(30, 5);
     resize(defaultWidth, defaultHeight);
-
-    m_minusBar->setObjectName(QStringLiteral("MinusBar"));
-    m_plusBar->setObjectName(QStringLiteral("PlusBar"));
-    m_zeroMarker->setObjectName(QStringLiteral("ZeroMarker"));
-    m_valueText->setObjectName(QStringLiteral("ValueText"));
 
     // The signed horizontal layout at full scale, bars hidden; the first
     // property write or resize lays the control out for real.
@@ -87,13 +92,14 @@ TMBarGraph::TMBarGraph(QWidget *parent)
     setBounds(m_minusBar, x0, 1, xMid - x0, defaultHeight - 2);
     setBounds(m_zeroMarker, xMid + 1, 1, 1, defaultHeight - 2);
     setBounds(m_plusBar, xPlusStart, 1, xMax - xPlusStart, defaultHeight - 2);
-    m_minusBar->hide();
-    m_plusBar->hide();
+    m_minusBar.m_shown = false;
+    m_plusBar.m_shown = false;
 
-    m_valueText->setText(QStringLiteral("0%"));
-    m_valueText->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    m_valueText->setAttribute(Qt::WA_TransparentForMouseEvents);
-    m_valueText->adjustSize();
+    m_valueText.m_text = QStringLiteral("0%");
+    m_valueText.m_font = font();
+    const QFontMetrics metrics(m_valueText.m_font);
+    m_valueText.m_bounds =
+        QRect(0, 0, metrics.horizontalAdvance(m_valueText.m_text), metrics.height());
 }
 
 TMBarGraph::~TMBarGraph() = default;
@@ -110,13 +116,15 @@ void TMBarGraph::setMBGOrientation(TMBGOrientation orientation)
 
 void TMBarGraph::showNoValue()
 {
+    const PartsWatch watch(*this);
     m_showsValue = false;
-    m_valueText->hide();
+    m_valueText.m_shown = false;
     hideBars();
 }
 
 void TMBarGraph::setMBGValue(double value)
 {
+    const PartsWatch watch(*this);
     const bool wasEmpty = !m_showsValue;
     m_showsValue = true;
     m_value = value;
@@ -126,7 +134,7 @@ void TMBarGraph::setMBGValue(double value)
         m_clampedValue = 1.0;
     else
         m_clampedValue = value;
-    if (wasEmpty) m_valueText->setVisible(m_showText);
+    if (wasEmpty) m_valueText.m_shown = m_showText;
     layoutPass(wasEmpty);
 }
 
@@ -162,8 +170,9 @@ void TMBarGraph::setMBGMode(TMBGMode mode)
 
 void TMBarGraph::setMBGShowText(bool show)
 {
+    const PartsWatch watch(*this);
     m_showText = show;
-    m_valueText->setVisible(show && m_showsValue);
+    m_valueText.m_shown = show && m_showsValue;
     layoutPass(true);
 }
 
@@ -203,21 +212,77 @@ void TMBarGraph::resizeEvent(QResizeEvent *event)
     layoutPass(true);
 }
 
-void TMBarGraph::showBar(MBGRectangle *bar, TColor color)
+void TMBarGraph::paintEvent(QPaintEvent *event)
 {
-    bar->setBrushColor(color);
-    bar->show();
-    (bar == m_plusBar ? m_minusBar : m_plusBar)->hide();
+    QPainter painter(this);
+    drawFrame(&painter);
+    const QRect area = event->rect();
+    for (const MBGRectangle *bar : {&m_minusBar, &m_plusBar, &m_zeroMarker})
+        if (bar->painted().intersects(area)) paintRectangle(painter, *bar);
+    if (m_valueText.painted().intersects(area)) paintText(painter);
+}
+
+// As a framed, filled child control would paint itself: the fill, then a
+// one-pixel black outline (top and bottom rows, then the columns between),
+// as plain rectangle fills, which cost a fraction of the style's drawing.
+void TMBarGraph::paintRectangle(QPainter &painter, const MBGRectangle &part) const
+{
+    const QRect r = part.m_bounds;
+    painter.fillRect(r, kxcolor::toQColor(part.m_brush, palette()));
+    const QColor pen(Qt::black);
+    painter.fillRect(QRect(r.left(), r.top(), r.width(), 1), pen);
+    painter.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), pen);
+    if (r.height() > 2) {
+        painter.fillRect(QRect(r.left(), r.top() + 1, 1, r.height() - 2), pen);
+        painter.fillRect(QRect(r.right(), r.top() + 1, 1, r.height() - 2), pen);
+    }
+}
+
+// As a label in the text's bounds would paint it: its font, clipped to its
+// bounds, drawn by the style. Black is the button text of the palette, as on
+// the other controls (black, greyed while disabled); the inverse colour is
+// the same in every state.
+void TMBarGraph::paintText(QPainter &painter) const
+{
+    const QString &text = m_valueText.m_text;
+    QStyleOption option;
+    option.initFrom(this);
+    if (m_inverseText)
+        option.palette.setColor(QPalette::ButtonText, kxcolor::toQColor(m_valueText.m_color));
+    const Qt::LayoutDirection direction = text.isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight;
+    const int flags =
+        int(QStyle::visualAlignment(direction, Qt::AlignLeft | Qt::AlignTop)) |
+        (direction == Qt::LeftToRight ? Qt::TextForceLeftToRight : Qt::TextForceRightToLeft);
+    painter.save();
+    painter.setClipRect(m_valueText.m_bounds, Qt::IntersectClip);
+    painter.setFont(m_valueText.m_font);
+    const QPalette::ColorRole role = QPalette::ButtonText;
+    if (isEnabled() && TextRun::plainIn(style()) && TextRun::handles(flags, text)) {
+        painter.setPen(QPen(option.palette.brush(role), painter.pen().widthF()));
+        m_textRun.draw(painter, m_valueText.m_bounds, flags, text);
+    } else {
+        style()->drawItemText(&painter, m_valueText.m_bounds, flags, option.palette, isEnabled(),
+                              text, role);
+    }
+    painter.restore();
+}
+
+void TMBarGraph::showBar(MBGRectangle &bar, TColor color)
+{
+    bar.m_brush = color;
+    bar.m_shown = true;
+    (&bar == &m_plusBar ? m_minusBar : m_plusBar).m_shown = false;
 }
 
 void TMBarGraph::hideBars()
 {
-    m_minusBar->hide();
-    m_plusBar->hide();
+    m_minusBar.m_shown = false;
+    m_plusBar.m_shown = false;
 }
 
 void TMBarGraph::layoutPass(bool force)
 {
+    const PartsWatch watch(*this);
     // Exact comparison on purpose: the window writes the value on every reply,
     // and only a real change may touch the bars.
     const bool recompute = force || m_clampedValue != m_lastLaidOut;
@@ -242,7 +307,7 @@ void TMBarGraph::layoutPass(bool force)
 
 void TMBarGraph::layoutSignedHorizontal(bool recompute)
 {
-    m_zeroMarker->show();
+    m_zeroMarker.m_shown = true;
     const int x0 = 1;
     const int xMid = roundHalfEvenInt((width() - 1) / 2.0);
     const int xPlusStart = xMid + 3;
@@ -267,7 +332,7 @@ void TMBarGraph::layoutSignedHorizontal(bool recompute)
 
 void TMBarGraph::layoutSignedVertical(bool recompute)
 {
-    m_zeroMarker->show();
+    m_zeroMarker.m_shown = true;
     const int y0 = 1;
     const int yMid = roundHalfEvenInt((height() - 1) / 2.0);
     const int yMinusStart = yMid + 3;
@@ -292,7 +357,7 @@ void TMBarGraph::layoutSignedVertical(bool recompute)
 
 void TMBarGraph::layoutUnsignedHorizontal(bool recompute)
 {
-    m_zeroMarker->hide();
+    m_zeroMarker.m_shown = false;
     const int x0 = 1;
     const int xMax = width() - 1;
     const double v = m_clampedValue;
@@ -309,7 +374,7 @@ void TMBarGraph::layoutUnsignedHorizontal(bool recompute)
 
 void TMBarGraph::layoutUnsignedVertical(bool recompute)
 {
-    m_zeroMarker->hide();
+    m_zeroMarker.m_shown = false;
     const int y0 = 1;
     const int yMax = height() - 1;
     const double v = m_clampedValue;
@@ -331,14 +396,13 @@ void TMBarGraph::layoutUnsignedVertical(bool recompute)
 // in the control, so it never shows a stale value from an earlier layout.
 void TMBarGraph::layoutValueText(bool besideBar)
 {
-    QFont textFont = font();
-    // A copy, not an inherited font: a later change of the control's font
-    // reaches the text at the next pass, as the sizes computed here assume.
-    textFont.setResolveMask(QFont::AllPropertiesResolved);
-    m_valueText->setFont(textFont);
+    // A copy: a later change of the control's font reaches the text at the
+    // next pass, as the sizes computed here assume.
+    const QFont textFont = font();
+    m_valueText.m_font = textFont;
 
     const QString text = formatPattern(m_value * 100.0, patternFor(m_decimals)) + QLatin1Char('%');
-    m_valueText->setText(text);
+    m_valueText.m_text = text;
     const QFontMetrics metrics(textFont);
     // Measuring lays the text out; a value that changes only its digits
     // mostly keeps the width.
@@ -348,7 +412,7 @@ void TMBarGraph::layoutValueText(bool besideBar)
     int left = 0;
     int top = 0;
     if (besideBar) {
-        const QRect bar = m_plusBar->geometry(); // a hidden bar keeps its last bounds
+        const QRect bar = m_plusBar.m_bounds; // a hidden bar keeps its last bounds
         const int barEnd = bar.left() + bar.width();
         switch (m_textPosition) {
         case TMBGTextPosition::tpInside:
@@ -379,13 +443,12 @@ void TMBarGraph::layoutValueText(bool besideBar)
         left = roundHalfEvenInt((width() - w) / 2.0);
         top = roundHalfEvenInt((height() - h) / 2.0);
     }
-    m_valueText->setGeometry(left, top, w, h);
+    m_valueText.m_bounds = QRect(left, top, w, h);
 
     TColor textColor = kxcolor::black;
     if (m_inverseText) {
-        const MBGRectangle *shown =
-            !besideBar && m_minusBar->isVisibleTo(this) ? m_minusBar : m_plusBar;
-        textColor = kxcolor::inverse(kxcolor::resolve(shown->brushColor(), palette()));
+        const MBGRectangle &shown = !besideBar && m_minusBar.m_shown ? m_minusBar : m_plusBar;
+        textColor = kxcolor::inverse(kxcolor::resolve(shown.m_brush, palette()));
     }
-    setTextColor(m_valueText, kxcolor::toQColor(textColor));
+    m_valueText.m_color = textColor;
 }

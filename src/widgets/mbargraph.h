@@ -1,25 +1,74 @@
-// TMBarGraph: the bar indicator of the instrument window. A lowered panel whose
-// four child parts (minus bar, plus bar, zero marker, value text) are moved,
-// sized, coloured and shown by one layout pass; Qt paints the parts.
+// TMBarGraph: the bar indicator of the instrument window. A lowered panel with
+// four parts (minus bar, plus bar, zero marker, value text) that one layout
+// pass places, sizes, colours and shows; the control paints them itself.
+//
+// The parts are not child widgets: a child that moves or changes size at every
+// reply makes Qt repaint whatever lies beneath its old and new place (the
+// control, its group box, the window) and labels over it read their
+// background again. Drawn by the control, a new value repaints the parts that
+// changed, within the control alone.
 #pragma once
 
+#include <QFont>
 #include <QFrame>
+#include <QRect>
+#include <QString>
 
 #include "widgets/colors.h"
 #include "widgets/digitshape.h"
+#include "widgets/textrun.h"
 
-class QLabel;
+// Where a part of the bar graph stands, in the control's coordinates, and
+// whether it is shown. A part keeps its last bounds while hidden.
+class MBGPart {
+public:
+    QRect geometry() const { return m_bounds; }
+    QPoint pos() const { return m_bounds.topLeft(); }
+    QSize size() const { return m_bounds.size(); }
+    int x() const { return m_bounds.x(); }
+    int y() const { return m_bounds.y(); }
+    int width() const { return m_bounds.width(); }
+    int height() const { return m_bounds.height(); }
+    bool isShown() const { return m_shown; }
+    bool operator==(const MBGPart &) const = default;
+
+protected:
+    friend class TMBarGraph;
+    // What the part paints on: nothing while hidden or empty.
+    QRect painted() const { return m_shown && !m_bounds.isEmpty() ? m_bounds : QRect(); }
+
+    QRect m_bounds;
+    bool m_shown = true;
+};
 
 // One rectangle of the bar graph: a black outline filled with its brush colour.
-class MBGRectangle : public QFrame {
-    Q_OBJECT
+class MBGRectangle : public MBGPart {
 public:
-    explicit MBGRectangle(TColor brush, QWidget *parent);
-    void setBrushColor(TColor brush);
     TColor brushColor() const { return m_brush; } // as set, system colours unresolved
+    bool operator==(const MBGRectangle &) const = default;
 
 private:
+    friend class TMBarGraph;
+    explicit MBGRectangle(TColor brush) : m_brush(brush) {}
+
     TColor m_brush;
+};
+
+// The value text: its caption, in the font and colour of the last pass that
+// laid it out, left- and top-aligned in its bounds.
+class MBGText : public MBGPart {
+public:
+    const QString &text() const { return m_text; }
+    QFont font() const { return m_font; }
+    TColor color() const { return m_color; }
+    bool operator==(const MBGText &) const = default;
+
+private:
+    friend class TMBarGraph;
+
+    QString m_text;
+    QFont m_font;
+    TColor m_color = kxcolor::black;
 };
 
 class TMBarGraph : public QFrame {
@@ -85,13 +134,14 @@ public:
     void setMBGDecimals(int decimals); // limited to 0 ... 4
 
     // The parts, for the window's inspection and for tests.
-    MBGRectangle *minusBar() const { return m_minusBar; }
-    MBGRectangle *plusBar() const { return m_plusBar; }
-    MBGRectangle *zeroMarker() const { return m_zeroMarker; }
-    QLabel *valueText() const { return m_valueText; }
+    const MBGRectangle *minusBar() const { return &m_minusBar; }
+    const MBGRectangle *plusBar() const { return &m_plusBar; }
+    const MBGRectangle *zeroMarker() const { return &m_zeroMarker; }
+    const MBGText *valueText() const { return &m_valueText; }
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 
 private:
     void layoutPass(bool force);
@@ -100,14 +150,18 @@ private:
     void layoutUnsignedHorizontal(bool recompute);
     void layoutUnsignedVertical(bool recompute);
     void layoutValueText(bool besideBar);
-    void showBar(MBGRectangle *bar, TColor color);
+    class PartsWatch;
+    static void setBounds(MBGPart &part, int left, int top, int width, int height);
+    void showBar(MBGRectangle &bar, TColor color);
     void hideBars();
+    void paintRectangle(QPainter &painter, const MBGRectangle &part) const;
+    void paintText(QPainter &painter) const;
 
-    // Parts in stacking order: the value text lies above the bars.
-    MBGRectangle *m_minusBar;
-    MBGRectangle *m_plusBar;
-    MBGRectangle *m_zeroMarker;
-    QLabel *m_valueText;
+    // Parts in painting order: the value text lies above the bars.
+    MBGRectangle m_minusBar{kxcolor::blue};
+    MBGRectangle m_plusBar{kxcolor::red};
+    MBGRectangle m_zeroMarker{kxcolor::white};
+    MBGText m_valueText;
 
     TMBGOrientation m_orientation = TMBGOrientation::orientationHorizontal;
     double m_value = 0.5;        // as written
@@ -127,6 +181,7 @@ private:
     int m_textTop = 0;
     int m_decimals = 0;
     TextMeasureMemo<int> m_textWidth; // of the value text
+    mutable TextRun m_textRun;        // its glyphs, kept between paints
 };
 
 using TMBGOrientation = TMBarGraph::TMBGOrientation;
