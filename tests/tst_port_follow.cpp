@@ -20,6 +20,7 @@
 #include "sim/simulator.h"
 #include "support/fakesysfs.h"
 #include "support/formaccess.h"
+#include "support/portwindow.h"
 #include "support/ptypair.h"
 #include "support/windowsetup.h"
 #include "widgets/shape.h"
@@ -29,7 +30,6 @@
 #include <cstring>
 #include <functional>
 
-using formaccess::mb1;
 
 namespace {
 
@@ -51,43 +51,13 @@ private:
     QTemporaryDir m_folder;
 };
 
-class Window {
+class Window : public PortWindow {
 public:
-    explicit Window(QStringList ports) : form(setup.environment())
-    {
-        link().engine().setPortCandidateSource([this, ports] {
-            ++probes;
-            return ports;
-        });
-        QObject::connect(&link(), &TMB::OnMBMasterEndOfEvent, &form, [this](TMBStatus status) {
-            if (status == TMBStatus::stOK) ++goodExchanges;
-        });
-        form.show();
-    }
-    TMB &link() { return *mb1(form); }
-    const MBPanel &panel() { return link().panel(); }
+    using PortWindow::PortWindow;
     bool startedUp()
     {
         return QTest::qWaitFor([this] { return panel().refreshButton()->isEnabled(); },
                                kStartUpWait);
-    }
-    void clickOpenClose() { QTest::mouseClick(panel().openCloseButton(), Qt::LeftButton); }
-    bool exchangesGoOn(int more = 3)
-    {
-        const int target = goodExchanges + more;
-        return QTest::qWaitFor([&] { return goodExchanges >= target; }, 10000);
-    }
-    bool lampIs(TMBLamp lamp)
-    {
-        return panel().portLamp()->BrushColor() == MBPanel::lampColor(lamp, link().palette());
-    }
-    QString lampTip() { return panel().portLamp()->toolTip(); }
-    QStringList listedPorts()
-    {
-        QStringList ports;
-        for (int i = 0; i < panel().portList()->count(); ++i)
-            ports << panel().portList()->item(i)->text();
-        return ports;
     }
     QString selectedPort()
     {
@@ -103,11 +73,6 @@ public:
                           list->visualItemRect(items.first()).center());
     }
     const PortWatcher *watcher() { return link().engine().portFollower()->watcher(); }
-
-    WindowSetup setup;
-    TForm_Main form;
-    int goodExchanges = 0;
-    int probes = 0;
 };
 
 InstrumentSimulator::Settings linkedSimulator(const QString &linkPath,

@@ -17,6 +17,7 @@
 #include "panel/mbpanel.h"
 #include "sim/simulator.h"
 #include "support/formaccess.h"
+#include "support/portwindow.h"
 #include "support/windowsetup.h"
 #include "widgets/shape.h"
 #include "widgets/speedbutton.h"
@@ -27,7 +28,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-using formaccess::mb1;
 
 namespace {
 
@@ -70,48 +70,15 @@ private:
     QString m_path;
 };
 
-// One main window as the user has it: its own ini file, the port list probed
-// from the given ports, the Open/Close button to click.
-class Window {
+// A window is ready once a port is listed to open.
+class Window : public PortWindow {
 public:
-    explicit Window(const QStringList &ports) : form(setup.environment())
-    {
-        link().engine().setPortCandidateSource([ports] { return ports; });
-        QObject::connect(&link(), &TMB::OnMBMasterEndOfEvent, &form, [this](TMBStatus status) {
-            if (status == TMBStatus::stOK) ++goodExchanges;
-        });
-        form.show();
-    }
-    TMB &link() { return *mb1(form); }
-    MBPanel const &panel() { return link().panel(); }
+    using PortWindow::PortWindow;
     bool startedUp()
     {
         return QTest::qWaitFor([this] { return panel().openCloseButton()->isEnabled(); },
                                kStartUpWait);
     }
-    void clickOpenClose() { QTest::mouseClick(panel().openCloseButton(), Qt::LeftButton); }
-    void clickRefresh() { QTest::mouseClick(panel().refreshButton(), Qt::LeftButton); }
-    bool exchangesGoOn(int more = 3)
-    {
-        const int target = goodExchanges + more;
-        return QTest::qWaitFor([&] { return goodExchanges >= target; }, 10000);
-    }
-    bool lampIs(TMBLamp lamp)
-    {
-        return panel().portLamp()->BrushColor() == MBPanel::lampColor(lamp, link().palette());
-    }
-    QString lampTip() { return panel().portLamp()->toolTip(); }
-    QStringList listedPorts()
-    {
-        QStringList ports;
-        for (int i = 0; i < panel().portList()->count(); ++i)
-            ports << panel().portList()->item(i)->text();
-        return ports;
-    }
-
-    WindowSetup setup;
-    TForm_Main form;
-    int goodExchanges = 0;
 };
 
 SimFaults answerNothing()
