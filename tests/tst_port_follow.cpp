@@ -30,7 +30,6 @@
 #include <cstring>
 #include <functional>
 
-
 namespace {
 
 constexpr int kStartUpWait = 5000;

@@ -28,7 +28,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-
 namespace {
 
 constexpr int kStartUpWait = 5000;
