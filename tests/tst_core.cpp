@@ -7,11 +7,15 @@
 #include "core/decoded_reading.h"
 #include "core/readings_csv.h"
 #include "core/settings_file.h"
+#include "support/settings_sample.h"
 
 #include <QTemporaryDir>
 
 #include <csignal>
 #include <sys/resource.h>
+
+using settingssample::edited;
+const QByteArray &ValidFile = settingssample::kValid;
 
 namespace {
 
@@ -35,32 +39,6 @@ InstrumentReply replyWith(quint8 range, double inputValue, quint8 outputType, qu
     reply.ADAveragedCH0 = -1500;
     reply.ADAveragedCH1 = 8388607;
     return reply;
-}
-
-// A valid settings file; its lines are numbered as the rows below expect.
-const QByteArray ValidFile = "{\n"                                   // 1
-                             "  \"format\": \"kx4720r-settings\",\n" // 2
-                             "  \"version\": 1,\n"                   // 3
-                             "  \"input\": {\n"                      // 4
-                             "    \"type\": \"voltage\",\n"          // 5
-                             "    \"low\": -10,\n"                   // 6
-                             "    \"high\": 10,\n"                   // 7
-                             "    \"unit\": \"V\"\n"                 // 8
-                             "  },\n"                                // 9
-                             "  \"output\": {\n"                     // 10
-                             "    \"type\": \"current\",\n"          // 11
-                             "    \"low\": 4,\n"                     // 12
-                             "    \"high\": 20,\n"                   // 13
-                             "    \"unit\": \"mA\"\n"                // 14
-                             "  }\n"                                 // 15
-                             "}\n";                                  // 16
-
-QByteArray edited(const char *from, const char *to)
-{
-    QByteArray text = ValidFile;
-    const qsizetype at = text.indexOf(from);
-    Q_ASSERT(at >= 0);
-    return text.replace(at, qsizetype(qstrlen(from)), to);
 }
 
 QByteArray fileBytes(const QString &path)

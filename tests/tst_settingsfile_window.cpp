@@ -13,38 +13,16 @@
 #include "app/form_settingsfile.h"
 #include "app/profile.h"
 #include "support/formaccess.h"
+#include "support/settings_sample.h"
 #include "support/windowsetup.h"
 #include "widgets/edit.h"
 #include "widgets/radiogroup.h"
 #include "widgets/speedbutton.h"
 
 using formaccess::control;
+using settingssample::edited;
 
 namespace {
-
-// A valid file, one field a line; rows below break one thing in it.
-const QByteArray ValidFile = "{\n"                                   // 1
-                             "  \"format\": \"kx4720r-settings\",\n" // 2
-                             "  \"version\": 1,\n"                   // 3
-                             "  \"input\": {\n"                      // 4
-                             "    \"type\": \"voltage\",\n"          // 5
-                             "    \"low\": 0,\n"                     // 6
-                             "    \"high\": 10,\n"                   // 7
-                             "    \"unit\": \"V\"\n"                 // 8
-                             "  },\n"                                // 9
-                             "  \"output\": {\n"                     // 10
-                             "    \"type\": \"current\",\n"          // 11
-                             "    \"low\": 4,\n"                     // 12
-                             "    \"high\": 20,\n"                   // 13
-                             "    \"unit\": \"mA\"\n"                // 14
-                             "  }\n"                                 // 15
-                             "}\n";                                  // 16
-
-QByteArray broken(const char *from, const char *to)
-{
-    QByteArray text = ValidFile;
-    return text.replace(from, to);
-}
 
 struct Message {
     QString title;
@@ -240,25 +218,12 @@ private slots:
             QTest::newRow(tag) << language << content << QStringLiteral("bad.kx4720r.json") << line
                                << QString::fromUtf8(reason);
         };
-        row("not JSON", broken("\"version\": 1,", "\"version\": 1"), 4, "not valid JSON");
-        row("not an object", "[1, 2]\n", 1, "holds no JSON object");
-        row("another format", broken("kx4720r-settings", "other-settings"), 2, "other-settings");
-        row("unknown version", broken("\"version\": 1", "\"version\": 2"), 3, "version 2");
-        row("missing field", broken("    \"high\": 10,\n", ""), 4, "\"input.high\" is missing");
-        row("unknown field", broken("\"low\": 0,", "\"gain\": 2, \"low\": 0,"), 6, "unknown field");
-        row("repeated field", broken("\"low\": 0,", "\"low\": 0, \"low\": 1,"), 6,
-            "more than once");
-        row("wrong kind", broken("\"low\": 0,", "\"low\": \"0\","), 6, "must be a number");
-        row("unknown type", broken("\"voltage\"", "\"power\""), 5, "\"power\"");
-        row("wrong unit", broken("\"unit\": \"V\"", "\"unit\": \"mA\""), 8, "a voltage scale");
-        row("infinite", broken("\"low\": 0,", "\"low\": 1e999,"), 6, "not a finite number");
-        row("beyond the limit", broken("\"high\": 10,", "\"high\": 300,"), 7, "beyond the limit");
-        row("no span", broken("\"high\": 10,", "\"high\": 0,"), 7, "input");
-        row("bad time",
-            broken("  }\n}\n", "  },\n  \"source\": {\"port\": \"p\", \"time\": \"noon\"}\n}\n"),
-            16, "not a date and time");
+        // What the file's check finds is the core's to test; here, that the
+        // window shows it: the line when there is one, in the window's language.
+        row("not JSON", edited("\"version\": 1,", "\"version\": 1"), 4, "not valid JSON");
+        row("beyond the limit", edited("\"high\": 10,", "\"high\": 300,"), 7, "beyond the limit");
         row("too large", QByteArray(70 * 1024, ' '), 0, "larger than 64 KiB");
-        row("in Hungarian", broken("    \"high\": 10,\n", ""), 4, "hiányzik",
+        row("in Hungarian", edited("    \"high\": 10,\n", ""), 4, "hiányzik",
             QStringLiteral("magyar"));
         QTest::newRow("missing file") << en << QByteArray() << QStringLiteral("gone.kx4720r.json")
                                       << 0 << QStringLiteral("cannot read the file");
