@@ -167,14 +167,7 @@ class TestE2ERecords : public QObject {
         reply.OutputHigh = w->StoredOutputHigh;
         return InstrumentSettings::fromReply(reply).value_or(InstrumentSettings{});
     }
-    void turnTo(const char *page)
-    {
-        auto *pages = control<TPageControl>(*w, "PageControl1");
-        QWidget *sheet = control<QWidget>(*w, page);
-        pages->setTabVisible(sheet, true);
-        pages->setActivePage(sheet);
-        w->PageControl1Change(pages);
-    }
+    void turnTo(const char *page) { formaccess::showPage(*w, page); }
     TSpeedButton *button(const char *name) { return control<TSpeedButton>(*w, name); }
     // The requests that carried the store command.
     QList<InstrumentRequest> storeRequests(quint8 bit) const

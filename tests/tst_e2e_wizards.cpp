@@ -40,14 +40,7 @@ class TstE2EWizards : public QObject {
             lines << list->item(i)->text();
         return lines;
     }
-    void turnTo(const char *page)
-    {
-        auto *pages = control<TPageControl>(*w, "PageControl1");
-        QWidget *sheet = control<QWidget>(*w, page);
-        pages->setTabVisible(sheet, true);
-        pages->setActivePage(sheet);
-        w->PageControl1Change(pages);
-    }
+    void turnTo(const char *page) { formaccess::showPage(*w, page); }
     TSpeedButton *button(const char *name) { return control<TSpeedButton>(*w, name); }
 
 private slots:

@@ -1,6 +1,11 @@
 #include "support/formaccess.h"
 
 #include "support/instrument_bytes.h"
+#include "widgets/pagecontrol.h"
+
+#include <QSignalSpy>
+#include <QTabBar>
+#include <QTest>
 
 namespace formaccess {
 
@@ -40,6 +45,26 @@ bool panelsHidden(const QWidget &window)
     for (const char *name : kExchangePanels)
         if (control<QWidget>(window, name)->isVisibleTo(&window)) return false;
     return true;
+}
+
+void showPage(TForm_Main &window, const char *page)
+{
+    auto *pages = control<TPageControl>(window, "PageControl1");
+    QWidget *sheet = control<QWidget>(window, page);
+    pages->setTabVisible(sheet, true);
+    pages->setActivePage(sheet);
+    window.PageControl1Change(pages);
+}
+
+bool clickPage(TForm_Main &window, const char *page)
+{
+    auto *pages = control<TPageControl>(window, "PageControl1");
+    auto *sheet = control<QWidget>(window, page);
+    pages->setTabVisible(sheet, true);
+    QSignalSpy userChanges(pages, &TPageControl::OnChange);
+    QTabBar *tabs = pages->tabBar();
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(pages->indexOf(sheet)).center());
+    return pages->ActivePage() == sheet && userChanges.count() == 1;
 }
 
 QLocale localeWithSeparator(QChar separator)

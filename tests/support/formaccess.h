@@ -38,6 +38,13 @@ void loadReply(const QObject &window, const QByteArray &data);
 bool panelsVisible(const QWidget &window);
 bool panelsHidden(const QWidget &window);
 
+// Shows the page's tab and makes the page the active one, as the window's
+// own page change does.
+void showPage(TForm_Main &window, const char *page);
+// Clicks the page's tab as the user would; true when that made the page the
+// active one with a single change event.
+bool clickPage(TForm_Main &window, const char *page);
+
 // A locale whose decimal separator is `separator` ('.' or ',').
 QLocale localeWithSeparator(QChar separator);
 
