@@ -13,6 +13,7 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 using settingssample::edited;
 const QByteArray &ValidFile = settingssample::kValid;
@@ -348,6 +349,14 @@ void TestCore::settingsFileRoundTrip()
     QVERIFY2(read.ok(), qPrintable(read.error.text(TextLanguage::English)));
     QCOMPARE(read.document->source, document.source);
     QVERIFY(read.document->settings.differences(document.settings).isEmpty());
+
+    // A device or FIFO at the name is written to by nobody, and stays what it is
+    // (saving through a renamed new file would put a file in its place).
+    const QString fifo = folder.filePath(QStringLiteral("line"));
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    QVERIFY(!writeSettingsFile(fifo, document, error));
+    QVERIFY2(error.contains(QStringLiteral("not a regular file")), qPrintable(error));
+    QVERIFY(QFileInfo(fifo).exists() && !QFileInfo(fifo).isFile());
 
     // A file written by hand needs no source, and an editor's byte-order mark is no content.
     const SettingsFileRead hand = parseSettingsFile("\xEF\xBB\xBF" + ValidFile);

@@ -2,6 +2,7 @@
 #include "app/calibration_report.h"
 
 #include "app/commandline.h"
+#include "core/file_target.h"
 #include "widgets/numberpattern.h"
 
 #include <QDir>
@@ -332,16 +333,6 @@ void paintReport(QPainter &painter, const CalibrationRecord &record, CaptionLang
               QColor(80, 80, 80));
 }
 
-bool refuseNonRegular(const QString &path, QString &error)
-{
-    const QFileInfo info(path);
-    if (info.exists() && !info.isFile()) {
-        error = QStringLiteral("%1 is not a regular file").arg(path);
-        return true;
-    }
-    return false;
-}
-
 } // namespace
 
 QString calibrationRecordPathFor(const QString &reportPath)
@@ -357,7 +348,9 @@ bool writeCalibrationReport(const CalibrationRecord &record, const QString &repo
                             CaptionLanguage language, QString &error)
 {
     const QString recordPath = calibrationRecordPathFor(reportPath);
-    if (refuseNonRegular(reportPath, error) || refuseNonRegular(recordPath, error)) return false;
+    error = notARegularFile(reportPath);
+    if (error.isEmpty()) error = notARegularFile(recordPath);
+    if (!error.isEmpty()) return false;
 
     QSaveFile pdf(reportPath);
     if (!pdf.open(QIODevice::WriteOnly)) {

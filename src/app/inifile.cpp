@@ -2,6 +2,7 @@
 #include "app/inifile.h"
 
 #include "app/profile.h"
+#include "core/file_target.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -181,10 +182,8 @@ IniSaveResult IniFile::write(std::span<const ProfileEntry> entries) const
     }
 
     const QFileInfo info(result.path);
-    if (info.exists() && !info.isFile()) {
-        result.error = QStringLiteral("%1 is not a regular file").arg(result.path);
-        return result;
-    }
+    result.error = notARegularFile(result.path);
+    if (!result.error.isEmpty()) return result;
     if (info.exists() && !info.isWritable()) {
         result.error = QStringLiteral("%1 is read-only").arg(result.path);
         return result;

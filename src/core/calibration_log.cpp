@@ -1,6 +1,8 @@
 // Appending to the calibration log.
 #include "core/calibration_log.h"
 
+#include "core/file_target.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -30,13 +32,8 @@ bool CalibrationLog::append(const QString &event, const CalibrationRecord &recor
         return false;
     }
     const QString file = path();
-    const QFileInfo info(file);
-    // Something else at that name (a folder, a device, a link to one) is not
-    // ours to write into.
-    if (info.exists() && !info.isFile()) {
-        error = QStringLiteral("%1 is not a regular file").arg(file);
-        return false;
-    }
+    error = notARegularFile(file);
+    if (!error.isEmpty()) return false;
     QJsonObject entry;
     entry[QStringLiteral("logged")] =
         now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODateWithMs);

@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QSaveFile>
 
+#include "core/file_target.h"
+
 #include <cmath>
 
 namespace {
@@ -421,6 +423,8 @@ bool writeSettingsFile(const QString &filePath, const SettingsDocument &document
         errorText = document.settings.problems().first().text(TextLanguage::English);
         return false;
     }
+    errorText = notARegularFile(filePath);
+    if (!errorText.isEmpty()) return false;
     QSaveFile file(filePath);
     if (!file.open(QIODevice::WriteOnly) || file.write(*text) != text->size() || !file.commit()) {
         errorText = file.errorString();
