@@ -6,6 +6,7 @@
 QString notARegularFile(const QString &path)
 {
     const QFileInfo info(path);
-    if (info.exists() && !info.isFile()) return QStringLiteral("%1 is not a regular file").arg(path);
+    if (info.exists() && !info.isFile())
+        return QStringLiteral("%1 is not a regular file").arg(path);
     return {};
 }
