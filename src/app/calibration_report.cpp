@@ -2,16 +2,16 @@
 #include "app/calibration_report.h"
 
 #include "app/commandline.h"
-#include "core/file_target.h"
+#include "core/file_write.h"
 #include "widgets/numberpattern.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
 #include <QFontMetricsF>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
 
 #include <vector>
 
@@ -348,15 +348,10 @@ bool writeCalibrationReport(const CalibrationRecord &record, const QString &repo
                             CaptionLanguage language, QString &error)
 {
     const QString recordPath = calibrationRecordPathFor(reportPath);
-    error = notARegularFile(reportPath);
-    if (error.isEmpty()) error = notARegularFile(recordPath);
-    if (!error.isEmpty()) return false;
-
-    QSaveFile pdf(reportPath);
-    if (!pdf.open(QIODevice::WriteOnly)) {
-        error = pdf.errorString();
-        return false;
-    }
+    // The page is made in memory: the PDF writer does not tell a failed write.
+    QByteArray page;
+    QBuffer pdf(&page);
+    pdf.open(QIODevice::WriteOnly);
     {
         QPdfWriter writer(&pdf);
         writer.setPageSize(QPageSize(QPageSize::A4));
@@ -369,22 +364,22 @@ bool writeCalibrationReport(const CalibrationRecord &record, const QString &repo
         QPainter painter;
         if (!painter.begin(&writer)) {
             error = QStringLiteral("the PDF writer could not start");
-            pdf.cancelWriting();
             return false;
         }
         paintReport(painter, record, language, QFileInfo(recordPath).fileName());
         painter.end();
     }
-    if (!pdf.commit()) {
-        error = pdf.errorString();
-        return false;
-    }
 
-    QSaveFile json(recordPath);
-    const QByteArray text = record.toJsonText();
-    if (!json.open(QIODevice::WriteOnly) || json.write(text) != text.size() || !json.commit()) {
-        error = json.errorString();
-        return false;
-    }
-    return true;
+    // Both are written out before either takes its place, so a full disk
+    // never leaves a new page beside an old record or the other way round.
+    StagedFile report(reportPath);
+    StagedFile json(recordPath);
+    if (report.stage(page) && json.stage(record.toJsonText()) && report.commit() && json.commit())
+        return true;
+    // The window's message names the report; the record beside it is named here.
+    error = report.error().failed()
+                ? report.error().reason()
+                : QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(recordPath),
+                                               json.error().reason());
+    return false;
 }

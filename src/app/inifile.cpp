@@ -2,13 +2,12 @@
 #include "app/inifile.h"
 
 #include "app/profile.h"
-#include "core/file_target.h"
+#include "core/file_write.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 namespace {
@@ -182,10 +181,8 @@ IniSaveResult IniFile::write(std::span<const ProfileEntry> entries) const
     }
 
     const QFileInfo info(result.path);
-    result.error = notARegularFile(result.path);
-    if (!result.error.isEmpty()) return result;
-    if (info.exists() && !info.isWritable()) {
-        result.error = QStringLiteral("%1 is read-only").arg(result.path);
+    if (const FileWriteError refused = unwritableTarget(result.path); refused.failed()) {
+        result.error = QStringLiteral("%1: %2").arg(result.path, refused.reason());
         return result;
     }
     if (!QDir().mkpath(info.absolutePath())) {
@@ -207,16 +204,8 @@ IniSaveResult IniFile::write(std::span<const ProfileEntry> entries) const
     }
     const QByteArray bytes = ProfileDocument(std::move(existing.bytes)).withEntriesFirst(entries);
 
-    // Written aside and renamed, so a failure half-way leaves the old file whole.
-    QSaveFile file(result.path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        result.error = file.errorString();
-        return result;
-    }
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
-        result.error = file.errorString();
-        return result;
-    }
-    result.ok = true;
+    const FileWriteError failure = writeFileWhole(result.path, bytes);
+    result.error = failure.reason();
+    result.ok = !failure.failed();
     return result;
 }

@@ -1,11 +1,9 @@
 // Appending to the calibration log.
 #include "core/calibration_log.h"
 
-#include "core/file_target.h"
+#include "core/file_write.h"
 
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QJsonDocument>
 #include <QStandardPaths>
 
@@ -31,34 +29,14 @@ bool CalibrationLog::append(const QString &event, const CalibrationRecord &recor
         error = QStringLiteral("cannot create the folder %1").arg(m_folder);
         return false;
     }
-    const QString file = path();
-    error = notARegularFile(file);
-    if (!error.isEmpty()) return false;
     QJsonObject entry;
     entry[QStringLiteral("logged")] =
         now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODateWithMs);
     entry[QStringLiteral("event")] = event;
     entry[QStringLiteral("record")] = record.toJson();
     const QByteArray line = QJsonDocument(entry).toJson(QJsonDocument::Compact) + '\n';
-
-    // One unbuffered write in append mode puts the line at the end in one
-    // piece; a short write (disk full) is taken back, so the log never holds
-    // half a line.
-    QFile log(file);
-    if (!log.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
-        error = log.errorString();
-        return false;
-    }
-    const qint64 before = log.size();
-    const qint64 written = log.write(line);
-    if (written != line.size()) {
-        error = log.errorString();
-        if (written > 0) log.resize(before);
-        return false;
-    }
-    if (!log.flush()) {
-        error = log.errorString();
-        return false;
-    }
-    return true;
+    // A record is evidence of a calibration: it is on the disk before we say so.
+    const FileWriteError failure = appendLines(path(), line, SyncToDisk::Yes);
+    error = failure.reason();
+    return !failure.failed();
 }

@@ -48,16 +48,19 @@ QString LinkFailure::text() const
     case Kind::PortLost:
         return QStringLiteral("lost the port %1: %2").arg(port, reason);
     case Kind::NoAnswer:
-        return QStringLiteral("no answer from the instrument on %1 after %2 tries of %3 ms each; "
+        return QStringLiteral("no answer from the instrument on %1 after %2 %3 of %4 ms%5; "
                               "check the cable, the instrument's power and the line speed")
             .arg(port)
             .arg(tries)
-            .arg(timeoutMs);
+            .arg(tries == 1 ? QStringLiteral("try") : QStringLiteral("tries"))
+            .arg(timeoutMs)
+            .arg(tries == 1 ? QString() : QStringLiteral(" each"));
     case Kind::Refused:
-        return QStringLiteral("the instrument refused the request (result code %1)")
+        return QStringLiteral("the instrument on %1 refused the request (result code %2)")
+            .arg(port)
             .arg(resultCode);
     case Kind::Cancelled:
-        return QStringLiteral("interrupted");
+        return QStringLiteral("interrupted while talking to the instrument on %1").arg(port);
     }
     return {};
 }

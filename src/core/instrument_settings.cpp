@@ -10,12 +10,6 @@ namespace {
 
 using instrument::SignalType;
 
-QString valueText(double value)
-{
-    const QString text = singlePrecisionText(value);
-    return text.isEmpty() ? QString::number(value, 'g', 10) : text;
-}
-
 // A value that can be put in a request at all.
 std::optional<SettingsProblem> realProblem(const QString &field, double value)
 {
@@ -66,24 +60,24 @@ QString SettingsProblem::text(TextLanguage language) const
                   : QStringLiteral("%1 is not a finite number").arg(field);
     case Kind::TooLarge:
         return hu ? QStringLiteral("%1 (%2) túl nagy ahhoz, hogy a készülék tárolni tudja")
-                        .arg(field, valueText(value))
+                        .arg(field, numberAsGiven(value))
                   : QStringLiteral("%1 (%2) is too large for the instrument to hold")
-                        .arg(field, valueText(value));
+                        .arg(field, numberAsGiven(value));
     case Kind::BeyondInputLimit:
         if (hu)
             return (type == SignalType::Current
                         ? QStringLiteral("%1 (%2 %3) túllépi az árambemenet ±%4 %3 határát")
                         : QStringLiteral("%1 (%2 %3) túllépi a feszültségbemenet ±%4 %3 határát"))
-                .arg(field, valueText(value), unit, valueText(limit));
+                .arg(field, numberAsGiven(value), unit, numberAsGiven(limit));
         return QStringLiteral("%1 (%2 %3) is beyond the limit of ±%4 %3 for a %5 input")
-            .arg(field, valueText(value), unit, valueText(limit), instrument::signalTypeName(type));
+            .arg(field, numberAsGiven(value), unit, numberAsGiven(limit), instrument::signalTypeName(type));
     case Kind::NoSpan:
         return hu ? QStringLiteral("%1: a kezdőérték és a végérték egyenlő (%2 %3), a skálának "
                                    "nincs terjedelme")
-                        .arg(field, valueText(value), unit)
+                        .arg(field, numberAsGiven(value), unit)
                   : QStringLiteral("%1: the initial and the end value are equal (%2 %3), so the "
                                    "scale has no span")
-                        .arg(field, valueText(value), unit);
+                        .arg(field, numberAsGiven(value), unit);
     }
     return {};
 }

@@ -30,6 +30,16 @@ QString singlePrecisionText(double value, QChar decimalMark)
     return text;
 }
 
+QString numberAsGiven(double value)
+{
+    if (std::isfinite(value) && std::abs(value) <= std::numeric_limits<float>::max() &&
+        double(float(value)) == value)
+        return singlePrecisionText(value);
+    char buffer[64];
+    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return error == std::errc() ? QString::fromLatin1(buffer, end - buffer) : QString();
+}
+
 std::optional<double> singlePrecisionValue(double value)
 {
     const std::string text = shortestSingle(value);

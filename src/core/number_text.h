@@ -12,6 +12,11 @@
 
 // Empty for a value that is no finite single-precision number.
 QString singlePrecisionText(double value, QChar decimalMark = u'.');
+// A value as it was given: a single-precision value (as the instrument sends
+// them) as singlePrecisionText writes it, any other as the shortest text that
+// reads back as the same double, so that a typed -25.000001 is shown as typed
+// and not as the single-precision -25.000002 it would become.
+QString numberAsGiven(double value);
 // The double that text stands for, so that machine output shows 0.1 and not
 // 0.10000000149011612; nullopt for a value that is no finite single-precision number.
 std::optional<double> singlePrecisionValue(double value);

@@ -1,12 +1,12 @@
 // The readings file: its columns, their texts, and the writing of whole lines.
 #include "core/readings_csv.h"
 
+#include "core/file_write.h"
 #include "core/number_text.h"
 
 #include <QFile>
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -80,8 +80,15 @@ bool ReadingsCsvWriter::open(const QString &path)
     m_systemMessage.clear();
     m_lines = 0;
 
+    if (const FileWriteError refused = unwritableTarget(path); refused.failed()) {
+        m_error = Error::CannotOpen;
+        m_systemMessage = refused.reason();
+        return false;
+    }
     const QByteArray name = QFile::encodeName(path);
-    m_fd = ::open(name.constData(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    // Without blocking: a FIFO or a terminal at the name must not hang us.
+    m_fd = ::open(name.constData(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC | O_NOCTTY | O_NONBLOCK,
+                  0666);
     if (m_fd < 0) return fail(Error::CannotOpen, errno);
     struct stat info {};
     if (::fstat(m_fd, &info) != 0) return fail(Error::CannotOpen, errno);
@@ -131,31 +138,15 @@ bool ReadingsCsvWriter::append(const DecodedReading &reading)
 
 bool ReadingsCsvWriter::writeWhole(const QByteArray &bytes)
 {
-    struct stat before {};
-    if (::fstat(m_fd, &before) != 0) return fail(Error::CannotWrite, errno);
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t written =
-            ::write(m_fd, bytes.constData() + done, std::size_t(bytes.size() - done));
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) {
-            const int code = written < 0 ? errno : ENOSPC;
-            // Whatever part of the line got in goes again: a reader of the
-            // file never meets half a line.
-            if (done > 0 && ::ftruncate(m_fd, before.st_size) != 0) {
-                // Nothing more can be done about it; the failure is reported.
-            }
-            return fail(Error::CannotWrite, code);
-        }
-        done += written;
-    }
-    return true;
+    // A line every few milliseconds: passed to the system at once, synced by it.
+    const int code = appendWhole(m_fd, bytes, SyncToDisk::No);
+    return code == 0 || fail(Error::CannotWrite, code);
 }
 
 bool ReadingsCsvWriter::fail(Error error, int code)
 {
     m_error = error;
-    m_systemMessage = QString::fromLocal8Bit(std::strerror(code));
+    m_systemMessage = systemErrorText(code);
     if (error == Error::CannotOpen && m_fd >= 0) {
         ::close(m_fd);
         m_fd = -1;

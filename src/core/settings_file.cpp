@@ -6,11 +6,13 @@
 #include "core/number_text.h"
 
 #include <QFile>
-#include <QSaveFile>
 
-#include "core/file_target.h"
+#include "core/file_write.h"
 
+#include <cerrno>
 #include <cmath>
+#include <fcntl.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -383,11 +385,18 @@ SettingsFileRead parseSettingsFile(const QByteArray &bytes)
 
 SettingsFileRead readSettingsFile(const QString &filePath)
 {
-    QFile file(filePath);
-    if (!file.open(QIODevice::ReadOnly))
-        return failed(error(Kind::CannotRead, 0, {}, file.errorString()));
+    // Opened without blocking and read only when it is a regular file, as the
+    // window does: a FIFO without a writer or a terminal would wait for ever.
+    const int fd = ::open(QFile::encodeName(filePath).constData(),
+                          O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return failed(error(Kind::CannotRead, 0, {}, systemErrorText(errno)));
+    QFile file;
+    file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
+        return failed(error(Kind::CannotRead, 0, {}, QStringLiteral("not a regular file")));
     // One byte more than allowed tells a file that is too large, whatever its
-    // reported size (devices and pipes report none).
+    // reported size.
     const QByteArray bytes = file.read(SettingsFileMaxSize + 1);
     if (file.error() != QFileDevice::NoError)
         return failed(error(Kind::CannotRead, 0, {}, file.errorString()));
@@ -416,19 +425,14 @@ std::optional<QByteArray> settingsFileText(const SettingsDocument &document)
 }
 
 bool writeSettingsFile(const QString &filePath, const SettingsDocument &document,
-                       QString &errorText)
+                       QString &errorText, TextLanguage language)
 {
     const std::optional<QByteArray> text = settingsFileText(document);
     if (!text) {
-        errorText = document.settings.problems().first().text(TextLanguage::English);
+        errorText = document.settings.problems().first().text(language);
         return false;
     }
-    errorText = notARegularFile(filePath);
-    if (!errorText.isEmpty()) return false;
-    QSaveFile file(filePath);
-    if (!file.open(QIODevice::WriteOnly) || file.write(*text) != text->size() || !file.commit()) {
-        errorText = file.errorString();
-        return false;
-    }
-    return true;
+    const FileWriteError error = writeFileWhole(filePath, *text);
+    errorText = error.reason(language);
+    return !error.failed();
 }

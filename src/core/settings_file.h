@@ -82,5 +82,7 @@ SettingsFileRead readSettingsFile(const QString &path);
 // The document's text, one field per line. Settings that fail their check are
 // not written (nullopt): no file this program writes is one it would refuse.
 std::optional<QByteArray> settingsFileText(const SettingsDocument &document);
-// Writes the file whole or not at all; false with the system's reason.
-bool writeSettingsFile(const QString &path, const SettingsDocument &document, QString &error);
+// Writes the file whole or not at all: a failure leaves an old file as it
+// was. False with the reason in `language`.
+bool writeSettingsFile(const QString &path, const SettingsDocument &document, QString &error,
+                       TextLanguage language = TextLanguage::English);

@@ -2,8 +2,10 @@
 // result with its exit code.
 #include "cli_commands.h"
 
+#include "cli_output.h"
 #include "cli_report.h"
 #include "core/instrument_operations.h"
+#include "core/number_text.h"
 #include "core/readings_csv.h"
 #include "core/settings_file.h"
 #include "link/portinfo.h"
@@ -14,22 +16,16 @@
 #include <QJsonDocument>
 
 #include <chrono>
-#include <cstdio>
 #include <functional>
 
 namespace cli {
 
 namespace {
 
-void print(const QString &text)
+// The failure's line, with what it leaves uncertain added.
+int failure(const LinkFailure &f, const QString &addendum = {})
 {
-    std::fputs(text.toLocal8Bit().constData(), stdout);
-    std::fflush(stdout);
-}
-
-int failure(const LinkFailure &f)
-{
-    printError(f.text());
+    printError(f.text() + addendum);
     if (f.portProblem()) return ExitPort;
     if (f.kind == LinkFailure::Kind::NoAnswer) return ExitNoAnswer;
     return ExitRefused;
@@ -194,15 +190,16 @@ int read(const Options &options, InstrumentSession &session, InstrumentOperation
     if (!reply) return failure(session.failure());
     const std::optional<InstrumentSettings> stored = InstrumentSettings::fromReply(*reply);
     if (!stored) {
-        printError(QStringLiteral("the instrument's reply holds no settings (input type code %1, "
-                                  "output type code %2)")
+        printError(QStringLiteral("the reply of the instrument on %1 holds no settings (input type "
+                                  "code %2, output type code %3)")
+                       .arg(session.port())
                        .arg(reply->InputType)
                        .arg(reply->OutputType));
         return ExitRefused;
     }
     if (const QList<SettingsProblem> problems = stored->problems(); !problems.isEmpty()) {
-        printError(QStringLiteral("the instrument holds settings that are not valid: %1")
-                       .arg(problems.first().text(TextLanguage::English)));
+        printError(QStringLiteral("the instrument on %1 holds settings that are not valid: %2")
+                       .arg(session.port(), problems.first().text(TextLanguage::English)));
         return ExitRefused;
     }
     const SettingsDocument document{
@@ -213,7 +210,8 @@ int read(const Options &options, InstrumentSession &session, InstrumentOperation
     }
     QString error;
     if (!writeSettingsFile(options.outputFile, document, error)) {
-        printError(QStringLiteral("cannot write %1: %2").arg(options.outputFile, error));
+        printError(QStringLiteral("cannot write %1: %2; the settings read from %3 were not saved")
+                       .arg(options.outputFile, error, session.port()));
         return ExitUsage;
     }
     return ExitDone;
@@ -253,8 +251,8 @@ QString differenceText(const QStringList &fields, const InstrumentSettings &want
             want = instrument::signalTypeName(w.type);
         } else {
             const bool low = field.endsWith(u".low");
-            have = QString::number(low ? s.low : s.high, 'g', 9);
-            want = QString::number(low ? w.low : w.high, 'g', 9);
+            have = numberAsGiven(low ? s.low : s.high);
+            want = numberAsGiven(low ? w.low : w.high);
         }
         parts << QStringLiteral("%1 is %2, not %3").arg(field, have, want);
     }
@@ -273,34 +271,52 @@ int write(const Options &options, InstrumentSession &session)
         using Outcome = InstrumentOperations::WriteResult::Outcome;
         const auto result =
             operations.writeSettings(*settings, std::chrono::milliseconds(options.ackTimeoutMs));
+        const QString port = session.port();
+        // Once the request has left, a failure cannot tell whether the
+        // instrument stored the settings before the exchange broke.
+        const QString uncertain = QStringLiteral("; the instrument may or may not hold the new "
+                                                 "settings (\"kx4720r-cli read -p %1\" shows "
+                                                 "what it holds)")
+                                      .arg(port);
         switch (result.outcome) {
         case Outcome::Confirmed:
-            print(QStringLiteral("written and read back: %1\n").arg(settingsSummary(*settings)));
-            return int(ExitDone);
+            if (print(QStringLiteral("written and read back: %1\n").arg(settingsSummary(*settings))))
+                return int(ExitDone);
+            printError(QStringLiteral("the instrument on %1 holds the new settings, but %2")
+                           .arg(port, outputErrorText()));
+            return int(ExitUsage);
         case Outcome::InvalidSettings:
-            printError(result.problems.first().text(TextLanguage::English));
+            printError(QStringLiteral("%1; nothing was sent to %2")
+                           .arg(result.problems.first().text(TextLanguage::English), port));
             return int(ExitUsage);
         case Outcome::NotAcknowledged:
-            printError(QStringLiteral("the instrument did not acknowledge the settings within %1 "
-                                      "ms; it may or may not hold them (\"kx4720r-cli read\" "
-                                      "shows what it holds)")
-                           .arg(options.ackTimeoutMs));
+            printError(QStringLiteral("the instrument on %1 did not acknowledge the settings within "
+                                      "%2 ms")
+                           .arg(port)
+                           .arg(options.ackTimeoutMs) +
+                       uncertain);
             return int(ExitRefused);
         case Outcome::ReadBackDiffers:
-            printError(QStringLiteral("the instrument acknowledged, but holds other settings: %1")
-                           .arg(differenceText(result.differences, *settings, *result.stored)));
+            printError(QStringLiteral("the instrument on %1 acknowledged, but holds other "
+                                      "settings: %2")
+                           .arg(port, differenceText(result.differences, *settings,
+                                                     *result.stored)));
             return int(ExitRefused);
         case Outcome::NoSettingsInReply:
-            printError(QStringLiteral("the instrument acknowledged, but its reply holds no "
-                                      "settings to compare"));
+            printError(QStringLiteral("the instrument on %1 acknowledged, but its reply holds no "
+                                      "settings to compare")
+                           .arg(port) +
+                       uncertain);
             return int(ExitRefused);
         case Outcome::LinkFailed:
             if (session.isCancelled()) {
-                printError(QStringLiteral("interrupted before the instrument confirmed the "
-                                          "settings; it may or may not hold them"));
+                printError(QStringLiteral("interrupted before the instrument on %1 confirmed the "
+                                          "settings")
+                               .arg(port) +
+                           uncertain);
                 return int(ExitRefused);
             }
-            return failure(session.failure());
+            return failure(session.failure(), uncertain);
         }
         return int(ExitRefused);
     });
@@ -336,13 +352,18 @@ int monitor(const Options &options, InstrumentSession &session)
             resent += std::max(0, session.lastTries() - 1);
             const DecodedReading reading =
                 DecodedReading::fromReply(*reply, session.lastReplyTime());
-            print(monitorLine(reading, linkCounts(session)) + u'\n');
-            if (csv.isOpen() && !csv.append(reading)) {
-                printError(csv.errorString());
+            const QString stopped = QStringLiteral("; monitoring of %1 stopped").arg(session.port());
+            if (!print(monitorLine(reading, linkCounts(session)) + u'\n')) {
+                // A reader that went away (`| head`) ends the monitoring as
+                // Ctrl-C does; a full disk or a broken device is a failure.
+                if (outputReaderGone()) return int(ExitDone);
+                printError(outputErrorText() + stopped);
                 return int(ExitUsage);
             }
-            // A reader that went away (a pipe closed) ends the monitoring too.
-            if (std::ferror(stdout)) return int(ExitDone);
+            if (csv.isOpen() && !csv.append(reading)) {
+                printError(csv.errorString() + stopped);
+                return int(ExitUsage);
+            }
         }
         summary();
         return int(ExitDone);
@@ -360,8 +381,8 @@ int command(const Options &options, InstrumentSession &session, quint8 bit, cons
             print(QStringLiteral("%1: acknowledged by the instrument\n").arg(what));
             return int(ExitDone);
         case Outcome::NotAcknowledged:
-            printError(QStringLiteral("the instrument did not acknowledge the %1 within %2 ms")
-                           .arg(what.toLower())
+            printError(QStringLiteral("the instrument on %1 did not acknowledge the %2 within %3 ms")
+                           .arg(session.port(), what.toLower())
                            .arg(options.ackTimeoutMs));
             return int(ExitRefused);
         case Outcome::LinkFailed:
@@ -371,15 +392,7 @@ int command(const Options &options, InstrumentSession &session, quint8 bit, cons
     });
 }
 
-} // namespace
-
-void printError(const QString &message)
-{
-    std::fprintf(stderr, "kx4720r-cli: %s\n", message.toLocal8Bit().constData());
-    std::fflush(stderr);
-}
-
-int runCommand(const Options &options, InstrumentSession &session)
+int dispatch(const Options &options, InstrumentSession &session)
 {
     switch (options.command) {
     case Command::None:
@@ -404,6 +417,23 @@ int runCommand(const Options &options, InstrumentSession &session)
         return command(options, session, instrument::Command::ClearTemperatureMinMax,
                        QStringLiteral("Temperature clear"));
     }
+    return ExitUsage;
+}
+
+} // namespace
+
+int runCommand(const Options &options, InstrumentSession &session)
+{
+    const int exitCode = dispatch(options, session);
+    // A result that did not get out is no result; a failure already told
+    // keeps its own code. A reader that went away ends monitoring quietly,
+    // as Ctrl-C does.
+    if (exitCode != ExitDone || outputError() == 0 ||
+        (options.command == Command::Monitor && outputReaderGone()))
+        return exitCode;
+    const QString port = session.port();
+    printError(outputErrorText() +
+               (port.isEmpty() ? QString() : QStringLiteral(" (port %1)").arg(port)));
     return ExitUsage;
 }
 

@@ -10,7 +10,4 @@ namespace cli {
 
 int runCommand(const Options &options, InstrumentSession &session);
 
-// One line on standard error: "kx4720r-cli: " and the message.
-void printError(const QString &message);
-
 } // namespace cli

@@ -3,6 +3,8 @@
 
 #include "link/mbtypes.h"
 
+#include <QSet>
+
 #include <algorithm>
 #include <array>
 #include <limits>
@@ -175,11 +177,13 @@ private:
         } else if (name == u"--version") {
             o.version = true;
         } else if (link && (name == u"-p" || name == u"--port")) {
+            once("-p/--port");
             if (const auto v = value(name)) {
                 if (v->isEmpty()) usage(QStringLiteral("%1 needs a port").arg(name));
                 o.link.port = *v;
             }
         } else if (link && (name == u"-b" || name == u"--baud")) {
+            once("-b/--baud");
             if (const auto v = value(name)) {
                 const bool offered =
                     wholeNumber(*v, 1, 921600, n) &&
@@ -192,6 +196,7 @@ private:
                 o.link.baud = quint32(n);
             }
         } else if (link && name == u"--tries") {
+            once("--tries");
             if (const auto v = value(name)) {
                 if (!wholeNumber(*v, 1, 100, n))
                     usage(QStringLiteral("--tries \"%1\" is not a whole number from 1 to 100")
@@ -199,6 +204,7 @@ private:
                 o.link.tries = int(n);
             }
         } else if (link && name == u"--timeout") {
+            once("--timeout");
             if (const auto v = value(name)) {
                 if (!wholeNumber(*v, 0, 65535, n))
                     usage(QStringLiteral("--timeout \"%1\" is not a whole number of ms from 0 to "
@@ -210,6 +216,7 @@ private:
             // Listed as well; the probe takes these from the command line.
             value(name);
         } else if (m_info->ackTimeout && name == u"--ack-timeout") {
+            once("--ack-timeout");
             if (const auto v = value(name)) {
                 if (!wholeNumber(*v, 1, 3600000, n))
                     usage(QStringLiteral("--ack-timeout \"%1\" is not a whole number of ms from 1 "
@@ -218,20 +225,26 @@ private:
                 o.ackTimeoutMs = int(n);
             }
         } else if (m_info->json && name == u"--json" && !m_inline) {
+            once("--json");
             o.json = true;
         } else if (o.command == Command::Read && name == u"-o") {
-            if (const auto v = value(name)) o.outputFile = *v;
+            once("-o");
+            if (const auto v = value(name)) o.outputFile = fileName(name, *v);
         } else if (o.command == Command::Monitor && name == u"--count") {
+            once("--count");
             if (const auto v = value(name)) {
                 if (!wholeNumber(*v, 1, std::numeric_limits<int>::max(), n))
                     usage(QStringLiteral("--count \"%1\" is not a whole number from 1").arg(*v));
                 o.count = int(n);
             }
         } else if (o.command == Command::Monitor && name == u"--csv") {
-            if (const auto v = value(name)) o.csvFile = *v;
+            once("--csv");
+            if (const auto v = value(name)) o.csvFile = fileName(name, *v);
         } else if (o.command == Command::Write && name == u"--dry-run" && !m_inline) {
+            once("--dry-run");
             o.dryRun = true;
         } else if (o.command == Command::Write && (name == u"--input" || name == u"--output")) {
+            once(name == u"--input" ? "--input" : "--output");
             scaleOption(name, name == u"--input" ? o.input : o.output);
         } else if (o.command == Command::Write && !argument.startsWith(u'-')) {
             if (!o.settingsFile.isEmpty())
@@ -243,6 +256,20 @@ private:
         } else {
             usage(QStringLiteral("unexpected argument \"%1\"").arg(argument));
         }
+    }
+
+    // Each option once: a second value would silently win over the first.
+    void once(const char *option)
+    {
+        if (m_seen.contains(QLatin1String(option)))
+            usage(QStringLiteral("%1 is given more than once").arg(QLatin1String(option)));
+        m_seen << QLatin1String(option);
+    }
+
+    QString fileName(const QString &name, const QString &value)
+    {
+        if (value.isEmpty()) usage(QStringLiteral("%1 needs a file name").arg(name));
+        return value;
     }
 
     // --input TYPE LOW HIGH, three values.
@@ -289,6 +316,7 @@ private:
     const CommandInfo *m_info = nullptr;
     qsizetype m_pos = 0;
     std::optional<QString> m_inline;
+    QSet<QString> m_seen;
 };
 
 } // namespace

@@ -301,8 +301,9 @@ QString settingsSummary(const InstrumentSettings &settings)
 {
     const auto side = [](const char *name, const ScaleSetting &scale) {
         return QStringLiteral("%1 %2 %3 ... %4 %5")
-            .arg(QLatin1String(name), instrument::signalTypeName(scale.type), shown(scale.low),
-                 shown(scale.high), instrument::unitOf(scale.type));
+            .arg(QLatin1String(name), instrument::signalTypeName(scale.type),
+                 numberAsGiven(scale.low), numberAsGiven(scale.high),
+                 instrument::unitOf(scale.type));
     };
     return side("input", settings.input) + QStringLiteral(", ") + side("output", settings.output);
 }
