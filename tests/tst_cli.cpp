@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 
 #include <csignal>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -26,10 +27,19 @@ struct Run {
     QByteArray err;
 };
 
+// Where the tool's standard output goes.
+enum class Output {
+    Captured,
+    DevFull,    // every write fails with "No space left on device"
+    ClosedPipe, // a pipe whose reader has gone
+    UnreadPipe, // a pipe of one page that nobody reads: the tool's writes block
+};
+
 // Runs the tool while this thread's event loop keeps serving the simulator.
 class Cli {
 public:
-    explicit Cli(QStringList arguments, const QString &offeredPorts = {})
+    explicit Cli(QStringList arguments, const QString &offeredPorts = {},
+                 Output output = Output::Captured)
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.remove(QStringLiteral("KX4720R_PORTS"));
@@ -38,8 +48,26 @@ public:
         if (!offeredPorts.isEmpty())
             environment.insert(QStringLiteral("KX4720R_PORTS"), offeredPorts);
         process.setProcessEnvironment(environment);
+        if (output == Output::DevFull) process.setStandardOutputFile(QStringLiteral("/dev/full"));
+        if (output == Output::ClosedPipe || output == Output::UnreadPipe) {
+            ::pipe2(pipe, O_CLOEXEC);
+            ::fcntl(pipe[1], F_SETPIPE_SZ, 4096);
+            if (output == Output::ClosedPipe) ::close(std::exchange(pipe[0], -1));
+            process.setChildProcessModifier([this] { ::dup2(pipe[1], STDOUT_FILENO); });
+        }
         process.start(QStringLiteral(KX_CLI_BINARY), arguments);
         process.waitForStarted();
+        if (pipe[1] >= 0) ::close(std::exchange(pipe[1], -1));
+    }
+    ~Cli()
+    {
+        if (pipe[0] >= 0) ::close(pipe[0]);
+    }
+    // The tool waits in a write to the pipe nobody reads.
+    bool stuckOnOutput() const
+    {
+        QFile wait(QStringLiteral("/proc/%1/wchan").arg(process.processId()));
+        return wait.open(QIODevice::ReadOnly) && wait.readAll().contains("pipe_write");
     }
 
     Run finish(int timeoutMs = 30000)
@@ -60,11 +88,13 @@ public:
     }
 
     QProcess process;
+    int pipe[2] = {-1, -1};
 };
 
-Run cli(const QStringList &arguments, const QString &offeredPorts = {})
+Run cli(const QStringList &arguments, const QString &offeredPorts = {},
+        Output output = Output::Captured)
 {
-    return Cli(arguments, offeredPorts).finish();
+    return Cli(arguments, offeredPorts, output).finish();
 }
 
 QStringList on(const SimulatorRunner &sim, QStringList arguments)
@@ -131,6 +161,11 @@ private slots:
     void unacknowledgedCommandsClaimNothing();
     void commandsWaitForTheirAcknowledgement();
     void monitorRecordsAndEndsCleanlyOnCtrlC();
+    void outputThatCannotBeWrittenFails_data();
+    void outputThatCannotBeWrittenFails();
+    void signalsAlwaysEndTheTool_data();
+    void signalsAlwaysEndTheTool();
+    void aFifoIsRefusedWithoutWaiting();
     void portsAreListedWithTheirState();
     void thePortMayBeLeftOutWhenOnlyOneIsFree();
     void theToolLinksNoWidgets();
@@ -181,6 +216,11 @@ void TestCli::usageErrorsExitWithTwo_data()
         << QStringList{"write", "--input", "current", "4", "20"} << "go together";
     QTest::newRow("nothing to write") << QStringList{"write"} << "no settings given";
     QTest::newRow("zero replies") << QStringList{"monitor", "--count", "0"} << "--count";
+    QTest::newRow("port given twice")
+        << QStringList{"status", "-p", "/dev/ttyUSB0", "--port", "/dev/ttyUSB1"}
+        << "-p/--port is given more than once";
+    QTest::newRow("file given twice")
+        << QStringList{"read", "-o", "a.json", "-o", "b.json"} << "-o is given more than once";
 }
 
 void TestCli::usageErrorsExitWithTwo()
@@ -269,6 +309,18 @@ void TestCli::linkFailuresAndRetries_data()
     QTest::newRow("corrupted replies are asked again")
         << 0 << 2 << -1 << (QStringList{"monitor", "--count", "4"} << quick) << 0 << "" << 4
         << "summary: 4 replies, 3 re-sent, 3 frames discarded (bad CRC 3)";
+    QTest::newRow("one try") << 1 << 0 << -1
+                             << QStringList{"status", "--tries", "1", "--timeout", "50"} << 4
+                             << "after 1 try of " << 0 << "";
+    // Once the write request has left, the instrument may have stored the
+    // settings whatever became of its answer.
+    const QStringList write = QStringList{"write",   "--input", "current", "4", "20",
+                                          "--output", "current", "4",       "20"}
+                              << quick;
+    const QString mayHold = "may or may not hold the new settings";
+    QTest::newRow("write refused") << 0 << 0 << 130 << write << 1 << mayHold << 0 << "";
+    QTest::newRow("write answered never") << 1 << 0 << -1 << write << 4 << mayHold << 0 << "";
+    QTest::newRow("write answered garbled") << 0 << 1 << -1 << write << 4 << mayHold << 0 << "";
 }
 
 void TestCli::linkFailuresAndRetries()
@@ -305,10 +357,13 @@ void TestCli::linkFailuresAndRetries()
         // Every other request went unanswered or came back broken.
         QVERIFY(sim.requests() > lines);
     } else {
-        QVERIFY2(oneErrorLine(run) && QString::fromLocal8Bit(run.err).contains(reason),
+        // Production lines run several at once: every failure names its port.
+        QVERIFY2(oneErrorLine(run) && QString::fromLocal8Bit(run.err).contains(reason) &&
+                     QString::fromLocal8Bit(run.err).contains(sim.portPath()),
                  qPrintable(describe(run)));
     }
-    if (dropEvery == 1) QCOMPARE(sim.requests(), 3); // the tries, no more
+    if (dropEvery == 1) // the tries, no more
+        QCOMPARE(sim.requests(), arguments.at(arguments.indexOf("--tries") + 1).toInt());
 }
 
 void TestCli::portErrorsSayWhyAndSendNothing()
@@ -387,6 +442,11 @@ void TestCli::badSettingsSendNothing_data()
         << QByteArray()
         << QStringList{"--input", "voltage", "-200", "10", "--output", "current", "4", "20"}
         << "beyond the limit of ±125 V";
+    // As typed, not as the single-precision -25.000002 it would travel as.
+    QTest::newRow("value shown as typed")
+        << QByteArray()
+        << QStringList{"--input", "current", "-25.000001", "20", "--output", "current", "4", "20"}
+        << "input.low (-25.000001 mA) is beyond";
 }
 
 void TestCli::badSettingsSendNothing()
@@ -539,6 +599,91 @@ void TestCli::monitorRecordsAndEndsCleanlyOnCtrlC()
     QVERIFY2(unwritable.exitCode == 2 && oneErrorLine(unwritable),
              qPrintable(describe(unwritable)));
     QCOMPARE(sim.requests(), before);
+}
+
+void TestCli::outputThatCannotBeWrittenFails_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("output"); // Output
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("reason"); // empty: nothing on stderr
+
+    const QString full = "No space left on device";
+    QTest::newRow("read into a full device")
+        << QStringList{"read"} << int(Output::DevFull) << 2 << full;
+    QTest::newRow("status into a closed pipe")
+        << QStringList{"status", "--json"} << int(Output::ClosedPipe) << 2 << "Broken pipe";
+    QTest::newRow("monitor into a full device")
+        << QStringList{"monitor", "--count", "3"} << int(Output::DevFull) << 2 << full;
+    // `monitor | head`: the reader has what it wanted.
+    QTest::newRow("monitor into a closed pipe ends quietly")
+        << QStringList{"monitor"} << int(Output::ClosedPipe) << 0 << "";
+}
+
+void TestCli::outputThatCannotBeWrittenFails()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, output);
+    QFETCH(int, exitCode);
+    QFETCH(QString, reason);
+    SimulatorRunner sim;
+    const Run run = cli(on(sim, arguments), {}, Output(output));
+    QVERIFY2(run.exitCode == exitCode, qPrintable(describe(run)));
+    if (reason.isEmpty())
+        QVERIFY2(run.err.isEmpty(), qPrintable(describe(run)));
+    else
+        QVERIFY2(oneErrorLine(run) && run.err.contains(reason.toUtf8()) &&
+                     run.err.contains(sim.portPath().toUtf8()),
+                 qPrintable(describe(run)));
+    QVERIFY(portIsFree(sim.portPath()));
+}
+
+void TestCli::signalsAlwaysEndTheTool_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<int>("output"); // Output
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("reason"); // empty: nothing on stderr
+
+    // An SSH session that drops: the port is closed and released as after Ctrl-C.
+    QTest::newRow("SIGHUP ends monitoring cleanly")
+        << int(SIGHUP) << int(Output::Captured) << 0 << "";
+    // Stuck in a write to a reader that reads nothing, the tool cannot end
+    // cleanly; it ends regardless.
+    QTest::newRow("SIGTERM ends a tool stuck on its output")
+        << int(SIGTERM) << int(Output::UnreadPipe) << 1 << "interrupted";
+}
+
+void TestCli::signalsAlwaysEndTheTool()
+{
+    QFETCH(int, signal);
+    QFETCH(int, output);
+    QFETCH(int, exitCode);
+    QFETCH(QString, reason);
+    SimulatorRunner sim;
+    Cli running(on(sim, {"monitor"}), {}, Output(output));
+    QVERIFY(sim.waitForRequests(10));
+    if (Output(output) == Output::UnreadPipe) QTRY_VERIFY(running.stuckOnOutput());
+    ::kill(pid_t(running.process.processId()), signal);
+    const Run run = running.finish(10000);
+    QVERIFY2(run.exitCode == exitCode, qPrintable(describe(run)));
+    if (reason.isEmpty()) {
+        QVERIFY2(run.err.isEmpty() && run.out.contains("summary: "), qPrintable(describe(run)));
+        QVERIFY(portIsFree(sim.portPath()));
+    } else {
+        QVERIFY2(oneErrorLine(run) && run.err.contains(reason.toUtf8()), qPrintable(describe(run)));
+    }
+}
+
+void TestCli::aFifoIsRefusedWithoutWaiting()
+{
+    // Nobody will ever write into it: opening it for reading would wait for ever.
+    QTemporaryDir folder;
+    const QString fifo = folder.filePath(QStringLiteral("line.kx4720r.json"));
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const Run run = Cli({"write", "--dry-run", fifo}).finish(10000);
+    QVERIFY2(run.exitCode == 2 && oneErrorLine(run) && run.err.contains("not a regular file"),
+             qPrintable(describe(run)));
 }
 
 void TestCli::portsAreListedWithTheirState()
