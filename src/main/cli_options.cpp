@@ -78,7 +78,7 @@ const char *const ExitCodesHelp =
     "  0  done\n"
     "  1  the instrument refused, did not acknowledge in time, or read back different "
     "settings\n"
-    "  2  usage error, a bad settings file, or a file that cannot be written\n"
+    "  2  usage error, a bad settings file, or a file or output that cannot be written\n"
     "  3  port error: missing, busy, no permission, or lost\n"
     "  4  no answer from the instrument\n";
 
