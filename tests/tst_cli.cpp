@@ -314,9 +314,9 @@ void TestCli::linkFailuresAndRetries_data()
                              << "after 1 try of " << 0 << "";
     // Once the write request has left, the instrument may have stored the
     // settings whatever became of its answer.
-    const QStringList write = QStringList{"write",   "--input", "current", "4", "20",
-                                          "--output", "current", "4",       "20"}
-                              << quick;
+    const QStringList write =
+        QStringList{"write", "--input", "current", "4", "20", "--output", "current", "4", "20"}
+        << quick;
     const QString mayHold = "may or may not hold the new settings";
     QTest::newRow("write refused") << 0 << 0 << 130 << write << 1 << mayHold << 0 << "";
     QTest::newRow("write answered never") << 1 << 0 << -1 << write << 4 << mayHold << 0 << "";

@@ -403,7 +403,8 @@ void TestCore::aSavedFileKeepsItsModeAndAReadOnlyOneIsRefused()
     struct stat info {};
     QCOMPARE(::stat(name.constData(), &info), 0);
     QCOMPARE(int(info.st_mode & 07777), mode);
-    QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"keep.kx4720r.json"});
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
+             QStringList{"keep.kx4720r.json"});
 }
 
 void TestCore::commandLatchesEndByAcknowledgementOrTheirTimeLimit()

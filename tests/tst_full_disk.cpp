@@ -77,8 +77,8 @@ QString attempt(Target target, const FullDisk &disk, const QString &file)
     case Target::IniFile:
         return IniFile(path).save(IniSettings{}).error;
     case Target::CalibrationLog:
-        CalibrationLog(QFileInfo(path).absolutePath()).append(QStringLiteral("report"), record(),
-                                                              error);
+        CalibrationLog(QFileInfo(path).absolutePath())
+            .append(QStringLiteral("report"), record(), error);
         return error;
     case Target::CalibrationReport:
         writeCalibrationReport(record(), path, CaptionLanguage::English, error);

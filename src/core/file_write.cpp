@@ -78,7 +78,8 @@ QString FileWriteError::reason(TextLanguage language) const
     case Kind::NotARegularFile:
         return hu ? QStringLiteral("nem közönséges fájl") : QStringLiteral("not a regular file");
     case Kind::ReadOnly:
-        return hu ? QStringLiteral("a fájl csak olvasható") : QStringLiteral("the file is read-only");
+        return hu ? QStringLiteral("a fájl csak olvasható")
+                  : QStringLiteral("the file is read-only");
     case Kind::System:
         return systemErrorText(code, language);
     }
@@ -127,8 +128,8 @@ bool StagedFile::stage(const QByteArray &bytes)
     // file system; O_EXCL never takes over another's file.
     int fd = -1;
     for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-        m_staged = QStringLiteral("%1.%2.tmp").arg(
-            m_path, QString::number(QRandomGenerator::global()->generate(), 36));
+        m_staged = QStringLiteral("%1.%2.tmp")
+                       .arg(m_path, QString::number(QRandomGenerator::global()->generate(), 36));
         fd = ::open(encoded(m_staged).constData(),
                     O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
         if (fd < 0 && errno != EEXIST) {

@@ -70,7 +70,8 @@ QString SettingsProblem::text(TextLanguage language) const
                         : QStringLiteral("%1 (%2 %3) túllépi a feszültségbemenet ±%4 %3 határát"))
                 .arg(field, numberAsGiven(value), unit, numberAsGiven(limit));
         return QStringLiteral("%1 (%2 %3) is beyond the limit of ±%4 %3 for a %5 input")
-            .arg(field, numberAsGiven(value), unit, numberAsGiven(limit), instrument::signalTypeName(type));
+            .arg(field, numberAsGiven(value), unit, numberAsGiven(limit),
+                 instrument::signalTypeName(type));
     case Kind::NoSpan:
         return hu ? QStringLiteral("%1: a kezdőérték és a végérték egyenlő (%2 %3), a skálának "
                                    "nincs terjedelme")

@@ -280,7 +280,8 @@ int write(const Options &options, InstrumentSession &session)
                                       .arg(port);
         switch (result.outcome) {
         case Outcome::Confirmed:
-            if (print(QStringLiteral("written and read back: %1\n").arg(settingsSummary(*settings))))
+            if (print(
+                    QStringLiteral("written and read back: %1\n").arg(settingsSummary(*settings))))
                 return int(ExitDone);
             printError(QStringLiteral("the instrument on %1 holds the new settings, but %2")
                            .arg(port, outputErrorText()));
@@ -290,17 +291,18 @@ int write(const Options &options, InstrumentSession &session)
                            .arg(result.problems.first().text(TextLanguage::English), port));
             return int(ExitUsage);
         case Outcome::NotAcknowledged:
-            printError(QStringLiteral("the instrument on %1 did not acknowledge the settings within "
-                                      "%2 ms")
-                           .arg(port)
-                           .arg(options.ackTimeoutMs) +
-                       uncertain);
+            printError(
+                QStringLiteral("the instrument on %1 did not acknowledge the settings within "
+                               "%2 ms")
+                    .arg(port)
+                    .arg(options.ackTimeoutMs) +
+                uncertain);
             return int(ExitRefused);
         case Outcome::ReadBackDiffers:
-            printError(QStringLiteral("the instrument on %1 acknowledged, but holds other "
-                                      "settings: %2")
-                           .arg(port, differenceText(result.differences, *settings,
-                                                     *result.stored)));
+            printError(
+                QStringLiteral("the instrument on %1 acknowledged, but holds other "
+                               "settings: %2")
+                    .arg(port, differenceText(result.differences, *settings, *result.stored)));
             return int(ExitRefused);
         case Outcome::NoSettingsInReply:
             printError(QStringLiteral("the instrument on %1 acknowledged, but its reply holds no "
@@ -352,7 +354,8 @@ int monitor(const Options &options, InstrumentSession &session)
             resent += std::max(0, session.lastTries() - 1);
             const DecodedReading reading =
                 DecodedReading::fromReply(*reply, session.lastReplyTime());
-            const QString stopped = QStringLiteral("; monitoring of %1 stopped").arg(session.port());
+            const QString stopped =
+                QStringLiteral("; monitoring of %1 stopped").arg(session.port());
             if (!print(monitorLine(reading, linkCounts(session)) + u'\n')) {
                 // A reader that went away (`| head`) ends the monitoring as
                 // Ctrl-C does; a full disk or a broken device is a failure.
@@ -381,9 +384,10 @@ int command(const Options &options, InstrumentSession &session, quint8 bit, cons
             print(QStringLiteral("%1: acknowledged by the instrument\n").arg(what));
             return int(ExitDone);
         case Outcome::NotAcknowledged:
-            printError(QStringLiteral("the instrument on %1 did not acknowledge the %2 within %3 ms")
-                           .arg(session.port(), what.toLower())
-                           .arg(options.ackTimeoutMs));
+            printError(
+                QStringLiteral("the instrument on %1 did not acknowledge the %2 within %3 ms")
+                    .arg(session.port(), what.toLower())
+                    .arg(options.ackTimeoutMs));
             return int(ExitRefused);
         case Outcome::LinkFailed:
             return failure(session.failure());

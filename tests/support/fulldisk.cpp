@@ -61,8 +61,9 @@ bool FullDisk::fill() const
 
 QStringList FullDisk::entries() const
 {
-    QStringList names = QDir(m_folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot |
-                                                        QDir::Hidden | QDir::System);
+    QStringList names =
+        QDir(m_folder.path())
+            .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
     names.removeAll(FillerName);
     return names;
 }
