@@ -65,8 +65,6 @@ private slots:
     void settingsFileIsRejectedWithLineAndReason_data();
     void settingsFileIsRejectedWithLineAndReason();
     void settingsFileRoundTrip();
-    void aSavedFileKeepsItsModeAndAReadOnlyOneIsRefused_data();
-    void aSavedFileKeepsItsModeAndAReadOnlyOneIsRefused();
     void commandLatchesEndByAcknowledgementOrTheirTimeLimit();
 };
 
@@ -371,40 +369,6 @@ void TestCore::settingsFileRoundTrip()
     QVERIFY(!writeSettingsFile(path, document, error));
     QVERIFY(error.contains(QStringLiteral("beyond the limit")));
     QCOMPARE(fileBytes(path), text);
-}
-
-void TestCore::aSavedFileKeepsItsModeAndAReadOnlyOneIsRefused_data()
-{
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<bool>("written");
-    QTest::newRow("private file") << 0600 << true;
-    QTest::newRow("file for the group") << 0640 << true;
-    // Even root, who may write anything, leaves a file its owner made read-only.
-    QTest::newRow("read-only file") << 0444 << false;
-}
-
-void TestCore::aSavedFileKeepsItsModeAndAReadOnlyOneIsRefused()
-{
-    QFETCH(int, mode);
-    QFETCH(bool, written);
-    QTemporaryDir folder;
-    const QString path = folder.filePath(QStringLiteral("keep.kx4720r.json"));
-    {
-        QFile old(path);
-        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
-    }
-    const QByteArray name = QFile::encodeName(path);
-    QCOMPARE(::chmod(name.constData(), mode_t(mode)), 0);
-    SettingsDocument document;
-    QString error;
-    QCOMPARE(writeSettingsFile(path, document, error), written);
-    QCOMPARE(fileBytes(path) == "old", !written);
-    if (!written) QCOMPARE(error, QStringLiteral("the file is read-only"));
-    struct stat info {};
-    QCOMPARE(::stat(name.constData(), &info), 0);
-    QCOMPARE(int(info.st_mode & 07777), mode);
-    QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
-             QStringList{"keep.kx4720r.json"});
 }
 
 void TestCore::commandLatchesEndByAcknowledgementOrTheirTimeLimit()
