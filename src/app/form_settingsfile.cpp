@@ -187,7 +187,7 @@ bool SettingsFileActions::saveTo(const QString &path)
     document.settings = *settings;
     if (m_source) document.source = m_source();
     QString error;
-    if (!writeSettingsFile(path, document, error)) {
+    if (!writeSettingsFile(path, document, error, textLanguage(m_language))) {
         showMessage(&m_window, title(FileCaption::SaveToFile),
                     text(FileCaption::NotSaved).arg(shownPath, error));
         return false;

@@ -144,12 +144,12 @@ bool StagedFile::stage(const QByteArray &bytes)
     }
     int code = 0;
     if (replacing) {
-        // The new file keeps the old one's permissions, and its owner when
-        // root saves a user's file.
-        if (::fchmod(fd, old.st_mode & 07777) != 0) code = errno;
-        if (code == 0 && ::geteuid() == 0 && ::fchown(fd, old.st_uid, old.st_gid) != 0) {
+        // The new file keeps the old one's owner when root saves a user's
+        // file, and its permissions (set last: a change of owner clears some).
+        if (::geteuid() == 0 && ::fchown(fd, old.st_uid, old.st_gid) != 0) {
             // The file is then root's; its contents are what matters.
         }
+        if (::fchmod(fd, old.st_mode & 07777) != 0) code = errno;
     }
     if (code == 0) code = writeAll(fd, bytes);
     // A full disk or a network file system may only tell at the sync or the close.
