@@ -621,8 +621,8 @@ void TestCli::outputAndSignalsEndTheToolAsDocumented_data()
 
     const QString full = "No space left on device";
     const QStringList monitor{"monitor"};
-    QTest::newRow("read into a full device") << QStringList{"read"} << int(Output::DevFull) << 0
-                                             << 2 << full;
+    QTest::newRow("read into a full device")
+        << QStringList{"read"} << int(Output::DevFull) << 0 << 2 << full;
     QTest::newRow("status into a closed pipe")
         << QStringList{"status", "--json"} << int(Output::ClosedPipe) << 0 << 2 << "Broken pipe";
     QTest::newRow("monitor into a full device")
@@ -653,9 +653,9 @@ void TestCli::outputAndSignalsEndTheToolAsDocumented()
         ::kill(pid_t(running.process.processId()), signal);
     }
     const Run run = running.finish(10000);
-    QVERIFY2(run.exitCode == exitCode && (reason.isEmpty() ? run.err.isEmpty()
-                                                           : oneErrorLine(run) &&
-                                                                 run.err.contains(reason.toUtf8())),
+    QVERIFY2(run.exitCode == exitCode &&
+                 (reason.isEmpty() ? run.err.isEmpty()
+                                   : oneErrorLine(run) && run.err.contains(reason.toUtf8())),
              qPrintable(describe(run)));
     if (exitCode == 2) QVERIFY(run.err.contains(sim.portPath().toUtf8()));
     if (exitCode != 1) QVERIFY(portIsFree(sim.portPath()));
