@@ -17,6 +17,8 @@
 
 #include "app/form_main.h"
 #include "panel/mb.h"
+#include "support/formaccess.h"
+#include "support/windowsetup.h"
 #include "ui/formextras.h"
 #include "widgets/mbargraph.h"
 #include "widgets/pagecontrol.h"
@@ -308,6 +310,48 @@ FormEnvironment describedWindow()
     return FormEnvironment{IniFile(path), QStringList{}};
 }
 
+// The columns a label's text covers in its parent, as far as the label lets
+// it show.
+std::pair<int, int> textSpan(const QLabel *label)
+{
+    const QRect box = label->geometry();
+    const int advance = label->fontMetrics().horizontalAdvance(label->text());
+    const Qt::Alignment align = label->alignment();
+    int left = box.left();
+    if (align & Qt::AlignRight)
+        left = box.right() + 1 - advance;
+    else if (align & Qt::AlignHCenter)
+        left = box.left() + (box.width() - advance) / 2;
+    return {std::max(left, box.left()), std::min(left + advance, box.right() + 1)};
+}
+
+// Labels on one line of their parent: their boxes share most of a row.
+bool onOneLine(const QLabel *a, const QLabel *b)
+{
+    const QRect x = a->geometry(), y = b->geometry();
+    const int shared = std::min(x.bottom(), y.bottom()) - std::max(x.top(), y.top()) + 1;
+    return shared * 2 > std::min(x.height(), y.height());
+}
+
+// A reply with every field at the lowest or the highest value its type holds.
+InstrumentReply extremeReply(bool highest)
+{
+    InstrumentReply r = typicalReply();
+    const auto u8 = quint8(highest ? 255 : 0);
+    const auto u16 = quint16(highest ? 65535 : 0);
+    const qint32 i32 = highest ? std::numeric_limits<qint32>::max()
+                               : std::numeric_limits<qint32>::min();
+    const double real = highest ? 3.0e38 : -3.0e38;
+    r.FirmwareYear = r.CalYear = u16;
+    r.FirmwareMonth = r.FirmwareDay = r.CalMonth = r.CalDay = u8;
+    r.ADValueCH0 = r.ADValueCH1 = r.ADAveragedCH0 = r.ADAveragedCH1 = i32;
+    r.GainCH0 = r.GainCH1 = r.DividerCH1 = r.ErrorNumber = r.SpareByte = u8;
+    r.InputValue = r.Temperature = r.TemperatureMin = r.TemperatureMax = real;
+    r.OperatingMinutes = highest ? std::numeric_limits<quint32>::max() : 0;
+    r.ADSamplesPerSecond = r.PWMValue = u16;
+    return r;
+}
+
 } // namespace
 
 class TestFormLayout : public QObject {
@@ -320,6 +364,8 @@ private slots:
     void beforeAnyReplyOnlyLinkPanelAndLanguageButtonsShow();
     void factoryViewShowsNoPlaceholdersBeforeAnyReply();
     void valuesStayInsideTheirSpace();
+    void noValueRunsIntoItsNeighbours_data();
+    void noValueRunsIntoItsNeighbours();
     void windowSizeAndFont();
     void captionsFontsAndColours();
     void speedButtonGroupsAndStates();
@@ -560,6 +606,60 @@ void TestFormLayout::valuesStayInsideTheirSpace()
     QTRY_COMPARE(highest->text(), QStringLiteral("25.0"));
     QVERIFY(highest->toolTip().isEmpty());
     QCOMPARE(delta->geometry().right(), right);
+}
+
+void TestFormLayout::noValueRunsIntoItsNeighbours_data()
+{
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<bool>("shownWhileDecoded");
+    for (const char *page :
+         {"TabSheet_Uzemmod", "TabSheet_OutputCalibration", "TabSheet_KimenetEllenorzes",
+          "TabSheet_Test"}) {
+        QTest::addRow("%s, shown", page) << QString::fromLatin1(page) << true;
+        QTest::addRow("%s, hidden", page) << QString::fromLatin1(page) << false;
+    }
+}
+
+void TestFormLayout::noValueRunsIntoItsNeighbours()
+{
+    QFETCH(QString, page);
+    QFETCH(bool, shownWhileDecoded);
+    WindowSetup setup({QStringLiteral("/VARNEL")});
+    setup.writeIni("[Language]\nGsSelectedLanguage=english\n");
+    TForm_Main form(setup.environment());
+    form.show();
+    form.FormActivate(&form);
+    QWidget *sheet = control<QWidget>(form, page.toLatin1().constData());
+    formaccess::showPage(form, shownWhileDecoded ? page.toLatin1().constData() : "TabSheet_Trend");
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    // Lowest then highest: the statistics span the whole 32-bit range.
+    for (const bool highest : {false, true}) {
+        formaccess::loadReply(form, replyData(extremeReply(highest)));
+        form.DecodeInstrumentReply();
+    }
+    formaccess::showPage(form, page.toLatin1().constData());
+    QTRY_VERIFY(sheet->isVisible());
+    QCoreApplication::processEvents(); // the labels' pending fits
+
+    for (QWidget *area : {control<QWidget>(form, "GroupBox_System"), sheet}) {
+        const QList<QLabel *> labels = area->findChildren<QLabel *>();
+        for (const QLabel *a : labels) {
+            if (!a->isVisible() || a->text().isEmpty()) continue;
+            const auto [left, right] = textSpan(a);
+            QVERIFY2(left >= 0 && right <= a->parentWidget()->width(),
+                     qPrintable(a->objectName() + u' ' + a->text()));
+            for (const QLabel *b : labels) {
+                if (b == a || b->parentWidget() != a->parentWidget() || !b->isVisible() ||
+                    b->text().isEmpty() || !onOneLine(a, b))
+                    continue;
+                const auto [bLeft, bRight] = textSpan(b);
+                QVERIFY2(right <= bLeft || bRight <= left,
+                         qPrintable(a->objectName() + QStringLiteral(" \"") + a->text() +
+                                    QStringLiteral("\" runs into ") + b->objectName() +
+                                    QStringLiteral(" \"") + b->text() + u'"'));
+            }
+        }
+    }
 }
 
 void TestFormLayout::windowSizeAndFont()
