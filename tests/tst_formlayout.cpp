@@ -861,18 +861,30 @@ void TestFormLayout::tabKeyReachesEachSignalTypeBetweenItsEdits()
     output->setItems({"a", "b", "c"});
     QTRY_VERIFY(output->button(2)->isVisible());
 
-    // Tab: low edit, the signal type group (one stop; the arrows move within
-    // it), high edit.
+    // Tab: low edit, the signal type group (one stop, on its checked button,
+    // so Space keeps the choice; the arrows move within it), high edit; and
+    // back again onto the checked button, wherever the arrows left the focus.
     const char *const frames[][3] = {
         {"Edit_InputLow", "RadioGroup_BemenetTipusa", "Edit_InputHigh"},
         {"Edit_OutputLow", "RadioGroup_KimenetTipusa", "Edit_OutputHigh"}};
+    const auto press = [](Qt::Key key) { QTest::keyClick(QApplication::focusWidget(), key); };
     for (const auto &[low, group, high] : frames) {
-        control<QWidget>(form, low)->setFocus(Qt::TabFocusReason);
-        QTRY_COMPARE(QApplication::focusWidget(), control<QWidget>(form, low));
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        QVERIFY2(control<QWidget>(form, group)->isAncestorOf(QApplication::focusWidget()), group);
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget(), control<QWidget>(form, high));
+        auto *types = control<TRadioGroup>(form, group);
+        for (const int checked : {1, 0}) {
+            types->setItemIndex(checked);
+            control<QWidget>(form, low)->setFocus(Qt::TabFocusReason);
+            QTRY_COMPARE(QApplication::focusWidget(), control<QWidget>(form, low));
+            press(Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), types->button(checked));
+            press(Qt::Key_Space);
+            QCOMPARE(types->ItemIndex(), checked);
+            press(checked == 0 ? Qt::Key_Down : Qt::Key_Up);
+            QCOMPARE(QApplication::focusWidget(), types->button(1 - checked));
+            press(Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), control<QWidget>(form, high));
+            press(Qt::Key_Backtab);
+            QCOMPARE(QApplication::focusWidget(), types->button(checked));
+        }
     }
 }
 
