@@ -1,9 +1,10 @@
 // The standard dialogs behind the window's file questions.
 #include "app/window_dialogs.h"
 
+#include "widgets/dialogs.h"
+
 #include <QDialog>
 #include <QDialogButtonBox>
-#include <QFileDialog>
 #include <QFormLayout>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -11,16 +12,22 @@
 
 QString askFileNameWithDialog(QWidget *parent, const FileQuestion &question)
 {
-    const QString filters = question.filters.join(QStringLiteral(";;"));
-    if (question.mode == FileQuestion::Mode::Save)
-        return QFileDialog::getSaveFileName(parent, question.title, question.startPath, filters);
-    return QFileDialog::getOpenFileName(parent, question.title, question.startPath, filters);
+    const auto dialog = makeFileDialog(parent, question.title, question.startPath,
+                                       question.filters.join(QStringLiteral(";;")));
+    if (question.mode == FileQuestion::Mode::Save) {
+        dialog->setAcceptMode(QFileDialog::AcceptSave);
+    } else {
+        dialog->setAcceptMode(QFileDialog::AcceptOpen);
+        dialog->setFileMode(QFileDialog::ExistingFile);
+    }
+    return dialog->exec() == QDialog::Accepted ? dialog->selectedFiles().value(0) : QString();
 }
 
 std::optional<ReportDetails> askReportDetailsWithDialog(QWidget *parent,
                                                         const ReportDetailsQuestion &question)
 {
     QDialog dialog(parent);
+    useWindowFont(&dialog, parent);
     dialog.setWindowTitle(question.title);
     auto *serial = new QLineEdit(question.suggested.serialNumber, &dialog);
     auto *technician = new QLineEdit(question.suggested.technician, &dialog);
@@ -52,6 +59,7 @@ std::optional<ReportDetails> askReportDetailsWithDialog(QWidget *parent,
 void showWarningBox(QWidget *parent, const QString &title, const QString &text)
 {
     auto *box = new QMessageBox(QMessageBox::Warning, title, text, QMessageBox::Ok, parent);
+    useWindowFont(box, parent);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
 }

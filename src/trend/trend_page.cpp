@@ -4,11 +4,11 @@
 
 #include "core/readings_csv.h"
 #include "trend/trend_chart.h"
+#include "widgets/dialogs.h"
 
 #include <QComboBox>
 #include <QDateTime>
 #include <QDir>
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -39,13 +39,14 @@ TrendPage::TrendPage(QWidget *parent)
       m_stop(new QPushButton(this)), m_recordStatus(new QLabel(this))
 {
     chooseRecordFile = [this](QWidget *parent) {
-        QFileDialog dialog(parent, m_texts->recordTitle, QString(), m_texts->fileFilter);
-        dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setDefaultSuffix(QStringLiteral("csv"));
+        const auto dialog =
+            makeFileDialog(parent, m_texts->recordTitle, QString(), m_texts->fileFilter);
+        dialog->setAcceptMode(QFileDialog::AcceptSave);
+        dialog->setDefaultSuffix(QStringLiteral("csv"));
         // Nothing is overwritten: a file of readings is continued, any other
         // file is refused.
-        dialog.setOption(QFileDialog::DontConfirmOverwrite);
-        return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+        dialog->setOption(QFileDialog::DontConfirmOverwrite);
+        return dialog->exec() == QDialog::Accepted ? dialog->selectedFiles().value(0) : QString();
     };
     setObjectName(QStringLiteral("TabSheet_Trend"));
     m_chart->setObjectName(QStringLiteral("Chart_Trend"));
