@@ -63,6 +63,7 @@ void TForm_Main::ApplyLanguage(const QString &languageName)
 
     fitAutoSizeLabels(this);
     UpdateWindowCaption();
+    emit iniSettingsChanged();
 }
 
 void TForm_Main::SpeedButton_AngolClick(QObject *Sender)

@@ -66,6 +66,9 @@ public:
     void LoadIniSettings();
     // A failed save is returned, never raised: closing goes on regardless.
     IniSaveResult SaveIniSettings();
+    // What SaveIniSettings() would write now, without the date; it changes
+    // with the language and the port opened (iniSettingsChanged()).
+    IniSettings iniSettings() const;
     void UpdateWindowCaption();
     void CheckAccessSwitch();
     void ApplyAccessView();
@@ -268,6 +271,9 @@ public:
     // them and the log writes them (set by DecodeInstrumentReply).
     DecodedReading LastReading;
     // --- end of trend page ---
+
+signals:
+    void iniSettingsChanged();
 
 protected:
     bool event(QEvent *e) override;
