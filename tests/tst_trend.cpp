@@ -134,6 +134,7 @@ private slots:
     void theLogHasEveryReplyTheSimulatorSent_data();
     void theLogHasEveryReplyTheSimulatorSent();
     void aFileThatCannotBeWrittenStopsTheLogNotTheExchange();
+    void aDeletedFolderStopsTheLogWithTheReason();
 };
 
 void TestTrend::theTrendTabFollowsTheSettingsTabInBothViews_data()
@@ -385,10 +386,11 @@ void TestTrend::aFileThatCannotBeWrittenStopsTheLogNotTheExchange()
     QVERIFY(bench.sim.openOn(bench.link().engine()));
     QVERIFY(bench.exchange(3));
 
-    // A folder is no file.
+    // A folder is no file: a recording that never started says so.
     QVERIFY(!bench.page->startRecording(folder.path()));
     QVERIFY(bench.page->recordStatus()->isVisibleTo(bench.page));
-    QVERIFY2(bench.page->recordStatus()->text().startsWith(QStringLiteral("A rögzítés leállt: ")),
+    QVERIFY2(bench.page->recordStatus()->text().startsWith(
+                 QStringLiteral("A rögzítés nem indult el: ")),
              qPrintable(bench.page->recordStatus()->text()));
     QVERIFY(bench.page->recordButton()->isEnabled() && !bench.page->stopButton()->isEnabled());
 
@@ -421,6 +423,32 @@ void TestTrend::aFileThatCannotBeWrittenStopsTheLogNotTheExchange()
     QVERIFY(bench.page->startRecording(path));
     bench.form.close();
     QVERIFY(!bench.page->isRecording());
+}
+
+void TestTrend::aDeletedFolderStopsTheLogWithTheReason()
+{
+    Bench bench;
+    bench.form.ApplyLanguage(QStringLiteral("english"));
+    QTemporaryDir place;
+    const QString folder = place.filePath(QStringLiteral("day1"));
+    QVERIFY(QDir().mkpath(folder));
+    const QString path = folder + QStringLiteral("/readings.csv");
+    QVERIFY(bench.page->startRecording(path));
+    QVERIFY(bench.sim.openOn(bench.link().engine()));
+    QVERIFY(bench.exchange(3));
+
+    // Lines would go on into the deleted file, where nobody can read them.
+    QVERIFY(QDir(folder).removeRecursively());
+    QTRY_VERIFY(!bench.page->isRecording());
+    const QString status = bench.page->recordStatus()->text();
+    QVERIFY2(status.startsWith(QStringLiteral("Recording stopped: ")) &&
+                 status.contains(QDir::toNativeSeparators(path)) &&
+                 status.contains(QStringLiteral("deleted")),
+             qPrintable(status));
+    QVERIFY(bench.page->recordButton()->isEnabled());
+    const quint32 frames = bench.link().MBNumberOfTxFrames();
+    QVERIFY(bench.exchange(3));
+    QVERIFY(bench.link().MBNumberOfTxFrames() > frames);
 }
 
 QTEST_MAIN(TestTrend)

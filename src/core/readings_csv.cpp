@@ -85,6 +85,8 @@ bool ReadingsCsvWriter::open(const QString &path)
     if (m_fd < 0) return fail(Error::CannotOpen, errno);
     struct stat info {};
     if (::fstat(m_fd, &info) != 0) return fail(Error::CannotOpen, errno);
+    m_device = info.st_dev;
+    m_inode = info.st_ino;
     if (!S_ISREG(info.st_mode)) {
         // A pipe or a device has no lines to take back.
         close();
@@ -163,6 +165,19 @@ bool ReadingsCsvWriter::fail(Error error, int code)
     return false;
 }
 
+bool ReadingsCsvWriter::stillAtItsName()
+{
+    if (m_fd < 0) return false;
+    struct stat atName {};
+    if (::stat(QFile::encodeName(m_path).constData(), &atName) == 0 &&
+        quint64(atName.st_dev) == m_device && quint64(atName.st_ino) == m_inode)
+        return true;
+    close();
+    m_error = Error::Gone;
+    m_systemMessage = QStringLiteral("the file is no longer at its name");
+    return false;
+}
+
 void ReadingsCsvWriter::close()
 {
     if (m_fd < 0) return;
@@ -185,6 +200,9 @@ QString ReadingsCsvWriter::errorString() const
         return QStringLiteral("cannot write to %1: %2").arg(m_path, m_systemMessage);
     case Error::NotOpen:
         return QStringLiteral("no readings file is open");
+    case Error::Gone:
+        return QStringLiteral("%1 was deleted, moved or replaced while it was written")
+            .arg(m_path);
     }
     return {};
 }

@@ -30,6 +30,7 @@ public:
         ForeignFile, // the file holds something other than readings in this format
         CannotWrite, // a line could not be written (disk full, device gone, ...)
         NotOpen,
+        Gone, // the file was deleted, moved or replaced while it was written
     };
 
     explicit ReadingsCsvWriter(CsvFormat format = CsvFormat::forLocale(QLocale()));
@@ -44,6 +45,10 @@ public:
     // file and the writer stays open, so a later line may succeed.
     bool append(const DecodedReading &reading);
     void close();
+    // Whether the file open is still the one at its name. A file deleted (or
+    // its folder), moved away or replaced keeps taking lines that nobody will
+    // ever read: false, with the error Gone, and the writer closed.
+    bool stillAtItsName();
 
     bool isOpen() const { return m_fd >= 0; }
     QString path() const { return m_path; }
@@ -67,6 +72,9 @@ private:
     QString m_path;
     int m_fd = -1;
     int m_lines = 0;
+    // The open file's identity (device, inode).
+    quint64 m_device = 0;
+    quint64 m_inode = 0;
     Error m_error = Error::None;
     QString m_systemMessage;
 };

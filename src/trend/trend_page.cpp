@@ -85,6 +85,12 @@ TrendPage::TrendPage(QWidget *parent)
     connect(m_record, &QPushButton::clicked, this, &TrendPage::recordClicked);
     connect(m_stop, &QPushButton::clicked, this, &TrendPage::stopRecording);
     connect(&m_redrawTimer, &QTimer::timeout, this, &TrendPage::redraw);
+    // A deleted file (or folder) takes lines into nothing: about once a
+    // second is soon enough to say so, and costs one stat() a second.
+    m_fileCheckTimer.setInterval(1000);
+    connect(&m_fileCheckTimer, &QTimer::timeout, this, [this] {
+        if (m_log && !m_log->stillAtItsName()) recordingFailed();
+    });
     m_redrawTimer.setInterval(redrawInterval(kDefaultSpan));
     setLanguage(TrendLanguage::English);
 }
@@ -110,8 +116,9 @@ bool TrendPage::startRecording(const QString &path)
     m_failure = {};
     if (log->open(path)) {
         m_log = std::move(log);
+        m_fileCheckTimer.start();
     } else {
-        m_failure = {int(log->error()), path, log->systemMessage()};
+        m_failure = {int(log->error()), path, log->systemMessage(), false};
     }
     showRecordState();
     return isRecording();
@@ -120,14 +127,14 @@ bool TrendPage::startRecording(const QString &path)
 void TrendPage::stopRecording()
 {
     m_log.reset(); // closes the file; every line is in it already
+    m_fileCheckTimer.stop();
     showRecordState();
 }
 
 void TrendPage::recordingFailed()
 {
-    m_failure = {int(m_log->error()), m_log->path(), m_log->systemMessage()};
-    m_log.reset();
-    showRecordState();
+    m_failure = {int(m_log->error()), m_log->path(), m_log->systemMessage(), true};
+    stopRecording();
 }
 
 void TrendPage::showRecordState()
@@ -150,11 +157,14 @@ void TrendPage::showRecordState()
         case Error::NotOpen:
             reason = m_texts->cannotWrite.arg(file, m_failure.reason);
             break;
+        case Error::Gone:
+            reason = m_texts->fileGone.arg(file);
+            break;
         default:
             reason = m_texts->cannotOpen.arg(file, m_failure.reason);
             break;
         }
-        text = m_texts->recordFailed.arg(reason);
+        text = (m_failure.started ? m_texts->recordFailed : m_texts->recordNotStarted).arg(reason);
         colours.setColor(QPalette::WindowText, Qt::red);
     }
     m_recordStatus->setPalette(colours);

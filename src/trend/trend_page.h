@@ -100,12 +100,15 @@ private:
     QPushButton *m_stop;
     QLabel *m_recordStatus;
     QTimer m_redrawTimer;
+    // While recording: is the file written still the one at its name?
+    QTimer m_fileCheckTimer;
     std::unique_ptr<ReadingsCsvWriter> m_log; // while recording
     // The last failure of the log, shown until the next recording starts.
     struct LogFailure {
         int error = 0; // ReadingsCsvWriter::Error; 0 for none
         QString path;
         QString reason;
+        bool started = false; // the log had started before it failed
     } m_failure;
     QWidget *m_watchedWindow = nullptr;
     qint64 m_pausedAt = 0; // the right edge while paused
