@@ -17,6 +17,7 @@
 #include <sys/resource.h>
 
 #include "app/form_main.h"
+#include "app/profile.h"
 #include "core/decoded_reading.h"
 #include "core/readings_csv.h"
 #include "panel/mb.h"
@@ -117,6 +118,42 @@ QList<double> valuesOf(const QList<QPointF> &points)
     return values;
 }
 
+// The trend page alone, as wide as in the window or wider, fed by the test.
+class Plot {
+public:
+    explicit Plot(int width = 737)
+    {
+        QFont font(QStringLiteral("Arial"));
+        font.setPixelSize(11);
+        window.setFont(font);
+        window.resize(width, 470);
+        page->setGeometry(0, 0, width, 470);
+        page->clock = [this] { return now; };
+        page->spanBox()->setCurrentIndex(0); // one minute
+        window.show();
+    }
+    // One reading every kExchangeMsecs; NaN leaves a value out.
+    void add(double input, double temperature)
+    {
+        now += kExchangeMsecs;
+        DecodedReading reading;
+        reading.time = QDateTime::fromMSecsSinceEpoch(now);
+        if (input == input) reading.inputValue = input;
+        reading.inputUnit = QStringLiteral("mA");
+        if (temperature == temperature) reading.temperature = temperature;
+        page->addReading(reading, instrument::CurrentInputRange);
+    }
+    TrendChart::TrackPicture picture(TrendQuantity quantity, const QString &unit)
+    {
+        page->redraw();
+        return page->chart()->picture(quantity, unit);
+    }
+
+    QWidget window;
+    TrendPage *page = new TrendPage(&window);
+    qint64 now = kStart;
+};
+
 } // namespace
 
 class TestTrend : public QObject {
@@ -135,6 +172,11 @@ private slots:
     void theLogHasEveryReplyTheSimulatorSent();
     void aFileThatCannotBeWrittenStopsTheLogNotTheExchange();
     void aDeletedFolderStopsTheLogWithTheReason();
+    void everyValueLiesInsideItsAxis_data();
+    void everyValueLiesInsideItsAxis();
+    void aDenseBandIsDrawnSolid_data();
+    void aDenseBandIsDrawnSolid();
+    void theSpanIsKeptBetweenRuns();
 };
 
 void TestTrend::theTrendTabFollowsTheSettingsTabInBothViews_data()
@@ -281,8 +323,22 @@ void TestTrend::pauseStopsThePlot()
     const auto after = bench.picture(TrendQuantity::Input, QStringLiteral("mA"));
     QVERIFY(after.pieces.first().last().x() > before.pieces.first().last().x());
 
+    QVERIFY(bench.page->pausedLabel()->isHidden());
+
+    // A paused plot says so; a line hidden through the legend stays hidden
+    // when Clear starts the lines again.
+    QTest::mouseClick(bench.page->pauseButton(), Qt::LeftButton);
+    QVERIFY(bench.page->pausedLabel()->isVisible());
+    QVERIFY2(bench.page->pausedLabel()->text().startsWith(QStringLiteral("Megállítva: ")),
+             qPrintable(bench.page->pausedLabel()->text()));
+    QCOMPARE(bench.page->pauseButton()->text(), QStringLiteral("Folytatás"));
+    QTest::mouseClick(bench.page->pauseButton(), Qt::LeftButton);
+    bench.page->chart()->toggleTrack(TrendQuantity::Temperature, QStringLiteral("°C"));
     QTest::mouseClick(bench.page->clearButton(), Qt::LeftButton);
     QVERIFY(bench.picture(TrendQuantity::Input, QStringLiteral("mA")).pieces.isEmpty());
+    QVERIFY(bench.exchange(3));
+    QVERIFY(!bench.picture(TrendQuantity::Input, QStringLiteral("mA")).pieces.isEmpty());
+    QVERIFY(bench.picture(TrendQuantity::Temperature, QStringLiteral("°C")).hidden);
 }
 
 void TestTrend::aHiddenPageIsNotPainted()
@@ -449,6 +505,117 @@ void TestTrend::aDeletedFolderStopsTheLogWithTheReason()
     const quint32 frames = bench.link().MBNumberOfTxFrames();
     QVERIFY(bench.exchange(3));
     QVERIFY(bench.link().MBNumberOfTxFrames() > frames);
+}
+
+void TestTrend::everyValueLiesInsideItsAxis_data()
+{
+    // Temperatures in two phases, the plot drawn after each; the first phase
+    // has left the one-minute span when the second is drawn, if `aged`.
+    QTest::addColumn<QList<double>>("first");
+    QTest::addColumn<QList<double>>("second");
+    QTest::addColumn<bool>("aged");
+    const auto ramp = [](double from, double to, int count) {
+        QList<double> values;
+        for (int i = 0; i < count; ++i)
+            values << from + (to - from) * i / (count - 1);
+        return values;
+    };
+    QTest::newRow("on the top of the range kept") << ramp(23.3, 26.6, 200) << QList<double>(200, 27.0)
+                                                  << false;
+    QTest::newRow("on the bottom of the range kept")
+        << ramp(26.9, 23.4, 200) << QList<double>(200, 23.0) << false;
+    QTest::newRow("constant 0") << QList<double>(50, 0.0) << QList<double>(50, 0.0) << false;
+    QList<double> noise;
+    for (int i = 0; i < 100; ++i)
+        noise << (i % 2 ? 23.019 : 23.021);
+    QTest::newRow("23.02 and its noise") << noise << noise << false;
+    QTest::newRow("narrower than the range kept")
+        << ramp(3.0, 22.0, 200) << ramp(0.5, 9.5, 1450) << true;
+}
+
+void TestTrend::everyValueLiesInsideItsAxis()
+{
+    QFETCH(QList<double>, first);
+    QFETCH(QList<double>, second);
+    QFETCH(bool, aged);
+    Plot plot;
+    for (const double value : first)
+        plot.add(qQNaN(), value);
+    plot.picture(TrendQuantity::Temperature, QStringLiteral("°C"));
+    for (const double value : second)
+        plot.add(qQNaN(), value);
+    const auto picture = plot.picture(TrendQuantity::Temperature, QStringLiteral("°C"));
+    QCOMPARE(picture.pieces.size(), 1);
+    const QList<double> values = valuesOf(picture.pieces.first());
+    if (aged) QCOMPARE(*std::min_element(values.begin(), values.end()), second.first());
+
+    // No value on an edge, where the plot's border would hide it; the values
+    // fill a fair part of the axis; the labels are plain numbers, each its own.
+    const double range = picture.axisHigh - picture.axisLow;
+    const auto [low, high] = std::minmax_element(values.begin(), values.end());
+    QVERIFY2(*low > picture.axisLow + 0.01 * range && *high < picture.axisHigh - 0.01 * range,
+             qPrintable(QStringLiteral("%1 ... %2 on %3 ... %4")
+                            .arg(*low)
+                            .arg(*high)
+                            .arg(picture.axisLow)
+                            .arg(picture.axisHigh)));
+    if (*high > *low) QVERIFY(*high - *low >= 0.4 * range);
+    QCOMPARE(QSet<QString>(picture.tickTexts.begin(), picture.tickTexts.end()).size(),
+             picture.tickTexts.size());
+    for (const QString &text : picture.tickTexts)
+        QVERIFY2(!text.contains(u'e') && text.size() <= 7, qPrintable(text));
+}
+
+void TestTrend::aDenseBandIsDrawnSolid_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::newRow("as in the window") << 737;
+    QTest::newRow("wider than the span has columns") << 1200;
+}
+
+void TestTrend::aDenseBandIsDrawnSolid()
+{
+    QFETCH(int, width);
+    Plot plot(width);
+    QVERIFY(QTest::qWaitForWindowExposed(&plot.window));
+    // A noisy input: every reading at the other end of the band, for a minute.
+    for (int i = 0; i < 60000 / kExchangeMsecs; ++i)
+        plot.add(i % 2 ? 13.0 : 11.0, qQNaN());
+    const auto picture = plot.picture(TrendQuantity::Input, QStringLiteral("mA"));
+    const QList<QPointF> points = picture.pieces.value(0);
+    QVERIFY(points.size() > 100);
+
+    // Across the band's middle, from its first reading to its last, the
+    // line's colour everywhere.
+    const QRectF area = plot.page->chart()->chart()->plotArea();
+    const auto xOf = [&](double msecs) {
+        return area.left() + (msecs - (plot.now - 60000)) * area.width() / 60000;
+    };
+    const int y = int(area.bottom() - (12.0 - picture.axisLow) * area.height() /
+                                          (picture.axisHigh - picture.axisLow));
+    const QImage image = plot.page->chart()->viewport()->grab().toImage();
+    const QColor line = image.pixelColor(int(xOf(points[points.size() / 2].x())), y);
+    const int last = std::min(int(xOf(points.last().x())), int(area.right()) - 1);
+    int gaps = 0;
+    for (int x = int(std::ceil(xOf(points.first().x()))); x <= last; ++x)
+        gaps += image.pixelColor(x, y) != line;
+    QCOMPARE(gaps, 0);
+}
+
+void TestTrend::theSpanIsKeptBetweenRuns()
+{
+    WindowSetup setup;
+    {
+        TForm_Main form(setup.environment());
+        QCOMPARE(form.TabSheet_Trend->spanMinutes(), 5); // the first start's
+        form.TabSheet_Trend->spanBox()->setCurrentIndex(2);
+        form.close();
+    }
+    QCOMPARE(ProfileDocument(setup.readIni()).sectionNames(),
+             (QStringList{"Date", "Com", "Language", "Trend"}));
+    TForm_Main next(setup.environment());
+    QCOMPARE(next.TabSheet_Trend->spanMinutes(), 15);
+    QCOMPARE(next.TabSheet_Trend->spanBox()->currentIndex(), 2);
 }
 
 QTEST_MAIN(TestTrend)

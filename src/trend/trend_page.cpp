@@ -35,7 +35,8 @@ TrendPage::TrendPage(QWidget *parent)
     : QWidget(parent), clock([] { return QDateTime::currentMSecsSinceEpoch(); }),
       m_texts(&trendTexts(TrendLanguage::English)), m_chart(new TrendChart(m_store, this)),
       m_spanLabel(new QLabel(this)), m_spanBox(new QComboBox(this)), m_pause(new QPushButton(this)),
-      m_clear(new QPushButton(this)), m_record(new QPushButton(this)),
+      m_clear(new QPushButton(this)), m_pausedLabel(new QLabel(this)),
+      m_record(new QPushButton(this)),
       m_stop(new QPushButton(this)), m_recordStatus(new QLabel(this))
 {
     chooseRecordFile = [this](QWidget *parent) {
@@ -56,6 +57,11 @@ TrendPage::TrendPage(QWidget *parent)
     m_record->setObjectName(QStringLiteral("Button_TrendRecord"));
     m_stop->setObjectName(QStringLiteral("Button_TrendStop"));
     m_recordStatus->setObjectName(QStringLiteral("Label_TrendRecording"));
+    m_pausedLabel->setObjectName(QStringLiteral("Label_TrendPaused"));
+    QFont bold = m_pausedLabel->font();
+    bold.setBold(true);
+    m_pausedLabel->setFont(bold);
+    m_pausedLabel->hide();
     m_recordStatus->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_pause->setCheckable(true);
     m_spanLabel->setBuddy(m_spanBox);
@@ -66,6 +72,8 @@ TrendPage::TrendPage(QWidget *parent)
     controls->addSpacing(12);
     controls->addWidget(m_pause);
     controls->addWidget(m_clear);
+    controls->addSpacing(8);
+    controls->addWidget(m_pausedLabel);
     controls->addStretch(1);
     controls->addWidget(m_record);
     controls->addWidget(m_stop);
@@ -192,7 +200,7 @@ void TrendPage::setLanguage(TrendLanguage language)
     for (int span = 0; span < TrendStore::kSpanCount; ++span)
         m_spanBox->setItemText(span,
                                m_texts->minutes.arg(TrendStore::kSpanMinutes[std::size_t(span)]));
-    m_pause->setText(m_texts->pause);
+    showPauseState();
     m_clear->setText(m_texts->clear);
     m_record->setText(m_texts->record);
     m_stop->setText(m_texts->stop);
@@ -228,8 +236,24 @@ void TrendPage::redrawPaused()
     if (isVisible() && isPaused()) m_chart->refresh(m_pausedAt);
 }
 
+int TrendPage::spanMinutes() const
+{
+    return TrendStore::kSpanMinutes[std::size_t(m_spanBox->currentIndex())];
+}
+
+void TrendPage::setSpanMinutes(int minutes)
+{
+    const auto &spans = TrendStore::kSpanMinutes;
+    const auto found = std::find(spans.begin(), spans.end(), minutes);
+    if (found == spans.end()) return;
+    const QSignalBlocker quiet(m_spanBox); // not the user's choice
+    m_spanBox->setCurrentIndex(int(found - spans.begin()));
+    spanChosen(m_spanBox->currentIndex());
+}
+
 void TrendPage::spanChosen(int span)
 {
+    if (!m_spanBox->signalsBlocked()) emit spanChanged(spanMinutes());
     m_chart->setSpan(span);
     m_redrawTimer.setInterval(redrawInterval(span));
     redraw();
@@ -239,8 +263,21 @@ void TrendPage::spanChosen(int span)
 void TrendPage::pauseToggled(bool paused)
 {
     if (paused) m_pausedAt = clock();
+    showPauseState();
     updateTimer();
     redraw();
+}
+
+void TrendPage::showPauseState()
+{
+    // A button that stays down is easily missed: the page says that its
+    // plot stands still, and since when.
+    const bool paused = isPaused();
+    m_pause->setText(paused ? m_texts->resume : m_texts->pause);
+    if (paused)
+        m_pausedLabel->setText(m_texts->pausedAt.arg(
+            QDateTime::fromMSecsSinceEpoch(m_pausedAt).toString(QStringLiteral("HH:mm:ss"))));
+    m_pausedLabel->setVisible(paused);
 }
 
 void TrendPage::clearClicked()

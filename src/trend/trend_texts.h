@@ -14,6 +14,8 @@ struct TrendTexts {
     QString span;         // before the choice of time span
     QString minutes;      // one item of that choice; %1 is the number of minutes
     QString pause;        // the plot stands still while this is down
+    QString resume;       // the same button while the plot stands still
+    QString pausedAt;     // beside it then; %1 the time the plot ends at
     QString clear;        // forgets the plotted readings
     QString record;       // asks for a file and starts the log
     QString stop;         // ends the log
