@@ -307,6 +307,11 @@ void TestCore::settingsFileIsRejectedWithLineAndReason_data()
         << edited("  }\n}",
                   "  },\n  \"source\": {\"port\": \"/dev/ttyUSB0\", \"time\": \"today\"}\n}")
         << K::BadTime << 16 << "not a date and time";
+    QTest::newRow("read and edited") << edited("  }\n}",
+                                               "  },\n  \"source\": {\"port\": \"/dev/ttyUSB0\", "
+                                               "\"time\": \"2026-03-04T05:06:07Z\"},\n  "
+                                               "\"edited\": {\"time\": \"2026-03-04T05:06:07Z\"}\n}")
+                                     << K::SourceAndEdited << 17 << "exclude each other";
 }
 
 void TestCore::settingsFileIsRejectedWithLineAndReason()
@@ -349,6 +354,16 @@ void TestCore::settingsFileRoundTrip()
     QVERIFY2(read.ok(), qPrintable(read.error.text(TextLanguage::English)));
     QCOMPARE(read.document->source, document.source);
     QVERIFY(read.document->settings.differences(document.settings).isEmpty());
+    // Settings given by hand say when they were saved, instead of a source.
+    SettingsDocument typed = document;
+    typed.source.reset();
+    typed.edited = QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7), Qt::OffsetFromUTC, 3600);
+    const QString typedPath = folder.filePath(QStringLiteral("typed.kx4720r.json"));
+    QVERIFY2(writeSettingsFile(typedPath, typed, error), qPrintable(error));
+    QVERIFY2(fileBytes(typedPath).contains(
+                 "\"edited\": {\n    \"time\": \"2026-03-04T05:06:07.000+01:00\""),
+             fileBytes(typedPath).constData());
+    QCOMPARE(readSettingsFile(typedPath).document->edited, typed.edited);
 
     // A device or FIFO at the name is written to by nobody, and stays what it is
     // (saving through a renamed new file would put a file in its place).

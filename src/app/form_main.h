@@ -13,6 +13,7 @@
 
 #include "app/commandline.h"
 #include "app/inifile.h"
+#include "core/connected_unit.h"
 #include "core/decoded_reading.h"
 #include "core/request_state.h"
 #include "link/mbtypes.h"
@@ -202,6 +203,9 @@ public:
     // form_calrecord.cpp), made with the window.
     SettingsFileActions *settingsFiles = nullptr;
     CalibrationRecorder *calibrationRecords = nullptr;
+    // The unit on the line in this connection (form_records.cpp): what it
+    // was found in, what it holds, its serial number.
+    ConnectedUnit connectedUnit;
 
     // --- shared window variables ---
     int PWMSetpoint = 0;
