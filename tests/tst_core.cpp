@@ -6,12 +6,15 @@
 #include "core/command_latches.h"
 #include "core/decoded_reading.h"
 #include "core/readings_csv.h"
+#include "core/reason_text.h"
 #include "core/settings_file.h"
 #include "support/settings_sample.h"
 
 #include <QTemporaryDir>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -65,6 +68,8 @@ private slots:
     void settingsFileIsRejectedWithLineAndReason_data();
     void settingsFileIsRejectedWithLineAndReason();
     void settingsFileRoundTrip();
+    void reasonsInTheLanguageOfTheirMessage_data();
+    void reasonsInTheLanguageOfTheirMessage();
     void commandLatchesEndByAcknowledgementOrTheirTimeLimit();
 };
 
@@ -177,6 +182,18 @@ void TestCore::csvFileIsCreatedOrContinuedNeverMixed()
         QVERIFY(writer.append(reading));
     }
     QCOMPARE(fileBytes(path), ReadingsCsvWriter::headerLine(point) + line + line);
+    // Columns named in Hungarian are the same columns: each language goes on
+    // in the other's file.
+    CsvFormat hungarian = point;
+    hungarian.language = TextLanguage::Hungarian;
+    QVERIFY(QString::fromUtf8(ReadingsCsvWriter::headerLine(hungarian))
+                .startsWith(QStringLiteral("idő,bemenet,")));
+    {
+        ReadingsCsvWriter writer(hungarian);
+        QVERIFY(writer.open(path));
+        QVERIFY(writer.append(reading));
+    }
+    QCOMPARE(fileBytes(path), ReadingsCsvWriter::headerLine(point) + line + line + line);
 
     // The other locale's format, or any other file, is never added to.
     ReadingsCsvWriter semicolons(CsvFormat{u';', u','});
@@ -184,7 +201,7 @@ void TestCore::csvFileIsCreatedOrContinuedNeverMixed()
     QCOMPARE(semicolons.error(), ReadingsCsvWriter::Error::ForeignFile);
     QVERIFY(!semicolons.append(reading));
     QCOMPARE(semicolons.error(), ReadingsCsvWriter::Error::NotOpen);
-    QCOMPARE(fileBytes(path), ReadingsCsvWriter::headerLine(point) + line + line);
+    QCOMPARE(fileBytes(path), ReadingsCsvWriter::headerLine(point) + line + line + line);
 }
 
 void TestCore::csvFileThatCannotBeOpenedSaysWhy()
@@ -384,6 +401,35 @@ void TestCore::settingsFileRoundTrip()
     QVERIFY(!writeSettingsFile(path, document, error));
     QVERIFY(error.contains(QStringLiteral("beyond the limit")));
     QCOMPARE(fileBytes(path), text);
+}
+
+void TestCore::reasonsInTheLanguageOfTheirMessage_data()
+{
+    QTest::addColumn<QString>("reason");
+    QTest::addColumn<QString>("english");
+    QTest::addColumn<QString>("hungarian");
+    const QString full = QStringLiteral("No space left on device");
+    const QString fullHu = QStringLiteral("Nincs több hely az eszközön");
+    QTest::newRow("the system's") << full << full << fullHu;
+    QTest::newRow("the system's, in Hungarian") << fullHu << full << fullHu;
+    QTest::newRow("the system's, as strerror() gives it")
+        << QString::fromLocal8Bit(std::strerror(EACCES)) << QStringLiteral("Permission denied")
+        << QStringLiteral("Hozzáférés megtagadva");
+    QTest::newRow("ours, with a name")
+        << QStringLiteral("/tmp/a b is not a regular file")
+        << QStringLiteral("/tmp/a b is not a regular file")
+        << QStringLiteral("/tmp/a b nem közönséges fájl");
+    QTest::newRow("unknown") << QStringLiteral("Strange error") << QStringLiteral("Strange error")
+                             << QStringLiteral("Strange error");
+}
+
+void TestCore::reasonsInTheLanguageOfTheirMessage()
+{
+    QFETCH(QString, reason);
+    QFETCH(QString, english);
+    QFETCH(QString, hungarian);
+    QCOMPARE(reasonText(reason, TextLanguage::English), english);
+    QCOMPARE(reasonText(reason, TextLanguage::Hungarian), hungarian);
 }
 
 void TestCore::commandLatchesEndByAcknowledgementOrTheirTimeLimit()

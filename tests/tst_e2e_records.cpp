@@ -380,11 +380,13 @@ private slots:
               QStringLiteral("Version 2013-10-09"), QStringLiteral("KX-0042/B"),
               QStringLiteral("Kovács Éva"), QStringLiteral("2013-09-30"), sim->portPath()})
             QVERIFY2(shows(text, expected), qPrintable(expected));
+        // An English report names the wizard's steps in English.
         for (const InputPointValue &point : record.inputPoints) {
             const QString row =
-                point.name + point.step + formatPattern(point.reading, u"0 000 000");
+                point.name + englishStepTitle(point) + formatPattern(point.reading, u"0 000 000");
             QVERIFY2(shows(text, row), qPrintable(row));
         }
+        QVERIFY(shows(text, QStringLiteral("Uin High1 calibration: 150 mV")));
 
         // The log learns the unit; the technician's name is remembered.
         log = logLines(records.log.path());
@@ -447,9 +449,11 @@ private slots:
         QVERIFY(records.saveReport(CalibrationKind::Output));
         const QString text = pdfText(folder->filePath(QStringLiteral("report.pdf")));
         QVERIFY2(!text.isEmpty(), "pdftotext (poppler-utils) read nothing");
+        // Hungarian words and numbers: a decimal comma, whatever the PC's locale.
         for (const QString &expected :
              {QStringLiteral("Kimenet kalibrálási jegyzőkönyve"), QStringLiteral("KX-0042/B"),
-              QStringLiteral("2013-09-30"), QStringLiteral("Kalibrálatlan kimenet")})
+              QStringLiteral("2013-09-30"), QStringLiteral("Kalibrálatlan kimenet"),
+              formatPattern(*record.asLeft->temperature, u"0.0", u',') + QStringLiteral(" °C")})
             QVERIFY2(shows(text, expected), qPrintable(expected));
         for (const OutputPointValue &point : record.outputPoints) {
             const QString row = point.name + point.target + formatPattern(point.pwm, u"## ##0");

@@ -5,7 +5,9 @@
 #include <QtTest>
 
 #include <QAbstractButton>
+#include <QDialogButtonBox>
 #include <QGroupBox>
+#include <QPushButton>
 #include <QLabel>
 #include <QRadioButton>
 
@@ -13,6 +15,7 @@
 #include "panel/mb.h"
 #include "support/formaccess.h"
 #include "support/windowsetup.h"
+#include "widgets/dialogs.h"
 #include "widgets/pagecontrol.h"
 #include "widgets/radiogroup.h"
 #include "widgets/speedbutton.h"
@@ -62,6 +65,7 @@ private slots:
     void theComposedTextsFollowTheLanguage();
     void theWorkingTimeWordsChangeWithTheNextReply();
     void theWorkflowPagesKeepTheirCaptionsInBothLanguages();
+    void qtsOwnTextsFollowTheLanguage();
 };
 
 void TestLanguage::everyStoreTextReachesItsControls_data()
@@ -245,6 +249,25 @@ void TestLanguage::theWorkflowPagesKeepTheirCaptionsInBothLanguages()
     QCOMPARE(english, hungarian);
     QCOMPARE(pages->tabText(pages->indexOf(control<QWidget>(form, "TabSheet_InputCalibration"))),
              QStringLiteral("Input Calibration"));
+}
+
+void TestLanguage::qtsOwnTextsFollowTheLanguage()
+{
+    // Dialog buttons and the file dialog speak Hungarian with the window.
+    WindowSetup setup;
+    TForm_Main form(setup.environment());
+    const auto cancel = [] {
+        return QDialogButtonBox(QDialogButtonBox::Cancel).button(QDialogButtonBox::Cancel)->text();
+    };
+    QCOMPARE(cancel(), QStringLiteral("Mégse"));
+    const auto files = makeFileDialog(&form, QString(), QString(), QString());
+    QStringList labels;
+    for (const QLabel *label : files->findChildren<QLabel *>())
+        labels << label->text();
+    QVERIFY2(labels.contains(QStringLiteral("Fájl &neve:")), qPrintable(labels.join(u'|')));
+
+    form.ApplyLanguage(QStringLiteral("english"));
+    QCOMPARE(cancel(), QStringLiteral("Cancel"));
 }
 
 QTEST_MAIN(TestLanguage)

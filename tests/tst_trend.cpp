@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 
 #include <csignal>
+#include <sys/mount.h>
 #include <sys/resource.h>
 
 #include "app/form_main.h"
@@ -177,6 +178,7 @@ private slots:
     void aDenseBandIsDrawnSolid_data();
     void aDenseBandIsDrawnSolid();
     void theSpanIsKeptBetweenRuns();
+    void aFullDiskIsReportedInTheWindowsLanguage();
 };
 
 void TestTrend::theTrendTabFollowsTheSettingsTabInBothViews_data()
@@ -412,10 +414,13 @@ void TestTrend::theLogHasEveryReplyTheSimulatorSent()
     QVERIFY(bench.exchange(3)); // nothing more is written
     QLocale::setDefault(saved);
 
-    const CsvFormat format = CsvFormat::forLocale(locale);
+    // The columns named in the window's language (Hungarian at a first start).
+    CsvFormat format = CsvFormat::forLocale(locale);
+    format.language = TextLanguage::Hungarian;
     QByteArray header;
     const QList<QByteArray> lines = linesOf(path, &header);
     QCOMPARE(header, ReadingsCsvWriter::headerLine(format));
+    QVERIFY(header.contains("hőmérséklet"));
     QCOMPARE(lines.size(), decoded);
     // The same requests, answered again by an instrument of the same make:
     // the simulator's replies, one per line, in order.
@@ -616,6 +621,26 @@ void TestTrend::theSpanIsKeptBetweenRuns()
     TForm_Main next(setup.environment());
     QCOMPARE(next.TabSheet_Trend->spanMinutes(), 15);
     QCOMPARE(next.TabSheet_Trend->spanBox()->currentIndex(), 2);
+}
+
+void TestTrend::aFullDiskIsReportedInTheWindowsLanguage()
+{
+    // A small file system of its own, filled up.
+    QTemporaryDir folder;
+    const QByteArray disk = QFile::encodeName(folder.path());
+    if (::mount("tmpfs", disk.constData(), "tmpfs", 0, "size=16k") != 0)
+        QSKIP("mounting a small tmpfs is not allowed here");
+    const auto unmount = qScopeGuard([&] { ::umount2(disk.constData(), MNT_DETACH); });
+    QFile filler(folder.filePath(QStringLiteral("filler")));
+    QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+    while (filler.write(QByteArray(4096, 'x')) > 0) {
+    }
+
+    Plot plot;
+    plot.page->setLanguage(TrendLanguage::Hungarian);
+    QVERIFY(!plot.page->startRecording(folder.filePath(QStringLiteral("readings.csv"))));
+    const QString status = plot.page->recordStatus()->text();
+    QVERIFY2(status.contains(QStringLiteral("Nincs több hely az eszközön")), qPrintable(status));
 }
 
 QTEST_MAIN(TestTrend)

@@ -4,6 +4,8 @@
 #include "app/calibration_report.h"
 #include "app/commandline.h"
 #include "app/form_main.h"
+#include "app/form_settingsfile.h"
+#include "core/reason_text.h"
 #include "link/mbbuffers.h"
 #include "panel/mb.h"
 #include "ui_form_main.h"
@@ -230,7 +232,8 @@ void CalibrationRecorder::tellNotLogged(const QString &error)
         QDir::toNativeSeparators(log.path().isEmpty() ? log.folder() : log.path());
     QString title = text(FileCaption::SaveReport);
     title.remove(QChar(0x2026));
-    showMessage(&m_window, title, text(FileCaption::NotLogged).arg(where, error));
+    showMessage(&m_window, title,
+                text(FileCaption::NotLogged).arg(where, reasonText(error, textLanguage(m_language))));
 }
 
 bool CalibrationRecorder::saveReport(CalibrationKind kind)
@@ -280,7 +283,9 @@ bool CalibrationRecorder::saveReport(CalibrationKind kind)
     QString error;
     if (!writeCalibrationReport(record, path, m_language, error)) {
         showMessage(&m_window, title,
-                    text(FileCaption::ReportNotWritten).arg(QDir::toNativeSeparators(path), error));
+                    text(FileCaption::ReportNotWritten)
+                        .arg(QDir::toNativeSeparators(path),
+                             reasonText(error, textLanguage(m_language))));
         return false;
     }
     // The dialogs ran the event loop: a newer record may have come meanwhile,

@@ -25,6 +25,7 @@
 #include <utility>
 
 class QTimer;
+class QTranslator;
 class TSpeedButton;
 class TrendPage;
 class SettingsFileActions;
@@ -288,6 +289,7 @@ private:
     void showExchangePanels(bool visible);
     void refreshFactoryView();
     void writeCaptions(Caption first, Caption last);
+    void applyQtTranslation(CaptionLanguage language);
     IniFile iniFile() const;
     QStringList commandLine() const;
 
@@ -305,6 +307,8 @@ private:
     QString m_modelName = kModelName;
     QString m_languageName;
     CaptionStore m_captions;
+    // Qt's own Hungarian texts, installed while the window speaks Hungarian.
+    std::unique_ptr<QTranslator> m_qtTranslator;
     // The RX data buffer holds a good reply (none before the first, and an
     // error reply replaces it); only such a buffer is worth decoding again.
     bool m_rxHoldsGoodReply = false;

@@ -3,6 +3,7 @@
 
 #include "app/form_main.h"
 #include "core/number_text.h"
+#include "core/reason_text.h"
 #include "ui_form_main.h"
 #include "widgets/numberpattern.h"
 
@@ -21,11 +22,6 @@ const QRect SaveButtonPlace(448, 109, 209, 25);
 const QRect LoadButtonPlace(448, 147, 209, 25);
 // In the group's title line, over the column of its buttons.
 const QRect EditedNotePlace(232, 0, 425, 14);
-
-TextLanguage textLanguage(CaptionLanguage language)
-{
-    return language == CaptionLanguage::English ? TextLanguage::English : TextLanguage::Hungarian;
-}
 
 // The value an edit holds once it is left: text that is no number is 0, and
 // the shown pattern rounds it.
@@ -240,7 +236,8 @@ bool SettingsFileActions::saveTo(const QString &path)
     QString error;
     if (!writeSettingsFile(path, document, error)) {
         showMessage(&m_window, title(FileCaption::SaveToFile),
-                    text(FileCaption::NotSaved).arg(shownPath, error));
+                    text(FileCaption::NotSaved)
+                        .arg(shownPath, reasonText(error, textLanguage(m_language))));
         return false;
     }
     rememberFolder(path);
@@ -271,9 +268,10 @@ bool SettingsFileActions::loadFrom(const QString &path)
     }
     const SettingsFileRead read = readSettingsFile(path);
     if (!read.ok()) {
-        showMessage(
-            &m_window, title(FileCaption::LoadFromFile),
-            text(FileCaption::NotLoaded).arg(shownPath, read.error.text(textLanguage(m_language))));
+        SettingsFileError error = read.error;
+        error.detail = reasonText(error.detail, textLanguage(m_language)); // the system's words
+        showMessage(&m_window, title(FileCaption::LoadFromFile),
+                    text(FileCaption::NotLoaded).arg(shownPath, error.text(textLanguage(m_language))));
         return false;
     }
     fill(read.document->settings);

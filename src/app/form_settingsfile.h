@@ -24,6 +24,12 @@
 #include <QPushButton>
 class TForm_Main;
 
+// The language of the texts the instrument core writes, for a caption set.
+inline TextLanguage textLanguage(CaptionLanguage language)
+{
+    return language == CaptionLanguage::English ? TextLanguage::English : TextLanguage::Hungarian;
+}
+
 class SettingsFileActions : public QObject {
     Q_OBJECT
 public:

@@ -13,10 +13,16 @@
 
 namespace {
 
-constexpr const char *Columns[] = {
-    "time",          "input",         "input unit",         "output",
-    "output unit",   "scale ratio",   "temperature (degC)", "status bits",
-    "ADAveragedCH0", "ADAveragedCH1",
+constexpr const char16_t *Columns[] = {
+    u"time",          u"input",         u"input unit",         u"output",
+    u"output unit",   u"scale ratio",   u"temperature (degC)", u"status bits",
+    u"ADAveragedCH0", u"ADAveragedCH1",
+};
+// The same in Hungarian; the converters' readings keep the names of their fields.
+constexpr const char16_t *HungarianColumns[std::size(Columns)] = {
+    u"idő",           u"bemenet",       u"bemenet mértékegysége", u"kimenet",
+    u"kimenet mértékegysége", u"skálaarány", u"hőmérséklet (°C)", u"állapotbitek",
+    u"ADAveragedCH0", u"ADAveragedCH1",
 };
 
 QString number(const std::optional<double> &value, QChar decimalMark)
@@ -43,12 +49,11 @@ ReadingsCsvWriter::~ReadingsCsvWriter()
 
 QByteArray ReadingsCsvWriter::headerLine(const CsvFormat &format)
 {
-    QByteArray text;
-    for (const char *column : Columns) {
-        if (!text.isEmpty()) text += format.separator.toLatin1();
-        text += column;
-    }
-    return text + '\n';
+    const bool hu = format.language == TextLanguage::Hungarian;
+    QStringList columns;
+    for (std::size_t i = 0; i < std::size(Columns); ++i)
+        columns << QString::fromUtf16(hu ? HungarianColumns[i] : Columns[i]);
+    return columns.join(format.separator).toUtf8() + '\n';
 }
 
 QByteArray ReadingsCsvWriter::line(const DecodedReading &reading, const CsvFormat &format)
@@ -105,10 +110,16 @@ bool ReadingsCsvWriter::open(const QString &path)
         m_systemMessage = message;
         return false;
     }
-    // Readings are only ever added to a file of the same columns and format.
-    QByteArray start(header.size(), '\0');
+    // Readings are only ever added to a file of the same columns and format,
+    // whichever language named the columns.
+    CsvFormat other = m_format;
+    other.language = m_format.language == TextLanguage::English ? TextLanguage::Hungarian
+                                                                : TextLanguage::English;
+    const QByteArray otherHeader = headerLine(other);
+    QByteArray start(std::max(header.size(), otherHeader.size()), '\0');
     const ssize_t got = ::pread(m_fd, start.data(), std::size_t(start.size()), 0);
-    if (got != header.size() || start != header) {
+    start.truncate(std::max<ssize_t>(got, 0));
+    if (!start.startsWith(header) && !start.startsWith(otherHeader)) {
         close();
         m_error = Error::ForeignFile;
         m_systemMessage = QStringLiteral("the file holds other data");

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "core/decoded_reading.h"
+#include "core/instrument_settings.h"
 
 #include <QByteArray>
 #include <QChar>
@@ -16,6 +17,8 @@
 struct CsvFormat {
     QChar separator = u',';
     QChar decimalMark = u'.';
+    // Of the header's column names; the lines are the same in both.
+    TextLanguage language = TextLanguage::English;
 
     static CsvFormat forLocale(const QLocale &locale);
 
@@ -39,7 +42,8 @@ public:
     ReadingsCsvWriter &operator=(const ReadingsCsvWriter &) = delete;
 
     // Creates the file with its header line, or continues a file that holds
-    // readings in the same format; a file with other contents is left alone.
+    // readings in the same format (its header in either language); a file
+    // with other contents is left alone.
     bool open(const QString &path);
     // Writes the reading's line. On failure nothing of the line stays in the
     // file and the writer stays open, so a later line may succeed.

@@ -3,6 +3,7 @@
 #include "trend/trend_page.h"
 
 #include "core/readings_csv.h"
+#include "core/reason_text.h"
 #include "trend/trend_chart.h"
 #include "widgets/dialogs.h"
 
@@ -119,8 +120,10 @@ void TrendPage::recordClicked()
 bool TrendPage::startRecording(const QString &path)
 {
     stopRecording();
-    // The separator and decimal mark follow the locale the window speaks.
-    auto log = std::make_unique<ReadingsCsvWriter>(CsvFormat::forLocale(QLocale()));
+    // The separator and decimal mark follow the locale, as spreadsheets read them.
+    CsvFormat format = CsvFormat::forLocale(QLocale());
+    format.language = m_texts->language; // the columns named in the window's language
+    auto log = std::make_unique<ReadingsCsvWriter>(format);
     m_failure = {};
     if (log->open(path)) {
         m_log = std::move(log);
@@ -156,6 +159,7 @@ void TrendPage::showRecordState()
     } else if (m_failure.error != 0) {
         using Error = ReadingsCsvWriter::Error;
         const QString file = QDir::toNativeSeparators(m_failure.path);
+        const QString system = reasonText(m_failure.reason, m_texts->language);
         QString reason;
         switch (Error(m_failure.error)) {
         case Error::ForeignFile:
@@ -163,13 +167,13 @@ void TrendPage::showRecordState()
             break;
         case Error::CannotWrite:
         case Error::NotOpen:
-            reason = m_texts->cannotWrite.arg(file, m_failure.reason);
+            reason = m_texts->cannotWrite.arg(file, system);
             break;
         case Error::Gone:
             reason = m_texts->fileGone.arg(file);
             break;
         default:
-            reason = m_texts->cannotOpen.arg(file, m_failure.reason);
+            reason = m_texts->cannotOpen.arg(file, system);
             break;
         }
         text = (m_failure.started ? m_texts->recordFailed : m_texts->recordNotStarted).arg(reason);

@@ -4,6 +4,7 @@
 const TrendTexts &trendTexts(TrendLanguage language)
 {
     static const TrendTexts english{
+        TextLanguage::English,
         QStringLiteral("Trend"),
         QStringLiteral("Time span:"),
         QStringLiteral("%1 min"),
@@ -30,6 +31,7 @@ const TrendTexts &trendTexts(TrendLanguage language)
         QStringLiteral("Time (min)"),
     };
     static const TrendTexts hungarian{
+        TextLanguage::Hungarian,
         QStringLiteral("Trend"),
         QStringLiteral("Időtartam:"),
         QStringLiteral("%1 perc"),

@@ -1,6 +1,7 @@
 // The trend page's texts in the window's two languages.
 #pragma once
 
+#include "core/instrument_settings.h"
 #include "trend/trend_reading.h"
 
 #include <QString>
@@ -10,6 +11,7 @@
 enum class TrendLanguage { English, Hungarian };
 
 struct TrendTexts {
+    TextLanguage language; // of the core's texts (the readings file's header, reasons)
     QString page;         // the page's tab
     QString span;         // before the choice of time span
     QString minutes;      // one item of that choice; %1 is the number of minutes
