@@ -324,11 +324,11 @@ void TestCore::settingsFileIsRejectedWithLineAndReason_data()
         << edited("  }\n}",
                   "  },\n  \"source\": {\"port\": \"/dev/ttyUSB0\", \"time\": \"today\"}\n}")
         << K::BadTime << 16 << "not a date and time";
-    QTest::newRow("read and edited") << edited("  }\n}",
-                                               "  },\n  \"source\": {\"port\": \"/dev/ttyUSB0\", "
-                                               "\"time\": \"2026-03-04T05:06:07Z\"},\n  "
-                                               "\"edited\": {\"time\": \"2026-03-04T05:06:07Z\"}\n}")
-                                     << K::SourceAndEdited << 17 << "exclude each other";
+    QTest::newRow("read and edited")
+        << edited("  }\n}", "  },\n  \"source\": {\"port\": \"/dev/ttyUSB0\", "
+                            "\"time\": \"2026-03-04T05:06:07Z\"},\n  "
+                            "\"edited\": {\"time\": \"2026-03-04T05:06:07Z\"}\n}")
+        << K::SourceAndEdited << 17 << "exclude each other";
 }
 
 void TestCore::settingsFileIsRejectedWithLineAndReason()
@@ -415,10 +415,9 @@ void TestCore::reasonsInTheLanguageOfTheirMessage_data()
     QTest::newRow("the system's, as strerror() gives it")
         << QString::fromLocal8Bit(std::strerror(EACCES)) << QStringLiteral("Permission denied")
         << QStringLiteral("Hozzáférés megtagadva");
-    QTest::newRow("ours, with a name")
-        << QStringLiteral("/tmp/a b is not a regular file")
-        << QStringLiteral("/tmp/a b is not a regular file")
-        << QStringLiteral("/tmp/a b nem közönséges fájl");
+    QTest::newRow("ours, with a name") << QStringLiteral("/tmp/a b is not a regular file")
+                                       << QStringLiteral("/tmp/a b is not a regular file")
+                                       << QStringLiteral("/tmp/a b nem közönséges fájl");
     QTest::newRow("unknown") << QStringLiteral("Strange error") << QStringLiteral("Strange error")
                              << QStringLiteral("Strange error");
 }

@@ -79,9 +79,9 @@ void TestDemoRun::simulatorTakesTheLinesTime()
     });
     QString output;
     const QString link = announcedLink(run, output);
-    QVERIFY2(!link.isEmpty(), qPrintable(QStringLiteral("scripts/run (exit code %1): %2")
-                                             .arg(run.exitCode())
-                                             .arg(output)));
+    QVERIFY2(!link.isEmpty(),
+             qPrintable(
+                 QStringLiteral("scripts/run (exit code %1): %2").arg(run.exitCode()).arg(output)));
 
     // The program probes its ports once after starting; an opening that
     // meets the probe is tried again.

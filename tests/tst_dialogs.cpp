@@ -36,8 +36,7 @@ void TestDialogs::aFileDialogReadsNoFileItLists()
     const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     QVERIFY(watch >= 0);
     const auto closeWatch = qScopeGuard([watch] { ::close(watch); });
-    QVERIFY(::inotify_add_watch(watch, QFile::encodeName(folder.path()), IN_OPEN | IN_ACCESS) >=
-            0);
+    QVERIFY(::inotify_add_watch(watch, QFile::encodeName(folder.path()), IN_OPEN | IN_ACCESS) >= 0);
 
     QWidget window;
     const auto dialog = makeFileDialog(&window, QStringLiteral("Open"), folder.path(),

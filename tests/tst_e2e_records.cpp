@@ -507,7 +507,8 @@ private slots:
                  QStringLiteral("KX-0042/B"));
 
         // Never reported for another unit.
-        w->calibrationRecords->askReportDetails = [this](QWidget *, const ReportDetailsQuestion &q) {
+        w->calibrationRecords->askReportDetails = [this](QWidget *,
+                                                         const ReportDetailsQuestion &q) {
             asked << q;
             return std::optional<ReportDetails>(
                 ReportDetails{QStringLiteral("KX-0099"), QStringLiteral("Kovács Éva")});

@@ -339,8 +339,8 @@ InstrumentReply extremeReply(bool highest)
     InstrumentReply r = typicalReply();
     const auto u8 = quint8(highest ? 255 : 0);
     const auto u16 = quint16(highest ? 65535 : 0);
-    const qint32 i32 = highest ? std::numeric_limits<qint32>::max()
-                               : std::numeric_limits<qint32>::min();
+    const qint32 i32 =
+        highest ? std::numeric_limits<qint32>::max() : std::numeric_limits<qint32>::min();
     const double real = highest ? 3.0e38 : -3.0e38;
     r.FirmwareYear = r.CalYear = u16;
     r.FirmwareMonth = r.FirmwareDay = r.CalMonth = r.CalDay = u8;
@@ -612,9 +612,8 @@ void TestFormLayout::noValueRunsIntoItsNeighbours_data()
 {
     QTest::addColumn<QString>("page");
     QTest::addColumn<bool>("shownWhileDecoded");
-    for (const char *page :
-         {"TabSheet_Uzemmod", "TabSheet_OutputCalibration", "TabSheet_KimenetEllenorzes",
-          "TabSheet_Test"}) {
+    for (const char *page : {"TabSheet_Uzemmod", "TabSheet_OutputCalibration",
+                             "TabSheet_KimenetEllenorzes", "TabSheet_Test"}) {
         QTest::addRow("%s, shown", page) << QString::fromLatin1(page) << true;
         QTest::addRow("%s, hidden", page) << QString::fromLatin1(page) << false;
     }

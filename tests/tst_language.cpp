@@ -7,8 +7,8 @@
 #include <QAbstractButton>
 #include <QDialogButtonBox>
 #include <QGroupBox>
-#include <QPushButton>
 #include <QLabel>
+#include <QPushButton>
 #include <QRadioButton>
 
 #include "app/form_main.h"

@@ -450,9 +450,9 @@ void TestTrend::aFileThatCannotBeWrittenStopsTheLogNotTheExchange()
     // A folder is no file: a recording that never started says so.
     QVERIFY(!bench.page->startRecording(folder.path()));
     QVERIFY(bench.page->recordStatus()->isVisibleTo(bench.page));
-    QVERIFY2(bench.page->recordStatus()->text().startsWith(
-                 QStringLiteral("A rögzítés nem indult el: ")),
-             qPrintable(bench.page->recordStatus()->text()));
+    QVERIFY2(
+        bench.page->recordStatus()->text().startsWith(QStringLiteral("A rögzítés nem indult el: ")),
+        qPrintable(bench.page->recordStatus()->text()));
     QVERIFY(bench.page->recordButton()->isEnabled() && !bench.page->stopButton()->isEnabled());
 
     // A file size limit stands in for a disk that fills up after a few lines.
@@ -525,8 +525,8 @@ void TestTrend::everyValueLiesInsideItsAxis_data()
             values << from + (to - from) * i / (count - 1);
         return values;
     };
-    QTest::newRow("on the top of the range kept") << ramp(23.3, 26.6, 200) << QList<double>(200, 27.0)
-                                                  << false;
+    QTest::newRow("on the top of the range kept")
+        << ramp(23.3, 26.6, 200) << QList<double>(200, 27.0) << false;
     QTest::newRow("on the bottom of the range kept")
         << ramp(26.9, 23.4, 200) << QList<double>(200, 23.0) << false;
     QTest::newRow("constant 0") << QList<double>(50, 0.0) << QList<double>(50, 0.0) << false;

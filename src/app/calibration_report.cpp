@@ -291,11 +291,11 @@ void paintReport(QPainter &painter, const CalibrationRecord &record, CaptionLang
             {{w.number, Qt::AlignRight}, {w.point}, {w.step}, {w.reading, Qt::AlignRight}}};
         int n = 0;
         for (const InputPointValue &point : record.inputPoints)
-            rows.push_back({{QString::number(++n), Qt::AlignRight},
-                            {point.name},
-                            {language == CaptionLanguage::English ? englishStepTitle(point)
-                                                                  : point.step},
-                            {formatPattern(point.reading, u"0 000 000"), Qt::AlignRight}});
+            rows.push_back(
+                {{QString::number(++n), Qt::AlignRight},
+                 {point.name},
+                 {language == CaptionLanguage::English ? englishStepTitle(point) : point.step},
+                 {formatPattern(point.reading, u"0 000 000"), Qt::AlignRight}});
         page.table({32.0, 60.0, width - 32.0 - 60.0 - 120.0, 120.0}, rows);
     } else {
         std::vector<Row> rows{{{w.point}, {w.outputSetTo}, {w.pwmValue, Qt::AlignRight}}};

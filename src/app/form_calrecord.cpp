@@ -232,8 +232,9 @@ void CalibrationRecorder::tellNotLogged(const QString &error)
         QDir::toNativeSeparators(log.path().isEmpty() ? log.folder() : log.path());
     QString title = text(FileCaption::SaveReport);
     title.remove(QChar(0x2026));
-    showMessage(&m_window, title,
-                text(FileCaption::NotLogged).arg(where, reasonText(error, textLanguage(m_language))));
+    showMessage(
+        &m_window, title,
+        text(FileCaption::NotLogged).arg(where, reasonText(error, textLanguage(m_language))));
 }
 
 bool CalibrationRecorder::saveReport(CalibrationKind kind)
@@ -282,10 +283,10 @@ bool CalibrationRecorder::saveReport(CalibrationKind kind)
 
     QString error;
     if (!writeCalibrationReport(record, path, m_language, error)) {
-        showMessage(&m_window, title,
-                    text(FileCaption::ReportNotWritten)
-                        .arg(QDir::toNativeSeparators(path),
-                             reasonText(error, textLanguage(m_language))));
+        showMessage(
+            &m_window, title,
+            text(FileCaption::ReportNotWritten)
+                .arg(QDir::toNativeSeparators(path), reasonText(error, textLanguage(m_language))));
         return false;
     }
     // The dialogs ran the event loop: a newer record may have come meanwhile,

@@ -270,8 +270,9 @@ bool SettingsFileActions::loadFrom(const QString &path)
     if (!read.ok()) {
         SettingsFileError error = read.error;
         error.detail = reasonText(error.detail, textLanguage(m_language)); // the system's words
-        showMessage(&m_window, title(FileCaption::LoadFromFile),
-                    text(FileCaption::NotLoaded).arg(shownPath, error.text(textLanguage(m_language))));
+        showMessage(
+            &m_window, title(FileCaption::LoadFromFile),
+            text(FileCaption::NotLoaded).arg(shownPath, error.text(textLanguage(m_language))));
         return false;
     }
     fill(read.document->settings);

@@ -43,8 +43,8 @@ void QuitWatchdog::watch()
     for (;;) {
         int timeout = -1;
         if (first != 0) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - Clock::now());
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
             if (left.count() <= 0) end(first);
             timeout = int(left.count());
         }

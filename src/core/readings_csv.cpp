@@ -20,9 +20,16 @@ constexpr const char16_t *Columns[] = {
 };
 // The same in Hungarian; the converters' readings keep the names of their fields.
 constexpr const char16_t *HungarianColumns[std::size(Columns)] = {
-    u"idő",           u"bemenet",       u"bemenet mértékegysége", u"kimenet",
-    u"kimenet mértékegysége", u"skálaarány", u"hőmérséklet (°C)", u"állapotbitek",
-    u"ADAveragedCH0", u"ADAveragedCH1",
+    u"idő",
+    u"bemenet",
+    u"bemenet mértékegysége",
+    u"kimenet",
+    u"kimenet mértékegysége",
+    u"skálaarány",
+    u"hőmérséklet (°C)",
+    u"állapotbitek",
+    u"ADAveragedCH0",
+    u"ADAveragedCH1",
 };
 
 QString number(const std::optional<double> &value, QChar decimalMark)
@@ -212,8 +219,7 @@ QString ReadingsCsvWriter::errorString() const
     case Error::NotOpen:
         return QStringLiteral("no readings file is open");
     case Error::Gone:
-        return QStringLiteral("%1 was deleted, moved or replaced while it was written")
-            .arg(m_path);
+        return QStringLiteral("%1 was deleted, moved or replaced while it was written").arg(m_path);
     }
     return {};
 }

@@ -75,8 +75,7 @@ QString reasonText(const QString &reason, TextLanguage language)
     }
     for (const OwnReason &own : kOwnReasons) {
         for (const char16_t *text : {own.english, own.hungarian}) {
-            const QRegularExpressionMatch match =
-                patternOf(QString::fromUtf16(text)).match(reason);
+            const QRegularExpressionMatch match = patternOf(QString::fromUtf16(text)).match(reason);
             if (!match.hasMatch()) continue;
             QString translated = QString::fromUtf16(hu ? own.hungarian : own.english);
             return match.lastCapturedIndex() > 0 ? translated.arg(match.captured(1)) : translated;

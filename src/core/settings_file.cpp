@@ -141,7 +141,8 @@ std::optional<SettingsFileError> readSource(const json::Value &root,
     return std::nullopt;
 }
 
-std::optional<SettingsFileError> readEdited(const json::Value &root, std::optional<QDateTime> &edited)
+std::optional<SettingsFileError> readEdited(const json::Value &root,
+                                            std::optional<QDateTime> &edited)
 {
     if (!root.member(u"edited")) return std::nullopt;
     std::optional<SettingsFileError> failure;

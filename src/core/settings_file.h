@@ -46,20 +46,20 @@ struct SettingsDocument {
 struct SettingsFileError {
     enum class Kind {
         None,
-        CannotRead,     // detail: the system's reason
-        TooLarge,       // the file is larger than SettingsFileMaxSize
-        Syntax,         // not JSON; syntax says what
-        NotAnObject,    // the document is not a JSON object
-        WrongFormat,    // "format" is not this program's; detail: what it is
-        UnknownVersion, // detail: the version found
-        MissingField,   // field: the name with its path
-        UnknownField,   // field
-        RepeatedField,  // field
-        WrongKind,      // field; detail: "text", "number", "object"
-        UnknownType,    // field; detail: the type name found
-        WrongUnit,      // field; detail: the unit found; the problem's type says which fits
-        BadTime,        // field; detail: the text found
-        BadValue,       // the settings' check failed; problem says why
+        CannotRead,      // detail: the system's reason
+        TooLarge,        // the file is larger than SettingsFileMaxSize
+        Syntax,          // not JSON; syntax says what
+        NotAnObject,     // the document is not a JSON object
+        WrongFormat,     // "format" is not this program's; detail: what it is
+        UnknownVersion,  // detail: the version found
+        MissingField,    // field: the name with its path
+        UnknownField,    // field
+        RepeatedField,   // field
+        WrongKind,       // field; detail: "text", "number", "object"
+        UnknownType,     // field; detail: the type name found
+        WrongUnit,       // field; detail: the unit found; the problem's type says which fits
+        BadTime,         // field; detail: the text found
+        BadValue,        // the settings' check failed; problem says why
         SourceAndEdited, // "source" and "edited" together: the file contradicts itself
     };
     Kind kind = Kind::None;

@@ -133,9 +133,9 @@ public:
             if (m_pixels[i].x() != m_pixels[i + 1].x()) continue;
             const double top = std::min(m_pixels[i].y(), m_pixels[i + 1].y());
             const double bottom = std::max(m_pixels[i].y(), m_pixels[i + 1].y());
-            painter->fillRect(QRectF(m_pixels[i].x() - columnPixels / 2, top, columnPixels,
-                                     bottom - top + 1),
-                              colour);
+            painter->fillRect(
+                QRectF(m_pixels[i].x() - columnPixels / 2, top, columnPixels, bottom - top + 1),
+                colour);
         }
         const int pieces = int(view.pieceStarts.size());
         for (int p = 0; p < pieces; ++p) {
@@ -444,10 +444,9 @@ TrendChart::TrackPicture TrendChart::picture(TrendQuantity quantity, const QStri
     result.axisHigh = view->axis->max();
     const QByteArray format = view->axis->labelFormat().toLatin1();
     for (int tick = 0; tick < view->axis->tickCount(); ++tick)
-        result.tickTexts << QString::asprintf(format.constData(),
-                                              result.axisLow + tick * (result.axisHigh -
-                                                                       result.axisLow) /
-                                                                   (view->axis->tickCount() - 1));
+        result.tickTexts << QString::asprintf(
+            format.constData(), result.axisLow + tick * (result.axisHigh - result.axisLow) /
+                                                     (view->axis->tickCount() - 1));
     if (view->hidden) return result;
     const int pieces = int(view->pieceStarts.size());
     for (int p = 0; p < pieces; ++p) {

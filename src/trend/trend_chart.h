@@ -24,8 +24,8 @@
 #include <QList>
 #include <QPointF>
 #include <QSet>
-#include <QStringList>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <memory>

@@ -37,8 +37,8 @@ TrendPage::TrendPage(QWidget *parent)
       m_texts(&trendTexts(TrendLanguage::English)), m_chart(new TrendChart(m_store, this)),
       m_spanLabel(new QLabel(this)), m_spanBox(new QComboBox(this)), m_pause(new QPushButton(this)),
       m_clear(new QPushButton(this)), m_pausedLabel(new QLabel(this)),
-      m_record(new QPushButton(this)),
-      m_stop(new QPushButton(this)), m_recordStatus(new QLabel(this))
+      m_record(new QPushButton(this)), m_stop(new QPushButton(this)),
+      m_recordStatus(new QLabel(this))
 {
     chooseRecordFile = [this](QWidget *parent) {
         const auto dialog =

@@ -23,15 +23,15 @@ struct TrendTexts {
     QString stop;         // ends the log
     QString recordTitle;  // the file dialog's title
     QString fileFilter;   // the file dialog's filter
-    QString recording;       // %1: the file being written
-    QString recordFailed;    // %1: why the log stopped
+    QString recording;    // %1: the file being written
+    QString recordFailed; // %1: why the log stopped
     QString recordNotStarted; // %1: why no log started
     // Why a file could not be opened or written: %1 the file, %2 the
     // system's reason.
     QString cannotOpen;
     QString foreignFile;
     QString cannotWrite;
-    QString fileGone; // %1 the file
+    QString fileGone;                                    // %1 the file
     std::array<QString, kTrendQuantityCount> quantities; // legend and axis names
     QString timeSeconds; // the time axis's title for the short spans
     QString timeMinutes; // and for the long ones

@@ -136,8 +136,8 @@ enum class FileCaption : int {
     UnitSerialTitle,  // the question for the serial number of the unit on the line
     UnitSerialLabel,  // %1 port
     UnitSerialHint,
-    AnotherUnit,      // %1 the record's serial number, %2 the one given
-    SettingsEdited,   // on the settings group while it differs from the instrument's
+    AnotherUnit,    // %1 the record's serial number, %2 the one given
+    SettingsEdited, // on the settings group while it differs from the instrument's
 };
 inline constexpr int kFileCaptionCount = 22;
 

@@ -2,8 +2,8 @@
 #include "widgets/radiogroup.h"
 
 #include <QButtonGroup>
-#include <QKeyEvent>
 #include <QGridLayout>
+#include <QKeyEvent>
 #include <QRadioButton>
 
 TRadioGroup::TRadioGroup(QWidget *parent)
@@ -133,7 +133,7 @@ bool TRadioGroup::eventFilter(QObject *watched, QEvent *event)
     if (event->type() != QEvent::KeyPress) return QGroupBox::eventFilter(watched, event);
     // The arrows move the focus to the item before or after, without choosing it.
     const int key = static_cast<QKeyEvent *>(event)->key();
-    const int step = key == Qt::Key_Up || key == Qt::Key_Left     ? -1
+    const int step = key == Qt::Key_Up || key == Qt::Key_Left      ? -1
                      : key == Qt::Key_Down || key == Qt::Key_Right ? 1
                                                                    : 0;
     const int from = m_buttons->id(qobject_cast<QAbstractButton *>(watched));
