@@ -310,27 +310,16 @@ FormEnvironment describedWindow()
     return FormEnvironment{IniFile(path), QStringList{}};
 }
 
-// The columns a label's text covers in its parent, as far as the label lets
-// it show.
+// The columns a label's text covers in its parent, within the label's box.
 std::pair<int, int> textSpan(const QLabel *label)
 {
     const QRect box = label->geometry();
     const int advance = label->fontMetrics().horizontalAdvance(label->text());
-    const Qt::Alignment align = label->alignment();
-    int left = box.left();
-    if (align & Qt::AlignRight)
-        left = box.right() + 1 - advance;
-    else if (align & Qt::AlignHCenter)
-        left = box.left() + (box.width() - advance) / 2;
+    const int left = label->alignment() & Qt::AlignRight ? box.right() + 1 - advance
+                     : label->alignment() & Qt::AlignHCenter
+                         ? box.left() + (box.width() - advance) / 2
+                         : box.left();
     return {std::max(left, box.left()), std::min(left + advance, box.right() + 1)};
-}
-
-// Labels on one line of their parent: their boxes share most of a row.
-bool onOneLine(const QLabel *a, const QLabel *b)
-{
-    const QRect x = a->geometry(), y = b->geometry();
-    const int shared = std::min(x.bottom(), y.bottom()) - std::max(x.top(), y.top()) + 1;
-    return shared * 2 > std::min(x.height(), y.height());
 }
 
 // A reply with every field at the lowest or the highest value its type holds.
@@ -341,14 +330,12 @@ InstrumentReply extremeReply(bool highest)
     const auto u16 = quint16(highest ? 65535 : 0);
     const qint32 i32 =
         highest ? std::numeric_limits<qint32>::max() : std::numeric_limits<qint32>::min();
-    const double real = highest ? 3.0e38 : -3.0e38;
-    r.FirmwareYear = r.CalYear = u16;
+    r.FirmwareYear = r.CalYear = r.ADSamplesPerSecond = r.PWMValue = u16;
     r.FirmwareMonth = r.FirmwareDay = r.CalMonth = r.CalDay = u8;
-    r.ADValueCH0 = r.ADValueCH1 = r.ADAveragedCH0 = r.ADAveragedCH1 = i32;
     r.GainCH0 = r.GainCH1 = r.DividerCH1 = r.ErrorNumber = r.SpareByte = u8;
-    r.InputValue = r.Temperature = r.TemperatureMin = r.TemperatureMax = real;
+    r.ADValueCH0 = r.ADValueCH1 = r.ADAveragedCH0 = r.ADAveragedCH1 = i32;
+    r.InputValue = r.Temperature = r.TemperatureMin = r.TemperatureMax = highest ? 3e38 : -3e38;
     r.OperatingMinutes = highest ? std::numeric_limits<quint32>::max() : 0;
-    r.ADSamplesPerSecond = r.PWMValue = u16;
     return r;
 }
 
@@ -610,52 +597,49 @@ void TestFormLayout::valuesStayInsideTheirSpace()
 
 void TestFormLayout::noValueRunsIntoItsNeighbours_data()
 {
-    QTest::addColumn<QString>("page");
+    QTest::addColumn<QByteArray>("page");
     QTest::addColumn<bool>("shownWhileDecoded");
-    for (const char *page : {"TabSheet_Uzemmod", "TabSheet_OutputCalibration",
-                             "TabSheet_KimenetEllenorzes", "TabSheet_Test"}) {
-        QTest::addRow("%s, shown", page) << QString::fromLatin1(page) << true;
-        QTest::addRow("%s, hidden", page) << QString::fromLatin1(page) << false;
-    }
+    for (const char *page : {"TabSheet_Uzemmod", "TabSheet_KimenetEllenorzes", "TabSheet_Test"})
+        for (const bool shown : {true, false})
+            QTest::addRow("%s, %s", page, shown ? "shown" : "hidden") << QByteArray(page) << shown;
 }
 
 void TestFormLayout::noValueRunsIntoItsNeighbours()
 {
-    QFETCH(QString, page);
+    QFETCH(QByteArray, page);
     QFETCH(bool, shownWhileDecoded);
-    WindowSetup setup({QStringLiteral("/VARNEL")});
-    setup.writeIni("[Language]\nGsSelectedLanguage=english\n");
+    WindowSetup setup({QStringLiteral("/VARNEL")}); // every page shown, Hungarian captions
     TForm_Main form(setup.environment());
     form.show();
     form.FormActivate(&form);
-    QWidget *sheet = control<QWidget>(form, page.toLatin1().constData());
-    formaccess::showPage(form, shownWhileDecoded ? page.toLatin1().constData() : "TabSheet_Trend");
+    formaccess::showPage(form, shownWhileDecoded ? page.constData() : "TabSheet_Trend");
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     // Lowest then highest: the statistics span the whole 32-bit range.
     for (const bool highest : {false, true}) {
         formaccess::loadReply(form, replyData(extremeReply(highest)));
         form.DecodeInstrumentReply();
     }
-    formaccess::showPage(form, page.toLatin1().constData());
+    formaccess::showPage(form, page.constData());
+    QWidget *sheet = control<QWidget>(form, page.constData());
     QTRY_VERIFY(sheet->isVisible());
     QCoreApplication::processEvents(); // the labels' pending fits
 
+    // Within its frame, and clear of every label on its line.
     for (QWidget *area : {control<QWidget>(form, "GroupBox_System"), sheet}) {
         const QList<QLabel *> labels = area->findChildren<QLabel *>();
         for (const QLabel *a : labels) {
             if (!a->isVisible() || a->text().isEmpty()) continue;
             const auto [left, right] = textSpan(a);
-            QVERIFY2(left >= 0 && right <= a->parentWidget()->width(),
-                     qPrintable(a->objectName() + u' ' + a->text()));
+            QVERIFY2(left >= 0 && right <= a->parentWidget()->width(), qPrintable(a->text()));
             for (const QLabel *b : labels) {
+                const QRect x = a->geometry(), y = b->geometry();
+                const int shared = std::min(x.bottom(), y.bottom()) - std::max(x.top(), y.top());
                 if (b == a || b->parentWidget() != a->parentWidget() || !b->isVisible() ||
-                    b->text().isEmpty() || !onOneLine(a, b))
+                    b->text().isEmpty() || shared * 2 < std::min(x.height(), y.height()))
                     continue;
                 const auto [bLeft, bRight] = textSpan(b);
                 QVERIFY2(right <= bLeft || bRight <= left,
-                         qPrintable(a->objectName() + QStringLiteral(" \"") + a->text() +
-                                    QStringLiteral("\" runs into ") + b->objectName() +
-                                    QStringLiteral(" \"") + b->text() + u'"'));
+                         qPrintable(a->text() + u'|' + b->text()));
             }
         }
     }
@@ -866,23 +850,23 @@ void TestFormLayout::tabKeyReachesEachSignalTypeBetweenItsEdits()
     const char *const frames[][3] = {
         {"Edit_InputLow", "RadioGroup_BemenetTipusa", "Edit_InputHigh"},
         {"Edit_OutputLow", "RadioGroup_KimenetTipusa", "Edit_OutputHigh"}};
-    const auto press = [](Qt::Key key) { QTest::keyClick(QApplication::focusWidget(), key); };
+    // The focus after each key.
+    const auto press = [](Qt::Key key) {
+        QTest::keyClick(QApplication::focusWidget(), key);
+        return QApplication::focusWidget();
+    };
     for (const auto &[low, group, high] : frames) {
         auto *types = control<TRadioGroup>(form, group);
         for (const int checked : {1, 0}) {
             types->setItemIndex(checked);
             control<QWidget>(form, low)->setFocus(Qt::TabFocusReason);
             QTRY_COMPARE(QApplication::focusWidget(), control<QWidget>(form, low));
-            press(Qt::Key_Tab);
-            QCOMPARE(QApplication::focusWidget(), types->button(checked));
+            QCOMPARE(press(Qt::Key_Tab), types->button(checked));
             press(Qt::Key_Space);
             QCOMPARE(types->ItemIndex(), checked);
-            press(checked == 0 ? Qt::Key_Down : Qt::Key_Up);
-            QCOMPARE(QApplication::focusWidget(), types->button(1 - checked));
-            press(Qt::Key_Tab);
-            QCOMPARE(QApplication::focusWidget(), control<QWidget>(form, high));
-            press(Qt::Key_Backtab);
-            QCOMPARE(QApplication::focusWidget(), types->button(checked));
+            QCOMPARE(press(checked == 0 ? Qt::Key_Down : Qt::Key_Up), types->button(1 - checked));
+            QCOMPARE(press(Qt::Key_Tab), control<QWidget>(form, high));
+            QCOMPARE(press(Qt::Key_Backtab), types->button(checked));
         }
     }
 }

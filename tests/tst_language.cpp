@@ -8,10 +8,12 @@
 #include <QDialogButtonBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 
 #include "app/form_main.h"
+#include "app/window_dialogs.h"
 #include "panel/mb.h"
 #include "support/formaccess.h"
 #include "support/windowsetup.h"
@@ -65,7 +67,7 @@ private slots:
     void theComposedTextsFollowTheLanguage();
     void theWorkingTimeWordsChangeWithTheNextReply();
     void theWorkflowPagesKeepTheirCaptionsInBothLanguages();
-    void qtsOwnTextsFollowTheLanguage();
+    void dialogsSpeakTheWindowsLanguageInItsFont();
 };
 
 void TestLanguage::everyStoreTextReachesItsControls_data()
@@ -251,9 +253,9 @@ void TestLanguage::theWorkflowPagesKeepTheirCaptionsInBothLanguages()
              QStringLiteral("Input Calibration"));
 }
 
-void TestLanguage::qtsOwnTextsFollowTheLanguage()
+void TestLanguage::dialogsSpeakTheWindowsLanguageInItsFont()
 {
-    // Dialog buttons and the file dialog speak Hungarian with the window.
+    // Qt's own texts, in dialog buttons and the file dialog, follow the window.
     WindowSetup setup;
     TForm_Main form(setup.environment());
     const auto cancel = [] {
@@ -261,10 +263,14 @@ void TestLanguage::qtsOwnTextsFollowTheLanguage()
     };
     QCOMPARE(cancel(), QStringLiteral("Mégse"));
     const auto files = makeFileDialog(&form, QString(), QString(), QString());
-    QStringList labels;
-    for (const QLabel *label : files->findChildren<QLabel *>())
-        labels << label->text();
-    QVERIFY2(labels.contains(QStringLiteral("Fájl &neve:")), qPrintable(labels.join(u'|')));
+    const QList<QLabel *> labels = files->findChildren<QLabel *>();
+    QVERIFY(std::any_of(labels.begin(), labels.end(), [](const QLabel *label) {
+        return label->text() == QStringLiteral("Fájl &neve:");
+    }));
+    // Dialogs are windows of their own, which take no font from their parent.
+    QCOMPARE(files->font(), form.font());
+    showWarningBox(&form, QString(), QString());
+    QCOMPARE(form.findChild<QMessageBox *>()->font(), form.font());
 
     form.ApplyLanguage(QStringLiteral("english"));
     QCOMPARE(cancel(), QStringLiteral("Cancel"));
