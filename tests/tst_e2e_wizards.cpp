@@ -185,7 +185,7 @@ private slots:
         TSpeedButton *store = button("SpeedButton_ADCalBeiras");
         QTRY_VERIFY(!store->isHidden());
         store->click();
-        QVERIFY(exchanges(1));
+        QTRY_VERIFY(last().CommandBits & 128); // once the unit's serial number is given
         const quint64 from = sim->requestCount();
         QVERIFY(exchanges(5));
         for (const auto &record : sim->receivedRequests())
