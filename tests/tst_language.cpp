@@ -271,7 +271,6 @@ void TestLanguage::dialogsSpeakTheWindowsLanguageInItsFont()
     QCOMPARE(files->font(), form.font());
     showWarningBox(&form, QString(), QString());
     QCOMPARE(form.findChild<QMessageBox *>()->font(), form.font());
-
     form.ApplyLanguage(QStringLiteral("english"));
     QCOMPARE(cancel(), QStringLiteral("Cancel"));
 }

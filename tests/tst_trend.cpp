@@ -547,7 +547,6 @@ void TestTrend::aDenseBandIsDrawnSolid()
     for (int i = 0; i < 60000 / kExchangeMsecs; ++i)
         plot.add(i % 2 ? 13.0 : 11.0, {});
     const auto picture = plot.picture(TrendQuantity::Input);
-
     // Across the band's middle, over the whole span, the line's colour everywhere.
     const QRectF area = plot.page->chart()->chart()->plotArea();
     const int y = int(area.bottom() - (12.0 - picture.axisLow) * area.height() /
