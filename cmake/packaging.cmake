@@ -80,5 +80,8 @@ set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.varnel.hu/kx4720r")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation2, libqt6svg6")
+# Beyond the libraries the programs link: the window's Arial-metric font, the
+# pictures' SVG plugin, and Qt's own texts in Hungarian (dialog buttons, the
+# file dialog) for the window's Hungarian captions.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation2, libqt6svg6, qt6-translations-l10n")
 include(CPack)

@@ -6,6 +6,7 @@
 #include "core/command_latches.h"
 #include "core/decoded_reading.h"
 #include "core/readings_csv.h"
+#include "core/reason_text.h"
 #include "core/settings_file.h"
 #include "support/settings_sample.h"
 
@@ -65,6 +66,8 @@ private slots:
     void settingsFileIsRejectedWithLineAndReason_data();
     void settingsFileIsRejectedWithLineAndReason();
     void settingsFileRoundTrip();
+    void reasonsInTheLanguageOfTheirMessage_data();
+    void reasonsInTheLanguageOfTheirMessage();
     void commandLatchesEndByAcknowledgementOrTheirTimeLimit();
 };
 
@@ -177,6 +180,12 @@ void TestCore::csvFileIsCreatedOrContinuedNeverMixed()
         QVERIFY(writer.append(reading));
     }
     QCOMPARE(fileBytes(path), ReadingsCsvWriter::headerLine(point) + line + line);
+    // Columns named in Hungarian are the same columns: each language goes on
+    // in the other's file.
+    ReadingsCsvWriter hungarian(CsvFormat{u',', u'.', TextLanguage::Hungarian});
+    QVERIFY(hungarian.open(path) && hungarian.append(reading));
+    hungarian.close();
+    QCOMPARE(fileBytes(path), ReadingsCsvWriter::headerLine(point) + line + line + line);
 
     // The other locale's format, or any other file, is never added to.
     ReadingsCsvWriter semicolons(CsvFormat{u';', u','});
@@ -184,7 +193,7 @@ void TestCore::csvFileIsCreatedOrContinuedNeverMixed()
     QCOMPARE(semicolons.error(), ReadingsCsvWriter::Error::ForeignFile);
     QVERIFY(!semicolons.append(reading));
     QCOMPARE(semicolons.error(), ReadingsCsvWriter::Error::NotOpen);
-    QCOMPARE(fileBytes(path), ReadingsCsvWriter::headerLine(point) + line + line);
+    QCOMPARE(fileBytes(path), ReadingsCsvWriter::headerLine(point) + line + line + line);
 }
 
 void TestCore::csvFileThatCannotBeOpenedSaysWhy()
@@ -307,6 +316,11 @@ void TestCore::settingsFileIsRejectedWithLineAndReason_data()
         << edited("  }\n}",
                   "  },\n  \"source\": {\"port\": \"/dev/ttyUSB0\", \"time\": \"today\"}\n}")
         << K::BadTime << 16 << "not a date and time";
+    QTest::newRow("read and edited")
+        << edited("  }\n}", "  },\n  \"source\": {\"port\": \"/dev/ttyUSB0\", "
+                            "\"time\": \"2026-03-04T05:06:07Z\"},\n  "
+                            "\"edited\": {\"time\": \"2026-03-04T05:06:07Z\"}\n}")
+        << K::SourceAndEdited << 17 << "exclude each other";
 }
 
 void TestCore::settingsFileIsRejectedWithLineAndReason()
@@ -369,6 +383,31 @@ void TestCore::settingsFileRoundTrip()
     QVERIFY(!writeSettingsFile(path, document, error));
     QVERIFY(error.contains(QStringLiteral("beyond the limit")));
     QCOMPARE(fileBytes(path), text);
+}
+
+void TestCore::reasonsInTheLanguageOfTheirMessage_data()
+{
+    QTest::addColumn<QString>("reason");
+    QTest::addColumn<QString>("english");
+    QTest::addColumn<QString>("hungarian");
+    const QString full = QStringLiteral("No space left on device");
+    const QString fullHu = QStringLiteral("Nincs több hely az eszközön");
+    QTest::newRow("the system's") << full << full << fullHu;
+    QTest::newRow("the system's, in Hungarian") << fullHu << full << fullHu;
+    QTest::newRow("ours, with a name") << QStringLiteral("/tmp/a b is not a regular file")
+                                       << QStringLiteral("/tmp/a b is not a regular file")
+                                       << QStringLiteral("/tmp/a b nem közönséges fájl");
+    QTest::newRow("unknown") << QStringLiteral("Odd") << QStringLiteral("Odd")
+                             << QStringLiteral("Odd");
+}
+
+void TestCore::reasonsInTheLanguageOfTheirMessage()
+{
+    QFETCH(QString, reason);
+    QFETCH(QString, english);
+    QFETCH(QString, hungarian);
+    QCOMPARE(reasonText(reason, TextLanguage::English), english);
+    QCOMPARE(reasonText(reason, TextLanguage::Hungarian), hungarian);
 }
 
 void TestCore::commandLatchesEndByAcknowledgementOrTheirTimeLimit()

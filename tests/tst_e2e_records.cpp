@@ -92,6 +92,7 @@ class TestE2ERecords : public QObject {
     std::unique_ptr<QTemporaryDir> folder;
     QStringList messages;
     QList<ReportDetailsQuestion> asked;
+    QList<SerialNumberQuestion> serialAsked;
     QString answer; // the settings file the "dialog" gives
 
     bool exchanges(quint64 count)
@@ -125,12 +126,31 @@ class TestE2ERecords : public QObject {
         records.askFileName = [this](QWidget *, const FileQuestion &) {
             return folder->filePath(QStringLiteral("report"));
         };
+        // A barcode scanner's answer.
+        records.askSerialNumber = [this](QWidget *, const SerialNumberQuestion &q) {
+            serialAsked << q;
+            return std::optional<QString>(QStringLiteral("KX-0042/B"));
+        };
         w->settingsFiles->askFileName = [this](QWidget *, const FileQuestion &) { return answer; };
         w->settingsFiles->showMessage = records.showMessage;
-        QVERIFY(formaccess::mb1(*w)->engine().MBOpenPort(sim->portPath()));
-        QVERIFY(exchanges(2));
+        openPort();
         // The first reply has loaded the instrument's settings.
         QTRY_VERIFY(!button("SpeedButton_ReadSettings")->Down());
+    }
+    void openPort()
+    {
+        QVERIFY(formaccess::mb1(*w)->engine().MBOpenPort(sim->portPath()));
+        QVERIFY(exchanges(2));
+    }
+    // Presses the store of that kind and waits for its record.
+    CalibrationRecord store(CalibrationKind kind)
+    {
+        QSignalSpy finished(w->calibrationRecords, &CalibrationRecorder::recordFinished);
+        button(kind == CalibrationKind::Input ? "SpeedButton_ADCalBeiras"
+                                              : "SpeedButton_WriteOutputCalibrationToKX")
+            ->click();
+        finished.wait(5000);
+        return w->calibrationRecords->record(kind).value_or(CalibrationRecord{});
     }
     // The tool runs while this thread's event loop keeps the simulator answering.
     Run cli(const QStringList &arguments)
@@ -188,6 +208,7 @@ private slots:
         folder.reset();
         messages.clear();
         asked.clear();
+        serialAsked.clear();
         answer.clear();
     }
 
@@ -235,16 +256,31 @@ private slots:
     void aFileSavedByTheWindowIsTheTools()
     {
         start();
+        // Typed and not written: the file says so, and names no instrument;
+        // so does the settings group.
+        QLabel *note = w->settingsFiles->editedNote();
+        QVERIFY(note->isHidden());
         control<QPushButton>(*w, "Button_GyariAlapSkala")->click();
         control<TEdit>(*w, "Edit_OutputHigh")->setText(QStringLiteral("12.5"));
+        QCOMPARE(note->isHidden() ? QString() : note->text(),
+                 QStringLiteral("Edited, not yet written to the instrument"));
         answer = folder->filePath(QStringLiteral("saved.kx4720r.json"));
         QVERIFY(w->settingsFiles->save());
-        const SettingsFileRead read = readSettingsFile(answer);
-        QVERIFY(read.ok());
-        // Where and when the instrument was last heard from.
-        QVERIFY(read.document->source);
+        SettingsFileRead read = readSettingsFile(answer);
+        QVERIFY(read.ok() && !read.document->source && read.document->edited);
+
+        // Written and read back: what the instrument holds, and where and
+        // when it was last heard from.
+        auto *write = button("SpeedButton_WriteSettings");
+        write->click();
+        QTRY_VERIFY(!write->Down() && !button("SpeedButton_ReadSettings")->Down());
+        QVERIFY(note->isHidden());
+        QVERIFY(w->settingsFiles->save());
+        read = readSettingsFile(answer);
+        QVERIFY(read.ok() && read.document->source);
         QCOMPARE(read.document->source->firmware, QStringLiteral("2013-09-30"));
         QCOMPARE(read.document->source->port, sim->portPath());
+        QCOMPARE(read.document->settings, reported());
 
         Run run = cli({"write", "--dry-run", answer});
         QVERIFY2(run.exitCode == 0, run.err.constData());
@@ -339,11 +375,13 @@ private slots:
               QStringLiteral("Version 2013-10-09"), QStringLiteral("KX-0042/B"),
               QStringLiteral("Kovács Éva"), QStringLiteral("2013-09-30"), sim->portPath()})
             QVERIFY2(shows(text, expected), qPrintable(expected));
+        // An English report names the wizard's steps in English.
         for (const InputPointValue &point : record.inputPoints) {
             const QString row =
-                point.name + point.step + formatPattern(point.reading, u"0 000 000");
+                point.name + englishStepTitle(point) + formatPattern(point.reading, u"0 000 000");
             QVERIFY2(shows(text, row), qPrintable(row));
         }
+        QVERIFY(shows(text, QStringLiteral("Uin High1 calibration: 150 mV")));
 
         // The log learns the unit; the technician's name is remembered.
         log = logLines(records.log.path());
@@ -406,9 +444,11 @@ private slots:
         QVERIFY(records.saveReport(CalibrationKind::Output));
         const QString text = pdfText(folder->filePath(QStringLiteral("report.pdf")));
         QVERIFY2(!text.isEmpty(), "pdftotext (poppler-utils) read nothing");
+        // Hungarian words and numbers: a decimal comma, whatever the PC's locale.
         for (const QString &expected :
              {QStringLiteral("Kimenet kalibrálási jegyzőkönyve"), QStringLiteral("KX-0042/B"),
-              QStringLiteral("2013-09-30"), QStringLiteral("Kalibrálatlan kimenet")})
+              QStringLiteral("2013-09-30"), QStringLiteral("Kalibrálatlan kimenet"),
+              formatPattern(*record.asLeft->temperature, u"0.0", u',') + QStringLiteral(" °C")})
             QVERIFY2(shows(text, expected), qPrintable(expected));
         for (const OutputPointValue &point : record.outputPoints) {
             const QString row = point.name + point.target + formatPattern(point.pwm, u"## ##0");
@@ -418,6 +458,55 @@ private slots:
             const QString row = point.name + formatPattern(point.pwm, u"## ##0");
             QVERIFY2(shows(text, row), qPrintable(row));
         }
+    }
+
+    void asFoundIsTheFirstReplyOfTheSameConnection()
+    {
+        start();
+        closePort();
+        // Another unit on the same adapter: calibrated, long in service. Its
+        // store is pressed before the port is opened.
+        InstrumentModel::Options other;
+        other.operatingMinutes = 50000;
+        sim->model() = InstrumentModel(other);
+        button("SpeedButton_WriteOutputCalibrationToKX")->setDown(true);
+        const quint64 before = sim->requestCount();
+        QSignalSpy finished(w->calibrationRecords, &CalibrationRecorder::recordFinished);
+        openPort();
+        QVERIFY(finished.wait(5000));
+
+        const CalibrationRecord record = *w->calibrationRecords->record(CalibrationKind::Output);
+        QVERIFY(record.asFound && record.asFound->workingMinutes >= 50000);
+        QVERIFY(!(record.asFound->statusBits & instrument::Status::OutputNotCalibrated));
+        // The store waited for the unit's first reply.
+        QCOMPARE(sim->receivedRequests()[before].request.CommandBits &
+                     instrument::Command::StoreOutputCalibration,
+                 0);
+    }
+
+    void aCalibrationBelongsToTheUnitOfItsConnection()
+    {
+        start();
+        // Asked once for the unit on the line, and carried by both records.
+        const CalibrationRecord output = store(CalibrationKind::Output);
+        const CalibrationRecord input = store(CalibrationKind::Input);
+        QVERIFY(serialAsked.size() == 1 && serialAsked[0].label.contains(sim->portPath()));
+        QCOMPARE(output.serialNumber, QStringLiteral("KX-0042/B"));
+        QCOMPARE(input.serialNumber, QStringLiteral("KX-0042/B"));
+
+        // Never reported for another unit.
+        w->calibrationRecords->askReportDetails = [this](QWidget *,
+                                                         const ReportDetailsQuestion &q) {
+            asked << q;
+            return std::optional<ReportDetails>(
+                ReportDetails{QStringLiteral("KX-0099"), QStringLiteral("Kovács Éva")});
+        };
+        QVERIFY(!w->calibrationRecords->saveReport(CalibrationKind::Output));
+        QVERIFY(asked.last().serialFixed);
+        QCOMPARE(messages.size(), 1);
+        QVERIFY2(messages[0].contains(QStringLiteral("KX-0042/B")) &&
+                     messages[0].contains(QStringLiteral("KX-0099")),
+                 qPrintable(messages[0]));
     }
 
     void aStoreNeverAcknowledgedMakesNoRecord()

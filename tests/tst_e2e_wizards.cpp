@@ -9,6 +9,7 @@
 
 #include <memory>
 
+#include "app/form_calrecord.h"
 #include "app/form_main.h"
 #include "panel/mb.h"
 #include "sim/simulator.h"
@@ -53,6 +54,9 @@ private slots:
         sim = std::make_unique<InstrumentSimulator>(settings);
         QVERIFY2(sim->startOnNewPty(), qPrintable(sim->errorText()));
         w = std::make_unique<TForm_Main>();
+        w->calibrationRecords->askSerialNumber = [](QWidget *, const SerialNumberQuestion &) {
+            return std::optional<QString>(QStringLiteral("KX-0001"));
+        };
         QVERIFY(formaccess::mb1(*w)->engine().MBOpenPort(sim->portPath()));
         QVERIFY(exchanges(2));
     }
@@ -181,7 +185,7 @@ private slots:
         TSpeedButton *store = button("SpeedButton_ADCalBeiras");
         QTRY_VERIFY(!store->isHidden());
         store->click();
-        QVERIFY(exchanges(1));
+        QTRY_VERIFY(last().CommandBits & 128); // once the unit's serial number is given
         const quint64 from = sim->requestCount();
         QVERIFY(exchanges(5));
         for (const auto &record : sim->receivedRequests())

@@ -17,6 +17,8 @@
 
 #include "app/form_main.h"
 #include "panel/mb.h"
+#include "support/formaccess.h"
+#include "support/windowsetup.h"
 #include "ui/formextras.h"
 #include "widgets/mbargraph.h"
 #include "widgets/pagecontrol.h"
@@ -308,6 +310,35 @@ FormEnvironment describedWindow()
     return FormEnvironment{IniFile(path), QStringList{}};
 }
 
+// The columns a label's text covers in its parent, within the label's box.
+std::pair<int, int> textSpan(const QLabel *label)
+{
+    const QRect box = label->geometry();
+    const int advance = label->fontMetrics().horizontalAdvance(label->text());
+    const int left = label->alignment() & Qt::AlignRight ? box.right() + 1 - advance
+                     : label->alignment() & Qt::AlignHCenter
+                         ? box.left() + (box.width() - advance) / 2
+                         : box.left();
+    return {std::max(left, box.left()), std::min(left + advance, box.right() + 1)};
+}
+
+// A reply with every field at the lowest or the highest value its type holds.
+InstrumentReply extremeReply(bool highest)
+{
+    InstrumentReply r = typicalReply();
+    const auto u8 = quint8(highest ? 255 : 0);
+    const auto u16 = quint16(highest ? 65535 : 0);
+    const qint32 i32 =
+        highest ? std::numeric_limits<qint32>::max() : std::numeric_limits<qint32>::min();
+    r.FirmwareYear = r.CalYear = r.ADSamplesPerSecond = r.PWMValue = u16;
+    r.FirmwareMonth = r.FirmwareDay = r.CalMonth = r.CalDay = u8;
+    r.GainCH0 = r.GainCH1 = r.DividerCH1 = r.ErrorNumber = r.SpareByte = u8;
+    r.ADValueCH0 = r.ADValueCH1 = r.ADAveragedCH0 = r.ADAveragedCH1 = i32;
+    r.InputValue = r.Temperature = r.TemperatureMin = r.TemperatureMax = highest ? 3e38 : -3e38;
+    r.OperatingMinutes = highest ? std::numeric_limits<quint32>::max() : 0;
+    return r;
+}
+
 } // namespace
 
 class TestFormLayout : public QObject {
@@ -320,6 +351,8 @@ private slots:
     void beforeAnyReplyOnlyLinkPanelAndLanguageButtonsShow();
     void factoryViewShowsNoPlaceholdersBeforeAnyReply();
     void valuesStayInsideTheirSpace();
+    void noValueRunsIntoItsNeighbours_data();
+    void noValueRunsIntoItsNeighbours();
     void windowSizeAndFont();
     void captionsFontsAndColours();
     void speedButtonGroupsAndStates();
@@ -562,6 +595,56 @@ void TestFormLayout::valuesStayInsideTheirSpace()
     QCOMPARE(delta->geometry().right(), right);
 }
 
+void TestFormLayout::noValueRunsIntoItsNeighbours_data()
+{
+    QTest::addColumn<QByteArray>("page");
+    QTest::addColumn<bool>("shownWhileDecoded");
+    for (const char *page : {"TabSheet_Uzemmod", "TabSheet_KimenetEllenorzes", "TabSheet_Test"})
+        for (const bool shown : {true, false})
+            QTest::addRow("%s, %s", page, shown ? "shown" : "hidden") << QByteArray(page) << shown;
+}
+
+void TestFormLayout::noValueRunsIntoItsNeighbours()
+{
+    QFETCH(QByteArray, page);
+    QFETCH(bool, shownWhileDecoded);
+    WindowSetup setup({QStringLiteral("/VARNEL")}); // every page shown, Hungarian captions
+    TForm_Main form(setup.environment());
+    form.show();
+    form.FormActivate(&form);
+    formaccess::showPage(form, shownWhileDecoded ? page.constData() : "TabSheet_Trend");
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    // Lowest then highest: the statistics span the whole 32-bit range.
+    for (const bool highest : {false, true}) {
+        formaccess::loadReply(form, replyData(extremeReply(highest)));
+        form.DecodeInstrumentReply();
+    }
+    formaccess::showPage(form, page.constData());
+    QWidget *sheet = control<QWidget>(form, page.constData());
+    QTRY_VERIFY(sheet->isVisible());
+    QCoreApplication::processEvents(); // the labels' pending fits
+
+    // Within its frame, and clear of every label on its line.
+    for (QWidget *area : {control<QWidget>(form, "GroupBox_System"), sheet}) {
+        const QList<QLabel *> labels = area->findChildren<QLabel *>();
+        for (const QLabel *a : labels) {
+            if (!a->isVisible() || a->text().isEmpty()) continue;
+            const auto [left, right] = textSpan(a);
+            QVERIFY2(left >= 0 && right <= a->parentWidget()->width(), qPrintable(a->text()));
+            for (const QLabel *b : labels) {
+                const QRect x = a->geometry(), y = b->geometry();
+                const int shared = std::min(x.bottom(), y.bottom()) - std::max(x.top(), y.top());
+                if (b == a || b->parentWidget() != a->parentWidget() || !b->isVisible() ||
+                    b->text().isEmpty() || shared * 2 < std::min(x.height(), y.height()))
+                    continue;
+                const auto [bLeft, bRight] = textSpan(b);
+                QVERIFY2(right <= bLeft || bRight <= left,
+                         qPrintable(a->text() + u'|' + b->text()));
+            }
+        }
+    }
+}
+
 void TestFormLayout::windowSizeAndFont()
 {
     TForm_Main form(describedWindow());
@@ -761,18 +844,30 @@ void TestFormLayout::tabKeyReachesEachSignalTypeBetweenItsEdits()
     output->setItems({"a", "b", "c"});
     QTRY_VERIFY(output->button(2)->isVisible());
 
-    // Tab: low edit, the signal type group (one stop; the arrows move within
-    // it), high edit.
+    // Tab: low edit, the signal type group (one stop, on its checked button,
+    // so Space keeps the choice; the arrows move within it), high edit; and
+    // back again onto the checked button, wherever the arrows left the focus.
     const char *const frames[][3] = {
         {"Edit_InputLow", "RadioGroup_BemenetTipusa", "Edit_InputHigh"},
         {"Edit_OutputLow", "RadioGroup_KimenetTipusa", "Edit_OutputHigh"}};
+    // The focus after each key.
+    const auto press = [](Qt::Key key) {
+        QTest::keyClick(QApplication::focusWidget(), key);
+        return QApplication::focusWidget();
+    };
     for (const auto &[low, group, high] : frames) {
-        control<QWidget>(form, low)->setFocus(Qt::TabFocusReason);
-        QTRY_COMPARE(QApplication::focusWidget(), control<QWidget>(form, low));
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        QVERIFY2(control<QWidget>(form, group)->isAncestorOf(QApplication::focusWidget()), group);
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget(), control<QWidget>(form, high));
+        auto *types = control<TRadioGroup>(form, group);
+        for (const int checked : {1, 0}) {
+            types->setItemIndex(checked);
+            control<QWidget>(form, low)->setFocus(Qt::TabFocusReason);
+            QTRY_COMPARE(QApplication::focusWidget(), control<QWidget>(form, low));
+            QCOMPARE(press(Qt::Key_Tab), types->button(checked));
+            press(Qt::Key_Space);
+            QCOMPARE(types->ItemIndex(), checked);
+            QCOMPARE(press(checked == 0 ? Qt::Key_Down : Qt::Key_Up), types->button(1 - checked));
+            QCOMPARE(press(Qt::Key_Tab), control<QWidget>(form, high));
+            QCOMPARE(press(Qt::Key_Backtab), types->button(checked));
+        }
     }
 }
 

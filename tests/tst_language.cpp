@@ -5,14 +5,19 @@
 #include <QtTest>
 
 #include <QAbstractButton>
+#include <QDialogButtonBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QRadioButton>
 
 #include "app/form_main.h"
+#include "app/window_dialogs.h"
 #include "panel/mb.h"
 #include "support/formaccess.h"
 #include "support/windowsetup.h"
+#include "widgets/dialogs.h"
 #include "widgets/pagecontrol.h"
 #include "widgets/radiogroup.h"
 #include "widgets/speedbutton.h"
@@ -62,6 +67,7 @@ private slots:
     void theComposedTextsFollowTheLanguage();
     void theWorkingTimeWordsChangeWithTheNextReply();
     void theWorkflowPagesKeepTheirCaptionsInBothLanguages();
+    void dialogsSpeakTheWindowsLanguageInItsFont();
 };
 
 void TestLanguage::everyStoreTextReachesItsControls_data()
@@ -245,6 +251,28 @@ void TestLanguage::theWorkflowPagesKeepTheirCaptionsInBothLanguages()
     QCOMPARE(english, hungarian);
     QCOMPARE(pages->tabText(pages->indexOf(control<QWidget>(form, "TabSheet_InputCalibration"))),
              QStringLiteral("Input Calibration"));
+}
+
+void TestLanguage::dialogsSpeakTheWindowsLanguageInItsFont()
+{
+    // Qt's own texts, in dialog buttons and the file dialog, follow the window.
+    WindowSetup setup;
+    TForm_Main form(setup.environment());
+    const auto cancel = [] {
+        return QDialogButtonBox(QDialogButtonBox::Cancel).button(QDialogButtonBox::Cancel)->text();
+    };
+    QCOMPARE(cancel(), QStringLiteral("Mégse"));
+    const auto files = makeFileDialog(&form, QString(), QString(), QString());
+    const QList<QLabel *> labels = files->findChildren<QLabel *>();
+    QVERIFY(std::any_of(labels.begin(), labels.end(), [](const QLabel *label) {
+        return label->text() == QStringLiteral("Fájl &neve:");
+    }));
+    // Dialogs are windows of their own, which take no font from their parent.
+    QCOMPARE(files->font(), form.font());
+    showWarningBox(&form, QString(), QString());
+    QCOMPARE(form.findChild<QMessageBox *>()->font(), form.font());
+    form.ApplyLanguage(QStringLiteral("english"));
+    QCOMPARE(cancel(), QStringLiteral("Cancel"));
 }
 
 QTEST_MAIN(TestLanguage)

@@ -225,6 +225,10 @@ private slots:
         row("too large", QByteArray(70 * 1024, ' '), 0, "larger than 64 KiB");
         row("in Hungarian", edited("    \"high\": 10,\n", ""), 4, "hiányzik",
             QStringLiteral("magyar"));
+        // In words and numbers of the language, not a field of the format.
+        row("in Hungarian words",
+            edited("\"low\": 4,\n    \"high\": 20", "\"low\": 4.5,\n    \"high\": 4.5"), 13,
+            "a kimenet kezdőértéke és végértéke egyenlő (4,5 mA)", QStringLiteral("magyar"));
         QTest::newRow("missing file") << en << QByteArray() << QStringLiteral("gone.kx4720r.json")
                                       << 0 << QStringLiteral("cannot read the file");
         QTest::newRow("a folder") << en << QByteArray() << QStringLiteral("folder.kx4720r.json")

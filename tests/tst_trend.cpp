@@ -17,6 +17,7 @@
 #include <sys/resource.h>
 
 #include "app/form_main.h"
+#include "app/profile.h"
 #include "core/decoded_reading.h"
 #include "core/readings_csv.h"
 #include "panel/mb.h"
@@ -117,6 +118,34 @@ QList<double> valuesOf(const QList<QPointF> &points)
     return values;
 }
 
+// The trend page alone, one minute wide, fed by the test: one reading every
+// kExchangeMsecs, of the input (mA) or the temperature.
+struct Plot {
+    Plot()
+    {
+        page->resize(737, 470);
+        page->clock = [this] { return now; };
+        page->spanBox()->setCurrentIndex(0);
+        page->show();
+    }
+    void add(std::optional<double> input, std::optional<double> temperature)
+    {
+        DecodedReading reading;
+        reading.time = QDateTime::fromMSecsSinceEpoch(now += kExchangeMsecs);
+        reading.inputValue = input;
+        reading.inputUnit = QStringLiteral("mA");
+        reading.temperature = temperature;
+        page->addReading(reading, instrument::CurrentInputRange);
+    }
+    TrendChart::TrackPicture picture(TrendQuantity quantity)
+    {
+        page->redraw();
+        return page->chart()->picture(quantity, quantity == TrendQuantity::Input ? "mA" : "°C");
+    }
+    std::unique_ptr<TrendPage> page = std::make_unique<TrendPage>();
+    qint64 now = kStart;
+};
+
 } // namespace
 
 class TestTrend : public QObject {
@@ -134,6 +163,11 @@ private slots:
     void theLogHasEveryReplyTheSimulatorSent_data();
     void theLogHasEveryReplyTheSimulatorSent();
     void aFileThatCannotBeWrittenStopsTheLogNotTheExchange();
+    void aDeletedFolderStopsTheLogWithTheReason();
+    void everyValueLiesInsideItsAxis_data();
+    void everyValueLiesInsideItsAxis();
+    void aDenseBandIsDrawnSolid();
+    void theSpanIsKeptBetweenRuns();
 };
 
 void TestTrend::theTrendTabFollowsTheSettingsTabInBothViews_data()
@@ -280,8 +314,19 @@ void TestTrend::pauseStopsThePlot()
     const auto after = bench.picture(TrendQuantity::Input, QStringLiteral("mA"));
     QVERIFY(after.pieces.first().last().x() > before.pieces.first().last().x());
 
+    QVERIFY(bench.page->pausedLabel()->isHidden());
+
+    // A paused plot says so; a line hidden through the legend stays hidden
+    // when Clear starts the lines again.
+    QTest::mouseClick(bench.page->pauseButton(), Qt::LeftButton);
+    QVERIFY(bench.page->pausedLabel()->isVisible() &&
+            bench.page->pausedLabel()->text().startsWith(QStringLiteral("Megállítva: ")));
+    QTest::mouseClick(bench.page->pauseButton(), Qt::LeftButton);
+    bench.page->chart()->toggleTrack(TrendQuantity::Temperature, QStringLiteral("°C"));
     QTest::mouseClick(bench.page->clearButton(), Qt::LeftButton);
     QVERIFY(bench.picture(TrendQuantity::Input, QStringLiteral("mA")).pieces.isEmpty());
+    QVERIFY(bench.exchange(3)); // the lines start again
+    QVERIFY(bench.picture(TrendQuantity::Temperature, QStringLiteral("°C")).hidden);
 }
 
 void TestTrend::aHiddenPageIsNotPainted()
@@ -355,10 +400,13 @@ void TestTrend::theLogHasEveryReplyTheSimulatorSent()
     QVERIFY(bench.exchange(3)); // nothing more is written
     QLocale::setDefault(saved);
 
-    const CsvFormat format = CsvFormat::forLocale(locale);
+    // The columns named in the window's language (Hungarian at a first start).
+    CsvFormat format = CsvFormat::forLocale(locale);
+    format.language = TextLanguage::Hungarian;
     QByteArray header;
     const QList<QByteArray> lines = linesOf(path, &header);
     QCOMPARE(header, ReadingsCsvWriter::headerLine(format));
+    QVERIFY(header.contains("hőmérséklet"));
     QCOMPARE(lines.size(), decoded);
     // The same requests, answered again by an instrument of the same make:
     // the simulator's replies, one per line, in order.
@@ -385,11 +433,12 @@ void TestTrend::aFileThatCannotBeWrittenStopsTheLogNotTheExchange()
     QVERIFY(bench.sim.openOn(bench.link().engine()));
     QVERIFY(bench.exchange(3));
 
-    // A folder is no file.
+    // A folder is no file: a recording that never started says so.
     QVERIFY(!bench.page->startRecording(folder.path()));
     QVERIFY(bench.page->recordStatus()->isVisibleTo(bench.page));
-    QVERIFY2(bench.page->recordStatus()->text().startsWith(QStringLiteral("A rögzítés leállt: ")),
-             qPrintable(bench.page->recordStatus()->text()));
+    QVERIFY2(
+        bench.page->recordStatus()->text().startsWith(QStringLiteral("A rögzítés nem indult el: ")),
+        qPrintable(bench.page->recordStatus()->text()));
     QVERIFY(bench.page->recordButton()->isEnabled() && !bench.page->stopButton()->isEnabled());
 
     // A file size limit stands in for a disk that fills up after a few lines.
@@ -405,8 +454,10 @@ void TestTrend::aFileThatCannotBeWrittenStopsTheLogNotTheExchange()
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
     QVERIFY(stopped);
-    QVERIFY2(bench.page->recordStatus()->text().contains(QStringLiteral("nem írható")),
-             qPrintable(bench.page->recordStatus()->text()));
+    // In the window's language, the system's reason too.
+    QVERIFY2(
+        bench.page->recordStatus()->text().contains(QStringLiteral("nem írható: A fájl túl nagy")),
+        qPrintable(bench.page->recordStatus()->text()));
     // Only whole lines are in the file, and the exchange goes on.
     QByteArray header;
     const QList<QByteArray> lines = linesOf(path, &header);
@@ -421,6 +472,105 @@ void TestTrend::aFileThatCannotBeWrittenStopsTheLogNotTheExchange()
     QVERIFY(bench.page->startRecording(path));
     bench.form.close();
     QVERIFY(!bench.page->isRecording());
+}
+
+void TestTrend::aDeletedFolderStopsTheLogWithTheReason()
+{
+    Bench bench;
+    QTemporaryDir place;
+    const QString path = place.filePath(QStringLiteral("day1/readings.csv"));
+    QVERIFY(QDir().mkpath(place.filePath(QStringLiteral("day1"))));
+    QVERIFY(bench.page->startRecording(path));
+    QVERIFY(bench.sim.openOn(bench.link().engine()));
+    QVERIFY(bench.exchange(3));
+    // Lines would go on into the deleted file, where nobody can read them.
+    QVERIFY(QDir(place.filePath(QStringLiteral("day1"))).removeRecursively());
+    QTRY_VERIFY(!bench.page->isRecording());
+    const QString status = bench.page->recordStatus()->text();
+    QVERIFY2(status.startsWith(QStringLiteral("A rögzítés leállt: ") + path) &&
+                 status.contains(QStringLiteral("törölték")),
+             qPrintable(status));
+}
+
+void TestTrend::everyValueLiesInsideItsAxis_data()
+{
+    // Temperatures in two phases, the plot drawn after each; a first phase
+    // 66 s before the end has left the one-minute span.
+    QTest::addColumn<QList<double>>("first");
+    QTest::addColumn<QList<double>>("second");
+    const auto ramp = [](double from, double to, int count) {
+        QList<double> values;
+        for (int i = 0; i < count; ++i)
+            values << from + (to - from) * i / (count - 1);
+        return values;
+    };
+    QTest::newRow("on the top of the range kept")
+        << ramp(23.3, 26.6, 200) << QList<double>(200, 27.0);
+    QTest::newRow("on the bottom of the range kept")
+        << ramp(26.9, 23.4, 200) << QList<double>(200, 23.0);
+    QTest::newRow("constant 0") << QList<double>(50, 0.0) << QList<double>(50, 0.0);
+    const QList<double> noise = {23.019, 23.021, 23.019, 23.021, 23.019, 23.021};
+    QTest::newRow("23.02 and its noise") << noise << noise;
+    QTest::newRow("narrower than the range kept") << ramp(3.0, 22.0, 200) << ramp(0.5, 9.5, 1450);
+}
+
+void TestTrend::everyValueLiesInsideItsAxis()
+{
+    QFETCH(QList<double>, first);
+    QFETCH(QList<double>, second);
+    Plot plot;
+    for (const QList<double> &phase : {first, second}) {
+        for (const double value : phase)
+            plot.add({}, value);
+        plot.picture(TrendQuantity::Temperature);
+    }
+    const auto picture = plot.picture(TrendQuantity::Temperature);
+    const QList<double> values = valuesOf(picture.pieces.value(0));
+    const auto [low, high] = std::minmax_element(values.begin(), values.end());
+
+    // No value on an edge, where the plot's border would hide it; the values
+    // fill a fair part of the axis; the labels are plain numbers, each its own.
+    const double range = picture.axisHigh - picture.axisLow;
+    QVERIFY(*low > picture.axisLow + 0.01 * range && *high < picture.axisHigh - 0.01 * range);
+    if (*high > *low) QVERIFY(*high - *low >= 0.4 * range);
+    QCOMPARE(QSet<QString>(picture.tickTexts.begin(), picture.tickTexts.end()).size(),
+             picture.tickTexts.size());
+    for (const QString &text : picture.tickTexts)
+        QVERIFY2(!text.contains(u'e') && text.size() <= 7, qPrintable(text));
+}
+
+void TestTrend::aDenseBandIsDrawnSolid()
+{
+    Plot plot; // as wide as in the window: more pixels than the span has columns
+    QVERIFY(QTest::qWaitForWindowExposed(plot.page.get()));
+    // A noisy input: every reading at the other end of the band, for a minute.
+    for (int i = 0; i < 60000 / kExchangeMsecs; ++i)
+        plot.add(i % 2 ? 13.0 : 11.0, {});
+    const auto picture = plot.picture(TrendQuantity::Input);
+    // Across the band's middle, over the whole span, the line's colour everywhere.
+    const QRectF area = plot.page->chart()->chart()->plotArea();
+    const int y = int(area.bottom() - (12.0 - picture.axisLow) * area.height() /
+                                          (picture.axisHigh - picture.axisLow));
+    const QImage image = plot.page->chart()->viewport()->grab().toImage();
+    const QColor line = image.pixelColor(int(area.center().x()), y);
+    int gaps = 0;
+    for (int x = int(area.left()) + 5; x < int(area.right()) - 5; ++x)
+        gaps += image.pixelColor(x, y) != line;
+    QCOMPARE(gaps, 0);
+}
+
+void TestTrend::theSpanIsKeptBetweenRuns()
+{
+    WindowSetup setup;
+    {
+        TForm_Main form(setup.environment());
+        QCOMPARE(form.TabSheet_Trend->spanMinutes(), 5); // the first start's
+        form.TabSheet_Trend->spanBox()->setCurrentIndex(2);
+        form.close();
+    }
+    QVERIFY(ProfileDocument(setup.readIni()).sectionNames().endsWith(QStringLiteral("Trend")));
+    TForm_Main next(setup.environment());
+    QCOMPARE(next.TabSheet_Trend->spanMinutes(), 15);
 }
 
 QTEST_MAIN(TestTrend)

@@ -104,6 +104,8 @@ const std::vector<Action> &actions()
              f.OutCalPWM20mA = 60000;
              f.OutCalPWM2V = 2000;
              f.OutCalPWM10V = 70000; // cut to 16 bits
+             // Stores go out for a unit whose serial number is known.
+             f.connectedUnit.setSerialNumber(QStringLiteral("KX-0001"));
              press(f, "SpeedButton_ADCalBeiras");
              press(f, "SpeedButton_WriteOutputCalibrationToKX");
          }},

@@ -44,7 +44,7 @@ ReportWords words(CaptionLanguage language)
                 QStringLiteral("A készülék állapota"),
                 QStringLiteral("Tárolás előtt"),
                 QStringLiteral("Tárolás után"),
-                QStringLiteral("nem érkezett válasz"),
+                QStringLiteral("ebben a kapcsolatban nem látott"),
                 QStringLiteral("Üzemidő"),
                 QStringLiteral("%1 óra %2 perc"),
                 QStringLiteral("Hőmérséklet"),
@@ -79,7 +79,7 @@ ReportWords words(CaptionLanguage language)
             QStringLiteral("Instrument state"),
             QStringLiteral("As found"),
             QStringLiteral("As left"),
-            QStringLiteral("no reply seen"),
+            QStringLiteral("not seen in this connection"),
             QStringLiteral("Working time"),
             QStringLiteral("%1 h %2 min"),
             QStringLiteral("Temperature"),
@@ -91,7 +91,7 @@ ReportWords words(CaptionLanguage language)
             QStringLiteral("Calibration values stored in the instrument"),
             QStringLiteral("No."),
             QStringLiteral("Point"),
-            QStringLiteral("Step (as the wizard names it)"),
+            QStringLiteral("Step"),
             QStringLiteral("Averaged reading"),
             QStringLiteral("Output set to"),
             QStringLiteral("PWM value"),
@@ -228,8 +228,11 @@ QString stateCell(const std::optional<InstrumentState> &state, const ReportWords
     case 0:
         return w.hoursMinutes.arg(state->workingMinutes / 60).arg(state->workingMinutes % 60);
     case 1:
+        // Numbers as the report's language writes them, whatever the PC's locale.
         return state->temperature
-                   ? formatPattern(*state->temperature, u"0.0") + QStringLiteral(" °C")
+                   ? formatPattern(*state->temperature, u"0.0",
+                                   language == CaptionLanguage::Hungarian ? u',' : u'.') +
+                         QStringLiteral(" °C")
                    : w.noReading;
     case 2:
         return state->calibrationDate ? state->calibrationDate->toString(Qt::ISODate) : w.none;
@@ -288,10 +291,11 @@ void paintReport(QPainter &painter, const CalibrationRecord &record, CaptionLang
             {{w.number, Qt::AlignRight}, {w.point}, {w.step}, {w.reading, Qt::AlignRight}}};
         int n = 0;
         for (const InputPointValue &point : record.inputPoints)
-            rows.push_back({{QString::number(++n), Qt::AlignRight},
-                            {point.name},
-                            {point.step},
-                            {formatPattern(point.reading, u"0 000 000"), Qt::AlignRight}});
+            rows.push_back(
+                {{QString::number(++n), Qt::AlignRight},
+                 {point.name},
+                 {language == CaptionLanguage::English ? englishStepTitle(point) : point.step},
+                 {formatPattern(point.reading, u"0 000 000"), Qt::AlignRight}});
         page.table({32.0, 60.0, width - 32.0 - 60.0 - 120.0, 120.0}, rows);
     } else {
         std::vector<Row> rows{{{w.point}, {w.outputSetTo}, {w.pwmValue, Qt::AlignRight}}};

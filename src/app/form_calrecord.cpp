@@ -4,6 +4,8 @@
 #include "app/calibration_report.h"
 #include "app/commandline.h"
 #include "app/form_main.h"
+#include "app/form_settingsfile.h"
+#include "core/reason_text.h"
 #include "link/mbbuffers.h"
 #include "panel/mb.h"
 #include "ui_form_main.h"
@@ -12,6 +14,7 @@
 #include <QFileInfo>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTimer>
 
 #include <algorithm>
 #include <vector>
@@ -107,11 +110,6 @@ const std::optional<CalibrationRecord> &CalibrationRecorder::record(CalibrationK
     return slot(kind).done;
 }
 
-std::optional<SettingsSource> CalibrationRecorder::lastSource() const
-{
-    return m_lastSource;
-}
-
 void CalibrationRecorder::exchangeEnded(TMBStatus status)
 {
     if (status != TMBStatus::stOK) return;
@@ -122,9 +120,8 @@ void CalibrationRecorder::exchangeEnded(TMBStatus status)
     const InstrumentReply reply = readReply(rx);
     const InstrumentRequest request = requestIn(engine.txBuffer());
     const QDateTime now = QDateTime::currentDateTime();
-    const QString firmware = firmwareText(reply);
-    m_lastSource = SettingsSource{m_window.ui->MB1->Port(), now, firmware};
     const InstrumentState state = InstrumentState::fromReply(reply);
+    const ConnectedUnit &unit = m_window.connectedUnit;
 
     for (const CalibrationKind kind : {CalibrationKind::Input, CalibrationKind::Output}) {
         Slot &s = slot(kind);
@@ -140,18 +137,52 @@ void CalibrationRecorder::exchangeEnded(TMBStatus status)
                                            : CalibrationRecord::forOutput(request);
             record.time = now;
             record.port = m_window.ui->MB1->Port();
-            record.firmware = firmware;
+            record.firmware = firmwareText(reply);
             record.programVersion = kVersionDate;
-            record.asFound = s.found;
+            record.asFound = unit.asFound();
+            record.serialNumber = unit.serialNumber();
             if (kind == CalibrationKind::Output) record.testPoints = m_testPoints;
             s.pending = std::move(record);
-        } else if (!asked) {
-            // Only a reply to a request without the store command shows the
-            // instrument as it was before.
-            s.found = state;
         }
     }
     trackTestPoint(request, reply);
+    askSerialNumberIfWanted();
+}
+
+bool CalibrationRecorder::storeLatched() const
+{
+    return m_window.ui->SpeedButton_ADCalBeiras->Down() ||
+           m_window.ui->SpeedButton_WriteOutputCalibrationToKX->Down();
+}
+
+void CalibrationRecorder::askSerialNumberIfWanted()
+{
+    const ConnectedUnit &unit = m_window.connectedUnit;
+    if (m_askingSerialNumber || !storeLatched() || !unit.isConnected() ||
+        !unit.serialNumber().isEmpty())
+        return;
+    m_askingSerialNumber = true;
+    // Asked after this exchange's handlers, which must send the next
+    // request: the exchange goes on while the question is open.
+    QTimer::singleShot(0, this, [this] {
+        ConnectedUnit &unit = m_window.connectedUnit;
+        const quint64 connection = unit.connection();
+        SerialNumberQuestion question;
+        question.title = text(FileCaption::UnitSerialTitle);
+        question.label = text(FileCaption::UnitSerialLabel).arg(unit.port());
+        question.hint = text(FileCaption::UnitSerialHint);
+        const std::optional<QString> given = askSerialNumber(&m_window, question);
+        m_askingSerialNumber = false;
+        // The number belongs to the unit that was on the line when asked.
+        if (unit.connection() != connection || !unit.isConnected()) return;
+        if (given) {
+            unit.setSerialNumber(*given);
+            return;
+        }
+        // No number, no store: the command is withdrawn, as by a second press.
+        m_window.ui->SpeedButton_ADCalBeiras->setDown(false);
+        m_window.ui->SpeedButton_WriteOutputCalibrationToKX->setDown(false);
+    });
 }
 
 void CalibrationRecorder::trackTestPoint(const InstrumentRequest &request,
@@ -201,7 +232,9 @@ void CalibrationRecorder::tellNotLogged(const QString &error)
         QDir::toNativeSeparators(log.path().isEmpty() ? log.folder() : log.path());
     QString title = text(FileCaption::SaveReport);
     title.remove(QChar(0x2026));
-    showMessage(&m_window, title, text(FileCaption::NotLogged).arg(where, error));
+    showMessage(
+        &m_window, title,
+        text(FileCaption::NotLogged).arg(where, reasonText(error, textLanguage(m_language))));
 }
 
 bool CalibrationRecorder::saveReport(CalibrationKind kind)
@@ -218,8 +251,14 @@ bool CalibrationRecorder::saveReport(CalibrationKind kind)
     details.suggested = {s.done->serialNumber, s.done->technician.isEmpty()
                                                    ? m_memory.value(FileMemory::TechnicianKey)
                                                    : s.done->technician};
+    details.serialFixed = !s.done->serialNumber.isEmpty();
     const std::optional<ReportDetails> given = askReportDetails(&m_window, details);
     if (!given || given->serialNumber.isEmpty() || given->technician.isEmpty()) return false;
+    if (!s.done->serialNumber.isEmpty() && given->serialNumber != s.done->serialNumber) {
+        showMessage(&m_window, title,
+                    text(FileCaption::AnotherUnit).arg(s.done->serialNumber, given->serialNumber));
+        return false;
+    }
 
     CalibrationRecord record = *s.done;
     record.serialNumber = given->serialNumber;
@@ -244,8 +283,10 @@ bool CalibrationRecorder::saveReport(CalibrationKind kind)
 
     QString error;
     if (!writeCalibrationReport(record, path, m_language, error)) {
-        showMessage(&m_window, title,
-                    text(FileCaption::ReportNotWritten).arg(QDir::toNativeSeparators(path), error));
+        showMessage(
+            &m_window, title,
+            text(FileCaption::ReportNotWritten)
+                .arg(QDir::toNativeSeparators(path), reasonText(error, textLanguage(m_language))));
         return false;
     }
     // The dialogs ran the event loop: a newer record may have come meanwhile,

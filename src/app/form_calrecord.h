@@ -1,11 +1,16 @@
 // Calibration records in the window. When the instrument acknowledges the
 // input or the output calibration's store command, the recorder keeps a
-// record of it: the values the acknowledged request carried, the state the
-// instrument was found in before the store and left in after it (from the
-// first reply after the acknowledgement), the PC's time, the firmware and,
-// for the output, the test points driven. Each record goes into the
-// calibration log at once; "Save calibration report…" on each calibration
-// page writes it as a PDF report with its JSON beside it.
+// record of it: the values the acknowledged request carried, the unit's
+// serial number, the state the unit was found in (the first reply of the
+// connection) and left in after the store (the first reply after the
+// acknowledgement), the PC's time, the firmware and, for the output, the test
+// points driven. Each record goes into the calibration log at once; "Save
+// calibration report…" on each calibration page writes it as a PDF report
+// with its JSON beside it, for the unit it was recorded for and no other.
+//
+// A store waits (the request leaves its bit out) until the connection has
+// had its first reply and the unit's serial number is known; the recorder
+// asks for the number once per connection, as soon as a store is pressed.
 //
 // The recorder watches every exchange that ends well, before the window's own
 // handler: at that moment MB1's RX data buffer holds the reply and its TX
@@ -43,6 +48,7 @@ public:
     // Questions to the user; tests answer them without dialogs.
     AskFileName askFileName = askFileNameWithDialog;
     AskReportDetails askReportDetails = askReportDetailsWithDialog;
+    AskSerialNumber askSerialNumber = askSerialNumberWithDialog;
     ShowMessage showMessage = showWarningBox;
     // Where every record is appended; tests give a temporary folder.
     CalibrationLog log{CalibrationLog::defaultFolder()};
@@ -52,11 +58,11 @@ public:
 
     // The last finished record of that kind.
     const std::optional<CalibrationRecord> &record(CalibrationKind kind) const;
-    // Where and when the instrument was last heard from, with its firmware.
-    std::optional<SettingsSource> lastSource() const;
 
-    // "Save calibration report…": asks for the unit's serial number, the
-    // technician's name and a file, then writes the report and its record.
+    // "Save calibration report…": asks for the technician's name (and the
+    // unit's serial number, for a record made without one) and a file, then
+    // writes the report and its record. A serial number other than the
+    // record's is refused: a calibration belongs to one unit.
     bool saveReport(CalibrationKind kind);
 
 signals:
@@ -65,7 +71,6 @@ signals:
 
 private:
     struct Slot {
-        std::optional<InstrumentState> found;     // from the last reply before a store request
         std::optional<CalibrationRecord> pending; // acknowledged, waiting for the next reply
         std::optional<CalibrationRecord> done;
         QPointer<QPushButton> button;
@@ -81,6 +86,9 @@ private:
     }
     QString text(FileCaption caption) const { return fileCaptionText(m_language, caption); }
     void tellNotLogged(const QString &error);
+    bool storeLatched() const;
+    // Asks for the unit's serial number when a store waits for it.
+    void askSerialNumberIfWanted();
 
     TForm_Main &m_window;
     FileMemory m_memory;
@@ -89,5 +97,5 @@ private:
     // Test points of the output wizard's checking steps the instrument was
     // driven to, since the wizard was last on its first step.
     std::vector<OutputTestPoint> m_testPoints;
-    std::optional<SettingsSource> m_lastSource;
+    bool m_askingSerialNumber = false;
 };

@@ -65,12 +65,18 @@ void TForm_Main::LoadIniSettings()
     ApplyLanguage(settings.languageName);
 }
 
-IniSaveResult TForm_Main::SaveIniSettings()
+IniSettings TForm_Main::iniSettings() const
 {
     IniSettings settings;
-    settings.date = currentIniDateText();
     settings.lastUsedPort = ui->MB1->MBLastUsedPort();
     settings.languageName = m_languageName;
+    return settings;
+}
+
+IniSaveResult TForm_Main::SaveIniSettings()
+{
+    IniSettings settings = iniSettings();
+    settings.date = currentIniDateText();
     return iniFile().save(settings);
 }
 
@@ -123,6 +129,7 @@ void TForm_Main::showExchangePanels(bool visible)
 
 void TForm_Main::MB1MBPortOpenedOrClosed(QObject *, bool MBbPortOpen)
 {
+    emit iniSettingsChanged(); // the port opened is the last used one
     if (MBbPortOpen) SendInstrumentRequest();
 }
 

@@ -6,8 +6,11 @@
 #include "ui_form_main.h"
 
 #include <QAbstractButton>
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 namespace {
 
@@ -36,6 +39,23 @@ void TForm_Main::writeCaptions(Caption first, Caption last)
     }
 }
 
+void TForm_Main::applyQtTranslation(CaptionLanguage language)
+{
+    // Qt's own texts (the buttons of message boxes and dialogs, the file
+    // dialog) follow the window's language, from Qt's translations.
+    if (language == CaptionLanguage::English) {
+        m_qtTranslator.reset(); // a translator removes itself as it goes
+        return;
+    }
+    if (m_qtTranslator) return;
+    auto translator = std::make_unique<QTranslator>();
+    if (!translator->load(QStringLiteral("qtbase_hu"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        return; // Qt's texts stay English; the window's own are Hungarian regardless
+    QCoreApplication::installTranslator(translator.get());
+    m_qtTranslator = std::move(translator);
+}
+
 void TForm_Main::ApplyLanguage(const QString &languageName)
 {
     // A name that selects no set (a hand-edited file) gets the default set,
@@ -47,6 +67,7 @@ void TForm_Main::ApplyLanguage(const QString &languageName)
     else
         ui->SpeedButton_Magyar->setDown(true);
     m_captions.fill(choice.language);
+    applyQtTranslation(choice.language);
 
     writeCaptions(Caption::ErrorCode, Caption::Restart);
     ApplyAccessView();
@@ -63,6 +84,7 @@ void TForm_Main::ApplyLanguage(const QString &languageName)
 
     fitAutoSizeLabels(this);
     UpdateWindowCaption();
+    emit iniSettingsChanged();
 }
 
 void TForm_Main::SpeedButton_AngolClick(QObject *Sender)

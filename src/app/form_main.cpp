@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTimer>
+#include <QTranslator>
 
 #include "ui/formextras.h"
 #include "ui/opaquelabels.h"

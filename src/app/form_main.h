@@ -13,6 +13,7 @@
 
 #include "app/commandline.h"
 #include "app/inifile.h"
+#include "core/connected_unit.h"
 #include "core/decoded_reading.h"
 #include "core/request_state.h"
 #include "link/mbtypes.h"
@@ -24,6 +25,7 @@
 #include <utility>
 
 class QTimer;
+class QTranslator;
 class TSpeedButton;
 class TrendPage;
 class SettingsFileActions;
@@ -66,6 +68,9 @@ public:
     void LoadIniSettings();
     // A failed save is returned, never raised: closing goes on regardless.
     IniSaveResult SaveIniSettings();
+    // What SaveIniSettings() would write now, without the date; it changes
+    // with the language and the port opened (iniSettingsChanged()).
+    IniSettings iniSettings() const;
     void UpdateWindowCaption();
     void CheckAccessSwitch();
     void ApplyAccessView();
@@ -199,6 +204,9 @@ public:
     // form_calrecord.cpp), made with the window.
     SettingsFileActions *settingsFiles = nullptr;
     CalibrationRecorder *calibrationRecords = nullptr;
+    // The unit on the line in this connection (form_records.cpp): what it
+    // was found in, what it holds, its serial number.
+    ConnectedUnit connectedUnit;
 
     // --- shared window variables ---
     int PWMSetpoint = 0;
@@ -269,6 +277,9 @@ public:
     DecodedReading LastReading;
     // --- end of trend page ---
 
+signals:
+    void iniSettingsChanged();
+
 protected:
     bool event(QEvent *e) override;
     void closeEvent(QCloseEvent *e) override;
@@ -278,6 +289,7 @@ private:
     void showExchangePanels(bool visible);
     void refreshFactoryView();
     void writeCaptions(Caption first, Caption last);
+    void applyQtTranslation(CaptionLanguage language);
     IniFile iniFile() const;
     QStringList commandLine() const;
 
@@ -295,6 +307,8 @@ private:
     QString m_modelName = kModelName;
     QString m_languageName;
     CaptionStore m_captions;
+    // Qt's own Hungarian texts, installed while the window speaks Hungarian.
+    std::unique_ptr<QTranslator> m_qtTranslator;
     // The RX data buffer holds a good reply (none before the first, and an
     // error reply replaces it); only such a buffer is worth decoding again.
     bool m_rxHoldsGoodReply = false;

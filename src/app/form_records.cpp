@@ -1,14 +1,34 @@
-// Making the window's settings-file and calibration-record parts, and giving
-// them the captions of the current language.
+// Making the window's settings-file and calibration-record parts and the unit
+// of the connection they read, and giving them the captions of the current
+// language.
 #include "app/form_calrecord.h"
 #include "app/form_main.h"
 #include "app/form_settingsfile.h"
+#include "link/mbbuffers.h"
+#include "panel/mb.h"
+#include "ui_form_main.h"
 
 void TForm_Main::createFileControls()
 {
+    // The unit learns of each opening and each good reply before anything
+    // that reads it: the calibration records, then the window's own
+    // handler, which sends the next request.
+    TMB *mb1 = ui->MB1;
+    connect(mb1, &TMB::OnMBPortOpenedOrClosed, &connectedUnit, [this](bool open) {
+        if (open)
+            connectedUnit.begin(ui->MB1->Port());
+        else
+            connectedUnit.end();
+    });
+    connect(mb1, &TMB::OnMBMasterEndOfEvent, &connectedUnit, [this](TMBStatus status) {
+        if (status != TMBStatus::stOK) return;
+        // A copy: the handlers after this one read the buffer from its start.
+        mb::MBRXDataBuffer rx = ui->MB1->engine().rxBuffer();
+        rx.setMBMBRXDataBufferIndex(1);
+        connectedUnit.noteReply(readReply(rx), QDateTime::currentDateTime());
+    });
     calibrationRecords = new CalibrationRecorder(*this, FileMemory(iniFile()));
-    settingsFiles = new SettingsFileActions(*this, FileMemory(iniFile()),
-                                            [this] { return calibrationRecords->lastSource(); });
+    settingsFiles = new SettingsFileActions(*this, FileMemory(iniFile()));
 }
 
 void TForm_Main::applyFileCaptions()

@@ -37,6 +37,11 @@ RequestState TForm_Main::requestState() const
     state.pwmForce = PWMForce;
     for (const auto &[bit, button] : commandButtons())
         if (button->Down()) state.commands |= bit;
+    // A store pressed stays down, and waits for the unit's first reply and
+    // its serial number (see ConnectedUnit).
+    if (connectedUnit.holdsBackCalibrationStore())
+        state.commands &= quint8(~(instrument::Command::StoreInputCalibration |
+                                   instrument::Command::StoreOutputCalibration));
     state.inputCalibration = {{{InCalLow1, InCalHigh1},
                                {InCalLow2, InCalHigh2},
                                {InCalLow3, InCalHigh3},

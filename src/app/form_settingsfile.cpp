@@ -3,6 +3,7 @@
 
 #include "app/form_main.h"
 #include "core/number_text.h"
+#include "core/reason_text.h"
 #include "ui_form_main.h"
 #include "widgets/numberpattern.h"
 
@@ -19,11 +20,8 @@ using instrument::SignalType;
 // size, the gaps above, between and below them even.
 const QRect SaveButtonPlace(448, 109, 209, 25);
 const QRect LoadButtonPlace(448, 147, 209, 25);
-
-TextLanguage textLanguage(CaptionLanguage language)
-{
-    return language == CaptionLanguage::English ? TextLanguage::English : TextLanguage::Hungarian;
-}
+// In the group's title line, over the column of its buttons.
+const QRect EditedNotePlace(232, 0, 425, 14);
 
 // The value an edit holds once it is left: text that is no number is 0, and
 // the shown pattern rounds it.
@@ -42,9 +40,8 @@ int typeItem(SignalType type)
 
 } // namespace
 
-SettingsFileActions::SettingsFileActions(TForm_Main &window, FileMemory memory,
-                                         SourceOfSettings source)
-    : QObject(&window), m_window(window), m_memory(std::move(memory)), m_source(std::move(source))
+SettingsFileActions::SettingsFileActions(TForm_Main &window, FileMemory memory)
+    : QObject(&window), m_window(window), m_memory(std::move(memory))
 {
     QGroupBox *group = m_window.ui->GroupBox_Settings;
     m_save = new QPushButton(group);
@@ -58,6 +55,48 @@ SettingsFileActions::SettingsFileActions(TForm_Main &window, FileMemory memory,
     QWidget::setTabOrder(m_save, m_load);
     connect(m_save, &QPushButton::clicked, this, [this] { save(); });
     connect(m_load, &QPushButton::clicked, this, [this] { load(); });
+
+    m_edited = new QLabel(group);
+    m_edited->setObjectName(QStringLiteral("Label_SettingsEdited"));
+    m_edited->setGeometry(EditedNotePlace);
+    m_edited->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    QFont bold = m_edited->font();
+    bold.setBold(true);
+    m_edited->setFont(bold);
+    QPalette colours = m_edited->palette();
+    colours.setColor(QPalette::WindowText, QColor(0xb0, 0x40, 0x00));
+    m_edited->setPalette(colours);
+    m_edited->hide();
+    // The note follows the group's contents and what the instrument holds.
+    const auto follow = [this] { showEditedNote(); };
+    const Ui::TForm_Main &ui = *m_window.ui;
+    for (TEdit *edit : {ui.Edit_InputLow, ui.Edit_InputHigh, ui.Edit_OutputLow, ui.Edit_OutputHigh})
+        connect(edit, &QLineEdit::textChanged, this, follow);
+    for (TRadioGroup *group : {ui.RadioGroup_BemenetTipusa, ui.RadioGroup_KimenetTipusa})
+        connect(group, &TRadioGroup::OnClick, this, follow);
+    connect(&m_window.connectedUnit, &ConnectedUnit::heldSettingsChanged, this, follow);
+}
+
+bool SettingsFileActions::showsInstrumentSettings() const
+{
+    const std::optional<InstrumentSettings> &held = m_window.connectedUnit.heldSettings();
+    QString reason;
+    const std::optional<InstrumentSettings> shown = shownSettings(reason);
+    if (!held || !shown) return false;
+    // Compared as the edits show them: a read shows the instrument's values
+    // in the same patterns.
+    const auto sameScale = [](const ScaleSetting &a, const ScaleSetting &b, bool input) {
+        const auto shown = input ? TForm_Main::InputScaleText : TForm_Main::OutputScaleText;
+        return a.type == b.type && shown(a.low) == shown(b.low) && shown(a.high) == shown(b.high);
+    };
+    return sameScale(shown->input, held->input, true) &&
+           sameScale(shown->output, held->output, false);
+}
+
+void SettingsFileActions::showEditedNote()
+{
+    if (!m_edited) return;
+    m_edited->setVisible(m_window.connectedUnit.heldSettings() && !showsInstrumentSettings());
 }
 
 void SettingsFileActions::applyLanguage(CaptionLanguage language)
@@ -65,6 +104,7 @@ void SettingsFileActions::applyLanguage(CaptionLanguage language)
     m_language = language;
     if (m_save) m_save->setText(text(FileCaption::SaveToFile));
     if (m_load) m_load->setText(text(FileCaption::LoadFromFile));
+    if (m_edited) m_edited->setText(text(FileCaption::SettingsEdited));
 }
 
 QString SettingsFileActions::title(FileCaption button) const
@@ -183,13 +223,21 @@ bool SettingsFileActions::saveTo(const QString &path)
                         .arg(shownPath, text(FileCaption::NotARegularFile).arg(shownPath)));
         return false;
     }
+    // The file names the instrument only for what the instrument holds, in
+    // its own values; anything else is marked as edited.
     SettingsDocument document;
-    document.settings = *settings;
-    if (m_source) document.source = m_source();
+    if (showsInstrumentSettings()) {
+        document.settings = *m_window.connectedUnit.heldSettings();
+        document.source = m_window.connectedUnit.lastHeard();
+    } else {
+        document.settings = *settings;
+        document.edited = QDateTime::currentDateTime();
+    }
     QString error;
     if (!writeSettingsFile(path, document, error, textLanguage(m_language))) {
         showMessage(&m_window, title(FileCaption::SaveToFile),
-                    text(FileCaption::NotSaved).arg(shownPath, error));
+                    text(FileCaption::NotSaved)
+                        .arg(shownPath, reasonText(error, textLanguage(m_language))));
         return false;
     }
     rememberFolder(path);
@@ -220,9 +268,11 @@ bool SettingsFileActions::loadFrom(const QString &path)
     }
     const SettingsFileRead read = readSettingsFile(path);
     if (!read.ok()) {
+        SettingsFileError error = read.error;
+        error.detail = reasonText(error.detail, textLanguage(m_language)); // the system's words
         showMessage(
             &m_window, title(FileCaption::LoadFromFile),
-            text(FileCaption::NotLoaded).arg(shownPath, read.error.text(textLanguage(m_language))));
+            text(FileCaption::NotLoaded).arg(shownPath, error.text(textLanguage(m_language))));
         return false;
     }
     fill(read.document->settings);

@@ -13,6 +13,14 @@ void TForm_Main::createTrendPage()
     const int settings = ui->PageControl1->indexOf(ui->TabSheet_Uzemmod);
     ui->PageControl1->insertTab(settings + 1, TabSheet_Trend, TabSheet_Trend->texts().page);
     TabSheet_Trend->stopRecordingWhenClosed(this);
+    // The span chosen last is kept in a section of its own after the
+    // window's three.
+    const QString section = QStringLiteral("Trend");
+    const QString key = QStringLiteral("SpanMinutes");
+    TabSheet_Trend->setSpanMinutes(iniFile().value(section, key).toInt());
+    connect(TabSheet_Trend, &TrendPage::spanChanged, this, [this, section, key](int minutes) {
+        iniFile().setValue(section, key, QString::number(minutes)); // a failure costs a click
+    });
     // The trend watches the instrument at work: its output follows the
     // input, not a value forced by a calibration page left behind.
     connect(ui->PageControl1, &TPageControl::OnChange, this, [this] {

@@ -15,6 +15,7 @@ namespace {
 struct InputPointRow {
     const char16_t *name;
     const char16_t *step; // the wizard's step title, as the technician saw it
+    const char16_t *english; // the same in English, for an English report
     qint32 InstrumentRequest::*field;
 };
 
@@ -22,20 +23,20 @@ struct InputPointRow {
 // forcing of the full-scale point it belongs to.
 using R = InstrumentRequest;
 constexpr std::array<InputPointRow, 14> InputPoints{{
-    {u"Low1", u"Ube Low1 kalibrálás", &R::InCalLow1},
-    {u"Low2", u"Ube Low2 kalibrálás", &R::InCalLow2},
-    {u"Low3", u"Ube Low3 kalibrálás", &R::InCalLow3},
-    {u"High1", u"Ube High1 kalibrálás: 150 mV", &R::InCalHigh1},
-    {u"High2", u"Ube High2 kalibrálás: 450 mV", &R::InCalHigh2},
-    {u"High3", u"Ube High3 kalibrálás: 2,3 V", &R::InCalHigh3},
-    {u"Low4", u"Ube Low4 kalibrálás", &R::InCalLow4},
-    {u"Low5", u"Ube Low5 kalibrálás", &R::InCalLow5},
-    {u"Low6", u"Ube Low6 kalibrálás", &R::InCalLow6},
-    {u"High4", u"Ube High4 kalibrálás: 10 V", &R::InCalHigh4},
-    {u"High5", u"Ube High5 kalibrálás: 40 V", &R::InCalHigh5},
-    {u"High6", u"Ube High6 kalibrálás: 100 V", &R::InCalHigh6},
-    {u"Low7", u"Ibe Low kalibrálás", &R::InCalLow7},
-    {u"High7", u"Ibe High kalibrálás: 20 mA", &R::InCalHigh7},
+    {u"Low1", u"Ube Low1 kalibrálás", u"Uin Low1 calibration", &R::InCalLow1},
+    {u"Low2", u"Ube Low2 kalibrálás", u"Uin Low2 calibration", &R::InCalLow2},
+    {u"Low3", u"Ube Low3 kalibrálás", u"Uin Low3 calibration", &R::InCalLow3},
+    {u"High1", u"Ube High1 kalibrálás: 150 mV", u"Uin High1 calibration: 150 mV", &R::InCalHigh1},
+    {u"High2", u"Ube High2 kalibrálás: 450 mV", u"Uin High2 calibration: 450 mV", &R::InCalHigh2},
+    {u"High3", u"Ube High3 kalibrálás: 2,3 V", u"Uin High3 calibration: 2.3 V", &R::InCalHigh3},
+    {u"Low4", u"Ube Low4 kalibrálás", u"Uin Low4 calibration", &R::InCalLow4},
+    {u"Low5", u"Ube Low5 kalibrálás", u"Uin Low5 calibration", &R::InCalLow5},
+    {u"Low6", u"Ube Low6 kalibrálás", u"Uin Low6 calibration", &R::InCalLow6},
+    {u"High4", u"Ube High4 kalibrálás: 10 V", u"Uin High4 calibration: 10 V", &R::InCalHigh4},
+    {u"High5", u"Ube High5 kalibrálás: 40 V", u"Uin High5 calibration: 40 V", &R::InCalHigh5},
+    {u"High6", u"Ube High6 kalibrálás: 100 V", u"Uin High6 calibration: 100 V", &R::InCalHigh6},
+    {u"Low7", u"Ibe Low kalibrálás", u"Iin Low calibration", &R::InCalLow7},
+    {u"High7", u"Ibe High kalibrálás: 20 mA", u"Iin High calibration: 20 mA", &R::InCalHigh7},
 }};
 
 struct OutputPointRow {
@@ -123,6 +124,13 @@ QStringList statusFlagNames(quint8 bits)
     for (const FlagRow &flag : Flags)
         if (bits & flag.bit) names << QString::fromLatin1(flag.name);
     return names;
+}
+
+QString englishStepTitle(const InputPointValue &point)
+{
+    for (const InputPointRow &row : InputPoints)
+        if (point.name == QStringView(row.name)) return QString::fromUtf16(row.english);
+    return point.step;
 }
 
 QString calibrationKindName(CalibrationKind kind)

@@ -90,6 +90,10 @@ struct CalibrationRecord {
     bool operator==(const CalibrationRecord &) const = default;
 };
 
+// The wizard's step title of an input point in English ("Uin High1
+// calibration: 150 mV"); the wizard itself speaks Hungarian only.
+QString englishStepTitle(const InputPointValue &point);
+
 // "input" or "output": the kind in files.
 QString calibrationKindName(CalibrationKind kind);
 // "2013-09-30": the firmware date a reply reports.

@@ -2,6 +2,8 @@
 // appends (see file_write.h).
 #include "core/file_write.h"
 
+#include "core/reason_text.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -62,11 +64,10 @@ FileWriteError systemError(const QString &path, int code)
 
 QString systemErrorText(int code, TextLanguage language)
 {
-    // The system's own words, in English; the window's Hungarian texts for
-    // the common reasons belong here too.
-    Q_UNUSED(language);
+    // The system's own words, in the message's language where the program
+    // knows them.
     char buffer[256];
-    return QString::fromLocal8Bit(::strerror_r(code, buffer, sizeof buffer));
+    return reasonText(QString::fromLocal8Bit(::strerror_r(code, buffer, sizeof buffer)), language);
 }
 
 QString FileWriteError::reason(TextLanguage language) const

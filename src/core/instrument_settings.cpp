@@ -10,6 +10,25 @@ namespace {
 
 using instrument::SignalType;
 
+// A value as the message's language writes numbers: Hungarian with a
+// decimal comma.
+QString valueText(double value, bool hungarian = false)
+{
+    QString text = numberAsGiven(value);
+    return hungarian ? text.replace(u'.', u',') : text;
+}
+
+// A field in Hungarian words: a message in Hungarian names no field of the
+// file format ("input.low"), which a sentence cannot take.
+QString hungarianField(const QString &field)
+{
+    const bool input = field.startsWith(u"input");
+    const QString side = input ? QStringLiteral("bemenet") : QStringLiteral("kimenet");
+    if (field.endsWith(u".low")) return QStringLiteral("a %1 kezdőértéke").arg(side);
+    if (field.endsWith(u".high")) return QStringLiteral("a %1 végértéke").arg(side);
+    return QStringLiteral("a %1").arg(side);
+}
+
 // A value that can be put in a request at all.
 std::optional<SettingsProblem> realProblem(const QString &field, double value)
 {
@@ -52,33 +71,41 @@ double stored(double value)
 
 QString SettingsProblem::text(TextLanguage language) const
 {
-    const bool hu = language == TextLanguage::Hungarian;
     const QString unit = instrument::unitOf(type);
-    switch (kind) {
-    case Kind::NotFinite:
-        return hu ? QStringLiteral("%1 nem véges szám").arg(field)
-                  : QStringLiteral("%1 is not a finite number").arg(field);
-    case Kind::TooLarge:
-        return hu ? QStringLiteral("%1 (%2) túl nagy ahhoz, hogy a készülék tárolni tudja")
-                        .arg(field, numberAsGiven(value))
-                  : QStringLiteral("%1 (%2) is too large for the instrument to hold")
-                        .arg(field, numberAsGiven(value));
-    case Kind::BeyondInputLimit:
-        if (hu)
+    if (language == TextLanguage::Hungarian) {
+        const QString what = hungarianField(field);
+        const QString number = valueText(value, true);
+        switch (kind) {
+        case Kind::NotFinite:
+            return QStringLiteral("%1 nem véges szám").arg(what);
+        case Kind::TooLarge:
+            return QStringLiteral("%1 (%2) túl nagy ahhoz, hogy a készülék tárolni tudja")
+                .arg(what, number);
+        case Kind::BeyondInputLimit:
             return (type == SignalType::Current
                         ? QStringLiteral("%1 (%2 %3) túllépi az árambemenet ±%4 %3 határát")
                         : QStringLiteral("%1 (%2 %3) túllépi a feszültségbemenet ±%4 %3 határát"))
-                .arg(field, numberAsGiven(value), unit, numberAsGiven(limit));
+                .arg(what, number, unit, valueText(limit, true));
+        case Kind::NoSpan:
+            return QStringLiteral("%1 kezdőértéke és végértéke egyenlő (%2 %3), a skálának nincs "
+                                  "terjedelme")
+                .arg(what, number, unit);
+        }
+        return {};
+    }
+    switch (kind) {
+    case Kind::NotFinite:
+        return QStringLiteral("%1 is not a finite number").arg(field);
+    case Kind::TooLarge:
+        return QStringLiteral("%1 (%2) is too large for the instrument to hold")
+            .arg(field, valueText(value));
+    case Kind::BeyondInputLimit:
         return QStringLiteral("%1 (%2 %3) is beyond the limit of ±%4 %3 for a %5 input")
-            .arg(field, numberAsGiven(value), unit, numberAsGiven(limit),
-                 instrument::signalTypeName(type));
+            .arg(field, valueText(value), unit, valueText(limit), instrument::signalTypeName(type));
     case Kind::NoSpan:
-        return hu ? QStringLiteral("%1: a kezdőérték és a végérték egyenlő (%2 %3), a skálának "
-                                   "nincs terjedelme")
-                        .arg(field, numberAsGiven(value), unit)
-                  : QStringLiteral("%1: the initial and the end value are equal (%2 %3), so the "
-                                   "scale has no span")
-                        .arg(field, numberAsGiven(value), unit);
+        return QStringLiteral("%1: the initial and the end value are equal (%2 %3), so the "
+                              "scale has no span")
+            .arg(field, valueText(value), unit);
     }
     return {};
 }

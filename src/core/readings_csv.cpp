@@ -13,10 +13,23 @@
 
 namespace {
 
-constexpr const char *Columns[] = {
-    "time",          "input",         "input unit",         "output",
-    "output unit",   "scale ratio",   "temperature (degC)", "status bits",
-    "ADAveragedCH0", "ADAveragedCH1",
+constexpr const char16_t *Columns[] = {
+    u"time",          u"input",         u"input unit",         u"output",
+    u"output unit",   u"scale ratio",   u"temperature (degC)", u"status bits",
+    u"ADAveragedCH0", u"ADAveragedCH1",
+};
+// The same in Hungarian; the converters' readings keep the names of their fields.
+constexpr const char16_t *HungarianColumns[std::size(Columns)] = {
+    u"idő",
+    u"bemenet",
+    u"bemenet mértékegysége",
+    u"kimenet",
+    u"kimenet mértékegysége",
+    u"skálaarány",
+    u"hőmérséklet (°C)",
+    u"állapotbitek",
+    u"ADAveragedCH0",
+    u"ADAveragedCH1",
 };
 
 QString number(const std::optional<double> &value, QChar decimalMark)
@@ -43,12 +56,11 @@ ReadingsCsvWriter::~ReadingsCsvWriter()
 
 QByteArray ReadingsCsvWriter::headerLine(const CsvFormat &format)
 {
-    QByteArray text;
-    for (const char *column : Columns) {
-        if (!text.isEmpty()) text += format.separator.toLatin1();
-        text += column;
-    }
-    return text + '\n';
+    const bool hu = format.language == TextLanguage::Hungarian;
+    QStringList columns;
+    for (std::size_t i = 0; i < std::size(Columns); ++i)
+        columns << QString::fromUtf16(hu ? HungarianColumns[i] : Columns[i]);
+    return columns.join(format.separator).toUtf8() + '\n';
 }
 
 QByteArray ReadingsCsvWriter::line(const DecodedReading &reading, const CsvFormat &format)
@@ -92,6 +104,8 @@ bool ReadingsCsvWriter::open(const QString &path)
     if (m_fd < 0) return fail(Error::CannotOpen, errno);
     struct stat info {};
     if (::fstat(m_fd, &info) != 0) return fail(Error::CannotOpen, errno);
+    m_device = info.st_dev;
+    m_inode = info.st_ino;
     if (!S_ISREG(info.st_mode)) {
         // A pipe or a device has no lines to take back.
         close();
@@ -110,10 +124,16 @@ bool ReadingsCsvWriter::open(const QString &path)
         m_systemMessage = message;
         return false;
     }
-    // Readings are only ever added to a file of the same columns and format.
-    QByteArray start(header.size(), '\0');
+    // Readings are only ever added to a file of the same columns and format,
+    // whichever language named the columns.
+    CsvFormat other = m_format;
+    other.language = m_format.language == TextLanguage::English ? TextLanguage::Hungarian
+                                                                : TextLanguage::English;
+    const QByteArray otherHeader = headerLine(other);
+    QByteArray start(std::max(header.size(), otherHeader.size()), '\0');
     const ssize_t got = ::pread(m_fd, start.data(), std::size_t(start.size()), 0);
-    if (got != header.size() || start != header) {
+    start.truncate(std::max<ssize_t>(got, 0));
+    if (!start.startsWith(header) && !start.startsWith(otherHeader)) {
         close();
         m_error = Error::ForeignFile;
         m_systemMessage = QStringLiteral("the file holds other data");
@@ -154,6 +174,19 @@ bool ReadingsCsvWriter::fail(Error error, int code)
     return false;
 }
 
+bool ReadingsCsvWriter::stillAtItsName()
+{
+    if (m_fd < 0) return false;
+    struct stat atName {};
+    if (::stat(QFile::encodeName(m_path).constData(), &atName) == 0 &&
+        quint64(atName.st_dev) == m_device && quint64(atName.st_ino) == m_inode)
+        return true;
+    close();
+    m_error = Error::Gone;
+    m_systemMessage = QStringLiteral("the file is no longer at its name");
+    return false;
+}
+
 void ReadingsCsvWriter::close()
 {
     if (m_fd < 0) return;
@@ -176,6 +209,8 @@ QString ReadingsCsvWriter::errorString() const
         return QStringLiteral("cannot write to %1: %2").arg(m_path, m_systemMessage);
     case Error::NotOpen:
         return QStringLiteral("no readings file is open");
+    case Error::Gone:
+        return QStringLiteral("%1 was deleted, moved or replaced while it was written").arg(m_path);
     }
     return {};
 }

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "core/decoded_reading.h"
+#include "core/instrument_settings.h"
 
 #include <QByteArray>
 #include <QChar>
@@ -16,6 +17,8 @@
 struct CsvFormat {
     QChar separator = u',';
     QChar decimalMark = u'.';
+    // Of the header's column names; the lines are the same in both.
+    TextLanguage language = TextLanguage::English;
 
     static CsvFormat forLocale(const QLocale &locale);
 
@@ -30,6 +33,7 @@ public:
         ForeignFile, // the file holds something other than readings in this format
         CannotWrite, // a line could not be written (disk full, device gone, ...)
         NotOpen,
+        Gone, // the file was deleted, moved or replaced while it was written
     };
 
     explicit ReadingsCsvWriter(CsvFormat format = CsvFormat::forLocale(QLocale()));
@@ -38,12 +42,17 @@ public:
     ReadingsCsvWriter &operator=(const ReadingsCsvWriter &) = delete;
 
     // Creates the file with its header line, or continues a file that holds
-    // readings in the same format; a file with other contents is left alone.
+    // readings in the same format (its header in either language); a file
+    // with other contents is left alone.
     bool open(const QString &path);
     // Writes the reading's line. On failure nothing of the line stays in the
     // file and the writer stays open, so a later line may succeed.
     bool append(const DecodedReading &reading);
     void close();
+    // Whether the file open is still the one at its name. A file deleted (or
+    // its folder), moved away or replaced keeps taking lines that nobody will
+    // ever read: false, with the error Gone, and the writer closed.
+    bool stillAtItsName();
 
     bool isOpen() const { return m_fd >= 0; }
     QString path() const { return m_path; }
@@ -67,6 +76,9 @@ private:
     QString m_path;
     int m_fd = -1;
     int m_lines = 0;
+    // The open file's identity (device, inode).
+    quint64 m_device = 0;
+    quint64 m_inode = 0;
     Error m_error = Error::None;
     QString m_systemMessage;
 };

@@ -143,6 +143,27 @@ std::optional<SettingsFileError> readSource(const json::Value &root,
     return std::nullopt;
 }
 
+std::optional<SettingsFileError> readEdited(const json::Value &root,
+                                            std::optional<QDateTime> &edited)
+{
+    if (!root.member(u"edited")) return std::nullopt;
+    std::optional<SettingsFileError> failure;
+    const json::Value *object =
+        field(root, {}, u"edited", json::Value::Kind::Object, "object", failure);
+    if (!object) return failure;
+    const QString side = QStringLiteral("edited");
+    if (auto bad = checkNames(*object, side, {u"time"})) return bad;
+    const json::Value *time =
+        field(*object, side, u"time", json::Value::Kind::String, "text", failure);
+    if (!time) return failure;
+    edited = QDateTime::fromString(time->string, Qt::ISODateWithMs);
+    if (!edited->isValid())
+        return error(Kind::BadTime, time->line, path(side, QStringLiteral("time")), time->string);
+    if (root.member(u"source"))
+        return error(Kind::SourceAndEdited, root.member(u"edited")->line, side);
+    return std::nullopt;
+}
+
 SettingsFileRead failed(SettingsFileError e)
 {
     SettingsFileRead read;
@@ -163,6 +184,12 @@ QByteArray jsonString(const QString &text)
             out += c;
     }
     return out + '"';
+}
+
+// The offset keeps the moment unambiguous wherever the file is read.
+QByteArray timeJson(const QDateTime &time)
+{
+    return jsonString(time.toOffsetFromUtc(time.offsetFromUtc()).toString(Qt::ISODateWithMs));
 }
 
 QByteArray scaleText(const char *side, const ScaleSetting &scale)
@@ -314,6 +341,12 @@ QString SettingsFileError::reason(TextLanguage language) const
                         .arg(detail);
     case Kind::BadValue:
         return problem ? problem->text(language) : QString();
+    case Kind::SourceAndEdited:
+        return hu ? QStringLiteral("a „source” és az „edited” mező kizárja egymást: a fájl vagy "
+                                   "egy készülékből olvasott, vagy kézzel megadott beállításokat "
+                                   "tartalmaz")
+                  : QStringLiteral("\"source\" and \"edited\" exclude each other: a file holds "
+                                   "settings either read from an instrument or given by hand");
     }
     return {};
 }
@@ -356,7 +389,8 @@ SettingsFileRead parseSettingsFile(const QByteArray &bytes)
     if (version->number != SettingsFormatVersion)
         return failed(error(Kind::UnknownVersion, version->line, QStringLiteral("version"),
                             QString::number(version->number, 'g', 17)));
-    if (auto bad = checkNames(root, {}, {u"format", u"version", u"input", u"output", u"source"}))
+    if (auto bad = checkNames(root, {},
+                              {u"format", u"version", u"input", u"output", u"source", u"edited"}))
         return failed(*bad);
 
     SettingsDocument document;
@@ -366,6 +400,7 @@ SettingsFileRead parseSettingsFile(const QByteArray &bytes)
     if (auto bad = readScale(root, QStringLiteral("output"), document.settings.output, outputLines))
         return failed(*bad);
     if (auto bad = readSource(root, document.source)) return failed(*bad);
+    if (auto bad = readEdited(root, document.edited)) return failed(*bad);
 
     const QList<SettingsProblem> problems = document.settings.problems();
     if (!problems.isEmpty()) {
@@ -413,13 +448,13 @@ std::optional<QByteArray> settingsFileText(const SettingsDocument &document)
                       scaleText("output", document.settings.output);
     if (document.source) {
         const SettingsSource &source = *document.source;
-        // The offset keeps the moment unambiguous wherever the file is read.
-        const QDateTime time = source.time.toOffsetFromUtc(source.time.offsetFromUtc());
         text += ",\n  \"source\": {\n    \"port\": " + jsonString(source.port) +
-                ",\n    \"time\": " + jsonString(time.toString(Qt::ISODateWithMs));
+                ",\n    \"time\": " + timeJson(source.time);
         if (!source.firmware.isEmpty())
             text += ",\n    \"firmware\": " + jsonString(source.firmware);
         text += "\n  }";
+    } else if (document.edited) {
+        text += ",\n  \"edited\": {\n    \"time\": " + timeJson(*document.edited) + "\n  }";
     }
     return text + "\n}\n";
 }

@@ -1,7 +1,8 @@
 // Settings files (*.kx4720r.json): the instrument's settings in a small,
 // versioned JSON document with a format name, the input and output type, the
 // low and high values with their unit, and optionally where and when the
-// settings were read from an instrument. Every file is untrusted input: the
+// settings were read from an instrument or, instead, when settings typed by
+// hand were saved. Every file is untrusted input: the
 // reader rejects, with the line and a plain reason (English or Hungarian),
 // anything that is not such a document or holds settings the instrument must
 // not be given, and returns settings only from a file that passed.
@@ -33,7 +34,11 @@ struct SettingsSource {
 
 struct SettingsDocument {
     InstrumentSettings settings;
+    // Where the settings were read from; none for a file written by hand.
     std::optional<SettingsSource> source;
+    // When settings that were typed or loaded, not read from an instrument,
+    // were saved: the file then tells no instrument's settings.
+    std::optional<QDateTime> edited = std::nullopt;
 
     bool operator==(const SettingsDocument &) const = default;
 };
@@ -41,20 +46,21 @@ struct SettingsDocument {
 struct SettingsFileError {
     enum class Kind {
         None,
-        CannotRead,     // detail: the system's reason
-        TooLarge,       // the file is larger than SettingsFileMaxSize
-        Syntax,         // not JSON; syntax says what
-        NotAnObject,    // the document is not a JSON object
-        WrongFormat,    // "format" is not this program's; detail: what it is
-        UnknownVersion, // detail: the version found
-        MissingField,   // field: the name with its path
-        UnknownField,   // field
-        RepeatedField,  // field
-        WrongKind,      // field; detail: "text", "number", "object"
-        UnknownType,    // field; detail: the type name found
-        WrongUnit,      // field; detail: the unit found; the problem's type says which fits
-        BadTime,        // field; detail: the text found
-        BadValue,       // the settings' check failed; problem says why
+        CannotRead,      // detail: the system's reason
+        TooLarge,        // the file is larger than SettingsFileMaxSize
+        Syntax,          // not JSON; syntax says what
+        NotAnObject,     // the document is not a JSON object
+        WrongFormat,     // "format" is not this program's; detail: what it is
+        UnknownVersion,  // detail: the version found
+        MissingField,    // field: the name with its path
+        UnknownField,    // field
+        RepeatedField,   // field
+        WrongKind,       // field; detail: "text", "number", "object"
+        UnknownType,     // field; detail: the type name found
+        WrongUnit,       // field; detail: the unit found; the problem's type says which fits
+        BadTime,         // field; detail: the text found
+        BadValue,        // the settings' check failed; problem says why
+        SourceAndEdited, // "source" and "edited" together: the file contradicts itself
     };
     Kind kind = Kind::None;
     int line = 0; // 1-based; 0 when the whole file is meant

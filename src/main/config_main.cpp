@@ -3,6 +3,7 @@
 // event loop until it closes.
 #include "app/form_main.h"
 #include "app/program_options.h"
+#include "app/quit_watchdog.h"
 #include "panel/mb.h"
 #include "quit_signals.h"
 #include "widgets/speedbutton.h"
@@ -13,6 +14,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 
 namespace {
 
@@ -33,6 +35,35 @@ void pressOpenWhenListed(TMB &link)
         },
         Qt::SingleShotConnection);
 }
+
+// The settings the initialisation file would get now, kept where the quit
+// watchdog can save them from its own thread.
+class LatestIniSettings {
+public:
+    void set(IniSettings settings)
+    {
+        const std::lock_guard lock(m_mutex);
+        m_settings = std::move(settings);
+    }
+    void save() const
+    {
+        IniSettings settings;
+        {
+            const std::lock_guard lock(m_mutex);
+            settings = m_settings;
+        }
+        settings.date = currentIniDateText();
+        IniFile::forThisProgram().save(settings);
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    IniSettings m_settings;
+};
+
+// How long a SIGTERM waits for the window to close before the watchdog ends
+// the program.
+constexpr std::chrono::seconds kQuitGrace{3};
 
 } // namespace
 
@@ -62,7 +93,14 @@ int main(int argc, char *argv[])
     // Wayland app id) and gives it the installed icon, where there is one.
     QGuiApplication::setDesktopFileName(QStringLiteral(KX4720R_APP_ID));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(KX4720R_APP_ID)));
+    // Made before the window, so it watches until the window is gone.
+    LatestIniSettings latest;
+    QuitWatchdog watchdog(kQuitGrace, [&latest] { latest.save(); });
+    quitsignals::g_watchdogFd = watchdog.signalFd();
     TForm_Main Form_Main;
+    const auto keepLatest = [&latest, &Form_Main] { latest.set(Form_Main.iniSettings()); };
+    keepLatest();
+    QObject::connect(&Form_Main, &TForm_Main::iniSettingsChanged, &Form_Main, keepLatest);
     if (!quitsignals::install(Form_Main, [&Form_Main] { Form_Main.close(); }))
         std::fprintf(stderr, "kx4720r-config: cannot set up signal handling: %s\n",
                      std::strerror(errno));

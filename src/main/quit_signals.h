@@ -15,12 +15,19 @@
 namespace quitsignals {
 
 inline int g_pipe[2] = {-1, -1};
+// Where SIGINT and SIGTERM are also told, by their number, to a watchdog that
+// ends the program should the event loop never get to it; -1 for none.
+inline int g_watchdogFd = -1;
 
 inline void onSignal(int number)
 {
     const char byte = number == SIGUSR1 ? 'u' : 'q';
     // Only async-signal-safe work here; the event loop does the rest.
     [[maybe_unused]] const auto rc = ::write(g_pipe[1], &byte, 1);
+    if (number != SIGUSR1 && g_watchdogFd >= 0) {
+        const char signal = char(number);
+        [[maybe_unused]] const auto told = ::write(g_watchdogFd, &signal, 1);
+    }
 }
 
 // Calls onQuit on the thread of `context` after each SIGINT or SIGTERM, and

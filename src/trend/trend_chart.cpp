@@ -34,19 +34,39 @@ QColor trackColour(TrendQuantity quantity, const QString &unit)
     return QColor(0x2e, 0x8b, 0x3a);
 }
 
-// Every value axis has this many intervals between its labels: the number
-// of labels stays, so a new range only changes their texts.
+// A value axis has about this many intervals between its labels.
 constexpr int kAxisIntervals = 5;
+// A new range leaves this share of the values' spread free beyond each end,
+// for a line that goes on rising or falling; a kept range keeps at least
+// kEdgeShare of itself free at each end, so no value lies on the plot's
+// border (where the clip would take its line away), and is filled by the
+// values to at least kFillShare.
+constexpr double kRoom = 0.1;
+constexpr double kEdgeShare = 0.02;
+constexpr double kFillShare = 0.4;
 
-// The smallest step of 1, 2 or 5 times a power of ten that splits `span`
-// into at most `parts` parts.
-double niceStep(double span, int parts)
+// The smallest step of 1, 2, 2.5 or 5 times a power of ten that is at least `raw`.
+double niceStepAtLeast(double raw)
 {
-    const double raw = span / parts;
     const double power = std::pow(10.0, std::floor(std::log10(raw)));
-    for (double factor : {1.0, 2.0, 5.0})
-        if (raw <= factor * power) return factor * power;
+    for (double factor : {1.0, 2.0, 2.5, 5.0})
+        if (raw <= factor * power * (1 + 1e-9)) return factor * power;
     return 10.0 * power;
+}
+
+// The decimals that write every multiple of `step` exactly (0.25: 2).
+int decimalsOf(double step)
+{
+    for (int decimals = 0; decimals < 12; ++decimals) {
+        const double scaled = step * std::pow(10.0, decimals);
+        if (std::fabs(scaled - std::round(scaled)) < 1e-6 * scaled) return decimals;
+    }
+    return 12;
+}
+
+QString trackKey(TrendQuantity quantity, const QString &unit)
+{
+    return QString::number(int(quantity)) + u' ' + unit;
 }
 
 // Where the lines lie among the chart's own items: above the plot area and
@@ -103,6 +123,20 @@ public:
         painter->setClipRect(area);
         QPen pen(trackColour(view.quantity, view.unit), 0); // cosmetic: one pixel
         painter->setPen(pen);
+        // A column with a lowest and a highest value is as wide as the time
+        // it covers: side by side, the columns of a noisy signal make one
+        // solid band instead of a comb with white lines between its teeth.
+        const double columnPixels =
+            std::max(1.0, double(TrendStore::columnMsecs(m_chart.m_span)) * xScale);
+        const QColor colour = pen.color();
+        for (std::size_t i = 0; i + 1 < m_pixels.size(); ++i) {
+            if (m_pixels[i].x() != m_pixels[i + 1].x()) continue;
+            const double top = std::min(m_pixels[i].y(), m_pixels[i + 1].y());
+            const double bottom = std::max(m_pixels[i].y(), m_pixels[i + 1].y());
+            painter->fillRect(
+                QRectF(m_pixels[i].x() - columnPixels / 2, top, columnPixels, bottom - top + 1),
+                colour);
+        }
         const int pieces = int(view.pieceStarts.size());
         for (int p = 0; p < pieces; ++p) {
             const int begin = view.pieceStarts[std::size_t(p)];
@@ -245,7 +279,7 @@ void TrendChart::bindTrack(TrackView &view, int storeIndex)
     view.id = track.id;
     view.quantity = track.quantity;
     view.unit = track.unit;
-    view.hidden = false;
+    view.hidden = m_hidden.contains(trackKey(track.quantity, track.unit));
     view.ranged = false;
     view.points.clear();
     view.pieceStarts.clear();
@@ -257,7 +291,6 @@ void TrendChart::bindTrack(TrackView &view, int storeIndex)
     }
     if (!view.axis) {
         view.axis = new QValueAxis;
-        view.axis->setLabelFormat(QStringLiteral("%.4g"));
         view.axis->setTickCount(kAxisIntervals + 1);
         view.axis->setLabelsFont(font());
         view.axis->setTitleFont(font());
@@ -343,28 +376,52 @@ void TrendChart::showTrack(TrackView &view, int storeIndex, qint64 from, qint64 
     view.line->update();
 }
 
-void TrendChart::setRangeFor(TrackView &view, double low, double high)
+TrendChart::AxisRange TrendChart::axisRangeFor(double low, double high)
 {
-    // The axis keeps its range while the values fit and fill a fair part of
-    // it, so it does not jump with every bit of noise; a new range leaves
-    // room beyond the values for a line that goes on rising or falling.
-    if (view.ranged && low >= view.low && high <= view.high &&
-        (high - low) >= 0.25 * (view.high - view.low))
-        return;
     double span = high - low;
     const double magnitude = std::max(std::fabs(low), std::fabs(high));
-    if (span <= magnitude * 1e-6) span = std::max(magnitude * 0.02, 1e-3);
-    const double wantedLow = low - span * 0.1;
-    const double wantedHigh = high + span * 0.1;
-    double step = niceStep(wantedHigh - wantedLow, kAxisIntervals);
-    double bottom = std::floor(wantedLow / step) * step;
-    while (bottom + kAxisIntervals * step < wantedHigh) {
-        step = niceStep(step * 1.01, 1);
-        bottom = std::floor(wantedLow / step) * step;
+    if (span <= magnitude * 1e-6) {
+        // A constant value stands in the middle of a span in proportion to
+        // it, at least one unit wide, whose labels are plain numbers.
+        span = std::max(magnitude * 0.1, 1.0);
+        const double middle = (low + high) / 2;
+        low = middle - span / 2;
+        high = middle + span / 2;
     }
-    view.low = bottom;
-    view.high = bottom + kAxisIntervals * step;
+    const double wantedLow = low - span * kRoom;
+    const double wantedHigh = high + span * kRoom;
+    // Labels at round numbers: the step is a round number, the axis starts
+    // at a multiple of it and has four to six intervals, whichever fits the
+    // values closest.
+    AxisRange best;
+    for (const int intervals : {kAxisIntervals, kAxisIntervals + 1, kAxisIntervals - 1}) {
+        double step = niceStepAtLeast((wantedHigh - wantedLow) / intervals);
+        double bottom = std::floor(wantedLow / step) * step;
+        while (bottom + intervals * step < wantedHigh) {
+            step = niceStepAtLeast(step * 1.01);
+            bottom = std::floor(wantedLow / step) * step;
+        }
+        const double top = bottom + intervals * step;
+        if (best.intervals == 0 || top - bottom < best.high - best.low)
+            best = {bottom, top, intervals, decimalsOf(step)};
+    }
+    return best;
+}
+
+void TrendChart::setRangeFor(TrackView &view, double low, double high)
+{
+    // The axis keeps its range while the values fit well inside and fill a
+    // fair part of it, so it does not jump with every bit of noise.
+    const double range = view.high - view.low;
+    if (view.ranged && low >= view.low + kEdgeShare * range &&
+        high <= view.high - kEdgeShare * range && (high - low) >= kFillShare * range)
+        return;
+    const AxisRange wanted = axisRangeFor(low, high);
     view.ranged = true;
+    view.low = wanted.low;
+    view.high = wanted.high;
+    view.axis->setLabelFormat(QStringLiteral("%.%1f").arg(wanted.decimals));
+    view.axis->setTickCount(wanted.intervals + 1);
     view.axis->setRange(view.low, view.high);
 }
 
@@ -383,6 +440,13 @@ TrendChart::TrackPicture TrendChart::picture(TrendQuantity quantity, const QStri
     result.title = view->axis->titleText();
     result.hidden = view->hidden;
     result.axisVisible = view->axis->isVisible();
+    result.axisLow = view->axis->min();
+    result.axisHigh = view->axis->max();
+    const QByteArray format = view->axis->labelFormat().toLatin1();
+    for (int tick = 0; tick < view->axis->tickCount(); ++tick)
+        result.tickTexts << QString::asprintf(
+            format.constData(), result.axisLow + tick * (result.axisHigh - result.axisLow) /
+                                                     (view->axis->tickCount() - 1));
     if (view->hidden) return result;
     const int pieces = int(view->pieceStarts.size());
     for (int p = 0; p < pieces; ++p) {
@@ -400,6 +464,10 @@ void TrendChart::toggleTrack(TrendQuantity quantity, const QString &unit)
     auto *view = const_cast<TrackView *>(viewOf(quantity, unit));
     if (!view) return;
     view->hidden = !view->hidden;
+    if (view->hidden)
+        m_hidden.insert(trackKey(quantity, unit));
+    else
+        m_hidden.remove(trackKey(quantity, unit));
     view->ranged = false;
     updateMarker(*view, view->markerShown);
     view->line->setVisible(!view->hidden && !view->points.empty());

@@ -23,7 +23,9 @@
 #include <QChartView>
 #include <QList>
 #include <QPointF>
+#include <QSet>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <memory>
@@ -58,8 +60,21 @@ public:
         bool hidden = false;
         bool axisVisible = false;
         QList<QList<QPointF>> pieces;
+        double axisLow = 0.0; // the value axis's range and its labels' texts
+        double axisHigh = 0.0;
+        QStringList tickTexts;
     };
     TrackPicture picture(TrendQuantity quantity, const QString &unit) const;
+
+    // The range of a value axis for values from low to high, and the
+    // decimals its labels need to tell every tick from its neighbours.
+    struct AxisRange {
+        double low = 0.0;
+        double high = 0.0;
+        int intervals = 0; // between its labels
+        int decimals = 0;
+    };
+    static AxisRange axisRangeFor(double low, double high);
     // Hides or shows a track as a click on its legend entry does.
     void toggleTrack(TrendQuantity quantity, const QString &unit);
 
@@ -88,4 +103,7 @@ private:
     qint64 m_to = 1;
     const TrendTexts *m_texts;
     std::vector<std::unique_ptr<TrackView>> m_views;
+    // The tracks the user has hidden, by quantity and unit: they stay hidden
+    // when Clear starts them again.
+    QSet<QString> m_hidden;
 };

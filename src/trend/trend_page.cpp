@@ -3,12 +3,13 @@
 #include "trend/trend_page.h"
 
 #include "core/readings_csv.h"
+#include "core/reason_text.h"
 #include "trend/trend_chart.h"
+#include "widgets/dialogs.h"
 
 #include <QComboBox>
 #include <QDateTime>
 #include <QDir>
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -35,17 +36,19 @@ TrendPage::TrendPage(QWidget *parent)
     : QWidget(parent), clock([] { return QDateTime::currentMSecsSinceEpoch(); }),
       m_texts(&trendTexts(TrendLanguage::English)), m_chart(new TrendChart(m_store, this)),
       m_spanLabel(new QLabel(this)), m_spanBox(new QComboBox(this)), m_pause(new QPushButton(this)),
-      m_clear(new QPushButton(this)), m_record(new QPushButton(this)),
-      m_stop(new QPushButton(this)), m_recordStatus(new QLabel(this))
+      m_clear(new QPushButton(this)), m_pausedLabel(new QLabel(this)),
+      m_record(new QPushButton(this)), m_stop(new QPushButton(this)),
+      m_recordStatus(new QLabel(this))
 {
     chooseRecordFile = [this](QWidget *parent) {
-        QFileDialog dialog(parent, m_texts->recordTitle, QString(), m_texts->fileFilter);
-        dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setDefaultSuffix(QStringLiteral("csv"));
+        const auto dialog =
+            makeFileDialog(parent, m_texts->recordTitle, QString(), m_texts->fileFilter);
+        dialog->setAcceptMode(QFileDialog::AcceptSave);
+        dialog->setDefaultSuffix(QStringLiteral("csv"));
         // Nothing is overwritten: a file of readings is continued, any other
         // file is refused.
-        dialog.setOption(QFileDialog::DontConfirmOverwrite);
-        return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+        dialog->setOption(QFileDialog::DontConfirmOverwrite);
+        return dialog->exec() == QDialog::Accepted ? dialog->selectedFiles().value(0) : QString();
     };
     setObjectName(QStringLiteral("TabSheet_Trend"));
     m_chart->setObjectName(QStringLiteral("Chart_Trend"));
@@ -55,6 +58,11 @@ TrendPage::TrendPage(QWidget *parent)
     m_record->setObjectName(QStringLiteral("Button_TrendRecord"));
     m_stop->setObjectName(QStringLiteral("Button_TrendStop"));
     m_recordStatus->setObjectName(QStringLiteral("Label_TrendRecording"));
+    m_pausedLabel->setObjectName(QStringLiteral("Label_TrendPaused"));
+    QFont bold = m_pausedLabel->font();
+    bold.setBold(true);
+    m_pausedLabel->setFont(bold);
+    m_pausedLabel->hide();
     m_recordStatus->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_pause->setCheckable(true);
     m_spanLabel->setBuddy(m_spanBox);
@@ -65,6 +73,8 @@ TrendPage::TrendPage(QWidget *parent)
     controls->addSpacing(12);
     controls->addWidget(m_pause);
     controls->addWidget(m_clear);
+    controls->addSpacing(8);
+    controls->addWidget(m_pausedLabel);
     controls->addStretch(1);
     controls->addWidget(m_record);
     controls->addWidget(m_stop);
@@ -84,6 +94,12 @@ TrendPage::TrendPage(QWidget *parent)
     connect(m_record, &QPushButton::clicked, this, &TrendPage::recordClicked);
     connect(m_stop, &QPushButton::clicked, this, &TrendPage::stopRecording);
     connect(&m_redrawTimer, &QTimer::timeout, this, &TrendPage::redraw);
+    // A deleted file (or folder) takes lines into nothing: about once a
+    // second is soon enough to say so, and costs one stat() a second.
+    m_fileCheckTimer.setInterval(1000);
+    connect(&m_fileCheckTimer, &QTimer::timeout, this, [this] {
+        if (m_log && !m_log->stillAtItsName()) recordingFailed();
+    });
     m_redrawTimer.setInterval(redrawInterval(kDefaultSpan));
     setLanguage(TrendLanguage::English);
 }
@@ -104,13 +120,16 @@ void TrendPage::recordClicked()
 bool TrendPage::startRecording(const QString &path)
 {
     stopRecording();
-    // The separator and decimal mark follow the locale the window speaks.
-    auto log = std::make_unique<ReadingsCsvWriter>(CsvFormat::forLocale(QLocale()));
+    // The separator and decimal mark follow the locale, as spreadsheets read them.
+    CsvFormat format = CsvFormat::forLocale(QLocale());
+    format.language = m_texts->language; // the columns named in the window's language
+    auto log = std::make_unique<ReadingsCsvWriter>(format);
     m_failure = {};
     if (log->open(path)) {
         m_log = std::move(log);
+        m_fileCheckTimer.start();
     } else {
-        m_failure = {int(log->error()), path, log->systemMessage()};
+        m_failure = {int(log->error()), path, log->systemMessage(), false};
     }
     showRecordState();
     return isRecording();
@@ -119,14 +138,14 @@ bool TrendPage::startRecording(const QString &path)
 void TrendPage::stopRecording()
 {
     m_log.reset(); // closes the file; every line is in it already
+    m_fileCheckTimer.stop();
     showRecordState();
 }
 
 void TrendPage::recordingFailed()
 {
-    m_failure = {int(m_log->error()), m_log->path(), m_log->systemMessage()};
-    m_log.reset();
-    showRecordState();
+    m_failure = {int(m_log->error()), m_log->path(), m_log->systemMessage(), true};
+    stopRecording();
 }
 
 void TrendPage::showRecordState()
@@ -140,6 +159,7 @@ void TrendPage::showRecordState()
     } else if (m_failure.error != 0) {
         using Error = ReadingsCsvWriter::Error;
         const QString file = QDir::toNativeSeparators(m_failure.path);
+        const QString system = reasonText(m_failure.reason, m_texts->language);
         QString reason;
         switch (Error(m_failure.error)) {
         case Error::ForeignFile:
@@ -147,13 +167,16 @@ void TrendPage::showRecordState()
             break;
         case Error::CannotWrite:
         case Error::NotOpen:
-            reason = m_texts->cannotWrite.arg(file, m_failure.reason);
+            reason = m_texts->cannotWrite.arg(file, system);
+            break;
+        case Error::Gone:
+            reason = m_texts->fileGone.arg(file);
             break;
         default:
-            reason = m_texts->cannotOpen.arg(file, m_failure.reason);
+            reason = m_texts->cannotOpen.arg(file, system);
             break;
         }
-        text = m_texts->recordFailed.arg(reason);
+        text = (m_failure.started ? m_texts->recordFailed : m_texts->recordNotStarted).arg(reason);
         colours.setColor(QPalette::WindowText, Qt::red);
     }
     m_recordStatus->setPalette(colours);
@@ -181,7 +204,7 @@ void TrendPage::setLanguage(TrendLanguage language)
     for (int span = 0; span < TrendStore::kSpanCount; ++span)
         m_spanBox->setItemText(span,
                                m_texts->minutes.arg(TrendStore::kSpanMinutes[std::size_t(span)]));
-    m_pause->setText(m_texts->pause);
+    showPauseState();
     m_clear->setText(m_texts->clear);
     m_record->setText(m_texts->record);
     m_stop->setText(m_texts->stop);
@@ -217,8 +240,24 @@ void TrendPage::redrawPaused()
     if (isVisible() && isPaused()) m_chart->refresh(m_pausedAt);
 }
 
+int TrendPage::spanMinutes() const
+{
+    return TrendStore::kSpanMinutes[std::size_t(m_spanBox->currentIndex())];
+}
+
+void TrendPage::setSpanMinutes(int minutes)
+{
+    const auto &spans = TrendStore::kSpanMinutes;
+    const auto found = std::find(spans.begin(), spans.end(), minutes);
+    if (found == spans.end()) return;
+    const QSignalBlocker quiet(m_spanBox); // not the user's choice
+    m_spanBox->setCurrentIndex(int(found - spans.begin()));
+    spanChosen(m_spanBox->currentIndex());
+}
+
 void TrendPage::spanChosen(int span)
 {
+    if (!m_spanBox->signalsBlocked()) emit spanChanged(spanMinutes());
     m_chart->setSpan(span);
     m_redrawTimer.setInterval(redrawInterval(span));
     redraw();
@@ -228,8 +267,21 @@ void TrendPage::spanChosen(int span)
 void TrendPage::pauseToggled(bool paused)
 {
     if (paused) m_pausedAt = clock();
+    showPauseState();
     updateTimer();
     redraw();
+}
+
+void TrendPage::showPauseState()
+{
+    // A button that stays down is easily missed: the page says that its
+    // plot stands still, and since when.
+    const bool paused = isPaused();
+    m_pause->setText(paused ? m_texts->resume : m_texts->pause);
+    if (paused)
+        m_pausedLabel->setText(m_texts->pausedAt.arg(
+            QDateTime::fromMSecsSinceEpoch(m_pausedAt).toString(QStringLiteral("HH:mm:ss"))));
+    m_pausedLabel->setVisible(paused);
 }
 
 void TrendPage::clearClicked()

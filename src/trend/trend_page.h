@@ -65,6 +65,12 @@ public:
     QLabel *recordStatus() const { return m_recordStatus; }
 
     bool isPaused() const;
+    // What shows the paused state beside the Pause button.
+    QLabel *pausedLabel() const { return m_pausedLabel; }
+    // The span shown, in minutes (one of TrendStore::kSpanMinutes); a value
+    // not among them is ignored.
+    int spanMinutes() const;
+    void setSpanMinutes(int minutes);
     // Redraws the plot now, if it is on screen and not paused.
     void redraw();
     // The clock the plot's right edge follows (wall clock, milliseconds
@@ -73,6 +79,10 @@ public:
 
     // The page ends the log when this window closes.
     void stopRecordingWhenClosed(QWidget *window);
+
+signals:
+    // The user chose another span.
+    void spanChanged(int minutes);
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -88,6 +98,7 @@ private:
     void recordClicked();
     void recordingFailed();
     void showRecordState();
+    void showPauseState();
 
     const TrendTexts *m_texts;
     TrendStore m_store;
@@ -96,16 +107,20 @@ private:
     QComboBox *m_spanBox;
     QPushButton *m_pause;
     QPushButton *m_clear;
+    QLabel *m_pausedLabel;
     QPushButton *m_record;
     QPushButton *m_stop;
     QLabel *m_recordStatus;
     QTimer m_redrawTimer;
+    // While recording: is the file written still the one at its name?
+    QTimer m_fileCheckTimer;
     std::unique_ptr<ReadingsCsvWriter> m_log; // while recording
     // The last failure of the log, shown until the next recording starts.
     struct LogFailure {
         int error = 0; // ReadingsCsvWriter::Error; 0 for none
         QString path;
         QString reason;
+        bool started = false; // the log had started before it failed
     } m_failure;
     QWidget *m_watchedWindow = nullptr;
     qint64 m_pausedAt = 0; // the right edge while paused

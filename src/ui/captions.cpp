@@ -211,6 +211,20 @@ constexpr std::array<FileCaptionRow, kFileCaptionCount> kFileRows{{
      u"the calibration report now: its record file keeps the calibration.",
      u"A kalibrálás adatai nem kerültek be a kalibrálási naplóba:\n%1\n\n%2\n\nMentse most a "
      u"kalibrálási jegyzőkönyvet: a mellé írt adatfájl megőrzi a kalibrálást."},
+    {FileCaption::UnitSerialTitle, u"Serial number of the unit", u"A készülék gyári száma"},
+    {FileCaption::UnitSerialLabel, u"Serial number of the unit on %1:",
+     u"A(z) %1 porton levő készülék gyári száma:"},
+    {FileCaption::UnitSerialHint,
+     u"The instrument does not report its serial number. Type it or scan its barcode: the "
+     u"calibration is stored in the instrument, and recorded for this unit, once it is given.",
+     u"A készülék nem közli a gyári számát. Írja be, vagy olvassa be a vonalkódjáról: a "
+     u"kalibrálás a megadása után kerül a készülékbe, és ehhez a készülékhez rögzül."},
+    {FileCaption::AnotherUnit,
+     u"This calibration was recorded for the unit %1. It cannot be reported for the unit %2.",
+     u"Ez a kalibrálás a(z) %1 gyári számú készülékhez rögzült. A(z) %2 gyári számú "
+     u"készülék jegyzőkönyvébe nem kerülhet."},
+    {FileCaption::SettingsEdited, u"Edited, not yet written to the instrument",
+     u"Módosítva, még nincs a készülékbe írva"},
 }};
 
 constexpr bool fileRowsInOrder()

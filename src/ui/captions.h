@@ -133,7 +133,12 @@ enum class FileCaption : int {
     Technician,       // report dialog
     ReportNotWritten, // %1 file, %2 reason
     NotLogged,        // %1 log file, %2 reason
+    UnitSerialTitle,  // the question for the serial number of the unit on the line
+    UnitSerialLabel,  // %1 port
+    UnitSerialHint,
+    AnotherUnit,    // %1 the record's serial number, %2 the one given
+    SettingsEdited, // on the settings group while it differs from the instrument's
 };
-inline constexpr int kFileCaptionCount = 17;
+inline constexpr int kFileCaptionCount = 22;
 
 QString fileCaptionText(CaptionLanguage language, FileCaption caption);

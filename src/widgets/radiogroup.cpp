@@ -3,6 +3,7 @@
 
 #include <QButtonGroup>
 #include <QGridLayout>
+#include <QKeyEvent>
 #include <QRadioButton>
 
 TRadioGroup::TRadioGroup(QWidget *parent)
@@ -74,6 +75,7 @@ void TRadioGroup::rebuild()
     for (int i = 0; i < m_items.size(); ++i) {
         auto *b = new QRadioButton(m_items[i], this);
         b->setAutoExclusive(false);
+        b->installEventFilter(this);
         m_buttons->addButton(b, i);
     }
     arrange();
@@ -110,6 +112,36 @@ void TRadioGroup::showSelection()
 {
     for (int i = 0; i < m_items.size(); ++i)
         m_buttons->button(i)->setChecked(i == m_itemIndex);
+    offerTabStop();
+}
+
+void TRadioGroup::offerTabStop()
+{
+    // Only the checked button takes the focus from Tab. A button given the
+    // focus (a click, an arrow key) takes the Tab stop for itself while it
+    // has it; it comes back here when the focus moves on.
+    const int stop = std::max(m_itemIndex, 0);
+    for (int i = 0; i < m_items.size(); ++i) {
+        QAbstractButton *b = m_buttons->button(i);
+        b->setFocusPolicy(i == stop ? Qt::StrongFocus : Qt::ClickFocus);
+    }
+}
+
+bool TRadioGroup::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::FocusOut) offerTabStop();
+    if (event->type() != QEvent::KeyPress) return QGroupBox::eventFilter(watched, event);
+    // The arrows move the focus to the item before or after, without choosing it.
+    const int key = static_cast<QKeyEvent *>(event)->key();
+    const int step = key == Qt::Key_Up || key == Qt::Key_Left      ? -1
+                     : key == Qt::Key_Down || key == Qt::Key_Right ? 1
+                                                                   : 0;
+    const int from = m_buttons->id(qobject_cast<QAbstractButton *>(watched));
+    const int to = from + step;
+    if (step == 0 || from < 0 || to < 0 || to >= m_items.size())
+        return QGroupBox::eventFilter(watched, event);
+    m_buttons->button(to)->setFocus(Qt::OtherFocusReason);
+    return true;
 }
 
 void TRadioGroup::userChose(int index)

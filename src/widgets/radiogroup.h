@@ -1,6 +1,9 @@
 // TRadioGroup: a captioned frame of radio buttons chosen by index. OnClick
 // reports every change of ItemIndex, whether the user or the program made it,
 // because the window's handlers keep labels in step with the selection.
+// The group is one stop of the Tab key, on its checked button (the first
+// while none is checked), so Space after Tab never changes the choice; the
+// arrow keys move within it.
 #pragma once
 
 #include <QGroupBox>
@@ -42,11 +45,15 @@ public:
 signals:
     void OnClick();
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void rebuild();
     void placeButtonsInFocusChain();
     void arrange();
     void showSelection();
+    void offerTabStop();
     void selectIndex(int index);
     void userChose(int index);
 
