@@ -56,7 +56,9 @@ endforeach()
 # The Debian package. Its library dependencies come from what the programs
 # actually link (dpkg-shlibdeps). On top: the window's fixed layout needs an
 # Arial-metric font, and its pictures are SVG, drawn by Qt's image format
-# plugin, which no linked library reveals.
+# plugin, which no linked library reveals; the calibration records (kx4720r-cli
+# records) reach their databases through Qt SQL's driver plugins, which no
+# linked library reveals either.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME kx4720r)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -80,5 +82,6 @@ set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.varnel.hu/kx4720r")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation2, libqt6svg6")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "fonts-liberation2, libqt6svg6, libqt6sql6-sqlite, libqt6sql6-psql")
 include(CPack)
