@@ -11,6 +11,7 @@
 #include <QUrl>
 #include <QUrlQuery>
 
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -93,9 +94,12 @@ std::optional<PostgresAddress> parseConnectionString(const QString &text, QStrin
         else if (name == u"dbname") address.database = value;
         else options << name + u'=' + value;
     }
-    for (const auto &[name, value] : Defaults)
-        if (!options.contains(QRegularExpression(QStringLiteral("^%1=").arg(QLatin1String(name)))))
-            options << QLatin1String(name) + u'=' + QLatin1String(value);
+    for (const auto &[name, value] : Defaults) {
+        const QString key = QLatin1String(name) + u'=';
+        if (std::none_of(options.begin(), options.end(),
+                         [&](const QString &option) { return option.startsWith(key); }))
+            options << key + QLatin1String(value);
+    }
     address.options = options.join(u';');
     return address;
 }

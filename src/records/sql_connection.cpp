@@ -34,6 +34,23 @@ bool driverMissing(const char *driver, const char *package, QString &error)
     return true;
 }
 
+// Qt's PostgreSQL driver warns of every kept statement it cannot free on a
+// connection that is gone; the server freed them with the connection.
+class LostStatementsQuiet {
+public:
+    LostStatementsQuiet() { s_previous = qInstallMessageHandler(filter); }
+    ~LostStatementsQuiet() { qInstallMessageHandler(s_previous); }
+
+private:
+    static void filter(QtMsgType type, const QMessageLogContext &context, const QString &message)
+    {
+        if (type == QtWarningMsg && message.startsWith(QLatin1String("Unable to free statement")))
+            return;
+        s_previous(type, context, message);
+    }
+    static inline QtMessageHandler s_previous = nullptr;
+};
+
 } // namespace
 
 SqlConnection::SqlConnection(SqlDialect dialect, QString connectionName, QString name)
@@ -43,12 +60,27 @@ SqlConnection::SqlConnection(SqlDialect dialect, QString connectionName, QString
 
 SqlConnection::~SqlConnection()
 {
-    m_prepared.clear();
+    dropStatements();
     {
         QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
         db.close();
     }
     QSqlDatabase::removeDatabase(m_connectionName);
+}
+
+void SqlConnection::dropStatements()
+{
+    std::optional<LostStatementsQuiet> quiet;
+    if (!QSqlDatabase::database(m_connectionName, false).isOpen()) quiet.emplace();
+    m_prepared.clear();
+}
+
+bool SqlConnection::isOpen() const
+{
+    // Qt's PostgreSQL driver closes a connection the server broke off.
+    if (QSqlDatabase::database(m_connectionName, false).isOpen()) return true;
+    m_error = QStringLiteral("the connection to the records database %1 was lost").arg(m_name);
+    return false;
 }
 
 std::unique_ptr<SqlConnection> SqlConnection::openSqlite(const QString &path, QString &error)
@@ -101,8 +133,10 @@ std::unique_ptr<SqlConnection> SqlConnection::openPostgres(const PostgresAddress
         return nullptr;
     }
     // Times are written in UTC; reading them back must not depend on the
-    // server's zone.
-    if (!connection->execute(QStringLiteral("SET TIME ZONE 'UTC'"))) {
+    // server's zone. The server's notices ("already exists, skipping") are
+    // no concern of the bench's.
+    if (!connection->execute(QStringLiteral("SET TIME ZONE 'UTC'")) ||
+        !connection->execute(QStringLiteral("SET client_min_messages TO warning"))) {
         error = connection->m_error;
         return nullptr;
     }
@@ -117,6 +151,7 @@ bool SqlConnection::fail(const QString &what, const QString &reason)
 
 QSqlQuery *SqlConnection::run(const QString &sql, const QVariantList &values)
 {
+    if (!isOpen()) return nullptr;
     auto found = m_prepared.find(sql);
     if (found == m_prepared.end()) {
         auto query =
@@ -169,6 +204,7 @@ bool SqlConnection::change(const QString &sql, const QVariantList &values)
 
 bool SqlConnection::execute(const QString &sql)
 {
+    if (!isOpen()) return false;
     QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
     if (query.exec(sql)) return true;
     return fail(QStringLiteral("the records database refused \"%1\"").arg(sql.section(u' ', 0, 2)),
@@ -200,8 +236,8 @@ bool SqlConnection::answers()
     if (m_dialect == SqlDialect::SQLite) return true;
     QSqlQuery query(db);
     if (query.exec(QStringLiteral("SELECT 1")) && query.next()) return true;
-    m_prepared.clear();
     db.close();
+    dropStatements();
     return false;
 }
 

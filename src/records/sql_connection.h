@@ -70,11 +70,13 @@ public:
 private:
     SqlConnection(SqlDialect dialect, QString connectionName, QString name);
     bool fail(const QString &what, const QString &reason);
+    bool isOpen() const;
+    void dropStatements();
     QSqlQuery *run(const QString &sql, const QVariantList &values);
 
     SqlDialect m_dialect;
     QString m_connectionName;
     QString m_name;
-    QString m_error;
+    mutable QString m_error;
     std::map<QString, std::unique_ptr<QSqlQuery>> m_prepared;
 };
