@@ -4,6 +4,7 @@
 // KX_RECORDS_WRITER set, each storing 100 records as a bench would.
 #include <QtTest>
 
+#include "core/calibration_log.h"
 #include "records/bench_records.h"
 #include "records/entry_json.h"
 #include "records/records_schema.h"
@@ -177,6 +178,42 @@ private slots:
         QCOMPARE(address->user, QStringLiteral("bench3"));
         QCOMPARE(address->database, QStringLiteral("calibration"));
         QCOMPARE(address->options, options);
+    }
+
+    // The environment wins over the initialisation file's [Files] keys; the
+    // file's names go without regard to letter case, the first one counts.
+    void placeChosen()
+    {
+        QTemporaryDir folder;
+        const QString ini = folder.filePath(QStringLiteral("kx4720r-config.ini"));
+        QFile file(ini);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[Date]\nDate=x\nRecordsDatabase=postgresql://date@qa/c\n[files]\n"
+                   "RECORDSDATABASE = postgresql://bench3@qa/c\nRecordsDatabase=postgresql://"
+                   "second@qa/c\nBench=line 3\n");
+        file.close();
+        QCOMPARE(windowIniPath(folder.filePath(QStringLiteral("kx4720r-cli"))), ini);
+        const auto choose = [&] {
+            return chooseRecordsPlace(profileValue(ini, RecordsSection, RecordsDatabaseKey),
+                                      profileValue(ini, RecordsSection, BenchKey));
+        };
+        RecordsChoice choice = choose();
+        QVERIFY(choice.place && choice.place->shared);
+        QCOMPARE(choice.place->shared->user, QStringLiteral("bench3"));
+        QCOMPARE(choice.place->bench, QStringLiteral("line 3"));
+        QCOMPARE(choice.place->localDatabasePath(),
+                 CalibrationLog::defaultFolder() + QStringLiteral("/records.sqlite"));
+        qputenv("KX4720R_RECORDS_DB", "postgresql://other@qa/c");
+        qputenv("KX4720R_BENCH", "bench9");
+        choice = choose();
+        QCOMPARE(choice.place->shared->user, QStringLiteral("other"));
+        QCOMPARE(choice.place->bench, QStringLiteral("bench9"));
+        qputenv("KX4720R_RECORDS_DB", "qa-server");
+        choice = choose();
+        qunsetenv("KX4720R_RECORDS_DB");
+        qunsetenv("KX4720R_BENCH");
+        QVERIFY(!choice.place);
+        QVERIFY(choice.error.startsWith(QLatin1String("\"qa-server\" is not a connection string")));
     }
 
     void entryLines_data()

@@ -270,36 +270,36 @@ bool printed(const QString &text)
     return false;
 }
 
-int list(const RecordsOptions &o, RecordsStore &store, const std::vector<CalibrationEntry> &spooled)
+// Without `store` (the shared records out of reach) the spooled records alone.
+int list(const RecordsOptions &o, RecordsStore *store, const std::vector<CalibrationEntry> &spooled)
 {
     const QDate today = QDate::currentDate();
+    const QDate limit = today.addDays(o.dueWithinDays.value_or(0));
     std::optional<std::vector<EntrySummary>> records;
-    if (o.dueWithinDays) {
-        records = store.dueBy(today.addDays(*o.dueWithinDays));
-        if (records) mergeDue(*records, spooled, today.addDays(*o.dueWithinDays));
-    } else {
-        records = store.list({o.serial, {}});
-        if (records) {
-            for (const CalibrationEntry &e : spooled)
-                if (o.serial.isEmpty() || e.serialNumber == o.serial) {
-                    EntrySummary summary = EntrySummary::of(e);
-                    summary.pending = true;
-                    records->push_back(summary);
-                }
-            std::stable_sort(records->begin(), records->end(),
-                             [](const EntrySummary &a, const EntrySummary &b) { return a.time > b.time; });
-        }
-    }
+    if (!store) records.emplace();
+    else if (o.dueWithinDays) records = store->dueBy(limit);
+    else records = store->list({o.serial, {}});
     if (!records) {
-        printError(store.error());
+        printError(store->error());
         return ExitPort;
     }
-    if (o.format == Format::Json)
-        return printed(QString::fromUtf8(QJsonDocument(recordsJson(*records)).toJson())) ? ExitDone
-                                                                                          : ExitUsage;
-    if (o.format == Format::Csv)
-        return printed(recordsCsv(*records, CsvFormat::forLocale(QLocale()))) ? ExitDone : ExitUsage;
-    return printed(recordsTable(*records, o.dueWithinDays ? today : QDate())) ? ExitDone : ExitUsage;
+    if (o.dueWithinDays) {
+        mergeDue(*records, spooled, limit);
+    } else {
+        for (const CalibrationEntry &e : spooled)
+            if (o.serial.isEmpty() || e.serialNumber == o.serial) {
+                EntrySummary summary = EntrySummary::of(e);
+                summary.pending = true;
+                records->push_back(summary);
+            }
+        std::stable_sort(records->begin(), records->end(),
+                         [](const EntrySummary &a, const EntrySummary &b) { return a.time > b.time; });
+    }
+    QString text;
+    if (o.format == Format::Json) text = QString::fromUtf8(QJsonDocument(recordsJson(*records)).toJson());
+    else if (o.format == Format::Csv) text = recordsCsv(*records, CsvFormat::forLocale(QLocale()));
+    else text = recordsTable(*records, o.dueWithinDays ? today : QDate());
+    return printed(text) ? ExitDone : ExitUsage;
 }
 
 int show(const RecordsOptions &o, RecordsStore &store, const std::vector<CalibrationEntry> &spooled)
@@ -432,15 +432,17 @@ int runRecords(const QStringList &arguments)
     RecordsStore *store = bench.records();
     const std::optional<std::vector<CalibrationEntry>> spooled = bench.spooled();
     if (!store || !spooled) {
-        QString message = bench.error();
-        if (spooled && !spooled->empty())
-            message += QStringLiteral("; %1 record(s) of this bench wait in its spool").arg(spooled->size());
-        printError(message);
+        // What waits in the spool is shown all the same, marked.
+        const bool listed = store == nullptr && spooled && !spooled->empty() &&
+                            o.info->action == Action::List && list(o, nullptr, *spooled) == ExitDone;
+        printError(bench.error() +
+                   (listed ? QStringLiteral("; only the records of this bench's spool are listed")
+                           : QString()));
         return ExitPort;
     }
     switch (o.info->action) {
     case Action::List:
-        return list(o, *store, *spooled);
+        return list(o, store, *spooled);
     case Action::Show:
         return show(o, *store, *spooled);
     case Action::Export:
