@@ -210,6 +210,17 @@ void readRecordPart(Reader &r, const QJsonObject &o, const QString &path, Calibr
     r.eachObject(o, path, "testPoints", [&](const QJsonObject &p, const QString &at) {
         e.testPoints.push_back({r.text(p, at, "name", false), int(r.whole(p, at, "pwm", 0, 65535))});
     });
+    if (!r.ok()) return;
+    if (e.model.trimmed().isEmpty()) r.error = Reader::join(path, "instrument.model is empty");
+    // Stored values belong to the wizard that stored them.
+    const std::pair<const char *, bool> lists[] = {
+        {"inputPoints", !e.inputPoints.empty() && e.kind != EntryKind::Input},
+        {"outputPoints", !e.outputPoints.empty() && e.kind != EntryKind::Output},
+        {"testPoints", !e.testPoints.empty() && e.kind != EntryKind::Output}};
+    for (const auto &[name, misplaced] : lists)
+        if (misplaced && r.ok())
+            r.error = Reader::join(path, name) +
+                      QStringLiteral(" do not belong to a record of the kind \"%1\"").arg(entryKindName(e.kind));
 }
 
 void readEntryPart(Reader &r, const QJsonObject &o, CalibrationEntry &e)
@@ -350,7 +361,6 @@ EntryRead readEntryLine(const QByteArray &line)
     e.kind = r.named(o, {}, "kind", &entryKindFromName);
     readRecordPart(r, o, {}, e);
     readEntryPart(r, o, e);
-    if (r.ok() && e.model.trimmed().isEmpty()) r.error = QStringLiteral("instrument.model is empty");
     if (!r.ok()) return {std::nullopt, r.error};
     return {std::move(e), {}, 0};
 }

@@ -66,28 +66,30 @@ QStringList commonTables(bool postgres)
                        " PRIMARY KEY (calibration_id, list, position))")
             .arg(ref),
         QStringLiteral("CREATE TABLE verifications ("
-                       " id %1,"
-                       " calibration_id %2 NOT NULL REFERENCES calibrations (id),"
+                       " calibration_id %1 NOT NULL REFERENCES calibrations (id),"
                        " position INTEGER NOT NULL,"
                        " phase TEXT NOT NULL CHECK (phase IN ('asFound', 'asLeft')),"
                        " side TEXT NOT NULL CHECK (side IN ('input', 'output')),"
-                       " performed_at %3 NOT NULL,"
+                       " performed_at %2 NOT NULL,"
                        " utc_offset INTEGER NOT NULL,"
                        " unit TEXT,"
-                       " tolerance_pct %4 NOT NULL,"
-                       " guard_band_pct %4 NOT NULL,"
+                       " tolerance_pct %3 NOT NULL,"
+                       " guard_band_pct %3 NOT NULL,"
                        " verdict TEXT,"
-                       " UNIQUE (calibration_id, position))")
-            .arg(key, ref, time, real),
+                       " PRIMARY KEY (calibration_id, position))")
+            .arg(ref, time, real),
         QStringLiteral("CREATE TABLE verification_points ("
-                       " verification_id %1 NOT NULL REFERENCES verifications (id),"
+                       " calibration_id %1 NOT NULL,"
+                       " verification INTEGER NOT NULL,"
                        " position INTEGER NOT NULL,"
                        " point TEXT,"
                        " applied %2 NOT NULL, reading %2 NOT NULL,"
                        " error %2 NOT NULL, error_pct_span %2 NOT NULL,"
                        " verdict TEXT NOT NULL"
                        "  CHECK (verdict IN ('pass', 'passWithinGuardBand', 'fail')),"
-                       " PRIMARY KEY (verification_id, position))")
+                       " PRIMARY KEY (calibration_id, verification, position),"
+                       " FOREIGN KEY (calibration_id, verification)"
+                       "  REFERENCES verifications (calibration_id, position))")
             .arg(ref, real),
         QStringLiteral("CREATE TABLE reference_standards ("
                        " id %1,"

@@ -137,31 +137,6 @@ std::optional<QString> RecordsStore::nextCertificateNumber()
 std::optional<RecordsStore::Outcome>
 RecordsStore::storeInTransaction(CalibrationEntry &entry, Numbering numbering)
 {
-    using Kind = Outcome::Kind;
-    const auto existing = m_db->select(
-        QStringLiteral("SELECT c.id, c.certificate_number, u.serial_number FROM calibrations c "
-                       "LEFT JOIN units u ON u.id = c.unit_id WHERE c.uuid = ?"),
-        {entry.id.toString(QUuid::WithoutBraces)});
-    if (!existing) return std::nullopt;
-    if (!existing->empty()) {
-        const QVariantList &row = existing->front();
-        Outcome outcome{Kind::AlreadyThere, row[1].toString(), {}};
-        entry.certificateNumber = outcome.certificateNumber;
-        const QString kept = row[2].toString();
-        if (entry.serialNumber.isEmpty() || kept == entry.serialNumber) return outcome;
-        if (!kept.isEmpty()) return Outcome{Kind::OtherUnit, outcome.certificateNumber, kept};
-        // A record kept without its unit (a calibration logged before its
-        // report) learns which unit it belongs to.
-        const std::optional<QVariant> unit = unitId(entry.model, entry.serialNumber);
-        if (!unit ||
-            !m_db->change(QStringLiteral("UPDATE calibrations SET unit_id = ?, technician = "
-                                         "COALESCE(technician, ?) WHERE id = ?"),
-                          {*unit, text(entry.technician), row[0]}) ||
-            !updateDue(*unit, row[0], entry))
-            return std::nullopt;
-        outcome.kind = Kind::Attached;
-        return outcome;
-    }
     if (numbering == Numbering::Assign && entry.certificateNumber.isEmpty()) {
         const std::optional<QString> number = nextCertificateNumber();
         if (!number) return std::nullopt;
@@ -173,8 +148,38 @@ RecordsStore::storeInTransaction(CalibrationEntry &entry, Numbering numbering)
         if (!id) return std::nullopt;
         unit = *id;
     }
-    if (!insertEntry(entry, unit)) return std::nullopt;
-    return Outcome{Kind::Stored, entry.certificateNumber, {}};
+    const std::optional<QVariant> id = insertEntry(entry, unit);
+    if (!id) return std::nullopt;
+    if (!id->isValid()) return keptAlready(entry, unit);
+    if (!insertDetails(entry, *id) || (!unit.isNull() && !updateDue(unit, *id, entry)))
+        return std::nullopt;
+    return Outcome{Outcome::Kind::Stored, entry.certificateNumber, {}};
+}
+
+std::optional<RecordsStore::Outcome> RecordsStore::keptAlready(CalibrationEntry &entry,
+                                                              const QVariant &unit)
+{
+    using Kind = Outcome::Kind;
+    const auto existing = m_db->select(
+        QStringLiteral("SELECT c.id, c.certificate_number, u.serial_number FROM calibrations c "
+                       "LEFT JOIN units u ON u.id = c.unit_id WHERE c.uuid = ?"),
+        {entry.id.toString(QUuid::WithoutBraces)});
+    if (!existing || existing->empty()) return std::nullopt;
+    const QVariantList &row = existing->front();
+    Outcome outcome{Kind::AlreadyThere, row[1].toString(), {}};
+    entry.certificateNumber = outcome.certificateNumber;
+    const QString kept = row[2].toString();
+    if (entry.serialNumber.isEmpty() || kept == entry.serialNumber) return outcome;
+    if (!kept.isEmpty()) return Outcome{Kind::OtherUnit, outcome.certificateNumber, kept};
+    // A record kept without its unit (a calibration logged before its
+    // report) learns which unit it belongs to.
+    if (!m_db->change(QStringLiteral("UPDATE calibrations SET unit_id = ?, technician = "
+                                     "COALESCE(technician, ?) WHERE id = ?"),
+                      {unit, text(entry.technician), row[0]}) ||
+        !updateDue(unit, row[0], entry))
+        return std::nullopt;
+    outcome.kind = Kind::Attached;
+    return outcome;
 }
 
 std::optional<QVariant> RecordsStore::unitId(const QString &model, const QString &serialNumber)
@@ -218,14 +223,17 @@ bool RecordsStore::insertRows(const QString &table, const QStringList &columns,
                         values);
 }
 
-bool RecordsStore::insertEntry(const CalibrationEntry &e, const QVariant &unitId)
+std::optional<QVariant> RecordsStore::insertEntry(const CalibrationEntry &e, const QVariant &unitId)
 {
+    // A record kept already (sent again after a lost answer, imported
+    // twice) is left as it is: no row comes back.
     const auto inserted = m_db->select(
         QStringLiteral(
             "INSERT INTO calibrations (uuid, certificate_number, unit_id, kind, performed_at, "
             "utc_offset, bench, port, firmware, program_version, technician, approver, "
             "ambient_temperature, relative_humidity, due_date, as_found_verdict, as_left_verdict, "
-            "stored_at) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) RETURNING id"),
+            "stored_at) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT "
+            "(uuid) DO NOTHING RETURNING id"),
         {e.id.toString(QUuid::WithoutBraces), text(e.certificateNumber), unitId,
          entryKindName(e.kind), SqlConnection::timeValue(e.time), e.time.offsetFromUtc(),
          text(e.bench), text(e.port), text(e.firmware), text(e.programVersion), text(e.technician),
@@ -233,9 +241,8 @@ bool RecordsStore::insertEntry(const CalibrationEntry &e, const QVariant &unitId
          SqlConnection::dateValue(e.dueDate), verdict(e.verdict(VerificationPhase::AsFound)),
          verdict(e.verdict(VerificationPhase::AsLeft)),
          SqlConnection::timeValue(QDateTime::currentDateTimeUtc())});
-    if (!inserted || inserted->empty()) return false;
-    const QVariant id = inserted->front().value(0);
-    return insertDetails(e, id) && (unitId.isNull() || updateDue(unitId, id, e));
+    if (!inserted) return std::nullopt;
+    return inserted->empty() ? QVariant() : inserted->front().value(0);
 }
 
 bool RecordsStore::insertDetails(const CalibrationEntry &e, const QVariant &id)
@@ -265,27 +272,30 @@ bool RecordsStore::insertDetails(const CalibrationEntry &e, const QVariant &id)
                     {"calibration_id", "list", "position", "name", "label", "value"}, points))
         return false;
 
-    for (std::size_t i = 0; i < e.verifications.size(); ++i) {
-        const Verification &v = e.verifications[i];
-        const auto verification = m_db->select(
-            QStringLiteral("INSERT INTO verifications (calibration_id, position, phase, side, "
-                           "performed_at, utc_offset, unit, tolerance_pct, guard_band_pct, verdict) "
-                           "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?) RETURNING id"),
-            {id, int(i), phaseName(v.phase), sideName(v.side), SqlConnection::timeValue(v.time),
-             v.time.offsetFromUtc(), text(v.unit), v.tolerancePercentOfSpan,
-             v.guardBandPercentOfSpan, verdict(v.verdict())});
-        if (!verification || verification->empty()) return false;
-        std::vector<QVariantList> rows;
-        for (const VerificationPoint &p : v.points)
-            rows.push_back({verification->front().value(0), int(rows.size()), text(p.point),
-                            p.applied, p.reading, p.error, p.errorPercentOfSpan,
-                            verdictName(p.verdict)});
-        if (!insertRows(QStringLiteral("verification_points"),
-                        {"verification_id", "position", "point", "applied", "reading", "error",
-                         "error_pct_span", "verdict"},
-                        rows))
-            return false;
+    std::vector<QVariantList> verifications;
+    std::vector<QVariantList> results;
+    for (const Verification &v : e.verifications) {
+        const int position = int(verifications.size());
+        verifications.push_back({id, position, phaseName(v.phase), sideName(v.side),
+                                 SqlConnection::timeValue(v.time), v.time.offsetFromUtc(),
+                                 text(v.unit), v.tolerancePercentOfSpan, v.guardBandPercentOfSpan,
+                                 verdict(v.verdict())});
+        for (std::size_t p = 0; p < v.points.size(); ++p) {
+            const VerificationPoint &point = v.points[p];
+            results.push_back({id, position, int(p), text(point.point), point.applied,
+                               point.reading, point.error, point.errorPercentOfSpan,
+                               verdictName(point.verdict)});
+        }
     }
+    if (!insertRows(QStringLiteral("verifications"),
+                    {"calibration_id", "position", "phase", "side", "performed_at", "utc_offset",
+                     "unit", "tolerance_pct", "guard_band_pct", "verdict"},
+                    verifications) ||
+        !insertRows(QStringLiteral("verification_points"),
+                    {"calibration_id", "verification", "position", "point", "applied", "reading",
+                     "error", "error_pct_span", "verdict"},
+                    results))
+        return false;
     for (std::size_t i = 0; i < e.standards.size(); ++i) {
         const ReferenceStandard &s = e.standards[i];
         // A standard not yet in the list joins it as it was used.
@@ -349,16 +359,21 @@ bool RecordsStore::readDetails(const QVariant &id, CalibrationEntry &e)
                                                     "ORDER BY position"),
                                      {id});
     const auto verifications = m_db->select(
-        QStringLiteral("SELECT id, phase, side, performed_at, utc_offset, unit, tolerance_pct, "
+        QStringLiteral("SELECT phase, side, performed_at, utc_offset, unit, tolerance_pct, "
                        "guard_band_pct FROM verifications WHERE calibration_id = ? ORDER BY "
                        "position"),
+        {id});
+    const auto results = m_db->select(
+        QStringLiteral("SELECT verification, point, applied, reading, error, error_pct_span, "
+                       "verdict FROM verification_points WHERE calibration_id = ? ORDER BY "
+                       "verification, position"),
         {id});
     const auto standards = m_db->select(
         QStringLiteral("SELECT s.identifier, s.description, u.certificate_number, u.due_date FROM "
                        "standards_used u JOIN reference_standards s ON s.id = u.standard_id WHERE "
                        "u.calibration_id = ? ORDER BY u.position"),
         {id});
-    if (!states || !points || !verifications || !standards) return false;
+    if (!states || !points || !verifications || !results || !standards) return false;
     for (const QVariantList &row : *states)
         (row[0].toString() == u"asFound" ? e.asFound : e.asLeft) = stateFrom(row);
     for (const QVariantList &row : *points) {
@@ -372,22 +387,20 @@ bool RecordsStore::readDetails(const QVariant &id, CalibrationEntry &e)
     }
     for (const QVariantList &row : *verifications) {
         Verification v;
-        v.phase = phaseFromName(row[1].toString()).value_or(VerificationPhase::AsFound);
-        v.side = sideFromName(row[2].toString()).value_or(VerificationSide::Input);
-        v.time = SqlConnection::timeFrom(row[3], row[4].toInt());
-        v.unit = row[5].toString();
-        v.tolerancePercentOfSpan = row[6].toDouble();
-        v.guardBandPercentOfSpan = row[7].toDouble();
-        const auto vp = m_db->select(
-            QStringLiteral("SELECT point, applied, reading, error, error_pct_span, verdict FROM "
-                           "verification_points WHERE verification_id = ? ORDER BY position"),
-            {row[0]});
-        if (!vp) return false;
-        for (const QVariantList &p : *vp)
-            v.points.push_back({p[0].toString(), p[1].toDouble(), p[2].toDouble(), p[3].toDouble(),
-                                p[4].toDouble(),
-                                verdictFromName(p[5].toString()).value_or(Verdict::Fail)});
+        v.phase = phaseFromName(row[0].toString()).value_or(VerificationPhase::AsFound);
+        v.side = sideFromName(row[1].toString()).value_or(VerificationSide::Input);
+        v.time = SqlConnection::timeFrom(row[2], row[3].toInt());
+        v.unit = row[4].toString();
+        v.tolerancePercentOfSpan = row[5].toDouble();
+        v.guardBandPercentOfSpan = row[6].toDouble();
         e.verifications.push_back(std::move(v));
+    }
+    for (const QVariantList &p : *results) {
+        const std::size_t verification = std::size_t(p[0].toInt());
+        if (verification >= e.verifications.size()) continue;
+        e.verifications[verification].points.push_back(
+            {p[1].toString(), p[2].toDouble(), p[3].toDouble(), p[4].toDouble(), p[5].toDouble(),
+             verdictFromName(p[6].toString()).value_or(Verdict::Fail)});
     }
     for (const QVariantList &row : *standards)
         e.standards.push_back({row[0].toString(), row[1].toString(), row[2].toString(),

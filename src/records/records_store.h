@@ -90,7 +90,9 @@ private:
     RecordsStore(std::unique_ptr<SqlConnection> db, QString bench);
 
     std::optional<Outcome> storeInTransaction(CalibrationEntry &entry, Numbering numbering);
-    bool insertEntry(const CalibrationEntry &entry, const QVariant &unitId);
+    std::optional<Outcome> keptAlready(CalibrationEntry &entry, const QVariant &unitId);
+    // The new record's id; an invalid value when one with its UUID is kept already.
+    std::optional<QVariant> insertEntry(const CalibrationEntry &entry, const QVariant &unitId);
     bool insertDetails(const CalibrationEntry &entry, const QVariant &calibrationId);
     std::optional<QVariant> unitId(const QString &model, const QString &serialNumber);
     bool updateDue(const QVariant &unitId, const QVariant &calibrationId,
