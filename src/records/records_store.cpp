@@ -142,7 +142,7 @@ RecordsStore::storeInTransaction(CalibrationEntry &entry, Numbering numbering)
         if (!number) return std::nullopt;
         entry.certificateNumber = *number;
     }
-    QVariant unit(QMetaType(QMetaType::LongLong));
+    QVariant unit{QMetaType(QMetaType::LongLong)}; // NULL: the record names no unit
     if (!entry.serialNumber.isEmpty()) {
         const std::optional<QVariant> id = unitId(entry.model, entry.serialNumber);
         if (!id) return std::nullopt;
