@@ -76,7 +76,9 @@ CalibrationEntry calibration(int unit, const QDateTime &time)
                                 0.001, 0.00625, Verdict::Pass});
         e.verifications.push_back(v);
     }
-    e.standards = {{QStringLiteral("CAL-%1").arg(unit % 3), {}, QStringLiteral("OMH-118"),
+    e.standards = {{QStringLiteral("CAL-%1").arg(unit % 3),
+                    {},
+                    QStringLiteral("OMH-118"),
                     time.date().addMonths(6)}};
     return e;
 }
@@ -85,12 +87,14 @@ void report(const char *backend, const char *what, const Figures &f, double targ
 {
     std::printf("%-10s %-28s median %8.2f ms  p99 %8.2f ms  max %8.2f ms  (target <= %g ms)\n",
                 backend, what, f.at(0.5), f.at(0.99), f.at(1.0), target);
+    std::fflush(stdout); // a long run shows its figures as they come
 }
 
 bool run(const char *backend, std::unique_ptr<SqlConnection> db, int records, int units)
 {
     QString error;
-    std::unique_ptr<RecordsStore> store = RecordsStore::open(std::move(db), QStringLiteral("bench1"), error);
+    std::unique_ptr<RecordsStore> store =
+        RecordsStore::open(std::move(db), QStringLiteral("bench1"), error);
     if (!store) {
         std::printf("%s: %s\n", backend, qPrintable(error));
         return false;
@@ -121,11 +125,15 @@ bool run(const char *backend, std::unique_ptr<SqlConnection> db, int records, in
     std::size_t rows = 0;
     const Figures history = measure(1000, [&](int) {
         const int unit = int(random.bounded(units));
-        rows += store->history(QStringLiteral("KX4720R"), QStringLiteral("KX%1").arg(unit, 6, 10, QLatin1Char('0')))->size();
+        rows += store
+                    ->history(QStringLiteral("KX4720R"),
+                              QStringLiteral("KX%1").arg(unit, 6, 10, QLatin1Char('0')))
+                    ->size();
     });
     report(backend, "a unit's history", history, 10);
     std::size_t dueUnits = 0;
-    const Figures due = measure(20, [&](int) { dueUnits = store->dueBy(QDate::currentDate().addDays(30))->size(); });
+    const Figures due = measure(
+        20, [&](int) { dueUnits = store->dueBy(QDate::currentDate().addDays(30))->size(); });
     report(backend, "units due within 30 days", due, 100);
     const Figures one = measure(200, [&](int i) {
         CalibrationEntry e = calibration(int(random.bounded(units)), now.addSecs(i));
@@ -155,7 +163,8 @@ int main(int argc, char *argv[])
     if (backend != u"postgresql") {
         QTemporaryDir folder;
         QString error;
-        auto db = SqlConnection::openSqlite(folder.filePath(QStringLiteral("records.sqlite")), error);
+        auto db =
+            SqlConnection::openSqlite(folder.filePath(QStringLiteral("records.sqlite")), error);
         ok = db && run("SQLite", std::move(db), records, units) && ok;
     }
     if (backend != u"sqlite") {

@@ -30,7 +30,8 @@ Run cli(const QStringList &arguments, const QString &dataHome, const QString &da
     if (!database.isEmpty()) environment.insert(QStringLiteral("KX4720R_RECORDS_DB"), database);
     process.setProcessEnvironment(environment);
     if (!outputFile.isEmpty()) process.setStandardOutputFile(outputFile);
-    process.start(QStringLiteral(KX_CLI_BINARY), QStringList{QStringLiteral("records")} + arguments);
+    process.start(QStringLiteral(KX_CLI_BINARY),
+                  QStringList{QStringLiteral("records")} + arguments);
     if (!process.waitForFinished(60000)) process.kill();
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
             process.readAllStandardOutput(), process.readAllStandardError()};
@@ -51,7 +52,8 @@ QByteArray calibrationLog()
     QByteArray log;
     for (const char *event : {"calibration", "report"}) {
         if (QByteArray(event) == "report") record.serialNumber = QStringLiteral("A10K3ZQ1");
-        log += QJsonDocument(QJsonObject{{"logged", "x"}, {"event", event}, {"record", record.toJson()}})
+        log += QJsonDocument(
+                   QJsonObject{{"logged", "x"}, {"event", event}, {"record", record.toJson()}})
                    .toJson(QJsonDocument::Compact) +
                '\n';
     }
@@ -84,16 +86,20 @@ private slots:
         const Run json = cli({QStringLiteral("list"), QStringLiteral("--serial"),
                               QStringLiteral("A10K3ZQ1"), QStringLiteral("--json")},
                              home.path());
-        const QJsonObject record =
-            QJsonDocument::fromJson(json.out).object()[QStringLiteral("records")].toArray()[0].toObject();
+        const QJsonObject record = QJsonDocument::fromJson(json.out)
+                                       .object()[QStringLiteral("records")]
+                                       .toArray()[0]
+                                       .toObject();
         QCOMPARE(record[QStringLiteral("dueDate")].toString(), QStringLiteral("2027-12-07"));
         QCOMPARE(record[QStringLiteral("spooled")].toBool(), false);
-        QCOMPARE(cli({QStringLiteral("list"), QStringLiteral("--csv")}, home.path()).out.split('\n')[0],
-                 QByteArray("id,certificateNumber,model,serialNumber,kind,time,bench,technician,"
-                            "asFound,asLeft,dueDate,spooled"));
+        QCOMPARE(
+            cli({QStringLiteral("list"), QStringLiteral("--csv")}, home.path()).out.split('\n')[0],
+            QByteArray("id,certificateNumber,model,serialNumber,kind,time,bench,technician,"
+                       "asFound,asLeft,dueDate,spooled"));
         const Run show = cli({QStringLiteral("show"), QString::fromLatin1(id)}, home.path());
         QCOMPARE(show.exitCode, 0);
-        QVERIFY2(show.out.contains("Unit              KX4720R, serial number A10K3ZQ1\n"), show.out);
+        QVERIFY2(show.out.contains("Unit              KX4720R, serial number A10K3ZQ1\n"),
+                 show.out);
         QVERIFY(show.out.contains("Stored output     uOut4mA = PWM 0 (4 mA)\n"));
 
         const Run exported = cli({QStringLiteral("export"), QStringLiteral("--since"),
@@ -109,8 +115,12 @@ private slots:
             QCOMPARE(import.exitCode, 0);
             QVERIFY2(import.out.startsWith(said), import.out);
         }
-        QCOMPARE(cli({QStringLiteral("show"), QString::fromLatin1(id), QStringLiteral("--json")}, other.path()).out,
-                 cli({QStringLiteral("show"), QString::fromLatin1(id), QStringLiteral("--json")}, home.path()).out);
+        QCOMPARE(cli({QStringLiteral("show"), QString::fromLatin1(id), QStringLiteral("--json")},
+                     other.path())
+                     .out,
+                 cli({QStringLiteral("show"), QString::fromLatin1(id), QStringLiteral("--json")},
+                     home.path())
+                     .out);
     }
 
     void failures_data()
@@ -119,23 +129,27 @@ private slots:
         QTest::addColumn<QString>("database");
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("message");
-        const QString unreachable = QStringLiteral("postgresql://kx@/calibration?host=/nonexistent");
+        const QString unreachable =
+            QStringLiteral("postgresql://kx@/calibration?host=/nonexistent");
         QTest::newRow("no action") << QStringList{} << QString() << 2 << "records: no action given";
         QTest::newRow("bad span") << QStringList{"list", "--due-within", "1m"} << QString() << 2
                                   << "records list: --due-within \"1m\" is not a number of days";
         QTest::newRow("two formats") << QStringList{"list", "--json", "--csv"} << QString() << 2
                                      << "records list: --json and --csv go one at a time";
-        QTest::newRow("no such record") << QStringList{"show", "000042"} << QString() << 1
-                                        << "no record is named \"000042\"";
-        QTest::newRow("no such file") << QStringList{"import", "/nonexistent.jsonl"} << QString() << 2
-                                      << "/nonexistent.jsonl is not a file that can be imported";
+        QTest::newRow("no such record")
+            << QStringList{"show", "000042"} << QString() << 1 << "no record is named \"000042\"";
+        QTest::newRow("no such file")
+            << QStringList{"import", "/nonexistent.jsonl"} << QString() << 2
+            << "/nonexistent.jsonl is not a file that can be imported";
         QTest::newRow("password in the string")
             << QStringList{"list"} << QStringLiteral("postgresql://kx:pw@qa/c") << 2
             << "the connection string postgresql://kx@qa/c holds a password";
-        QTest::newRow("database out of reach") << QStringList{"list"} << unreachable << 3
-                                               << "cannot reach the records database " + unreachable;
-        QTest::newRow("output to a full disk") << QStringList{"list"} << QString() << 2
-                                               << "cannot write to standard output: No space left on device";
+        QTest::newRow("database out of reach")
+            << QStringList{"list"} << unreachable << 3
+            << "cannot reach the records database " + unreachable;
+        QTest::newRow("output to a full disk")
+            << QStringList{"list"} << QString() << 2
+            << "cannot write to standard output: No space left on device";
     }
     void failures()
     {
@@ -145,7 +159,8 @@ private slots:
         QFETCH(QString, message);
         QTemporaryDir home;
         const bool full = QByteArray(QTest::currentDataTag()) == "output to a full disk";
-        const Run run = cli(arguments, home.path(), database, full ? QStringLiteral("/dev/full") : QString());
+        const Run run =
+            cli(arguments, home.path(), database, full ? QStringLiteral("/dev/full") : QString());
         QCOMPARE(run.exitCode, exitCode);
         QVERIFY2(oneErrorLine(run), run.err);
         QVERIFY2(run.err.startsWith("kx4720r-cli: " + message.toUtf8()), run.err);
@@ -165,7 +180,8 @@ private slots:
         BenchRecords bench(place);
         QVERIFY(bench.open());
         QVERIFY(server.stop());
-        CalibrationEntry entry = CalibrationEntry::fromRecord(CalibrationRecord::forInput(InstrumentRequest{}));
+        CalibrationEntry entry =
+            CalibrationEntry::fromRecord(CalibrationRecord::forInput(InstrumentRequest{}));
         entry.time = QDateTime::currentDateTime();
         entry.serialNumber = QStringLiteral("S1");
         QCOMPARE(bench.store(entry).where, BenchRecords::Stored::Where::Spool);
@@ -178,9 +194,11 @@ private slots:
         QVERIFY(offline.err.endsWith("; only the records of this bench's spool are listed\n"));
 
         QVERIFY(server.resume());
-        const Run online = cli({QStringLiteral("list"), QStringLiteral("--json")}, home.path(), database);
+        const Run online =
+            cli({QStringLiteral("list"), QStringLiteral("--json")}, home.path(), database);
         QCOMPARE(online.exitCode, 0);
-        const QJsonArray records = QJsonDocument::fromJson(online.out).object()["records"].toArray();
+        const QJsonArray records =
+            QJsonDocument::fromJson(online.out).object()["records"].toArray();
         QCOMPARE(records.size(), 1);
         QCOMPARE(records[0]["certificateNumber"].toString(), QStringLiteral("bench3-000001"));
         QCOMPARE(records[0]["spooled"].toBool(), false);

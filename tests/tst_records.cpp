@@ -41,15 +41,22 @@ CalibrationEntry calibration(const QString &serial, const QDateTime &time)
     e.ambientTemperature = 23.4;
     e.relativeHumidity = 41.5;
     const auto verification = [&](VerificationPhase phase, double error, Verdict verdict) {
-        Verification v{phase, VerificationSide::Input, time.addSecs(phase == VerificationPhase::AsFound ? -600 : 60),
-                       QStringLiteral("mA"), 0.1, 0.02, {}};
+        Verification v{phase,
+                       VerificationSide::Input,
+                       time.addSecs(phase == VerificationPhase::AsFound ? -600 : 60),
+                       QStringLiteral("mA"),
+                       0.1,
+                       0.02,
+                       {}};
         for (int p = 0; p <= 4; ++p)
-            v.points.push_back({QStringLiteral("%1 %").arg(p * 25), 4 + 4.0 * p, 4 + 4.0 * p + error,
-                                error, error / 16 * 100, p == 2 ? verdict : Verdict::Pass});
+            v.points.push_back({QStringLiteral("%1 %").arg(p * 25), 4 + 4.0 * p,
+                                4 + 4.0 * p + error, error, error / 16 * 100,
+                                p == 2 ? verdict : Verdict::Pass});
         return v;
     };
-    e.verifications = {verification(VerificationPhase::AsFound, 0.0312, Verdict::Fail),
-                       verification(VerificationPhase::AsLeft, 0.0139, Verdict::PassWithinGuardBand)};
+    e.verifications = {
+        verification(VerificationPhase::AsFound, 0.0312, Verdict::Fail),
+        verification(VerificationPhase::AsLeft, 0.0139, Verdict::PassWithinGuardBand)};
     e.standards = {{QStringLiteral("CAL-7"), QStringLiteral("process calibrator"),
                     QStringLiteral("OMH-2026/118"), QDate(2027, 1, 31)},
                    {QStringLiteral("DMM-2"), {}, QStringLiteral("K-55"), QDate(2026, 11, 2)}};
@@ -129,7 +136,7 @@ private slots:
 
 #define NEED_SERVER()                                                                              \
     if (!m_serverStarted) {                                                                        \
-        if (PostgresServer::required()) QFAIL(qPrintable(m_server.whyNot()));                     \
+        if (PostgresServer::required()) QFAIL(qPrintable(m_server.whyNot()));                      \
         QSKIP(qPrintable(m_server.whyNot() + QStringLiteral("; ") + PostgresServer::howToRun()));  \
     }
 #define DATABASE(db)                                                                               \
@@ -142,23 +149,30 @@ private slots:
         QTest::addColumn<QString>("host");
         QTest::addColumn<QString>("options"); // or the start of the refusal
         QTest::newRow("user, host, database")
-            << "postgresql://bench3@qa-server/calibration" << "qa-server"
+            << "postgresql://bench3@qa-server/calibration"
+            << "qa-server"
             << "connect_timeout=5;keepalives_idle=10;keepalives_interval=3;keepalives_count=3;"
                "tcp_user_timeout=15000";
         QTest::newRow("socket folder, own timeout")
-            << "postgres://bench3@/calibration?host=/run/postgresql&connect_timeout=2&sslmode=disable"
+            << "postgres://bench3@/calibration?host=/run/"
+               "postgresql&connect_timeout=2&sslmode=disable"
             << "/run/postgresql"
             << "connect_timeout=2;sslmode=disable;keepalives_idle=10;keepalives_interval=3;"
                "keepalives_count=3;tcp_user_timeout=15000";
-        QTest::newRow("password") << "postgresql://bench3:secret@qa/calibration" << QString()
-                                  << "the connection string postgresql://bench3@qa/calibration holds a password";
-        QTest::newRow("password parameter") << "postgresql://qa/c?password=x" << QString()
-                                            << "the connection string postgresql://qa/c?password=x holds";
-        QTest::newRow("parameter not passed on") << "postgresql://qa/c?options=-csearch_path" << QString()
-                                                 << "the connection string postgresql://qa/c?options=-csearch_path has a parameter \"options\"";
-        QTest::newRow("option breaking the list") << "postgresql://qa/c?sslmode=a;b" << QString()
-                                                  << "the value of \"sslmode\"";
-        QTest::newRow("other scheme") << "mysql://qa/c" << QString() << "\"mysql://qa/c\" is not a connection string";
+        QTest::newRow("password")
+            << "postgresql://bench3:secret@qa/calibration" << QString()
+            << "the connection string postgresql://bench3@qa/calibration holds a password";
+        QTest::newRow("password parameter")
+            << "postgresql://qa/c?password=x" << QString()
+            << "the connection string postgresql://qa/c?password=x holds";
+        QTest::newRow("parameter not passed on")
+            << "postgresql://qa/c?options=-csearch_path" << QString()
+            << "the connection string postgresql://qa/c?options=-csearch_path has a parameter "
+               "\"options\"";
+        QTest::newRow("option breaking the list")
+            << "postgresql://qa/c?sslmode=a;b" << QString() << "the value of \"sslmode\"";
+        QTest::newRow("other scheme")
+            << "mysql://qa/c" << QString() << "\"mysql://qa/c\" is not a connection string";
     }
     void connectionStrings()
     {
@@ -232,10 +246,12 @@ private slots:
             << QByteArray(R"({"logged": "x", "event": "print", "record": {}})")
             << "event \"print\" is neither";
         QTest::newRow("log: no time")
-            << QByteArray(R"({"event": "calibration", "record": {"format": "kx4720r-calibration-record", "version": 1, "kind": "input"}})")
+            << QByteArray(
+                   R"({"event": "calibration", "record": {"format": "kx4720r-calibration-record", "version": 1, "kind": "input"}})")
             << "record.time is missing";
         QTest::newRow("log: PWM beyond 16 bits")
-            << QByteArray(R"({"event": "report", "record": {"format": "kx4720r-calibration-record", "version": 1, "kind": "output", "time": "2026-03-02T09:15:30.125+01:00", "program": {"version": "1"}, "instrument": {"model": "KX4720R", "port": "p", "firmware": "f", "serialNumber": "S"}, "technician": null, "asFound": null, "asLeft": null, "outputPoints": [{"name": "uOut4mA", "target": "4 mA", "pwm": 65536}]}})")
+            << QByteArray(
+                   R"({"event": "report", "record": {"format": "kx4720r-calibration-record", "version": 1, "kind": "output", "time": "2026-03-02T09:15:30.125+01:00", "program": {"version": "1"}, "instrument": {"model": "KX4720R", "port": "p", "firmware": "f", "serialNumber": "S"}, "technician": null, "asFound": null, "asLeft": null, "outputPoints": [{"name": "uOut4mA", "target": "4 mA", "pwm": 65536}]}})")
             << "record.outputPoints[0].pwm is not a whole number from 0 to 65535";
     }
     void entryLines()
@@ -249,7 +265,10 @@ private slots:
 
     // Everything stored comes back as it was, in either database and through
     // the spool's JSON; stored again, nothing doubles.
-    void storedWhole_data() { backends(); }
+    void storedWhole_data()
+    {
+        backends();
+    }
     void storedWhole()
     {
         DATABASE(db);
@@ -277,23 +296,33 @@ private slots:
     // A unit's history is newest first; its due date is its latest
     // calibration's, whatever order they were stored in; the due list holds
     // overdue units and leaves out units not yet due.
-    void historyAndDue_data() { backends(); }
+    void historyAndDue_data()
+    {
+        backends();
+    }
     void historyAndDue()
     {
         DATABASE(db);
         BenchRecords bench(db->place);
         QVERIFY(bench.open());
         const QDate today(2027, 2, 1);
-        struct Made { const char *serial; int days; QDate due; };
-        const Made made[] = {{"S1", 10, QDate(2027, 3, 1)}, {"S1", 0, QDate(2027, 2, 5)},
-                             {"S2", 0, QDate(2027, 1, 20)}, {"S3", 0, QDate(2027, 6, 1)},
+        struct Made {
+            const char *serial;
+            int days;
+            QDate due;
+        };
+        const Made made[] = {{"S1", 10, QDate(2027, 3, 1)},
+                             {"S1", 0, QDate(2027, 2, 5)},
+                             {"S2", 0, QDate(2027, 1, 20)},
+                             {"S3", 0, QDate(2027, 6, 1)},
                              {"S1", 5, QDate()}};
         for (const Made &m : made) {
             CalibrationEntry e = calibration(QString::fromLatin1(m.serial), Base.addDays(m.days));
             e.dueDate = m.due;
             QCOMPARE(bench.store(e).where, BenchRecords::Stored::Where::Records);
         }
-        const auto history = bench.records()->history(QStringLiteral("KX4720R"), QStringLiteral("S1"));
+        const auto history =
+            bench.records()->history(QStringLiteral("KX4720R"), QStringLiteral("S1"));
         QVERIFY(history);
         QCOMPARE(history->size(), std::size_t(3));
         QCOMPARE(history->at(0).time, Base.addDays(10));
@@ -320,11 +349,13 @@ private slots:
         record.time = Base;
         const auto line = [&](const char *event, const QString &serial) {
             record.serialNumber = serial;
-            return QJsonDocument(QJsonObject{{"logged", "t"}, {"event", event}, {"record", record.toJson()}})
-                       .toJson(QJsonDocument::Compact) + '\n';
+            return QJsonDocument(
+                       QJsonObject{{"logged", "t"}, {"event", event}, {"record", record.toJson()}})
+                       .toJson(QJsonDocument::Compact) +
+                   '\n';
         };
-        const QByteArray log = line("calibration", {}) + "{broken\n" + line("report", "S7") +
-                               line("report", "S8");
+        const QByteArray log =
+            line("calibration", {}) + "{broken\n" + line("report", "S7") + line("report", "S8");
         QFile file(place.calibrationLogPath());
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(log) == log.size());
         file.close();
@@ -335,8 +366,10 @@ private slots:
             QVERIFY(bench.open());
             QCOMPARE(bench.notes().size(), run == 0 ? 2 : 0);
             if (run == 0) {
-                QVERIFY2(bench.notes()[0].contains(QLatin1String(", line 2: not JSON")), qPrintable(bench.notes()[0]));
-                QVERIFY(bench.notes()[1].contains(QLatin1String("line 4: the calibration of 2026-03-02 09:15:30 belongs to unit S7")));
+                QVERIFY2(bench.notes()[0].contains(QLatin1String(", line 2: not JSON")),
+                         qPrintable(bench.notes()[0]));
+                QVERIFY(bench.notes()[1].contains(QLatin1String(
+                    "line 4: the calibration of 2026-03-02 09:15:30 belongs to unit S7")));
             }
             list = *bench.local().list({});
         }
@@ -356,7 +389,10 @@ private slots:
     }
 
     // Migrations run once each, in a transaction each, and never backwards.
-    void migrations_data() { backends(); }
+    void migrations_data()
+    {
+        backends();
+    }
     void migrations()
     {
         DATABASE(db);
@@ -365,7 +401,8 @@ private slots:
         QString error;
         std::vector<Migration> steps{
             {1, {"CREATE TABLE t1 (a INTEGER)"}, {"CREATE TABLE t1 (a INTEGER)"}},
-            {2, {"CREATE TABLE t2 (a INTEGER)", "INSERT INTO nowhere VALUES (1)"},
+            {2,
+             {"CREATE TABLE t2 (a INTEGER)", "INSERT INTO nowhere VALUES (1)"},
              {"CREATE TABLE t2 (a INTEGER)", "INSERT INTO nowhere VALUES (1)"}}};
         QVERIFY(!migrate(*conn, steps, error));
         QVERIFY2(error.startsWith(QLatin1String("migration 2 of ")), qPrintable(error));
@@ -389,7 +426,10 @@ private slots:
     // Two benches store 100 records each at once, for the same ten units in
     // the same seconds: every record is there once, no certificate number
     // twice, and each unit is due as its latest calibration says.
-    void twoBenchesAtOnce_data() { backends(); }
+    void twoBenchesAtOnce_data()
+    {
+        backends();
+    }
     void twoBenchesAtOnce()
     {
         DATABASE(db);
@@ -425,12 +465,14 @@ private slots:
         const std::vector<EntrySummary> due = *bench.records()->dueBy(QDate(2100, 1, 1));
         QCOMPARE(due.size(), std::size_t(10));
         for (const EntrySummary &unit : due) {
-            std::vector<EntrySummary> history = *bench.records()->history("KX4720R", unit.serialNumber);
+            std::vector<EntrySummary> history =
+                *bench.records()->history("KX4720R", unit.serialNumber);
             QCOMPARE(history.size(), std::size_t(20));
-            const auto latest = std::max_element(history.begin(), history.end(), [](const auto &a, const auto &b) {
-                return std::pair(a.time, a.id.toString(QUuid::WithoutBraces)) <
-                       std::pair(b.time, b.id.toString(QUuid::WithoutBraces));
-            });
+            const auto latest =
+                std::max_element(history.begin(), history.end(), [](const auto &a, const auto &b) {
+                    return std::pair(a.time, a.id.toString(QUuid::WithoutBraces)) <
+                           std::pair(b.time, b.id.toString(QUuid::WithoutBraces));
+                });
             QCOMPARE(unit.id, latest->id);
             QCOMPARE(unit.dueDate, latest->dueDate);
         }
@@ -447,7 +489,8 @@ private slots:
         QVERIFY(bench.open());
         std::vector<QUuid> made;
         const auto store = [&] {
-            CalibrationEntry e = calibration(QStringLiteral("S1"), Base.addSecs(qint64(made.size())));
+            CalibrationEntry e =
+                calibration(QStringLiteral("S1"), Base.addSecs(qint64(made.size())));
             e.id = QUuid::createUuid();
             made.push_back(e.id);
             return bench.store(e);
@@ -467,7 +510,8 @@ private slots:
         QVERIFY(m_server.resume());
         QCOMPARE(store().where, BenchRecords::Stored::Where::Records); // after the spool's
         QCOMPARE(bench.spooled()->size(), std::size_t(0));
-        const auto rows = db.connect()->select(QStringLiteral("SELECT uuid FROM calibrations ORDER BY id"));
+        const auto rows =
+            db.connect()->select(QStringLiteral("SELECT uuid FROM calibrations ORDER BY id"));
         std::vector<QUuid> shared;
         for (const QVariantList &row : *rows)
             shared.push_back(QUuid::fromString(row[0].toString()));
@@ -489,8 +533,10 @@ private slots:
             CalibrationEntry e = calibration(QStringLiteral("S%1").arg(k), Base.addSecs(k));
             e.id = QUuid::createUuid();
             const BenchRecords::Stored stored = bench.store(e);
-            if (stored.where == BenchRecords::Stored::Where::Records) kept.push_back(e.id);
-            else reason = stored.reason;
+            if (stored.where == BenchRecords::Stored::Where::Records)
+                kept.push_back(e.id);
+            else
+                reason = stored.reason;
         }
         QVERIFY2(reason.contains(QLatin1String("full")), qPrintable(reason));
         QVERIFY(!kept.empty());

@@ -98,15 +98,18 @@ public:
         const QString first = m_args.first();
         for (const ActionInfo &info : Actions)
             if (first == QLatin1String(info.name)) m_options.info = &info;
-        if (first == u"--help" || first == u"-h") m_options.help = true;
-        else if (first == u"--version") m_options.version = true;
+        if (first == u"--help" || first == u"-h")
+            m_options.help = true;
+        else if (first == u"--version")
+            m_options.version = true;
         else if (!m_options.info)
             usage(QStringLiteral("unknown action \"%1\": list, show, export or import").arg(first));
         for (m_pos = 1; m_pos < m_args.size() && error.isEmpty(); ++m_pos)
             option(m_args[m_pos]);
         if (error.isEmpty() && m_options.info && !m_options.help && !m_options.version) {
             const Action action = m_options.info->action;
-            if (action == Action::Show && m_options.id.isEmpty()) usage(QStringLiteral("no ID given"));
+            if (action == Action::Show && m_options.id.isEmpty())
+                usage(QStringLiteral("no ID given"));
             if (action == Action::Import && m_options.file.isEmpty())
                 usage(QStringLiteral("no file given"));
         }
@@ -117,8 +120,9 @@ private:
     void usage(const QString &message)
     {
         if (!m_error->isEmpty()) return;
-        const QString command = m_options.info ? QStringLiteral("records %1").arg(QLatin1String(m_options.info->name))
-                                               : QStringLiteral("records");
+        const QString command =
+            m_options.info ? QStringLiteral("records %1").arg(QLatin1String(m_options.info->name))
+                           : QStringLiteral("records");
         *m_error = QStringLiteral("%1: %2 (see kx4720r-cli %1 --help)").arg(command, message);
     }
 
@@ -276,9 +280,12 @@ int list(const RecordsOptions &o, RecordsStore *store, const std::vector<Calibra
     const QDate today = QDate::currentDate();
     const QDate limit = today.addDays(o.dueWithinDays.value_or(0));
     std::optional<std::vector<EntrySummary>> records;
-    if (!store) records.emplace();
-    else if (o.dueWithinDays) records = store->dueBy(limit);
-    else records = store->list({o.serial, {}});
+    if (!store)
+        records.emplace();
+    else if (o.dueWithinDays)
+        records = store->dueBy(limit);
+    else
+        records = store->list({o.serial, {}});
     if (!records) {
         printError(store->error());
         return ExitPort;
@@ -292,13 +299,17 @@ int list(const RecordsOptions &o, RecordsStore *store, const std::vector<Calibra
                 summary.pending = true;
                 records->push_back(summary);
             }
-        std::stable_sort(records->begin(), records->end(),
-                         [](const EntrySummary &a, const EntrySummary &b) { return a.time > b.time; });
+        std::stable_sort(
+            records->begin(), records->end(),
+            [](const EntrySummary &a, const EntrySummary &b) { return a.time > b.time; });
     }
     QString text;
-    if (o.format == Format::Json) text = QString::fromUtf8(QJsonDocument(recordsJson(*records)).toJson());
-    else if (o.format == Format::Csv) text = recordsCsv(*records, CsvFormat::forLocale(QLocale()));
-    else text = recordsTable(*records, o.dueWithinDays ? today : QDate());
+    if (o.format == Format::Json)
+        text = QString::fromUtf8(QJsonDocument(recordsJson(*records)).toJson());
+    else if (o.format == Format::Csv)
+        text = recordsCsv(*records, CsvFormat::forLocale(QLocale()));
+    else
+        text = recordsTable(*records, o.dueWithinDays ? today : QDate());
     return printed(text) ? ExitDone : ExitUsage;
 }
 
@@ -322,7 +333,8 @@ int show(const RecordsOptions &o, RecordsStore &store, const std::vector<Calibra
         if (std::none_of(found->begin(), found->end(), [&](const QUuid &id) { return id == e.id; }))
             shown.push_back({e, true});
     if (shown.empty()) {
-        printError(QStringLiteral("no record is named \"%1\" (see kx4720r-cli records list)").arg(o.id));
+        printError(
+            QStringLiteral("no record is named \"%1\" (see kx4720r-cli records list)").arg(o.id));
         return ExitRefused;
     }
     if (shown.size() > 1) {
@@ -363,8 +375,8 @@ int exportRecords(const RecordsOptions &o, RecordsStore &store,
     if (o.format != Format::Json)
         return printed(exportCsv(entries, CsvFormat::forLocale(QLocale()))) ? ExitDone : ExitUsage;
     for (const ShownEntry &shown : entries)
-        if (!printed(QString::fromUtf8(QJsonDocument(entryToJson(shown.entry)).toJson(
-                         QJsonDocument::Compact)) +
+        if (!printed(QString::fromUtf8(
+                         QJsonDocument(entryToJson(shown.entry)).toJson(QJsonDocument::Compact)) +
                      u'\n'))
             return ExitUsage;
     return ExitDone;
@@ -411,9 +423,9 @@ int runRecords(const QStringList &arguments)
         return ExitUsage;
     }
     const QString ini = windowIniPath(QCoreApplication::applicationFilePath());
-    const RecordsChoice choice =
-        chooseRecordsPlace(profileValue(ini, QLatin1String(RecordsSection), QLatin1String(RecordsDatabaseKey)),
-                           profileValue(ini, QLatin1String(RecordsSection), QLatin1String(BenchKey)));
+    const RecordsChoice choice = chooseRecordsPlace(
+        profileValue(ini, QLatin1String(RecordsSection), QLatin1String(RecordsDatabaseKey)),
+        profileValue(ini, QLatin1String(RecordsSection), QLatin1String(BenchKey)));
     if (!choice.place) {
         printError(choice.error);
         return ExitUsage;
@@ -434,7 +446,8 @@ int runRecords(const QStringList &arguments)
     if (!store || !spooled) {
         // What waits in the spool is shown all the same, marked.
         const bool listed = store == nullptr && spooled && !spooled->empty() &&
-                            o.info->action == Action::List && list(o, nullptr, *spooled) == ExitDone;
+                            o.info->action == Action::List &&
+                            list(o, nullptr, *spooled) == ExitDone;
         printError(bench.error() +
                    (listed ? QStringLiteral("; only the records of this bench's spool are listed")
                            : QString()));

@@ -101,9 +101,8 @@ QString stateText(const std::optional<InstrumentState> &state)
     return QStringLiteral("working time %1 h %2 min, temperature %3, calibrated %4, status %5")
         .arg(state->workingMinutes / 60)
         .arg(state->workingMinutes % 60)
-        .arg(state->temperature
-                 ? singlePrecisionText(*state->temperature) + QStringLiteral(" °C")
-                 : QStringLiteral("no reading"))
+        .arg(state->temperature ? singlePrecisionText(*state->temperature) + QStringLiteral(" °C")
+                                : QStringLiteral("no reading"))
         .arg(state->calibrationDate ? state->calibrationDate->toString(Qt::ISODate)
                                     : QStringLiteral("never"))
         .arg(flags.isEmpty() ? QStringLiteral("ok") : flags.join(QStringLiteral(", ")));
@@ -115,7 +114,8 @@ QString standardsText(const std::vector<ReferenceStandard> &standards)
     for (const ReferenceStandard &s : standards)
         list << QStringLiteral("%1 (certificate %2, due %3)")
                     .arg(s.identifier, orDash(s.certificateNumber),
-                         s.dueDate.isValid() ? s.dueDate.toString(Qt::ISODate) : QStringLiteral("-"));
+                         s.dueDate.isValid() ? s.dueDate.toString(Qt::ISODate)
+                                             : QStringLiteral("-"));
     return list.join(QStringLiteral("; "));
 }
 
@@ -191,9 +191,10 @@ QString recordText(const ShownEntry &shown)
         lines << QStringLiteral("%1 %2").arg(QLatin1String(name), -17).arg(value);
     };
     line("Record", e.id.toString(QUuid::WithoutBraces));
-    line("Certificate", orDash(e.certificateNumber) +
-                            (shown.spooled ? QStringLiteral(" (%1)").arg(QLatin1String(NotYetSharedText))
-                                           : QString()));
+    line("Certificate",
+         orDash(e.certificateNumber) +
+             (shown.spooled ? QStringLiteral(" (%1)").arg(QLatin1String(NotYetSharedText))
+                            : QString()));
     line("Unit", QStringLiteral("%1, serial number %2").arg(e.model, orDash(e.serialNumber)));
     line("Kind", entryKindName(e.kind));
     line("Time", longTime(e.time));
@@ -214,7 +215,8 @@ QString recordText(const ShownEntry &shown)
     for (const InputPointValue &p : e.inputPoints)
         line("Stored input", QStringLiteral("%1 = %2 (%3)").arg(p.name).arg(p.reading).arg(p.step));
     for (const OutputPointValue &p : e.outputPoints)
-        line("Stored output", QStringLiteral("%1 = PWM %2 (%3)").arg(p.name).arg(p.pwm).arg(p.target));
+        line("Stored output",
+             QStringLiteral("%1 = PWM %2 (%3)").arg(p.name).arg(p.pwm).arg(p.target));
     for (const OutputTestPoint &p : e.testPoints)
         line("Test point", QStringLiteral("%1 at PWM %2").arg(p.name).arg(p.pwm));
     for (const Verification &v : e.verifications) {

@@ -77,12 +77,15 @@ BenchRecords::Stored BenchRecords::store(CalibrationEntry &entry)
     if (entry.bench.isEmpty()) entry.bench = m_place.bench;
     Stored stored;
     if (!m_place.shared) {
-        const RecordsStore::Outcome outcome = m_local->store(entry, RecordsStore::Numbering::Assign);
+        const RecordsStore::Outcome outcome =
+            m_local->store(entry, RecordsStore::Numbering::Assign);
         stored.kind = outcome.kind;
         stored.certificateNumber = outcome.certificateNumber;
         stored.otherSerialNumber = outcome.otherSerialNumber;
-        if (outcome.kind == Kind::Failed) stored.reason = m_local->error();
-        else stored.where = Stored::Where::Records;
+        if (outcome.kind == Kind::Failed)
+            stored.reason = m_local->error();
+        else
+            stored.where = Stored::Where::Records;
         return stored;
     }
     // What waits in the spool goes first: records reach the shared database
@@ -179,7 +182,8 @@ BenchRecords::Delivery BenchRecords::deliverSpool()
     for (const QVariantList &row : *rows) {
         const EntryRead read = readEntryLine(row[1].toString().toUtf8());
         if (!read.entry) {
-            delivery.error = QStringLiteral("a record in the spool cannot be read: %1").arg(read.error);
+            delivery.error =
+                QStringLiteral("a record in the spool cannot be read: %1").arg(read.error);
             return delivery;
         }
         CalibrationEntry entry = *read.entry;
@@ -264,7 +268,7 @@ BenchRecords::Import BenchRecords::importFile(const QString &path)
     if (info.size() > MaxImportBytes || !file.open(QIODevice::ReadOnly)) {
         import.error = QStringLiteral("cannot read %1: %2")
                            .arg(path, info.size() > MaxImportBytes ? QStringLiteral("too large")
-                                                                    : file.errorString());
+                                                                   : file.errorString());
         return import;
     }
     QByteArray text = file.readAll();

@@ -46,7 +46,7 @@ public:
         RecordsStore::Outcome::Kind kind = RecordsStore::Outcome::Kind::Failed;
         QString certificateNumber;
         QString otherSerialNumber; // kind OtherUnit
-        QString reason;            // Spool: why the shared records were not reached; Nowhere: why not kept
+        QString reason; // Spool: why the shared records were not reached; Nowhere: why not kept
     };
     // Keeps one record (with its verifications, standards, ...). A record
     // without an id or bench gets this bench's; one without a certificate

@@ -94,7 +94,8 @@ public:
     {
         const double value = number(object, path, name);
         if (ok() && (value != double(qint64(value)) || value < low || value > high))
-            fail(path, name, QStringLiteral("is not a whole number from %1 to %2").arg(low).arg(high));
+            fail(path, name,
+                 QStringLiteral("is not a whole number from %1 to %2").arg(low).arg(high));
         return ok() ? qint64(value) : 0;
     }
     QDate date(const QJsonObject &object, const QString &path, const char *name)
@@ -133,8 +134,10 @@ public:
         const QJsonArray items = array(parent, path, name);
         for (qsizetype i = 0; ok() && i < items.size(); ++i) {
             const QString itemPath = join(path, name) + QStringLiteral("[%1]").arg(i);
-            if (!items[i].isObject()) error = itemPath + QStringLiteral(" is not an object");
-            else read(items[i].toObject(), itemPath);
+            if (!items[i].isObject())
+                error = itemPath + QStringLiteral(" is not an object");
+            else
+                read(items[i].toObject(), itemPath);
         }
     }
     template <typename E>
@@ -168,12 +171,12 @@ std::optional<InstrumentState> readState(Reader &r, const QJsonObject &parent, c
     const QJsonObject object = r.object(parent, path, name);
     if (!r.ok()) return std::nullopt;
     InstrumentState state;
-    state.workingMinutes = quint32(
-        r.whole(object, at, "workingMinutes", 0, std::numeric_limits<quint32>::max()));
+    state.workingMinutes =
+        quint32(r.whole(object, at, "workingMinutes", 0, std::numeric_limits<quint32>::max()));
     const QJsonValue temperature = r.member(object, at, "temperature", false);
     if (temperature.isObject())
-        state.temperature = r.number(temperature.toObject(), at + QStringLiteral(".temperature"),
-                                     "value");
+        state.temperature =
+            r.number(temperature.toObject(), at + QStringLiteral(".temperature"), "value");
     else if (!temperature.isNull() && !temperature.isUndefined())
         r.error = at + QStringLiteral(".temperature is neither an object nor null");
     const QDate calibrated = r.date(object, at, "calibrationDate");
@@ -199,16 +202,18 @@ void readRecordPart(Reader &r, const QJsonObject &o, const QString &path, Calibr
     e.asFound = readState(r, o, path, "asFound");
     e.asLeft = readState(r, o, path, "asLeft");
     r.eachObject(o, path, "inputPoints", [&](const QJsonObject &p, const QString &at) {
-        e.inputPoints.push_back({r.text(p, at, "name", false), r.text(p, at, "step"),
-                                 qint32(r.whole(p, at, "reading", std::numeric_limits<qint32>::min(),
-                                                std::numeric_limits<qint32>::max()))});
+        e.inputPoints.push_back(
+            {r.text(p, at, "name", false), r.text(p, at, "step"),
+             qint32(r.whole(p, at, "reading", std::numeric_limits<qint32>::min(),
+                            std::numeric_limits<qint32>::max()))});
     });
     r.eachObject(o, path, "outputPoints", [&](const QJsonObject &p, const QString &at) {
         e.outputPoints.push_back({r.text(p, at, "name", false), r.text(p, at, "target"),
                                   int(r.whole(p, at, "pwm", 0, 65535))});
     });
     r.eachObject(o, path, "testPoints", [&](const QJsonObject &p, const QString &at) {
-        e.testPoints.push_back({r.text(p, at, "name", false), int(r.whole(p, at, "pwm", 0, 65535))});
+        e.testPoints.push_back(
+            {r.text(p, at, "name", false), int(r.whole(p, at, "pwm", 0, 65535))});
     });
     if (!r.ok()) return;
     if (e.model.trimmed().isEmpty()) r.error = Reader::join(path, "instrument.model is empty");
@@ -220,7 +225,8 @@ void readRecordPart(Reader &r, const QJsonObject &o, const QString &path, Calibr
     for (const auto &[name, misplaced] : lists)
         if (misplaced && r.ok())
             r.error = Reader::join(path, name) +
-                      QStringLiteral(" do not belong to a record of the kind \"%1\"").arg(entryKindName(e.kind));
+                      QStringLiteral(" do not belong to a record of the kind \"%1\"")
+                          .arg(entryKindName(e.kind));
 }
 
 void readEntryPart(Reader &r, const QJsonObject &o, CalibrationEntry &e)
@@ -243,12 +249,11 @@ void readEntryPart(Reader &r, const QJsonObject &o, CalibrationEntry &e)
         verification.tolerancePercentOfSpan = r.number(v, at, "tolerancePercentOfSpan");
         verification.guardBandPercentOfSpan = r.number(v, at, "guardBandPercentOfSpan");
         r.eachObject(v, at, "points", [&](const QJsonObject &p, const QString &pointAt) {
-            verification.points.push_back({r.text(p, pointAt, "point"),
-                                           r.number(p, pointAt, "applied"),
-                                           r.number(p, pointAt, "reading"),
-                                           r.number(p, pointAt, "error"),
-                                           r.number(p, pointAt, "errorPercentOfSpan"),
-                                           r.named(p, pointAt, "verdict", &verdictFromName)});
+            verification.points.push_back(
+                {r.text(p, pointAt, "point"), r.number(p, pointAt, "applied"),
+                 r.number(p, pointAt, "reading"), r.number(p, pointAt, "error"),
+                 r.number(p, pointAt, "errorPercentOfSpan"),
+                 r.named(p, pointAt, "verdict", &verdictFromName)});
         });
         e.verifications.push_back(std::move(verification));
     });
@@ -277,21 +282,23 @@ EntryRead fromLogLine(Reader &r, const QJsonObject &line)
     EntryRead read;
     const QString event = r.text(line, {}, "event", false);
     if (r.ok() && event != u"calibration" && event != u"report")
-        r.error = QStringLiteral("event \"%1\" is neither \"calibration\" nor \"report\"").arg(event);
+        r.error =
+            QStringLiteral("event \"%1\" is neither \"calibration\" nor \"report\"").arg(event);
     const QJsonObject record = r.object(line, {}, "record");
     if (!r.ok() || !hasFormat(r, record, QStringLiteral("record"), CalibrationRecordFormatName))
         return {std::nullopt, r.error};
     CalibrationEntry e;
     const QString kind = r.text(record, QStringLiteral("record"), "kind", false);
     if (kind != u"input" && kind != u"output" && r.ok())
-        r.error = QStringLiteral("record.kind \"%1\" is neither \"input\" nor \"output\"").arg(kind);
+        r.error =
+            QStringLiteral("record.kind \"%1\" is neither \"input\" nor \"output\"").arg(kind);
     e.kind = kind == u"input" ? EntryKind::Input : EntryKind::Output;
     readRecordPart(r, record, QStringLiteral("record"), e);
     if (!r.ok()) return {std::nullopt, r.error};
     // The same calibration, however often it was logged, is one entry.
-    e.id = QUuid::createUuidV5(LogRecordNamespace, QStringLiteral("%1|%2|%3").arg(
-                                                        kind, record.value("time").toString(),
-                                                        e.port));
+    e.id = QUuid::createUuidV5(
+        LogRecordNamespace,
+        QStringLiteral("%1|%2|%3").arg(kind, record.value("time").toString(), e.port));
     e.dueDate = e.time.date().addMonths(DefaultIntervalMonths);
     read.entry = std::move(e);
     return read;
@@ -377,8 +384,10 @@ EntryLines readEntryLines(const QByteArray &text, int firstLine)
         if (line.isEmpty()) continue;
         EntryRead read = readEntryLine(line);
         read.line = number;
-        if (read.entry) lines.entries.push_back(std::move(read));
-        else lines.refused.push_back({number, read.error});
+        if (read.entry)
+            lines.entries.push_back(std::move(read));
+        else
+            lines.refused.push_back({number, read.error});
     }
     return lines;
 }

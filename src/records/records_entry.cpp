@@ -30,9 +30,10 @@ constexpr NameTable<EntryKind, 3> KindNames{{{{EntryKind::Input, "input"},
                                               {EntryKind::Output, "output"},
                                               {EntryKind::Verification, "verification"}}}};
 // In order from best to worst.
-constexpr NameTable<Verdict, 3> VerdictNames{{{{Verdict::Pass, "pass"},
-                                               {Verdict::PassWithinGuardBand, "passWithinGuardBand"},
-                                               {Verdict::Fail, "fail"}}}};
+constexpr NameTable<Verdict, 3> VerdictNames{
+    {{{Verdict::Pass, "pass"},
+      {Verdict::PassWithinGuardBand, "passWithinGuardBand"},
+      {Verdict::Fail, "fail"}}}};
 constexpr NameTable<VerificationPhase, 2> PhaseNames{
     {{{VerificationPhase::AsFound, "asFound"}, {VerificationPhase::AsLeft, "asLeft"}}}};
 constexpr NameTable<VerificationSide, 2> SideNames{

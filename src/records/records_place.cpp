@@ -18,10 +18,19 @@ namespace {
 
 // The client library's parameters a connection string may carry. A password
 // is not among them: it would end up in the initialisation file.
-constexpr std::array<const char *, 13> PassedParameters{
-    "host",        "port",        "user",        "dbname",          "sslmode",
-    "sslrootcert", "sslcert",     "sslkey",      "connect_timeout", "application_name",
-    "passfile",    "target_session_attrs",       "tcp_user_timeout"};
+constexpr std::array<const char *, 13> PassedParameters{"host",
+                                                        "port",
+                                                        "user",
+                                                        "dbname",
+                                                        "sslmode",
+                                                        "sslrootcert",
+                                                        "sslcert",
+                                                        "sslkey",
+                                                        "connect_timeout",
+                                                        "application_name",
+                                                        "passfile",
+                                                        "target_session_attrs",
+                                                        "tcp_user_timeout"};
 
 // Given up on after these, unless the string says otherwise: a bench whose
 // server is gone keeps its records in the spool rather than waiting.
@@ -88,11 +97,16 @@ std::optional<PostgresAddress> parseConnectionString(const QString &text, QStrin
                         .arg(name, address.text);
             return std::nullopt;
         }
-        if (name == u"host") address.host = value;
-        else if (name == u"port") address.port = value.toInt();
-        else if (name == u"user") address.user = value;
-        else if (name == u"dbname") address.database = value;
-        else options << name + u'=' + value;
+        if (name == u"host")
+            address.host = value;
+        else if (name == u"port")
+            address.port = value.toInt();
+        else if (name == u"user")
+            address.user = value;
+        else if (name == u"dbname")
+            address.database = value;
+        else
+            options << name + u'=' + value;
     }
     for (const auto &[name, value] : Defaults) {
         const QString key = QLatin1String(name) + u'=';
@@ -137,7 +151,7 @@ RecordsChoice chooseRecordsPlace(const QString &iniConnection, const QString &in
         return choice;
     }
     const QString environmentBench = qEnvironmentVariable("KX4720R_BENCH").trimmed();
-    place.bench = !environmentBench.isEmpty() ? environmentBench
+    place.bench = !environmentBench.isEmpty()     ? environmentBench
                   : !iniBench.trimmed().isEmpty() ? iniBench.trimmed()
                                                   : QSysInfo::machineHostName();
     QString connection = qEnvironmentVariable("KX4720R_RECORDS_DB").trimmed();
@@ -160,7 +174,7 @@ QString windowIniPath(const QString &toolExecutablePath)
     // The window starts from a file an administrator put beside it until the
     // user has one.
     return config.isEmpty() || (!QFileInfo::exists(own) && QFileInfo(beside).isFile()) ? beside
-                                                                                         : own;
+                                                                                       : own;
 }
 
 QString profileValue(const QString &path, const QString &section, const QString &key)

@@ -8,8 +8,8 @@ namespace {
 // text ISO 8601 on SQLite.
 QStringList commonTables(bool postgres)
 {
-    const QString key = postgres ? QStringLiteral("BIGSERIAL PRIMARY KEY")
-                                 : QStringLiteral("INTEGER PRIMARY KEY");
+    const QString key =
+        postgres ? QStringLiteral("BIGSERIAL PRIMARY KEY") : QStringLiteral("INTEGER PRIMARY KEY");
     const QString time = postgres ? QStringLiteral("TIMESTAMPTZ") : QStringLiteral("TEXT");
     const QString date = postgres ? QStringLiteral("DATE") : QStringLiteral("TEXT");
     const QString real = postgres ? QStringLiteral("DOUBLE PRECISION") : QStringLiteral("REAL");

@@ -123,19 +123,20 @@ std::optional<QString> RecordsStore::nextCertificateNumber()
     if (m_db->dialect() == SqlDialect::PostgreSQL) {
         const auto rows = m_db->select(QStringLiteral("SELECT nextval('certificate_numbers')"));
         if (!rows || rows->empty()) return std::nullopt;
-        return QStringLiteral("%1").arg(rows->front().value(0).toLongLong(), 6, 10, QLatin1Char('0'));
+        return QStringLiteral("%1").arg(rows->front().value(0).toLongLong(), 6, 10,
+                                        QLatin1Char('0'));
     }
-    const auto rows = m_db->select(
-        QStringLiteral("UPDATE counters SET next_value = next_value + 1 WHERE name = "
-                       "'certificate' RETURNING next_value"));
+    const auto rows =
+        m_db->select(QStringLiteral("UPDATE counters SET next_value = next_value + 1 WHERE name = "
+                                    "'certificate' RETURNING next_value"));
     if (!rows || rows->empty()) return std::nullopt;
     return QStringLiteral("%1-%2")
         .arg(benchPrefix(m_bench))
         .arg(rows->front().value(0).toLongLong(), 6, 10, QLatin1Char('0'));
 }
 
-std::optional<RecordsStore::Outcome>
-RecordsStore::storeInTransaction(CalibrationEntry &entry, Numbering numbering)
+std::optional<RecordsStore::Outcome> RecordsStore::storeInTransaction(CalibrationEntry &entry,
+                                                                      Numbering numbering)
 {
     if (numbering == Numbering::Assign && entry.certificateNumber.isEmpty()) {
         const std::optional<QString> number = nextCertificateNumber();
@@ -157,7 +158,7 @@ RecordsStore::storeInTransaction(CalibrationEntry &entry, Numbering numbering)
 }
 
 std::optional<RecordsStore::Outcome> RecordsStore::keptAlready(CalibrationEntry &entry,
-                                                              const QVariant &unit)
+                                                               const QVariant &unit)
 {
     using Kind = Outcome::Kind;
     const auto existing = m_db->select(
@@ -202,11 +203,11 @@ bool RecordsStore::updateDue(const QVariant &unitId, const QVariant &calibration
     // leaves the newer one's due date in place (the row lock makes the
     // second bench see the first's value before it compares).
     const QString order = dueOrder(entry);
-    return m_db->change(QStringLiteral("UPDATE units SET due_date = ?, due_from = ?, "
-                                       "due_calibration = ? WHERE id = ? AND (due_from IS NULL OR "
-                                       "due_from < ?)"),
-                        {SqlConnection::dateValue(entry.dueDate), order, calibrationId, unitId,
-                         order});
+    return m_db->change(
+        QStringLiteral("UPDATE units SET due_date = ?, due_from = ?, "
+                       "due_calibration = ? WHERE id = ? AND (due_from IS NULL OR "
+                       "due_from < ?)"),
+        {SqlConnection::dateValue(entry.dueDate), order, calibrationId, unitId, order});
 }
 
 bool RecordsStore::insertRows(const QString &table, const QStringList &columns,
@@ -379,9 +380,11 @@ bool RecordsStore::readDetails(const QVariant &id, CalibrationEntry &e)
     for (const QVariantList &row : *points) {
         const QString list = row[0].toString();
         if (list == u"input")
-            e.inputPoints.push_back({row[1].toString(), row[2].toString(), qint32(row[3].toLongLong())});
+            e.inputPoints.push_back(
+                {row[1].toString(), row[2].toString(), qint32(row[3].toLongLong())});
         else if (list == u"output")
-            e.outputPoints.push_back({row[1].toString(), row[2].toString(), int(row[3].toLongLong())});
+            e.outputPoints.push_back(
+                {row[1].toString(), row[2].toString(), int(row[3].toLongLong())});
         else
             e.testPoints.push_back({row[1].toString(), int(row[3].toLongLong())});
     }
@@ -453,9 +456,9 @@ std::optional<std::vector<EntrySummary>> RecordsStore::list(const Filter &filter
     }
     return summaries(QStringLiteral("FROM calibrations c LEFT JOIN units u ON u.id = c.unit_id %1 "
                                     "ORDER BY c.performed_at DESC, c.uuid DESC")
-                         .arg(where.isEmpty() ? QString()
-                                              : QStringLiteral("WHERE ") +
-                                                    where.join(QStringLiteral(" AND "))),
+                         .arg(where.isEmpty()
+                                  ? QString()
+                                  : QStringLiteral("WHERE ") + where.join(QStringLiteral(" AND "))),
                      values);
 }
 

@@ -93,7 +93,8 @@ std::unique_ptr<SqlConnection> SqlConnection::openSqlite(const QString &path, QS
     }
     std::unique_ptr<SqlConnection> connection(
         new SqlConnection(SqlDialect::SQLite, newConnectionName(), path));
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection->m_connectionName);
+    QSqlDatabase db =
+        QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection->m_connectionName);
     db.setDatabaseName(path);
     db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
     if (!db.open()) {
@@ -121,7 +122,8 @@ std::unique_ptr<SqlConnection> SqlConnection::openPostgres(const PostgresAddress
     if (driverMissing("QPSQL", "libqt6sql6-psql", error)) return nullptr;
     std::unique_ptr<SqlConnection> connection(
         new SqlConnection(SqlDialect::PostgreSQL, newConnectionName(), address.text));
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), connection->m_connectionName);
+    QSqlDatabase db =
+        QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), connection->m_connectionName);
     db.setHostName(address.host);
     if (address.port > 0) db.setPort(address.port);
     db.setUserName(address.user);
@@ -154,8 +156,7 @@ QSqlQuery *SqlConnection::run(const QString &sql, const QVariantList &values)
     if (!isOpen()) return nullptr;
     auto found = m_prepared.find(sql);
     if (found == m_prepared.end()) {
-        auto query =
-            std::make_unique<QSqlQuery>(QSqlDatabase::database(m_connectionName, false));
+        auto query = std::make_unique<QSqlQuery>(QSqlDatabase::database(m_connectionName, false));
         query->setForwardOnly(true);
         if (!query->prepare(sql)) {
             fail(QStringLiteral("the records database refused a statement"),

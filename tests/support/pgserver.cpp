@@ -156,10 +156,10 @@ bool PostgresServer::resume()
     const Account account = serverAccount();
     m_server->setChildProcessModifier([account] { becomeServerAccount(account, true); });
     m_server->start(tool("postgres"), arguments);
-    const bool ready = m_server->waitForStarted() &&
-                       QTest::qWaitFor([&] { return m_server->state() != QProcess::Running ||
-                                                    accepting(); },
-                                       60000);
+    const bool ready =
+        m_server->waitForStarted() &&
+        QTest::qWaitFor([&] { return m_server->state() != QProcess::Running || accepting(); },
+                        60000);
     if (ready && m_server->state() == QProcess::Running) return true;
     QFile log(m_folder.filePath(QStringLiteral("server.log")));
     log.open(QIODevice::ReadOnly);
@@ -172,8 +172,8 @@ bool PostgresServer::resume()
 bool PostgresServer::accepting()
 {
     QProcess probe;
-    probe.start(tool("pg_isready"),
-                {QStringLiteral("-q"), QStringLiteral("-h"), m_folder.path(), QStringLiteral("-p"), Port});
+    probe.start(tool("pg_isready"), {QStringLiteral("-q"), QStringLiteral("-h"), m_folder.path(),
+                                     QStringLiteral("-p"), Port});
     return probe.waitForFinished() && probe.exitCode() == 0;
 }
 
@@ -191,9 +191,8 @@ bool PostgresServer::stop()
 
 QString PostgresServer::createDatabase(const QString &name)
 {
-    if (!run(tool("createdb"),
-             {QStringLiteral("-h"), m_folder.path(), QStringLiteral("-p"), Port,
-              QStringLiteral("-U"), User, name}))
+    if (!run(tool("createdb"), {QStringLiteral("-h"), m_folder.path(), QStringLiteral("-p"), Port,
+                                QStringLiteral("-U"), User, name}))
         return {};
     return connectionString(name);
 }

@@ -59,9 +59,9 @@ private:
 #define KX_START_POSTGRES(server)                                                                  \
     do {                                                                                           \
         if (!(server).start()) {                                                                   \
-            const QByteArray why = ((server).whyNot() + QStringLiteral("; ") +                      \
-                                    PostgresServer::howToRun())                                    \
-                                       .toLocal8Bit();                                             \
+            const QByteArray why =                                                                 \
+                ((server).whyNot() + QStringLiteral("; ") + PostgresServer::howToRun())            \
+                    .toLocal8Bit();                                                                \
             if (PostgresServer::required()) QFAIL(why.constData());                                \
             QSKIP(why.constData());                                                                \
         }                                                                                          \
