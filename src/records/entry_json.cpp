@@ -308,21 +308,8 @@ EntryRead fromLogLine(Reader &r, const QJsonObject &line)
 
 QJsonObject entryToJson(const CalibrationEntry &e)
 {
-    CalibrationRecord record;
-    record.kind = e.kind == EntryKind::Output ? CalibrationKind::Output : CalibrationKind::Input;
-    record.time = e.time;
-    record.port = e.port;
-    record.firmware = e.firmware;
-    record.programVersion = e.programVersion;
-    record.asFound = e.asFound;
-    record.asLeft = e.asLeft;
-    record.inputPoints = e.inputPoints;
-    record.outputPoints = e.outputPoints;
-    record.testPoints = e.testPoints;
-    record.serialNumber = e.serialNumber;
-    record.technician = e.technician;
     // The record's own JSON, with what only the records know beside it.
-    QJsonObject o = record.toJson();
+    QJsonObject o = e.toRecord().toJson();
     o[QStringLiteral("format")] = QString::fromLatin1(EntryFormatName);
     o[QStringLiteral("version")] = EntryFormatVersion;
     o[QStringLiteral("kind")] = entryKindName(e.kind);

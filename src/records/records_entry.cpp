@@ -117,6 +117,24 @@ CalibrationEntry CalibrationEntry::fromRecord(const CalibrationRecord &record)
     return entry;
 }
 
+CalibrationRecord CalibrationEntry::toRecord() const
+{
+    CalibrationRecord record;
+    record.kind = kind == EntryKind::Output ? CalibrationKind::Output : CalibrationKind::Input;
+    record.time = time;
+    record.port = port;
+    record.firmware = firmware;
+    record.programVersion = programVersion;
+    record.asFound = asFound;
+    record.asLeft = asLeft;
+    record.inputPoints = inputPoints;
+    record.outputPoints = outputPoints;
+    record.testPoints = testPoints;
+    record.serialNumber = serialNumber;
+    record.technician = technician;
+    return record;
+}
+
 EntrySummary EntrySummary::of(const CalibrationEntry &entry)
 {
     return {entry.id,

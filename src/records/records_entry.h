@@ -103,6 +103,8 @@ struct CalibrationEntry {
 
     // The calibration the window recorded, as an entry with a new UUID.
     static CalibrationEntry fromRecord(const CalibrationRecord &record);
+    // What of it a calibration record holds (a verification as an input record).
+    CalibrationRecord toRecord() const;
 
     // The verdict of the verifications of one phase; none when none ran.
     std::optional<Verdict> verdict(VerificationPhase phase) const;
