@@ -249,9 +249,9 @@ private slots:
             << QByteArray(
                    R"({"event": "calibration", "record": {"format": "kx4720r-calibration-record", "version": 1, "kind": "input"}})")
             << "record.time is missing";
-        QTest::newRow("log: PWM beyond 16 bits")
+        QTest::newRow("log: PWM far beyond 16 bits")
             << QByteArray(
-                   R"({"event": "report", "record": {"format": "kx4720r-calibration-record", "version": 1, "kind": "output", "time": "2026-03-02T09:15:30.125+01:00", "program": {"version": "1"}, "instrument": {"model": "KX4720R", "port": "p", "firmware": "f", "serialNumber": "S"}, "technician": null, "asFound": null, "asLeft": null, "outputPoints": [{"name": "uOut4mA", "target": "4 mA", "pwm": 65536}]}})")
+                   R"({"event": "report", "record": {"format": "kx4720r-calibration-record", "version": 1, "kind": "output", "time": "2026-03-02T09:15:30.125+01:00", "program": {"version": "1"}, "instrument": {"model": "KX4720R", "port": "p", "firmware": "f", "serialNumber": "S"}, "technician": null, "asFound": null, "asLeft": null, "outputPoints": [{"name": "uOut4mA", "target": "4 mA", "pwm": 1e300}]}})")
             << "record.outputPoints[0].pwm is not a whole number from 0 to 65535";
     }
     void entryLines()

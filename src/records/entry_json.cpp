@@ -6,6 +6,7 @@
 #include <QJsonDocument>
 #include <QJsonParseError>
 
+#include <cmath>
 #include <limits>
 
 namespace {
@@ -93,7 +94,8 @@ public:
                  qint64 high)
     {
         const double value = number(object, path, name);
-        if (ok() && (value != double(qint64(value)) || value < low || value > high))
+        // The range first: a number beyond a whole type must not be cast to one.
+        if (ok() && (value < double(low) || value > double(high) || value != std::floor(value)))
             fail(path, name,
                  QStringLiteral("is not a whole number from %1 to %2").arg(low).arg(high));
         return ok() ? qint64(value) : 0;
