@@ -507,6 +507,12 @@ private slots:
         }
         QCOMPARE(bench.spooled()->size(), std::size_t(3));
         QVERIFY(!bench.records());
+        // Listed all the same, marked, and the unit due as its latest says.
+        const auto listed = bench.list();
+        QVERIFY(listed && !listed->complete && listed->records.size() == 3);
+        QVERIFY(listed->records.front().pending && listed->records.front().id == made.back());
+        const auto due = bench.dueBy(QDate(2100, 1, 1));
+        QVERIFY(due && due->records.size() == 1 && due->records.front().id == made.back());
         QVERIFY(m_server.resume());
         QCOMPARE(store().where, BenchRecords::Stored::Where::Records); // after the spool's
         QCOMPARE(bench.spooled()->size(), std::size_t(0));

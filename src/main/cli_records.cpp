@@ -244,29 +244,6 @@ std::vector<CalibrationEntry> findSpooled(const std::vector<CalibrationEntry> &s
     return found;
 }
 
-// A unit calibrated while the shared records could not be reached is due
-// as its spooled calibration says, not as the shared records still say.
-void mergeDue(std::vector<EntrySummary> &due, const std::vector<CalibrationEntry> &spooled,
-              const QDate &limit)
-{
-    for (const CalibrationEntry &e : spooled) {
-        if (e.serialNumber.isEmpty() || !e.dueDate.isValid()) continue;
-        const auto same = [&](const EntrySummary &s) {
-            return s.model == e.model && s.serialNumber == e.serialNumber;
-        };
-        const auto kept = std::find_if(due.begin(), due.end(), same);
-        if (kept != due.end() && kept->time > e.time) continue;
-        due.erase(std::remove_if(due.begin(), due.end(), same), due.end());
-        if (e.dueDate > limit) continue;
-        EntrySummary summary = EntrySummary::of(e);
-        summary.pending = true;
-        due.push_back(summary);
-    }
-    std::stable_sort(due.begin(), due.end(), [](const EntrySummary &a, const EntrySummary &b) {
-        return a.dueDate < b.dueDate;
-    });
-}
-
 bool printed(const QString &text)
 {
     if (print(text)) return true;
@@ -274,43 +251,32 @@ bool printed(const QString &text)
     return false;
 }
 
-// Without `store` (the shared records out of reach) the spooled records alone.
-int list(const RecordsOptions &o, RecordsStore *store, const std::vector<CalibrationEntry> &spooled)
+int list(const RecordsOptions &o, BenchRecords &bench)
 {
     const QDate today = QDate::currentDate();
-    const QDate limit = today.addDays(o.dueWithinDays.value_or(0));
-    std::optional<std::vector<EntrySummary>> records;
-    if (!store)
-        records.emplace();
-    else if (o.dueWithinDays)
-        records = store->dueBy(limit);
-    else
-        records = store->list({o.serial, {}});
-    if (!records) {
-        printError(store->error());
+    const std::optional<BenchRecords::Listing> listing =
+        o.dueWithinDays ? bench.dueBy(today.addDays(*o.dueWithinDays)) : bench.list(o.serial);
+    if (!listing) {
+        printError(bench.error());
         return ExitPort;
     }
-    if (o.dueWithinDays) {
-        mergeDue(*records, spooled, limit);
-    } else {
-        for (const CalibrationEntry &e : spooled)
-            if (o.serial.isEmpty() || e.serialNumber == o.serial) {
-                EntrySummary summary = EntrySummary::of(e);
-                summary.pending = true;
-                records->push_back(summary);
-            }
-        std::stable_sort(
-            records->begin(), records->end(),
-            [](const EntrySummary &a, const EntrySummary &b) { return a.time > b.time; });
+    // Out of reach, the shared records are not listed; what waits in the
+    // spool is, marked.
+    if (!listing->complete && listing->records.empty()) {
+        printError(bench.error());
+        return ExitPort;
     }
     QString text;
     if (o.format == Format::Json)
-        text = QString::fromUtf8(QJsonDocument(recordsJson(*records)).toJson());
+        text = QString::fromUtf8(QJsonDocument(recordsJson(listing->records)).toJson());
     else if (o.format == Format::Csv)
-        text = recordsCsv(*records, CsvFormat::forLocale(QLocale()));
+        text = recordsCsv(listing->records, CsvFormat::forLocale(QLocale()));
     else
-        text = recordsTable(*records, o.dueWithinDays ? today : QDate());
-    return printed(text) ? ExitDone : ExitUsage;
+        text = recordsTable(listing->records, o.dueWithinDays ? today : QDate());
+    if (!printed(text)) return ExitUsage;
+    if (listing->complete) return ExitDone;
+    printError(bench.error() + QStringLiteral("; only the records of this bench's spool are listed"));
+    return ExitPort;
 }
 
 int show(const RecordsOptions &o, RecordsStore &store, const std::vector<CalibrationEntry> &spooled)
@@ -441,21 +407,16 @@ int runRecords(const QStringList &arguments)
         printError(QStringLiteral("%1 is not a file that can be imported").arg(o.file));
         return ExitUsage;
     }
+    if (o.info->action == Action::List) return list(o, bench);
     RecordsStore *store = bench.records();
     const std::optional<std::vector<CalibrationEntry>> spooled = bench.spooled();
     if (!store || !spooled) {
-        // What waits in the spool is shown all the same, marked.
-        const bool listed = store == nullptr && spooled && !spooled->empty() &&
-                            o.info->action == Action::List &&
-                            list(o, nullptr, *spooled) == ExitDone;
-        printError(bench.error() +
-                   (listed ? QStringLiteral("; only the records of this bench's spool are listed")
-                           : QString()));
+        printError(bench.error());
         return ExitPort;
     }
     switch (o.info->action) {
     case Action::List:
-        return list(o, store, *spooled);
+        break;
     case Action::Show:
         return show(o, *store, *spooled);
     case Action::Export:

@@ -11,6 +11,9 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <set>
+
 namespace {
 
 using Kind = RecordsStore::Outcome::Kind;
@@ -163,6 +166,77 @@ std::optional<std::vector<CalibrationEntry>> BenchRecords::spooled()
         entries.push_back(*read.entry);
     }
     return entries;
+}
+
+std::optional<BenchRecords::Listing> BenchRecords::listing(
+    const std::function<std::optional<std::vector<EntrySummary>>(RecordsStore &)> &query)
+{
+    Listing listing;
+    RecordsStore *store = records();
+    listing.complete = store != nullptr;
+    if (!store) return listing;
+    std::optional<std::vector<EntrySummary>> records = query(*store);
+    if (!records) {
+        m_error = store->error();
+        dropSharedIfGone();
+        return std::nullopt;
+    }
+    listing.records = std::move(*records);
+    return listing;
+}
+
+std::optional<BenchRecords::Listing> BenchRecords::list(const QString &serialNumber)
+{
+    const std::optional<std::vector<CalibrationEntry>> waiting = spooled();
+    std::optional<Listing> listing = waiting ? this->listing([&](RecordsStore &store) {
+        return store.list({serialNumber, {}});
+    })
+                                             : std::nullopt;
+    if (!listing) return std::nullopt;
+    for (const CalibrationEntry &e : *waiting)
+        if (serialNumber.isEmpty() || e.serialNumber == serialNumber) {
+            EntrySummary summary = EntrySummary::of(e);
+            summary.pending = true;
+            listing->records.push_back(summary);
+        }
+    std::stable_sort(listing->records.begin(), listing->records.end(),
+                     [](const EntrySummary &a, const EntrySummary &b) { return a.time > b.time; });
+    return listing;
+}
+
+std::optional<BenchRecords::Listing> BenchRecords::dueBy(const QDate &date)
+{
+    const std::optional<std::vector<CalibrationEntry>> waiting = spooled();
+    std::set<QUuid> superseded; // spooled calibrations older than the unit's latest kept
+    const auto query = [&](RecordsStore &store) -> std::optional<std::vector<EntrySummary>> {
+        for (const CalibrationEntry &e : *waiting) {
+            if (e.serialNumber.isEmpty() || !e.dueDate.isValid()) continue;
+            const auto history = store.history(e.model, e.serialNumber);
+            if (!history) return std::nullopt;
+            if (!history->empty() && history->front().time > e.time) superseded.insert(e.id);
+        }
+        return store.dueBy(date);
+    };
+    std::optional<Listing> listing = waiting ? this->listing(query) : std::nullopt;
+    if (!listing) return std::nullopt;
+    std::vector<EntrySummary> &due = listing->records;
+    for (const CalibrationEntry &e : *waiting) {
+        if (e.serialNumber.isEmpty() || !e.dueDate.isValid() || superseded.count(e.id)) continue;
+        // The unit is due as this calibration says, not as the records still say.
+        due.erase(std::remove_if(due.begin(), due.end(),
+                                 [&](const EntrySummary &s) {
+                                     return s.model == e.model && s.serialNumber == e.serialNumber;
+                                 }),
+                  due.end());
+        if (e.dueDate > date) continue;
+        EntrySummary summary = EntrySummary::of(e);
+        summary.pending = true;
+        due.push_back(summary);
+    }
+    std::stable_sort(due.begin(), due.end(), [](const EntrySummary &a, const EntrySummary &b) {
+        return a.dueDate < b.dueDate;
+    });
+    return listing;
 }
 
 BenchRecords::Delivery BenchRecords::deliverSpool()

@@ -14,6 +14,7 @@
 #include "records/records_place.h"
 #include "records/records_store.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -54,6 +55,21 @@ public:
     // refused it: the caller must keep the record and say so.
     Stored store(CalibrationEntry &entry);
 
+    // The records as the bench sees them: the shared ones (or its own) and
+    // those waiting in its spool, marked pending. While the shared ones
+    // cannot be reached, the spool's alone, and not complete (error() says
+    // why). None when even these cannot be read.
+    struct Listing {
+        std::vector<EntrySummary> records;
+        bool complete = true;
+    };
+    // All records, or one unit's; newest first.
+    std::optional<Listing> list(const QString &serialNumber = {});
+    // The units due on or before `date`, overdue ones too, soonest first,
+    // each with the calibration that set its due date: a unit calibrated
+    // while the shared records were out of reach by its spooled calibration.
+    std::optional<Listing> dueBy(const QDate &date);
+
     struct Delivery {
         int sent = 0;
         int waiting = 0; // still in the spool
@@ -80,6 +96,9 @@ public:
 
 private:
     Import importText(const QByteArray &text, int firstLine);
+    // The records the store gives, or none while it cannot be reached.
+    std::optional<Listing> listing(
+        const std::function<std::optional<std::vector<EntrySummary>>(RecordsStore &)> &query);
     bool spool(CalibrationEntry &entry, const QString &reason);
     void dropSharedIfGone();
 
