@@ -275,7 +275,8 @@ int list(const RecordsOptions &o, BenchRecords &bench)
         text = recordsTable(listing->records, o.dueWithinDays ? today : QDate());
     if (!printed(text)) return ExitUsage;
     if (listing->complete) return ExitDone;
-    printError(bench.error() + QStringLiteral("; only the records of this bench's spool are listed"));
+    printError(bench.error() +
+               QStringLiteral("; only the records of this bench's spool are listed"));
     return ExitPort;
 }
 

@@ -97,8 +97,8 @@ public:
 private:
     Import importText(const QByteArray &text, int firstLine);
     // The records the store gives, or none while it cannot be reached.
-    std::optional<Listing> listing(
-        const std::function<std::optional<std::vector<EntrySummary>>(RecordsStore &)> &query);
+    std::optional<Listing>
+    listing(const std::function<std::optional<std::vector<EntrySummary>>(RecordsStore &)> &query);
     bool spool(CalibrationEntry &entry, const QString &reason);
     void dropSharedIfGone();
 
