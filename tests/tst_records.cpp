@@ -21,7 +21,7 @@ namespace {
 
 const QDateTime Base(QDate(2026, 3, 2), QTime(9, 15, 30, 125), Qt::OffsetFromUTC, 3600);
 
-// An input calibration with what issue-free benches record: the stored
+// An input calibration with all a bench records: the stored
 // points, the state as found and as left, both verifications, two standards.
 CalibrationEntry calibration(const QString &serial, const QDateTime &time)
 {
