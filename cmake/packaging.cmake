@@ -56,7 +56,9 @@ endforeach()
 # The Debian package. Its library dependencies come from what the programs
 # actually link (dpkg-shlibdeps). On top: the window's fixed layout needs an
 # Arial-metric font, and its pictures are SVG, drawn by Qt's image format
-# plugin, which no linked library reveals.
+# plugin, which no linked library reveals; the calibration records (kx4720r-cli
+# records) reach their databases through Qt SQL's driver plugins, which no
+# linked library reveals either.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME kx4720r)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -81,7 +83,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.varnel.hu/kx4720r")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Beyond the libraries the programs link: the window's Arial-metric font, the
-# pictures' SVG plugin, and Qt's own texts in Hungarian (dialog buttons, the
-# file dialog) for the window's Hungarian captions.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation2, libqt6svg6, qt6-translations-l10n")
+# pictures' SVG plugin, Qt's own texts in Hungarian (dialog buttons, the file
+# dialog) for the window's Hungarian captions, and Qt SQL's drivers for the
+# calibration records, which are loaded at run time.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "fonts-liberation2, libqt6svg6, qt6-translations-l10n, libqt6sql6-sqlite, libqt6sql6-psql")
 include(CPack)

@@ -11,33 +11,13 @@
 #include "app/inifile.h"
 #include "core/calibration_log.h"
 #include "core/readings_csv.h"
+#include "support/fulldisk.h"
 #include "support/simulator_runner.h"
 #include "support/windowsetup.h"
-
-#include <sys/mount.h>
 
 namespace {
 
 enum class Target { SaveToFile, CliRead, IniFile, CalibrationLog, CalibrationReport, ReadingsFile };
-
-struct FullDisk {
-    QTemporaryDir folder;
-    const QByteArray path = QFile::encodeName(folder.path());
-    const bool mounted = ::mount("tmpfs", path.constData(), "tmpfs", 0, "size=32k") == 0;
-    ~FullDisk()
-    {
-        if (mounted) ::umount2(path.constData(), MNT_DETACH);
-    }
-    // Takes every block left.
-    bool fill() const
-    {
-        QFile filler(folder.filePath(QStringLiteral("filler")));
-        filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
-        while (filler.write(QByteArray(4096, 'f')) > 0) {
-        }
-        return filler.error() == QFileDevice::ResourceError; // ENOSPC
-    }
-};
 
 CalibrationRecord record()
 {

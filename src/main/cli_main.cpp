@@ -8,6 +8,7 @@
 #include "cli_commands.h"
 #include "cli_options.h"
 #include "cli_output.h"
+#include "cli_records.h"
 #include "core/instrument_session.h"
 
 #include <QCoreApplication>
@@ -66,7 +67,16 @@ int main(int argc, char *argv[])
     // Before anything can block: a signal must end even the earliest wait.
     const bool signalsHandled = installSignalHandlers();
     QCoreApplication app(argc, argv);
-    const cli::Parse parse = cli::parseArguments(QCoreApplication::arguments().mid(1));
+    const QStringList arguments = QCoreApplication::arguments().mid(1);
+    // The records commands talk to no instrument: a parser of their own.
+    if (!arguments.isEmpty() && arguments.first() == u"records") {
+        if (!signalsHandled) {
+            cli::printError(QStringLiteral("cannot set up signal handling"));
+            return cli::ExitUsage;
+        }
+        return cli::runRecords(arguments.mid(1));
+    }
+    const cli::Parse parse = cli::parseArguments(arguments);
     if (!parse.error.isEmpty()) {
         cli::printError(parse.error);
         return cli::ExitUsage;

@@ -1,6 +1,8 @@
 // Parsing kx4720r-cli's command line, and its help.
 #include "cli_options.h"
 
+#include "cli_records.h"
+
 #include "link/mbtypes.h"
 
 #include <QSet>
@@ -79,7 +81,8 @@ const char *const ExitCodesHelp =
     "  1  the instrument refused, did not acknowledge in time, or read back different "
     "settings\n"
     "  2  usage error, a bad settings file, or a file or output that cannot be written\n"
-    "  3  port error: missing, busy, no permission, or lost\n"
+    "  3  port error: missing, busy, no permission, or lost; for records: the records database\n"
+    "     cannot be reached or used\n"
     "  4  no answer from the instrument\n";
 
 bool wholeNumber(const QString &text, qint64 low, qint64 high, qint64 &value)
@@ -337,6 +340,7 @@ QString helpText(Command command)
             "window.\n\nCommands:\n");
         for (const CommandInfo &c : Commands)
             text += QStringLiteral("  %1\n").arg(QLatin1String(c.usage));
+        text += recordsUsage();
         text += QStringLiteral("\nOptions of the commands that talk to the instrument:\n") +
                 QLatin1String(LinkOptionsHelp) +
                 QStringLiteral("  -h, --help           this text; COMMAND --help for a command's "
