@@ -158,6 +158,7 @@ struct RunResult {
     double turnaroundP99Ms = 0.0;
     double turnaroundMaxMs = 0.0;
     double simulatorLateMs = 0.0; // median of the simulator's lateness beyond the line's time
+    double simulatorCpuMs = 0.0;  // the simulator's CPU per exchange (its start included)
 };
 
 // One run: a fresh simulator process and a fresh window, `exchanges`
@@ -225,6 +226,7 @@ RunResult runOnce(bool paced, int exchanges, bool factory, bool hidden)
     if (result.exchanges == 0) return result;
 
     const std::vector<bench::SimExchange> timing = sim.stop();
+    result.simulatorCpuMs = sim.cpuSeconds() * 1000.0 / (kWarmUp + exchanges);
     const std::vector<double> turns = bench::turnarounds(timing, kWarmUp);
     if (paced) {
         const double lineMs = exchangeLineSeconds() * 1000.0;
@@ -257,6 +259,8 @@ void printRun(int index, const RunResult &r, bool paced)
                 r.turnaroundMedianMs, r.turnaroundP99Ms, r.turnaroundMaxMs);
     // How far the simulator's reply ended beyond the line's own time.
     if (paced) std::printf("; simulator late by %.3f ms", r.simulatorLateMs);
+    // On the same cores: a real instrument takes none of this from the PC.
+    std::printf("; simulator's CPU %.3f ms/exchange", r.simulatorCpuMs);
     std::printf("\n");
 }
 

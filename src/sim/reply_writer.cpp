@@ -18,13 +18,14 @@ ReplyWriter::ReplyWriter(Sink sink, QObject *parent)
     // Without its timer the simulator could only pace wrongly; a process
     // that has run out of descriptors has nothing better to do.
     if (!m_timer.valid()) qFatal("kx4720r-sim: no timerfd: %s", std::strerror(errno));
+    // Always watched: a disarmed timer never fires, and switching the
+    // notifier on and off at every piece would cost the event loop more than
+    // the piece itself.
     m_wake = std::make_unique<QSocketNotifier>(m_timer.get(), QSocketNotifier::Read);
-    m_wake->setEnabled(false);
     connect(m_wake.get(), &QSocketNotifier::activated, this, [this] {
         std::uint64_t expirations = 0;
         while (::read(m_timer.get(), &expirations, sizeof expirations) < 0 && errno == EINTR) {
         }
-        m_wake->setEnabled(false);
         writeDue();
     });
 }
@@ -46,7 +47,6 @@ void ReplyWriter::cancel()
 {
     const itimerspec off{};
     ::timerfd_settime(m_timer.get(), 0, &off, nullptr);
-    m_wake->setEnabled(false);
     m_pieces.clear();
     m_next = 0;
 }
@@ -60,7 +60,6 @@ void ReplyWriter::wakeAt(Clock::time_point due)
     at.it_value.tv_nsec = long(ns % 1000000000);
     if (at.it_value.tv_sec == 0 && at.it_value.tv_nsec == 0) at.it_value.tv_nsec = 1; // 0 disarms
     ::timerfd_settime(m_timer.get(), TFD_TIMER_ABSTIME, &at, nullptr);
-    m_wake->setEnabled(true);
 }
 
 void ReplyWriter::writeDue()
