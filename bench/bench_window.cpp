@@ -309,10 +309,11 @@ bool runKind(bool paced, int runs, int exchanges, bool factory, bool hidden)
     // For bench/run-all's table.
     if (paced) {
         std::printf("figures: line_share=%.3f turnaround_median_ms=%.3f turnaround_p99_ms=%.3f "
-                    "window_cpu_percent=%.2f\n",
+                    "window_cpu_percent=%.2f simulator_cpu_ms=%.3f\n",
                     rate * exchangeLineSeconds(), medianOf(results, &RunResult::turnaroundMedianMs),
                     medianOf(results, &RunResult::turnaroundP99Ms),
-                    medianOf(results, &RunResult::cpuShare) * 100.0);
+                    medianOf(results, &RunResult::cpuShare) * 100.0,
+                    medianOf(results, &RunResult::simulatorCpuMs));
     }
     std::fflush(stdout);
     return true;
