@@ -195,8 +195,9 @@ int main(int argc, char **argv)
         else if (arg == "--piece-ms")
             g_pieceMs = std::clamp(std::atoi(argv[i + 1]), 0, 1000);
         else {
-            std::fprintf(stderr, "usage: bench_paced_reader [--runs N] [--exchanges N] [--piece-ms N]"
-                                 " [--only engine|async|gather|notifier|notifier-gather]\n");
+            std::fprintf(stderr,
+                         "usage: bench_paced_reader [--runs N] [--exchanges N] [--piece-ms N]"
+                         " [--only engine|async|gather|notifier|notifier-gather]\n");
             return 2;
         }
     }

@@ -390,9 +390,9 @@ int main(int argc, char *argv[])
     const long growthKiB = peak(lastRss) - peak(firstRss);
     constexpr long kFlatKiB = 2048;
 
-    const QString pieces = options.pieceMs ? QStringLiteral("pieces of %1 ms of line time")
-                                                 .arg(*options.pieceMs)
-                                           : QStringLiteral("pieces of random sizes");
+    const QString pieces =
+        options.pieceMs ? QStringLiteral("pieces of %1 ms of line time").arg(*options.pieceMs)
+                        : QStringLiteral("pieces of random sizes");
     std::printf("soak: %lld exchanges in %.1f s (%.0f/s), reply allowance %d ms, %d tries, "
                 "%s %d us apart\n",
                 static_cast<long long>(tally.exchanges), seconds, tally.exchanges / seconds,

@@ -2,9 +2,9 @@
 // pacing and the timed writing of a reply's pieces.
 #include <QtTest>
 
-#include "protocol/instrument_protocol.h"
 #include "link/mbbuffers.h"
 #include "link/mbframe.h"
+#include "protocol/instrument_protocol.h"
 #include "sim/reply_writer.h"
 #include "sim/sim_faults.h"
 
@@ -125,7 +125,6 @@ private slots:
         QCOMPARE(lineTime(10, 0), microseconds(0));
     }
 
-
     // A reply's 186 characters as an adapter hands them over: those whose
     // last bit ends within the same period go together.
     void piecesOfLineTime_data()
@@ -135,9 +134,9 @@ private slots:
         QTest::addColumn<QList<int>>("sizes");
         // 86.8 us a character: 11 or 12 end within each millisecond, and the
         // last two after the sixteenth.
-        QTest::newRow("1 ms at 115200") << 115200 << 1000
-                                        << QList<int>{11, 12, 11, 12, 11, 12, 11, 12, 11,
-                                                      12, 11, 12, 11, 12, 11, 12, 2};
+        QTest::newRow("1 ms at 115200")
+            << 115200 << 1000
+            << QList<int>{11, 12, 11, 12, 11, 12, 11, 12, 11, 12, 11, 12, 11, 12, 11, 12, 2};
         QTest::newRow("16 ms at 115200") << 115200 << 16000 << QList<int>{184, 2};
         QTest::newRow("whole reply in one period") << 115200 << 1000000 << QList<int>{186};
         QTest::newRow("character by character") << 115200 << 0 << QList<int>(186, 1);

@@ -86,10 +86,10 @@ private slots:
     // and those --fault-on gives it, in order.
     void aRackOfUnits()
     {
-        const SimOptionsParse p = parse(
-            {"--count", "4", "--link-prefix", "rack/tty", "--seed", "7", "--serial", "KX0998",
-             "--drop-every", "50", "--fault-on", "1:never-answer", "--fault-on",
-             "2,3:refuse-write,delay=5", "--fault-on", "3-3:piece-ms=0,drop-every=2"});
+        const SimOptionsParse p =
+            parse({"--count", "4", "--link-prefix", "rack/tty", "--seed", "7", "--serial", "KX0998",
+                   "--drop-every", "50", "--fault-on", "1:never-answer", "--fault-on",
+                   "2,3:refuse-write,delay=5", "--fault-on", "3-3:piece-ms=0,drop-every=2"});
         QVERIFY2(p.ok, qPrintable(p.error));
         QCOMPARE(p.units.size(), std::size_t(4));
         const QStringList serials{"KX0998", "KX0999", "KX1000", "KX1001"};

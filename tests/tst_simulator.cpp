@@ -4,9 +4,9 @@
 // records, and the simulator's own program, alone and as a rack.
 #include <QtTest>
 
-#include "protocol/instrument_protocol.h"
 #include "link/mbbuffers.h"
 #include "link/mbengine.h"
+#include "protocol/instrument_protocol.h"
 #include "sim/sim_options.h"
 #include "sim/timing_log.h"
 #include "support/simulator_runner.h"
@@ -568,7 +568,9 @@ private slots:
         sim.terminate();
         QVERIFY(sim.waitForFinished(10000));
         QCOMPARE(sim.exitCode(), 0);
-        QVERIFY(QDir(dir.path()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).isEmpty());
+        QVERIFY(QDir(dir.path())
+                    .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)
+                    .isEmpty());
     }
 
     void theSimulatorProgramRefusesBadOptions()

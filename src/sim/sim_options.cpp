@@ -57,8 +57,7 @@ constexpr InstrumentOption InstrumentOptions[] = {
      "Pull the cable when request N arrives, before answering it: the pty closes (the program "
      "sees a hang-up, as from a pulled USB adapter) and a new one comes back at the same link "
      "path after --replug-after. SIGUSR1 pulls it (every unit's) at any moment."},
-    {"replug-after", "MS",
-     "How long a pulled cable stays out, in milliseconds (default 2000)."},
+    {"replug-after", "MS", "How long a pulled cable stays out, in milliseconds (default 2000)."},
 };
 
 const InstrumentOption *instrumentOption(const QString &name)
@@ -222,9 +221,8 @@ QString nthSerialNumber(const QString &first, int n)
         --digits;
     if (digits == first.size()) return n == 0 ? first : first + QStringLiteral("-%1").arg(n);
     const QString number = first.mid(digits);
-    return first.left(digits) +
-           QStringLiteral("%1").arg(number.toLongLong() + n, int(number.size()), 10,
-                                    QLatin1Char('0'));
+    return first.left(digits) + QStringLiteral("%1").arg(number.toLongLong() + n,
+                                                         int(number.size()), 10, QLatin1Char('0'));
 }
 
 InstrumentModel::Options SimOptions::modelOptions() const
@@ -249,12 +247,11 @@ SimOptionsParse parseSimOptions(const QStringList &arguments)
                                      QStringLiteral("Show the version."));
     QList<QCommandLineOption> options = {help, version};
     for (const InstrumentOption &option : InstrumentOptions)
-        options.append(option.valueName
-                           ? QCommandLineOption(QLatin1String(option.name),
-                                                QLatin1String(option.description),
-                                                QLatin1String(option.valueName))
-                           : QCommandLineOption(QLatin1String(option.name),
-                                                QLatin1String(option.description)));
+        options.append(option.valueName ? QCommandLineOption(QLatin1String(option.name),
+                                                             QLatin1String(option.description),
+                                                             QLatin1String(option.valueName))
+                                        : QCommandLineOption(QLatin1String(option.name),
+                                                             QLatin1String(option.description)));
     const auto valued = [](const char *name, const char *description, const char *value) {
         return QCommandLineOption(QLatin1String(name), QLatin1String(description),
                                   QLatin1String(value));
@@ -337,9 +334,8 @@ SimOptionsParse parseSimOptions(const QStringList &arguments)
         return false;
     };
     QString linkPrefix;
-    if (!path("link", o.linkPath) || !path("port", o.portDevice) ||
-        !path("timing", o.timingPath) || !path("serial", o.serialNumber) ||
-        !path("link-prefix", linkPrefix))
+    if (!path("link", o.linkPath) || !path("port", o.portDevice) || !path("timing", o.timingPath) ||
+        !path("serial", o.serialNumber) || !path("link-prefix", linkPrefix))
         return result;
     if (!parser.isSet(QStringLiteral("serial"))) o.serialNumber = SimOptions().serialNumber;
     if ((o.pullAt != 0 || parser.isSet(QStringLiteral("replug-after"))) &&

@@ -7,8 +7,8 @@
 #include "link/mbframe.h"
 #include "link/pseudoterminal.h"
 
-#include <QFile>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -142,8 +142,8 @@ bool InstrumentSimulator::makeLink()
     if (!QFile::link(m_portPath, link)) {
         m_error = QStringLiteral("cannot link %1 to %2").arg(link, m_portPath);
         if (!existing.absoluteDir().exists())
-            m_error += QStringLiteral(": the folder %1 does not exist")
-                           .arg(existing.absolutePath());
+            m_error +=
+                QStringLiteral(": the folder %1 does not exist").arg(existing.absolutePath());
         return false;
     }
     return true;
