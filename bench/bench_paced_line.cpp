@@ -3,7 +3,7 @@
 // their ratio to the line's own limit 1 / (request time + reply time) for the
 // 98-byte request and the 88-byte reply. Shows how much the engine and the
 // simulator add to an exchange beyond the line itself.
-//   bench_paced_line [exchanges]   (default 300)
+//   bench_paced_line [exchanges] [--piece-ms N]   (default 300, pieces of 1 ms of line time)
 #include "protocol/instrument_protocol.h"
 #include "link/mbbuffers.h"
 #include "link/mbengine.h"
@@ -11,17 +11,27 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    const int exchanges = argc > 1 ? std::max(10, std::atoi(argv[1])) : 300;
+    int exchanges = 300;
+    int pieceMs = 1;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--piece-ms") == 0 && i + 1 < argc)
+            pieceMs = std::clamp(std::atoi(argv[++i]), 0, 1000);
+        else
+            exchanges = std::max(10, std::atoi(argv[i]));
+    }
     constexpr int baud = 115200;
 
     InstrumentSimulator::Settings settings;
     settings.faults.pace = true;
+    settings.faults.pieceMs = pieceMs;
     settings.baud = baud;
     InstrumentSimulator sim(settings);
     if (!sim.startOnNewPty()) {
@@ -66,9 +76,11 @@ int main(int argc, char *argv[])
                                       lineTime(instrument::ReplyDataSize + 5, baud))
             .count();
     const double rate = done / seconds;
-    std::printf("paced line at %d baud: %d exchanges (%d failed) in %.2f s\n", baud, done, failed,
-                seconds);
+    std::printf("paced line at %d baud, replies in pieces of %d ms of line time: %d exchanges (%d "
+                "failed) in %.2f s\n",
+                baud, pieceMs, done, failed, seconds);
     std::printf("  %.2f exchanges/s; the line's limit %.2f/s; ratio %.3f\n", rate, 1.0 / line,
                 rate * line);
+    std::printf("figures: engine_line_share=%.3f\n", rate * line);
     return failed == 0 ? 0 : 1;
 }

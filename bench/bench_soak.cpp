@@ -17,8 +17,12 @@
 // The simulator runs on a thread of its own, as an instrument runs beside
 // the PC: a busy moment of the window's thread does not hold its answers up.
 //
-//   bench_soak [exchanges] [--timeout ms] [--split-gap-us us] [--seed n]
+//   bench_soak [exchanges] [--timeout ms] [--split-gap-us us] [--seed n] [--piece-ms n]
 //   (default 100000 exchanges, reply allowance 50 ms, pieces back to back)
+// --piece-ms cuts every reply into pieces of n ms of line time at 115200 baud
+// (0: one character a piece) instead of random sizes, still back to back:
+// pieces far faster than their line time, which a reader that predicts a
+// frame's end from its line time must not sleep through.
 // Exit status 0 only when every check held.
 #include "app/form_main.h"
 #include "panel/mb.h"
@@ -55,6 +59,7 @@ struct Options {
     int timeoutMs = 50;
     int splitGapUs = 0;
     std::uint32_t seed = 1;
+    std::optional<int> pieceMs;
 };
 
 std::optional<Options> parseOptions(const QStringList &arguments)
@@ -75,7 +80,11 @@ std::optional<Options> parseOptions(const QStringList &arguments)
             number(options.timeoutMs);
         else if (argument == QLatin1String("--split-gap-us"))
             number(options.splitGapUs);
-        else if (argument == QLatin1String("--seed")) {
+        else if (argument == QLatin1String("--piece-ms")) {
+            int ms = 0;
+            number(ms);
+            options.pieceMs = ms;
+        } else if (argument == QLatin1String("--seed")) {
             int seed = 0;
             number(seed);
             options.seed = std::uint32_t(seed);
@@ -137,7 +146,7 @@ int main(int argc, char *argv[])
     const std::optional<Options> parsed = parseOptions(app.arguments());
     if (!parsed) {
         std::fprintf(stderr, "usage: bench_soak [exchanges] [--timeout ms] [--split-gap-us us] "
-                             "[--seed n]\n");
+                             "[--seed n] [--piece-ms n]\n");
         return 2;
     }
     const Options options = *parsed;
@@ -148,7 +157,8 @@ int main(int argc, char *argv[])
     settings.faults.corruptEvery = 101;  // about 1 % of the replies, never with an error
     settings.faults.errorEvery = 1000;   // 0.1 % of the replies
     settings.faults.errorCode = 200;     // above 128: the master reports a slave error
-    settings.faults.split = true;
+    settings.faults.split = !options.pieceMs;
+    settings.faults.pieceMs = options.pieceMs;
     settings.faults.tagReplies = true;
     settings.seed = options.seed;
     settings.splitGap = std::chrono::microseconds(options.splitGapUs);
@@ -380,10 +390,13 @@ int main(int argc, char *argv[])
     const long growthKiB = peak(lastRss) - peak(firstRss);
     constexpr long kFlatKiB = 2048;
 
+    const QString pieces =
+        options.pieceMs ? QStringLiteral("pieces of %1 ms of line time").arg(*options.pieceMs)
+                        : QStringLiteral("pieces of random sizes");
     std::printf("soak: %lld exchanges in %.1f s (%.0f/s), reply allowance %d ms, %d tries, "
-                "split pieces %d us apart\n",
+                "%s %d us apart\n",
                 static_cast<long long>(tally.exchanges), seconds, tally.exchanges / seconds,
-                options.timeoutMs, tries, options.splitGapUs);
+                options.timeoutMs, tries, qPrintable(pieces), options.splitGapUs);
     std::printf("  simulator: %llu requests, %llu replies sent (every 100th request dropped, "
                 "every 101st reply corrupted, every 1000th a slave error)\n",
                 static_cast<unsigned long long>(requestCount),
@@ -412,6 +425,8 @@ int main(int argc, char *argv[])
                         (replyCount < 1000 || tally.slaveErrors > 0) &&
                         tally.longestGap <= std::chrono::milliseconds(budgetMs) &&
                         growthKiB <= kFlatKiB;
+    std::printf("figures: soak_rate=%.0f soak_passed=%d\n", tally.exchanges / seconds,
+                passed ? 1 : 0);
     std::printf("soak: %s\n", passed ? "PASSED" : "FAILED");
     return passed ? 0 : 1;
 }

@@ -15,8 +15,11 @@
 // window's process was woken and its CPU time per exchange, and which
 // controls were painted, resized or moved how often per exchange: what to
 // look at first when the window costs too much.
-//   bench_window [--runs N] [--paced N] [--unthrottled N] [--factory] [--hidden] [--census]
+//   bench_window [--runs N] [--paced N] [--unthrottled N] [--piece-ms N] [--factory] [--hidden]
+//                [--census]
 // --paced/--unthrottled give the exchanges per run (0 leaves the kind out),
+// --piece-ms how the paced simulator hands its replies over (pieces of N ms
+// of line time, 0 character by character; 1 by default),
 // --factory runs the factory-level view on its Test page, which shows the
 // most of every reply, --hidden never shows the window, which leaves the
 // painting out of the figures.
@@ -45,6 +48,14 @@ namespace {
 
 constexpr int kBaud = 115200;
 constexpr int kWarmUp = 20; // exchanges left out of every figure
+
+// One exchange's time on the paced line: the request's and the reply's.
+double exchangeLineSeconds()
+{
+    return std::chrono::duration<double>(lineTime(instrument::RequestDataSize + 5, kBaud) +
+                                         lineTime(instrument::ReplyDataSize + 5, kBaud))
+        .count();
+}
 
 // Counts paint, resize and move events per control while it is on.
 class EventCensus : public QObject {
@@ -134,6 +145,7 @@ private:
 };
 
 EventCensus *g_census = nullptr; // set by --census
+int g_pieceMs = 1;               // set by --piece-ms
 
 struct RunResult {
     bool ok = false;
@@ -146,6 +158,7 @@ struct RunResult {
     double turnaroundP99Ms = 0.0;
     double turnaroundMaxMs = 0.0;
     double simulatorLateMs = 0.0; // median of the simulator's lateness beyond the line's time
+    double simulatorCpuMs = 0.0;  // the simulator's CPU per exchange (its start included)
 };
 
 // One run: a fresh simulator process and a fresh window, `exchanges`
@@ -155,7 +168,7 @@ RunResult runOnce(bool paced, int exchanges, bool factory, bool hidden)
     RunResult result;
     bench::SimProcess sim;
     QStringList options{QStringLiteral("--baud"), QString::number(kBaud)};
-    if (paced) options << QStringLiteral("--pace");
+    if (paced) options << QStringLiteral("--piece-ms") << QString::number(g_pieceMs);
     if (!sim.start(options)) return result;
 
     WindowSetup setup(factory ? QStringList{QStringLiteral("/VARNEL")} : QStringList{});
@@ -213,12 +226,10 @@ RunResult runOnce(bool paced, int exchanges, bool factory, bool hidden)
     if (result.exchanges == 0) return result;
 
     const std::vector<bench::SimExchange> timing = sim.stop();
+    result.simulatorCpuMs = sim.cpuSeconds() * 1000.0 / (kWarmUp + exchanges);
     const std::vector<double> turns = bench::turnarounds(timing, kWarmUp);
     if (paced) {
-        const double lineMs = std::chrono::duration<double, std::milli>(
-                                  lineTime(instrument::RequestDataSize + 5, kBaud) +
-                                  lineTime(instrument::ReplyDataSize + 5, kBaud))
-                                  .count();
+        const double lineMs = exchangeLineSeconds() * 1000.0;
         std::vector<double> late;
         for (std::size_t i = kWarmUp; i < timing.size(); ++i)
             late.push_back(double(timing[i].replyWritten - timing[i].firstCharacter) / 1000.0 -
@@ -248,6 +259,8 @@ void printRun(int index, const RunResult &r, bool paced)
                 r.turnaroundMedianMs, r.turnaroundP99Ms, r.turnaroundMaxMs);
     // How far the simulator's reply ended beyond the line's own time.
     if (paced) std::printf("; simulator late by %.3f ms", r.simulatorLateMs);
+    // On the same cores: a real instrument takes none of this from the PC.
+    std::printf("; simulator's CPU %.3f ms/exchange", r.simulatorCpuMs);
     std::printf("\n");
 }
 
@@ -255,7 +268,10 @@ void printRun(int index, const RunResult &r, bool paced)
 bool runKind(bool paced, int runs, int exchanges, bool factory, bool hidden)
 {
     std::printf("%s, %s view%s, %d exchanges per run after %d of warm-up:\n",
-                paced ? "paced line at 115200 baud" : "unthrottled pty",
+                paced ? qPrintable(QStringLiteral("paced line at 115200 baud, replies in pieces of "
+                                                  "%1 ms of line time")
+                                       .arg(g_pieceMs))
+                      : "unthrottled pty",
                 factory ? "factory-level (Test page)" : "normal", hidden ? " (hidden)" : "",
                 exchanges, kWarmUp);
     std::fflush(stdout);
@@ -274,10 +290,7 @@ bool runKind(bool paced, int runs, int exchanges, bool factory, bool hidden)
     const double rate = medianOf(results, &RunResult::perSecond);
     std::printf("  median of %d runs: %.2f exchanges/s", runs, rate);
     if (paced) {
-        const double line =
-            std::chrono::duration<double>(lineTime(instrument::RequestDataSize + 5, kBaud) +
-                                          lineTime(instrument::ReplyDataSize + 5, kBaud))
-                .count();
+        const double line = exchangeLineSeconds();
         std::printf(" (the line's limit %.2f/s, ratio %.3f; target >= 0.97)", 1.0 / line,
                     rate * line);
     } else {
@@ -293,6 +306,15 @@ bool runKind(bool paced, int runs, int exchanges, bool factory, bool hidden)
     for (const RunResult &r : results)
         failed += r.failed;
     if (failed > 0) std::printf("  %d exchanges failed\n", failed);
+    // For bench/run-all's table.
+    if (paced) {
+        std::printf("figures: line_share=%.3f turnaround_median_ms=%.3f turnaround_p99_ms=%.3f "
+                    "window_cpu_percent=%.2f simulator_cpu_ms=%.3f\n",
+                    rate * exchangeLineSeconds(), medianOf(results, &RunResult::turnaroundMedianMs),
+                    medianOf(results, &RunResult::turnaroundP99Ms),
+                    medianOf(results, &RunResult::cpuShare) * 100.0,
+                    medianOf(results, &RunResult::simulatorCpuMs));
+    }
     std::fflush(stdout);
     return true;
 }
@@ -322,6 +344,7 @@ int main(int argc, char *argv[])
     const int unthrottled = argument(argc, argv, "--unthrottled", 5000);
     const bool factory = flag(argc, argv, "--factory");
     const bool hidden = flag(argc, argv, "--hidden");
+    g_pieceMs = std::min(1000, argument(argc, argv, "--piece-ms", 1));
     EventCensus census;
     if (flag(argc, argv, "--census")) g_census = &census;
 

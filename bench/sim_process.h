@@ -85,11 +85,13 @@ public:
     {
         std::vector<SimExchange> exchanges;
         if (m_process.state() == QProcess::NotRunning) return exchanges;
+        const double childrenBefore = childrenCpuSeconds();
         m_process.terminate();
         if (!m_process.waitForFinished(10000)) {
             m_process.kill();
             m_process.waitForFinished();
         }
+        m_cpuSeconds = childrenCpuSeconds() - childrenBefore;
         QFile file(m_timingPath);
         if (!file.open(QIODevice::ReadOnly)) return exchanges;
         while (!file.atEnd()) {
@@ -103,7 +105,19 @@ public:
 
     ~SimProcess() { stop(); }
 
+    // CPU time the simulator's process took over its whole life (known
+    // after stop()): what a real instrument would not take from the PC.
+    double cpuSeconds() const { return m_cpuSeconds; }
+
 private:
+    static double childrenCpuSeconds()
+    {
+        rusage usage{};
+        getrusage(RUSAGE_CHILDREN, &usage);
+        return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+               double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
+    }
+
     bool fail(const QString &why)
     {
         std::fprintf(stderr, "kx4720r-sim: %s\n", qPrintable(why));
@@ -114,6 +128,7 @@ private:
     QString m_timingPath;
     QProcess m_process;
     QString m_port;
+    double m_cpuSeconds = 0.0;
 };
 
 // The program's turnarounds in milliseconds, as the simulator saw them: from

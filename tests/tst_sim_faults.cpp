@@ -1,10 +1,11 @@
-// The simulator's fault schedule, reply tags, broken CRCs, chunking and line
-// pacing.
+// The simulator's fault schedule, reply tags, broken CRCs, chunking, line
+// pacing and the timed writing of a reply's pieces.
 #include <QtTest>
 
-#include "protocol/instrument_protocol.h"
 #include "link/mbbuffers.h"
 #include "link/mbframe.h"
+#include "protocol/instrument_protocol.h"
+#include "sim/reply_writer.h"
 #include "sim/sim_faults.h"
 
 #include <vector>
@@ -114,6 +115,7 @@ private slots:
 
     void lineTimeIsTwentyBitTimesPerFrameByte()
     {
+        QCOMPARE(characterTime(186, 115200), std::chrono::microseconds(16146));
         using std::chrono::microseconds;
         // 98 data bytes + 5 = 103 frame bytes at 115200 baud: 2060 bits.
         QCOMPARE(lineTime(103, 115200), microseconds(17882));
@@ -121,6 +123,88 @@ private slots:
         QCOMPARE(lineTime(1, 9600), microseconds(2084));
         QCOMPARE(lineTime(0, 9600), microseconds(0));
         QCOMPARE(lineTime(10, 0), microseconds(0));
+    }
+
+    // A reply's 186 characters as an adapter hands them over: those whose
+    // last bit ends within the same period go together.
+    void piecesOfLineTime_data()
+    {
+        QTest::addColumn<int>("baud");
+        QTest::addColumn<int>("periodUs");
+        QTest::addColumn<QList<int>>("sizes");
+        // 86.8 us a character: 11 or 12 end within each millisecond, and the
+        // last two after the sixteenth.
+        QTest::newRow("1 ms at 115200")
+            << 115200 << 1000
+            << QList<int>{11, 12, 11, 12, 11, 12, 11, 12, 11, 12, 11, 12, 11, 12, 11, 12, 2};
+        QTest::newRow("16 ms at 115200") << 115200 << 16000 << QList<int>{184, 2};
+        QTest::newRow("whole reply in one period") << 115200 << 1000000 << QList<int>{186};
+        QTest::newRow("character by character") << 115200 << 0 << QList<int>(186, 1);
+        // 1.04 ms a character: no two end within one millisecond.
+        QTest::newRow("1 ms at 9600") << 9600 << 1000 << QList<int>(186, 1);
+    }
+    void piecesOfLineTime()
+    {
+        QFETCH(int, baud);
+        QFETCH(int, periodUs);
+        QFETCH(QList<int>, sizes);
+        QByteArray line(186, '\0');
+        for (int i = 0; i < line.size(); ++i)
+            line[i] = char('A' + i % 26);
+        const auto parts =
+            ReplyWriter::cutByLineTime(line, baud, std::chrono::microseconds(periodUs));
+        QList<int> got;
+        QByteArray joined;
+        for (const QByteArray &part : parts) {
+            got << int(part.size());
+            joined += part;
+        }
+        QCOMPARE(got, sizes);
+        QCOMPARE(joined, line);
+    }
+
+    // Every piece leaves once the line has carried its last character, never
+    // before; pieces found due together leave in one write when merged, one
+    // write each when kept apart.
+    void piecesLeaveOnTimeMergedOrApart()
+    {
+        using Clock = ReplyWriter::Clock;
+        struct Write {
+            Clock::time_point at;
+            QByteArray characters;
+        };
+        std::vector<Write> writes;
+        ReplyWriter writer([&](const QByteArray &characters) {
+            writes.push_back({Clock::now(), characters});
+            return true;
+        });
+        QSignalSpy finished(&writer, &ReplyWriter::finished);
+        const QByteArray line(24, 'x');
+        const std::vector<QByteArray> parts =
+            ReplyWriter::cutByLineTime(line, 115200, std::chrono::microseconds(0));
+        const auto start = Clock::now() + std::chrono::milliseconds(2);
+        const auto pieces = ReplyWriter::paced(parts, start, 115200);
+        writer.start(pieces, ReplyWriter::Catching::Merge);
+        QVERIFY(finished.wait(5000));
+        QByteArray joined;
+        for (const Write &write : writes) {
+            joined += write.characters;
+            QVERIFY(write.at >= pieces[std::size_t(joined.size()) - 1].due);
+        }
+        QCOMPARE(joined, line);
+
+        // Late already: all three due at once.
+        const std::vector<QByteArray> three{"ab", "cd", "ef"};
+        for (const auto catching : {ReplyWriter::Catching::Merge, ReplyWriter::Catching::Apart}) {
+            writes.clear();
+            writer.start(ReplyWriter::spaced(three, Clock::now() - std::chrono::seconds(1),
+                                             std::chrono::microseconds(10)),
+                         catching);
+            QCOMPARE(finished.count(), catching == ReplyWriter::Catching::Merge ? 2 : 3);
+            QCOMPARE(writes.size(), catching == ReplyWriter::Catching::Merge ? 1u : 3u);
+            QCOMPARE(writes.front().characters,
+                     QByteArray(catching == ReplyWriter::Catching::Merge ? "abcdef" : "ab"));
+        }
     }
 };
 

@@ -1,5 +1,5 @@
-// The simulator's command line: every option, its defaults, and the lines it
-// refuses instead of guessing.
+// The simulator's command line: every option, its defaults, a rack's units
+// with their own faults, and the lines it refuses instead of guessing.
 #include <QtTest>
 
 #include "sim/sim_options.h"
@@ -82,6 +82,56 @@ private slots:
         QVERIFY(p.options.faults.pace);
     }
 
+    // Each unit: its link, seed and serial number, the faults given for all,
+    // and those --fault-on gives it, in order.
+    void aRackOfUnits()
+    {
+        const SimOptionsParse p =
+            parse({"--count", "4", "--link-prefix", "rack/tty", "--seed", "7", "--serial", "KX0998",
+                   "--drop-every", "50", "--fault-on", "1:never-answer", "--fault-on",
+                   "2,3:refuse-write,delay=5", "--fault-on", "3-3:piece-ms=0,drop-every=2"});
+        QVERIFY2(p.ok, qPrintable(p.error));
+        QCOMPARE(p.units.size(), std::size_t(4));
+        const QStringList serials{"KX0998", "KX0999", "KX1000", "KX1001"};
+        for (int i = 0; i < 4; ++i) {
+            const SimOptions &unit = p.units[std::size_t(i)];
+            QCOMPARE(unit.linkPath, QStringLiteral("rack/tty%1").arg(i));
+            QCOMPARE(unit.seed, 7u + std::uint32_t(i));
+            QCOMPARE(unit.serialNumber, serials[i]);
+            QCOMPARE(unit.faults.neverAnswer, i == 1);
+            QCOMPARE(unit.faults.refuseWriteCode.has_value(), i >= 2);
+            QCOMPARE(unit.faults.delayMs, i >= 2 ? 5 : 0);
+            QCOMPARE(unit.faults.dropEvery, i == 3 ? 2 : 50);
+            QCOMPARE(unit.faults.pace, i == 3);
+        }
+        QCOMPARE(*p.units[2].faults.refuseWriteCode, RefusedWriteCode);
+        QCOMPARE(*p.units[3].faults.pieceMs, 0);
+        // Without --count: one instrument, and pieces of line time pace it.
+        const SimOptionsParse one = parse({"--piece-ms", "16"});
+        QVERIFY(one.ok && one.units.empty());
+        QVERIFY(one.options.faults.pace);
+        QCOMPARE(*one.options.faults.pieceMs, 16);
+        QCOMPARE(one.options.serialNumber, QStringLiteral("SIM00001"));
+    }
+
+    void serialNumbersCountOn_data()
+    {
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<int>("n");
+        QTest::addColumn<QString>("serial");
+        QTest::newRow("itself") << "SIM00001" << 0 << "SIM00001";
+        QTest::newRow("a carry kept at its width") << "SIM00009" << 1 << "SIM00010";
+        QTest::newRow("beyond the width") << "A99" << 1 << "A100";
+        QTest::newRow("no number") << "KX" << 2 << "KX-2";
+    }
+    void serialNumbersCountOn()
+    {
+        QFETCH(QString, first);
+        QFETCH(int, n);
+        QFETCH(QString, serial);
+        QCOMPARE(nthSerialNumber(first, n), serial);
+    }
+
     void help()
     {
         const SimOptionsParse p = parse({"--help"});
@@ -108,6 +158,28 @@ private slots:
         QTest::newRow("link and port") << QStringList{"--link", "/tmp/a", "--port", "/dev/ttyS0"};
         QTest::newRow("empty link") << QStringList{"--link="};
         QTest::newRow("empty timing file") << QStringList{"--timing="};
+        QTest::newRow("piece of line time out of range") << QStringList{"--piece-ms", "1001"};
+        QTest::newRow("split and pieces") << QStringList{"--split", "--piece-ms", "1"};
+        QTest::newRow("no units") << QStringList{"--count", "0"};
+        QTest::newRow("too many units") << QStringList{"--count", "257"};
+        QTest::newRow("unit faults without a rack") << QStringList{"--fault-on", "0:split"};
+        QTest::newRow("link prefix without a rack") << QStringList{"--link-prefix", "rack/tty"};
+        QTest::newRow("one link for a rack") << QStringList{"--count", "2", "--link", "/tmp/a"};
+        QTest::newRow("one timing file for a rack")
+            << QStringList{"--count", "2", "--timing", "/tmp/t"};
+        const auto faultOn = [](const char *spec) {
+            return QStringList{"--count", "3", "--fault-on", spec};
+        };
+        QTest::newRow("unit beyond the rack") << faultOn("3:split");
+        QTest::newRow("range backwards") << faultOn("2-1:split");
+        QTest::newRow("no unit") << faultOn(":split");
+        QTest::newRow("no colon") << faultOn("never-answer");
+        QTest::newRow("unknown fault") << faultOn("1:explode");
+        QTest::newRow("line-wide option as a fault") << faultOn("1:baud=9600");
+        QTest::newRow("flag with a value") << faultOn("1:never-answer=1");
+        QTest::newRow("value missing") << faultOn("1:delay");
+        QTest::newRow("value out of range") << faultOn("1:error-code=256");
+        QTest::newRow("fault given twice") << faultOn("1:delay=1,delay=2");
     }
     void refused()
     {

@@ -1,12 +1,13 @@
 // A master engine against the instrument simulator over a pty: the reply to
 // an instrument request, each fault as a master meets it, the link's service
 // commands, the pty across the program's closing and reopening, the bounded
-// records, and the simulator's own program.
+// records, and the simulator's own program, alone and as a rack.
 #include <QtTest>
 
-#include "protocol/instrument_protocol.h"
 #include "link/mbbuffers.h"
 #include "link/mbengine.h"
+#include "protocol/instrument_protocol.h"
+#include "sim/sim_options.h"
 #include "sim/timing_log.h"
 #include "support/simulator_runner.h"
 
@@ -56,6 +57,23 @@ class TestSimulator : public QObject {
     Q_OBJECT
 
     std::unique_ptr<MBEngine> master;
+
+    // The name the link's identification command (129) reports, without its
+    // closing zero; empty without an answer.
+    QByteArray identification()
+    {
+        master->setMBMasterAddressToSlave(1);
+        master->setMBMasterCommandToSlave(129);
+        master->MBClearTXData();
+        QSignalSpy ended(master.get(), &MBEngine::OnMBMasterEndOfEvent);
+        master->MBSendFrame();
+        if (!ended.wait(3000) || master->MBStatus() != TMBStatus::stOK) return {};
+        master->setMBMBRXDataBufferIndex(9);
+        QByteArray name;
+        for (int i = 9; i < master->MBReceivedDataNumber(); ++i)
+            name.append(char(master->MBReadByte()));
+        return name;
+    }
 
     // A master like the window's MB1, with a short reply allowance.
     void makeMaster(int timeOutMs = 300, int tries = 1)
@@ -226,26 +244,42 @@ private slots:
         QCOMPARE(exchange(), TMBStatus::stOK);
     }
 
+    void pacedAtTheLineSpeed_data()
+    {
+        QTest::addColumn<int>("baud");
+        QTest::addColumn<int>("pieceMs"); // -1: unset
+        QTest::addColumn<int>("fewestWrites");
+        QTest::addColumn<int>("mostWrites");
+        // A millisecond of line is one character at this speed.
+        QTest::newRow("1 ms pieces at 9600") << 9600 << -1 << 100 << 186;
+        QTest::newRow("16 ms pieces at 115200") << 115200 << 16 << 1 << 2;
+    }
     void pacedAtTheLineSpeed()
     {
+        QFETCH(int, baud);
+        QFETCH(int, pieceMs);
+        QFETCH(int, fewestWrites);
+        QFETCH(int, mostWrites);
         SimFaults faults;
         faults.pace = true;
-        SimulatorRunner sim(faults, {}, 9600);
+        if (pieceMs >= 0) faults.pieceMs = pieceMs;
+        SimulatorRunner sim(faults, {}, baud);
         QVERIFY(sim.openOn(*master));
-        QCOMPARE(master->BaudRate(), 9600u);
+        QCOMPARE(master->BaudRate(), quint32(baud));
         QSignalSpy writes(&sim.simulator().engine(), &MBEngine::transmitFlashed);
         QElapsedTimer clock;
         clock.start();
         QCOMPARE(exchange(), TMBStatus::stOK);
         // Request and reply each take their time on the line, 20 bit times
-        // per frame byte: (103 + 93) * 20 / 9600 s.
-        const auto line = lineTime(103, 9600) + lineTime(93, 9600);
+        // per frame byte.
+        const auto line = lineTime(103, baud) + lineTime(93, baud);
         QVERIFY2(clock.elapsed() >=
                      std::chrono::duration_cast<std::chrono::milliseconds>(line).count() - 2,
                  qPrintable(QString::number(clock.elapsed())));
-        // The reply trickled out, about a millisecond of line per write
-        // (one character at this speed), rather than at once.
-        QVERIFY2(writes.count() >= 100, qPrintable(QString::number(writes.count())));
+        // The reply came in its pieces (fewer when the simulator fell
+        // behind and handed over together what the line had carried).
+        QVERIFY2(writes.count() >= fewestWrites && writes.count() <= mostWrites,
+                 qPrintable(QString::number(writes.count())));
     }
 
     void timingOfEveryReply()
@@ -285,6 +319,40 @@ private slots:
         QCOMPARE(lines[2][3], TimingLog::microseconds(sim.simulator().sentReplies().back().time));
     }
 
+    // A unit that never answers takes the line's characters and says
+    // nothing, not even to the link's own commands, until told otherwise.
+    void neverAnswer()
+    {
+        SimFaults faults;
+        faults.neverAnswer = true;
+        SimulatorRunner sim(faults);
+        makeMaster(50, 2);
+        QVERIFY(sim.openOn(*master));
+        QCOMPARE(exchange(), TMBStatus::stTimeOut);
+        QVERIFY(identification().isEmpty());
+        QCOMPARE(sim.simulator().requestCount(), 0u);
+        sim.simulator().setFaults({});
+        QCOMPARE(exchange(), TMBStatus::stOK);
+    }
+
+    // A refused write is answered with code 131 and stores nothing; other
+    // requests are answered as ever.
+    void refuseTheWrite()
+    {
+        SimFaults faults;
+        faults.refuseWriteCode = RefusedWriteCode;
+        SimulatorRunner sim(faults);
+        QVERIFY(sim.openOn(*master));
+        InstrumentRequest write;
+        write.CommandBits = instrument::Command::WriteSettings;
+        write.InputType = instrument::Type::Voltage;
+        QCOMPARE(exchange(write), TMBStatus::stSlaveGlobalError);
+        QCOMPARE(master->MBStatusString(), QStringLiteral("Slave Global Error: #131"));
+        QCOMPARE(exchange(), TMBStatus::stOK);
+        QCOMPARE(replyOf(*master).InputType, instrument::Type::Current);
+        QCOMPARE(replyOf(*master).AckBits, quint8(0));
+    }
+
     void neverAcknowledge()
     {
         SimFaults faults;
@@ -322,21 +390,11 @@ private slots:
     {
         SimulatorRunner sim;
         QVERIFY(sim.openOn(*master));
-        master->setMBMasterAddressToSlave(1);
-        master->setMBMasterCommandToSlave(129);
-        master->MBClearTXData();
-        QSignalSpy ended(master.get(), &MBEngine::OnMBMasterEndOfEvent);
-        master->MBSendFrame();
-        QVERIFY(ended.wait(3000));
-        QCOMPARE(master->MBStatus(), TMBStatus::stOK);
+        QCOMPARE(identification(), QByteArray("KX4720R simulator"));
         QCOMPARE(master->MBReceivedDataNumber(), 8 + 17 + 1);
-        master->setMBMBRXDataBufferIndex(9);
-        QByteArray name;
-        for (int i = 0; i < 17; ++i)
-            name.append(char(master->MBReadByte()));
-        QCOMPARE(name, QByteArray("KX4720R simulator"));
 
         // The instrument has one command of its own.
+        QSignalSpy ended(master.get(), &MBEngine::OnMBMasterEndOfEvent);
         master->setMBMasterCommandToSlave(2);
         master->MBSendFrame();
         QVERIFY(ended.wait(3000));
@@ -469,6 +527,50 @@ private slots:
         QCOMPARE(lines.size(), 1);
         QCOMPARE(lines[0].size(), 4);
         QCOMPARE(lines[0][0], 1);
+    }
+
+    // A rack: each unit on its own link with its own serial number, unit 1
+    // never answering and unit 2 refusing the write, until SIGTERM removes
+    // the links.
+    void theRackProgram()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString prefix = dir.filePath(QStringLiteral("tty"));
+        QProcess sim;
+        sim.start(QStringLiteral(KX_SIM_BINARY),
+                  {"--count", "3", "--link-prefix", prefix, "--fault-on", "1:never-answer",
+                   "--fault-on", "2:refuse-write"});
+        QVERIFY2(sim.waitForStarted(), qPrintable(sim.errorString()));
+        QStringList lines;
+        while (lines.size() < 4 && sim.waitForReadyRead(10000))
+            lines += QString::fromLocal8Bit(sim.readAll()).split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 4);
+        QCOMPARE(lines[3], QStringLiteral("kx4720r-sim: 3 units ready"));
+        makeMaster(50, 1);
+        for (int unit = 0; unit < 3; ++unit) {
+            const QString link = prefix + QString::number(unit);
+            QCOMPARE(lines[unit], QStringLiteral("kx4720r-sim: unit %1 %2 at %3, serial SIM0000%4")
+                                      .arg(unit)
+                                      .arg(QFileInfo(link).symLinkTarget(), link)
+                                      .arg(unit + 1));
+            QVERIFY(master->MBOpenPort(link));
+            InstrumentRequest write;
+            write.CommandBits = instrument::Command::WriteSettings;
+            QCOMPARE(exchange(write), unit == 0   ? TMBStatus::stOK
+                                      : unit == 1 ? TMBStatus::stTimeOut
+                                                  : TMBStatus::stSlaveGlobalError);
+            if (unit != 1)
+                QCOMPARE(identification(),
+                         QByteArray("KX4720R simulator, serial SIM0000") + char('1' + unit));
+            master->MBClosePort();
+        }
+        sim.terminate();
+        QVERIFY(sim.waitForFinished(10000));
+        QCOMPARE(sim.exitCode(), 0);
+        QVERIFY(QDir(dir.path())
+                    .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)
+                    .isEmpty());
     }
 
     void theSimulatorProgramRefusesBadOptions()

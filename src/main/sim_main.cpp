@@ -1,9 +1,11 @@
 // Program entry of kx4720r-sim, the instrument simulator: listens on a new
 // pty (or a given serial device), prints where, and answers the program until
-// SIGINT or SIGTERM. SIGUSR1 pulls the cable (see --pull-at).
+// SIGINT or SIGTERM. SIGUSR1 pulls the cable (see --pull-at). With --count it
+// runs a rack of instruments instead, one line printed per unit.
 #include "quit_signals.h"
 #include "sim/sim_options.h"
 #include "sim/simulator.h"
+#include "sim/simulator_rack.h"
 #include "sim/timing_log.h"
 
 #include <QCoreApplication>
@@ -13,6 +15,46 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+
+namespace {
+
+// A rack: every unit started, one line each (then one that says all are
+// ready), until SIGINT or SIGTERM; SIGUSR1 pulls every unit's cable.
+int runRack(QCoreApplication &app, const std::vector<SimOptions> &units)
+{
+    std::vector<InstrumentSimulator::Settings> settings;
+    for (const SimOptions &unit : units)
+        settings.push_back(InstrumentSimulator::fromOptions(unit));
+    SimulatorRack rack(settings);
+    if (!quitsignals::install(
+            app, [&app] { app.quit(); }, [&rack] { rack.pullCables(); })) {
+        std::fprintf(stderr, "kx4720r-sim: cannot set up signal handling: %s\n",
+                     std::strerror(errno));
+        return 1;
+    }
+    QObject::connect(&rack, &SimulatorRack::cablePulled, &app, [&](int unit) {
+        std::fprintf(stderr, "kx4720r-sim: unit %d: cable pulled; back in %d ms\n", unit,
+                     units[std::size_t(unit)].replugAfterMs);
+    });
+    const auto print = [&rack](int unit) {
+        std::printf("kx4720r-sim: %s\n", qPrintable(rack.describe(unit)));
+        std::fflush(stdout);
+    };
+    QObject::connect(&rack, &SimulatorRack::cableBack, &app, print);
+    if (!rack.start()) {
+        std::fprintf(stderr, "kx4720r-sim: %s\n", qPrintable(rack.errorText()));
+        return 1;
+    }
+    for (int unit = 0; unit < rack.size(); ++unit)
+        print(unit);
+    std::printf("kx4720r-sim: %d units ready\n", rack.size());
+    std::fflush(stdout);
+    const int rc = app.exec();
+    rack.stop(); // the links go with the ptys
+    return rc;
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -31,6 +73,7 @@ int main(int argc, char *argv[])
         std::puts("kx4720r-sim " KX4720R_VERSION);
         return 0;
     }
+    if (!parsed.units.empty()) return runRack(app, parsed.units);
     const SimOptions &options = parsed.options;
 
     InstrumentSimulator simulator(InstrumentSimulator::fromOptions(options));

@@ -1,28 +1,42 @@
 // Timed writing of a reply's pieces.
 #include "sim/reply_writer.h"
 
-#include <algorithm>
-#include <cmath>
+#include "sim/sim_faults.h"
 
-namespace {
+#include <QSocketNotifier>
 
-// A piece may leave this much before its moment: the event loop's timers
-// count whole milliseconds, and waiting for the next tick would make every
-// paced reply late by up to one.
-constexpr auto kEarly = std::chrono::microseconds(500);
+#include <sys/timerfd.h>
+#include <unistd.h>
 
-} // namespace
+#include <cerrno>
+#include <cstring>
 
-ReplyWriter::ReplyWriter(Sink sink, QObject *parent) : QObject(parent), m_sink(std::move(sink))
+ReplyWriter::ReplyWriter(Sink sink, QObject *parent)
+    : QObject(parent), m_sink(std::move(sink)),
+      m_timer(::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC))
 {
-    m_timer.setSingleShot(true);
-    m_timer.setTimerType(Qt::PreciseTimer);
-    connect(&m_timer, &QTimer::timeout, this, &ReplyWriter::writeDue);
+    // Without its timer the simulator could only pace wrongly; a process
+    // that has run out of descriptors has nothing better to do.
+    if (!m_timer.valid()) qFatal("kx4720r-sim: no timerfd: %s", std::strerror(errno));
+    // Always watched: a disarmed timer never fires, and switching the
+    // notifier on and off at every piece would cost the event loop more than
+    // the piece itself.
+    m_wake = std::make_unique<QSocketNotifier>(m_timer.get(), QSocketNotifier::Read);
+    connect(m_wake.get(), &QSocketNotifier::activated, this, [this] {
+        std::uint64_t expirations = 0;
+        while (::read(m_timer.get(), &expirations, sizeof expirations) < 0 && errno == EINTR) {
+        }
+        writeDue();
+    });
 }
 
-void ReplyWriter::start(std::vector<Piece> pieces, std::chrono::microseconds minimumGap)
+ReplyWriter::~ReplyWriter() = default;
+
+void ReplyWriter::start(std::vector<Piece> pieces, Catching catching,
+                        std::chrono::microseconds minimumGap)
 {
     cancel();
+    m_catching = catching;
     m_gap = minimumGap;
     m_pieces = std::move(pieces);
     m_next = 0;
@@ -31,23 +45,36 @@ void ReplyWriter::start(std::vector<Piece> pieces, std::chrono::microseconds min
 
 void ReplyWriter::cancel()
 {
-    m_timer.stop();
+    const itimerspec off{};
+    ::timerfd_settime(m_timer.get(), 0, &off, nullptr);
     m_pieces.clear();
     m_next = 0;
+}
+
+void ReplyWriter::wakeAt(Clock::time_point due)
+{
+    const auto ns =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(due.time_since_epoch()).count();
+    itimerspec at{};
+    at.it_value.tv_sec = time_t(ns / 1000000000);
+    at.it_value.tv_nsec = long(ns % 1000000000);
+    if (at.it_value.tv_sec == 0 && at.it_value.tv_nsec == 0) at.it_value.tv_nsec = 1; // 0 disarms
+    ::timerfd_settime(m_timer.get(), TFD_TIMER_ABSTIME, &at, nullptr);
 }
 
 void ReplyWriter::writeDue()
 {
     while (m_next < m_pieces.size()) {
         const auto now = Clock::now();
-        const Piece &piece = m_pieces[m_next];
-        if (piece.due > now + kEarly) {
-            const double ms = std::chrono::duration<double, std::milli>(piece.due - now).count();
-            m_timer.start(std::max(1, int(std::lround(ms))));
+        if (m_pieces[m_next].due > now) {
+            wakeAt(m_pieces[m_next].due);
             return;
         }
-        ++m_next;
-        if (!m_sink(piece.characters)) {
+        QByteArray characters = m_pieces[m_next++].characters;
+        if (m_catching == Catching::Merge)
+            for (; m_next < m_pieces.size() && m_pieces[m_next].due <= now; ++m_next)
+                characters += m_pieces[m_next].characters;
+        if (!m_sink(characters)) {
             cancel();
             emit failed();
             return;
@@ -63,34 +90,43 @@ void ReplyWriter::writeDue()
     emit finished();
 }
 
-std::vector<ReplyWriter::Piece> ReplyWriter::schedule(const QByteArray &characters,
-                                                      Clock::time_point start, int pacedBaud,
-                                                      const std::vector<QByteArray> &splitPieces,
-                                                      std::chrono::microseconds unpacedSpacing)
+std::vector<QByteArray> ReplyWriter::cutByLineTime(const QByteArray &characters, int baud,
+                                                   std::chrono::microseconds period)
+{
+    std::vector<QByteArray> parts;
+    qsizetype begin = 0;
+    qint64 currentPeriod = -1;
+    for (qsizetype i = 0; i < characters.size(); ++i) {
+        // The period k a character's end falls in: (k - 1) * period < end <= k * period.
+        const qint64 end = characterTime(i + 1, baud).count();
+        const qint64 k = period.count() > 0 ? (end + period.count() - 1) / period.count() : i;
+        if (k == currentPeriod) continue;
+        if (i > begin) parts.push_back(characters.mid(begin, i - begin));
+        begin = i;
+        currentPeriod = k;
+    }
+    if (begin < characters.size()) parts.push_back(characters.mid(begin));
+    return parts;
+}
+
+std::vector<ReplyWriter::Piece> ReplyWriter::paced(const std::vector<QByteArray> &parts,
+                                                   Clock::time_point start, int baud)
 {
     std::vector<Piece> pieces;
-    if (characters.isEmpty()) return pieces;
-
-    std::vector<QByteArray> parts = splitPieces;
-    if (parts.empty() && pacedBaud > 0) {
-        // About a millisecond of line per piece, so the characters trickle in
-        // as on a real line.
-        const qsizetype perMs = std::max<qsizetype>(1, (pacedBaud + 9999) / 10000);
-        for (qsizetype at = 0; at < characters.size(); at += perMs)
-            parts.push_back(characters.mid(at, perMs));
+    qint64 carried = 0;
+    for (const QByteArray &part : parts) {
+        carried += part.size();
+        pieces.push_back({part, start + characterTime(carried, baud)});
     }
-    if (parts.empty()) parts.push_back(characters);
+    return pieces;
+}
 
-    qsizetype sent = 0;
-    for (std::size_t i = 0; i < parts.size(); ++i) {
-        sent += parts[i].size();
-        Clock::time_point due = start;
-        if (pacedBaud > 0)
-            due += std::chrono::microseconds((qint64(sent) * 10 * 1000000 + pacedBaud - 1) /
-                                             pacedBaud);
-        else
-            due += unpacedSpacing * qint64(i);
-        pieces.push_back({parts[i], due});
-    }
+std::vector<ReplyWriter::Piece> ReplyWriter::spaced(const std::vector<QByteArray> &parts,
+                                                    Clock::time_point start,
+                                                    std::chrono::microseconds spacing)
+{
+    std::vector<Piece> pieces;
+    for (std::size_t i = 0; i < parts.size(); ++i)
+        pieces.push_back({parts[i], start + spacing * qint64(i)});
     return pieces;
 }

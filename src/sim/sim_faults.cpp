@@ -58,10 +58,14 @@ std::vector<QByteArray> ChunkSplitter::split(const QByteArray &characters)
     return chunks;
 }
 
+std::chrono::microseconds characterTime(qint64 characters, int baud)
+{
+    if (characters <= 0 || baud <= 0) return std::chrono::microseconds(0);
+    // Rounded up: the last character has not arrived before its stop bit ends.
+    return std::chrono::microseconds((characters * 10 * 1000000 + baud - 1) / baud);
+}
+
 std::chrono::microseconds lineTime(int frameBytes, int baud)
 {
-    if (frameBytes <= 0 || baud <= 0) return std::chrono::microseconds(0);
-    // Rounded up: the last character has not left before its stop bit ends.
-    const qint64 bits = qint64(frameBytes) * 20;
-    return std::chrono::microseconds((bits * 1000000 + baud - 1) / baud);
+    return characterTime(qint64(frameBytes) * 2, baud);
 }

@@ -38,7 +38,17 @@ struct SimFaults {
     int delayMs = 0;       // wait this long before answering
     bool split = false;    // hand the reply's line characters over in random chunks
     bool pace = false;     // take as long as the line would (see lineTime)
-    bool neverAck = false; // carry commands out but never acknowledge them
+    // How the reply is handed over: in pieces of this many milliseconds of
+    // line time, as a serial adapter's latency timer or a UART's FIFO hands
+    // them to the program (0: character by character). Paced, each piece
+    // goes when the line has carried its last character (1 ms when unset);
+    // unpaced, the pieces have the same sizes and follow each other at once.
+    std::optional<int> pieceMs;
+    bool neverAck = false;    // carry commands out but never acknowledge them
+    bool neverAnswer = false; // read the line, answer nothing (not even the link's own commands)
+    // Refuse a request that asks to write the settings: answer it with this
+    // result code (above 128) and store nothing.
+    std::optional<quint8> refuseWriteCode;
     bool tagReplies = false;
 };
 
@@ -93,3 +103,5 @@ private:
 // Time a frame of `frameBytes` bytes takes on the line: two characters of
 // ten bit times each per frame byte.
 std::chrono::microseconds lineTime(int frameBytes, int baud);
+// Time `characters` line characters take, ten bit times each.
+std::chrono::microseconds characterTime(qint64 characters, int baud);

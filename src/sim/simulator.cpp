@@ -7,6 +7,7 @@
 #include "link/mbframe.h"
 #include "link/pseudoterminal.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -28,6 +29,7 @@ InstrumentSimulator::Settings InstrumentSimulator::fromOptions(const SimOptions 
     settings.baud = options.baud;
     settings.seed = options.seed;
     settings.linkPath = options.linkPath;
+    settings.serialNumber = options.serialNumber;
     settings.pullAt = options.pullAt;
     settings.replugAfter = std::chrono::milliseconds(options.replugAfterMs);
     return settings;
@@ -51,10 +53,13 @@ InstrumentSimulator::InstrumentSimulator(const Settings &settings, QObject *pare
     // A simulator has no port list to probe: it is told where to listen.
     m_engine.setMBRefreshListOnStartup(false);
     m_engine.setBaudRate(quint32(m_settings.baud));
-    m_engine.setMBMode(TMBMode::modeSlave);
+    applyAnswering();
     m_engine.setMBSlaveOwnAddress(instrument::Address);
     m_engine.setMBSlaveID(0);
-    m_engine.setMBSlaveName(kSimulatorName);
+    m_engine.setMBSlaveName(m_settings.serialNumber.isEmpty()
+                                ? kSimulatorName
+                                : kSimulatorName + QStringLiteral(", serial ") +
+                                      m_settings.serialNumber);
     m_engine.setMBSlaveVerYear(InstrumentModel::FirmwareDate.year);
     m_engine.setMBSlaveVerMonth(InstrumentModel::FirmwareDate.month);
     m_engine.setMBSlaveVerDay(InstrumentModel::FirmwareDate.day);
@@ -136,6 +141,9 @@ bool InstrumentSimulator::makeLink()
     }
     if (!QFile::link(m_portPath, link)) {
         m_error = QStringLiteral("cannot link %1 to %2").arg(link, m_portPath);
+        if (!existing.absoluteDir().exists())
+            m_error +=
+                QStringLiteral(": the folder %1 does not exist").arg(existing.absolutePath());
         return false;
     }
     return true;
@@ -189,6 +197,19 @@ void InstrumentSimulator::setFaults(const SimFaults &faults)
     m_settings.faults = faults;
     m_schedule = FaultSchedule(faults);
     m_model.setNeverAcknowledge(m_settings.model.neverAcknowledge || faults.neverAck);
+    applyAnswering();
+}
+
+void InstrumentSimulator::applyAnswering()
+{
+    // An instrument that never answers still takes the line's characters
+    // (the program's writes never back up); raw byte mode reads and says nothing.
+    const TMBMode mode = m_settings.faults.neverAnswer ? TMBMode::modeByte : TMBMode::modeSlave;
+    if (m_engine.MBMode() != mode) {
+        m_writer.cancel();
+        m_pendingReply.reset();
+        m_engine.setMBMode(mode);
+    }
 }
 
 void InstrumentSimulator::clearRecords()
@@ -229,13 +250,20 @@ void InstrumentSimulator::onCommand(int command, bool, int receivedDataNumber)
     record.broadcast = (rx.address() & 0x0F) == 0;
     record.request = readRequest(rx);
 
-    const InstrumentReply reply = m_model.answer(record.request, record.elapsed);
+    // A refused write stores nothing, and the reply says so by its code.
+    const std::optional<quint8> refusal = m_settings.faults.refuseWriteCode;
+    const bool refused =
+        refusal && (record.request.CommandBits & instrument::Command::WriteSettings) != 0;
+    InstrumentRequest carriedOut = record.request;
+    if (refused) carriedOut.CommandBits &= quint8(~instrument::Command::WriteSettings);
+    const InstrumentReply reply = m_model.answer(carriedOut, record.elapsed);
     if (!record.broadcast) {
         // A newer request supersedes a reply still on its way, as on a
         // half-duplex line where the instrument starts over.
         m_writer.cancel();
         m_pendingReply.reset();
         record.fate = m_schedule.next();
+        if (refused) record.fate.resultCode = *refusal;
         m_engine.setMBSlaveErrorCode(record.fate.resultCode);
     }
     keep(m_received, record);
@@ -279,16 +307,23 @@ void InstrumentSimulator::answerRequest(const ReceivedRequest &record, const Ins
     }
     start += std::chrono::milliseconds(faults.delayMs);
 
-    const std::vector<QByteArray> pieces =
-        faults.split ? m_splitter.split(characters) : std::vector<QByteArray>{};
+    const auto piece = std::chrono::milliseconds(faults.pieceMs.value_or(1));
+    std::vector<QByteArray> parts{characters};
+    if (faults.split)
+        parts = m_splitter.split(characters);
+    else if (faults.pace || faults.pieceMs)
+        parts = ReplyWriter::cutByLineTime(characters, m_settings.baud, piece);
     m_pendingReply = SentReply{record.number, {}, code, record.fate.corruptCrc, record.fate.tag};
-    // Split pieces without pacing keep their gap even when the simulator
-    // falls behind: the point is that they arrive apart.
-    const auto gap = faults.split && !faults.pace ? m_settings.splitGap
-                                                  : std::chrono::microseconds(0);
-    m_writer.start(ReplyWriter::schedule(characters, start, faults.pace ? m_settings.baud : 0,
-                                         pieces, m_settings.splitGap),
-                   gap);
+    if (faults.pace) {
+        // What the line carried while the simulator was busy arrives together.
+        m_writer.start(ReplyWriter::paced(parts, start, m_settings.baud),
+                       ReplyWriter::Catching::Merge);
+    } else {
+        // Unpaced pieces keep their gap even when the simulator falls
+        // behind: the point is that they arrive apart.
+        m_writer.start(ReplyWriter::spaced(parts, start, m_settings.splitGap),
+                       ReplyWriter::Catching::Apart, m_settings.splitGap);
+    }
 }
 
 void InstrumentSimulator::onReplyWritten()

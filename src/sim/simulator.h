@@ -35,11 +35,15 @@ public:
         int baud = 115200;          // the line speed; pacing uses it too
         std::uint32_t seed = 1;     // chunk sizes of split replies
         std::size_t history = 4096; // records kept of each kind (oldest go first)
-        // How far apart the pieces of a split, unpaced reply are written. A
-        // millisecond lets the reader see every piece on its own; a soak run
-        // that wants thousands of exchanges a second writes them back to back
-        // (0), one write per piece, and the reader takes them as they come.
+        // How far apart the pieces of an unpaced reply (split, or cut by
+        // SimFaults::pieceMs) are written. A millisecond lets the reader see
+        // every piece on its own; a soak run that wants thousands of
+        // exchanges a second writes them back to back (0), one write per
+        // piece, and the reader takes them as they come.
         std::chrono::microseconds splitGap{1000};
+        // Reported with the name by the link's identification command; empty
+        // for none.
+        QString serialNumber;
         // A symbolic link made to point at the pty (and made again for each
         // new one); empty for none. An existing link there is replaced,
         // anything else refuses the start.
@@ -118,6 +122,7 @@ signals:
 
 private:
     void onCommand(int command, bool queryMode, int receivedDataNumber);
+    void applyAnswering();
     void answerRequest(const ReceivedRequest &record, const InstrumentReply &reply);
     void onReplyWritten();
     bool makeLink();
