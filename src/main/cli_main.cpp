@@ -4,6 +4,7 @@
 // released, and files are left with whole lines only.
 #include "cli_commands.h"
 #include "cli_options.h"
+#include "common/readme_line.h"
 #include "core/instrument_session.h"
 
 #include <QCoreApplication>
@@ -51,7 +52,9 @@ int main(int argc, char *argv[])
     }
     const cli::Options &options = parse.options;
     if (options.help) {
-        std::fputs(cli::helpText(options.command).toLocal8Bit().constData(), stdout);
+        const QString help =
+            cli::helpText(options.command) + readmeLine(QStringLiteral("kx4720r-cli"));
+        std::fputs(help.toLocal8Bit().constData(), stdout);
         return cli::ExitDone;
     }
     if (options.version) {

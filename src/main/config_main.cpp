@@ -3,6 +3,7 @@
 // event loop until it closes.
 #include "app/form_main.h"
 #include "app/program_options.h"
+#include "common/readme_line.h"
 #include "panel/mb.h"
 #include "quit_signals.h"
 #include "widgets/speedbutton.h"
@@ -44,7 +45,7 @@ int main(int argc, char *argv[])
     const ProgramOptions options = parseProgramOptions(parameters);
     switch (options.action) {
     case ProgramOptions::Action::Help:
-        std::fputs(qPrintable(programUsage()), stdout);
+        std::fputs(qPrintable(programUsage() + readmeLine(QStringLiteral("kx4720r"))), stdout);
         return 0;
     case ProgramOptions::Action::Version:
         std::puts("kx4720r-config " KX4720R_VERSION);

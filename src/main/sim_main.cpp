@@ -1,6 +1,7 @@
 // Program entry of kx4720r-sim, the instrument simulator: listens on a new
 // pty (or a given serial device), prints where, and answers the program until
 // SIGINT or SIGTERM. SIGUSR1 pulls the cable (see --pull-at).
+#include "common/readme_line.h"
 #include "quit_signals.h"
 #include "sim/sim_options.h"
 #include "sim/simulator.h"
@@ -24,7 +25,7 @@ int main(int argc, char *argv[])
         return 2;
     }
     if (parsed.helpRequested) {
-        std::fputs(qPrintable(parsed.helpText), stdout);
+        std::fputs(qPrintable(parsed.helpText + readmeLine(QStringLiteral("kx4720r-sim"))), stdout);
         return 0;
     }
     if (parsed.versionRequested) {
