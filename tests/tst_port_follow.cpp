@@ -56,8 +56,9 @@ public:
     using PortWindow::PortWindow;
     bool startedUp()
     {
-        return waitOn(&link().engine(), &MBEngine::startUpTick,
-                      [this] { return panel().refreshButton()->isEnabled(); }, kStartUpWait);
+        return waitOn(
+            &link().engine(), &MBEngine::startUpTick,
+            [this] { return panel().refreshButton()->isEnabled(); }, kStartUpWait);
     }
     QString selectedPort()
     {
@@ -205,7 +206,7 @@ void TestPortFollow::theExchangeResumesWhenTheCableIsBack()
     QSignalSpy openings(&w.link(), &TMB::OnMBPortOpenedOrClosed);
     QSignalSpy pulled(&sim, &InstrumentSimulator::cablePulled);
     pullAtNextRequest(sim);
-    QVERIFY(waitOn(&w.link(), &TMB::OnMBPortOpenedOrClosed, [&] { return !w.link().MBPortOpen(); }));
+    QVERIFY(w.portIsOpen(false));
     QCOMPARE(pulled.size(), 1);
     QVERIFY(w.lampIs(TMBLamp::Red));
     QVERIFY(w.link().engine().isWaitingForPort());
@@ -221,8 +222,7 @@ void TestPortFollow::theExchangeResumesWhenTheCableIsBack()
     QVERIFY(QToolTip::isVisible());
 
     // Back: opened again by itself, and the exchange goes on.
-    QVERIFY(waitOn(&w.link(), &TMB::OnMBPortOpenedOrClosed, [&] { return w.link().MBPortOpen(); },
-                   kBackWait));
+    QVERIFY(w.portIsOpen(true, kBackWait));
     QCOMPARE(w.link().Port(), second);
     QCOMPARE(w.link().MBLastUsedPort(), second);
     QVERIFY(w.lampIs(TMBLamp::Green));
@@ -317,8 +317,7 @@ void TestPortFollow::aDeviceBackButRefusingIsTriedOnceASecond()
     QVERIFY(!w.link().MBPortOpen());
 
     refuse = false;
-    QVERIFY(waitOn(&w.link(), &TMB::OnMBPortOpenedOrClosed, [&] { return w.link().MBPortOpen(); },
-                   kBackWait));
+    QVERIFY(w.portIsOpen(true, kBackWait));
     QVERIFY(w.exchangesGoOn());
 }
 

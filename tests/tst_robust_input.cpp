@@ -138,8 +138,9 @@ public:
         if (!QTest::qWaitForWindowActive(&form)) return false;
         // The user's way in: the list filled at start-up, then Open.
         auto *openClose = link().panel().openCloseButton();
-        if (!waitOn(&link().engine(), &MBEngine::startUpTick,
-                    [openClose] { return openClose->isEnabled(); }, 5000))
+        if (!waitOn(
+                &link().engine(), &MBEngine::startUpTick,
+                [openClose] { return openClose->isEnabled(); }, 5000))
             return false;
         QTest::mouseClick(openClose, Qt::LeftButton);
         if (!link().MBPortOpen()) return false;

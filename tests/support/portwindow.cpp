@@ -50,6 +50,13 @@ bool PortWindow::exchangesGoOn(int more)
     return waitOn(&link(), &TMB::OnMBMasterEndOfEvent, [&] { return goodExchanges >= target; });
 }
 
+bool PortWindow::portIsOpen(bool open, int timeoutMs)
+{
+    return waitOn(
+        &link(), &TMB::OnMBPortOpenedOrClosed, [&] { return link().MBPortOpen() == open; },
+        timeoutMs);
+}
+
 bool PortWindow::lampIs(TMBLamp lamp)
 {
     return panel().portLamp()->BrushColor() == MBPanel::lampColor(lamp, link().palette());
