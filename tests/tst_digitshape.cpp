@@ -42,7 +42,7 @@ QStringList numberTexts(QRandomGenerator &random)
 // its described font (the window's Arial at its sizes, bold or not, and the
 // fonts that stand in for it here), and for a label that keeps inside its
 // space every smaller size it may be set in, down to the window's smallest
-// (8 pixels). The application's own font as well, bold or not.
+// (8 pixels).
 QList<QFont> fontsToCheck()
 {
     constexpr int kSmallestPixels = 8;
@@ -50,10 +50,6 @@ QList<QFont> fontsToCheck()
     auto add = [&fonts](const QFont &font) {
         if (!fonts.contains(font)) fonts << font;
     };
-    QFont bold = QApplication::font();
-    bold.setBold(true);
-    add(QApplication::font());
-    add(bold);
     WindowSetup setup({u"/VARNEL"_qs});
     TForm_Main form(setup.environment());
     for (QWidget *widget : form.findChildren<QWidget *>()) {
@@ -72,14 +68,9 @@ QList<QFont> fontsToCheck()
     return fonts;
 }
 
-// What the full layout gives a text in a font, measured once per text.
-struct Measures {
-    int advance;
-    qreal advanceF;
-    QRect box;
-    QSize labelHint;
-    bool operator==(const Measures &) const = default;
-};
+// What the full layout gives a text in a font (advance, exact advance, box,
+// a label's size hint), measured once per text.
+using Measures = std::tuple<int, qreal, QRect, QSize>;
 
 // Whether exchanging digits changes the measure of some short text: a digit
 // alone, two digits, or a digit beside a blank or a percent sign.
@@ -161,9 +152,9 @@ void TestDigitShape::shortcutMatchesTheFullLayout()
         QList<Measures> measures;
         for (const QString &text : texts) {
             label.setText(text);
-            measures << Measures{metrics.horizontalAdvance(text), metricsF.horizontalAdvance(text),
+            measures << Measures(metrics.horizontalAdvance(text), metricsF.horizontalAdvance(text),
                                  metrics.boundingRect(QRect(0, 0, 2000, 2000), Qt::AlignLeft, text),
-                                 label.sizeHint()};
+                                 label.sizeHint());
         }
         int shortcuts = 0;
         bool digitChangeRefused = false;
