@@ -383,6 +383,34 @@ private slots:
         QCOMPARE(readAll(fallback), other);
     }
 
+    void installedCopySeedsFromTheSystemFolder()
+    {
+        // An installed copy (in /usr/bin) whose administrator put a file in
+        // the system's configuration folder; the user has none yet.
+        QTemporaryDir dir;
+        QVERIFY(QDir().mkdir(dir.filePath(QStringLiteral("etc"))));
+        const QString seed = dir.filePath(QStringLiteral("etc/kx.ini"));
+        writeAll(seed, "[Language]\nGsSelectedLanguage=english\n[Site]\nowner=admin\n");
+        const QString installed = QStringLiteral("/usr/bin/kx.ini");
+        const QString fallback = dir.filePath(QStringLiteral("config/kx.ini"));
+
+        const IniLocation first = resolveIniLocation(installed, fallback, seed);
+        QCOMPARE(first.readPath, seed);
+        QCOMPARE(first.writePath, fallback);
+        IniSettings settings = IniFile(first).load();
+        QCOMPARE(settings.languageName, QStringLiteral("english"));
+        settings.lastUsedPort = QStringLiteral("/dev/ttyUSB3");
+        QVERIFY(IniFile(first).save(settings));
+        QVERIFY(readAll(fallback).contains("owner=admin"));
+        QVERIFY(!readAll(seed).contains("ttyUSB3"));
+
+        // From then on the user's own file, never the seed again.
+        QCOMPARE(resolveIniLocation(installed, fallback, seed).readPath, fallback);
+        // A copy that can write beside itself reads neither.
+        const QString beside = dir.filePath(QStringLiteral("kx.ini"));
+        QCOMPARE(resolveIniLocation(beside, fallback, seed).readPath, beside);
+    }
+
     void fallbackForReadOnlyExecutableFolder()
     {
         QTemporaryDir dir;

@@ -22,6 +22,7 @@
 #include "support/formaccess.h"
 #include "support/portwindow.h"
 #include "support/ptypair.h"
+#include "support/waitfor.h"
 #include "support/windowsetup.h"
 #include "widgets/shape.h"
 #include "widgets/speedbutton.h"
@@ -55,8 +56,9 @@ public:
     using PortWindow::PortWindow;
     bool startedUp()
     {
-        return QTest::qWaitFor([this] { return panel().refreshButton()->isEnabled(); },
-                               kStartUpWait);
+        return waitOn(
+            &link().engine(), &MBEngine::startUpTick,
+            [this] { return panel().refreshButton()->isEnabled(); }, kStartUpWait);
     }
     QString selectedPort()
     {
@@ -204,7 +206,7 @@ void TestPortFollow::theExchangeResumesWhenTheCableIsBack()
     QSignalSpy openings(&w.link(), &TMB::OnMBPortOpenedOrClosed);
     QSignalSpy pulled(&sim, &InstrumentSimulator::cablePulled);
     pullAtNextRequest(sim);
-    QTRY_VERIFY(!w.link().MBPortOpen());
+    QVERIFY(w.portIsOpen(false));
     QCOMPARE(pulled.size(), 1);
     QVERIFY(w.lampIs(TMBLamp::Red));
     QVERIFY(w.link().engine().isWaitingForPort());
@@ -220,7 +222,7 @@ void TestPortFollow::theExchangeResumesWhenTheCableIsBack()
     QVERIFY(QToolTip::isVisible());
 
     // Back: opened again by itself, and the exchange goes on.
-    QTRY_VERIFY_WITH_TIMEOUT(w.link().MBPortOpen(), kBackWait);
+    QVERIFY(w.portIsOpen(true, kBackWait));
     QCOMPARE(w.link().Port(), second);
     QCOMPARE(w.link().MBLastUsedPort(), second);
     QVERIFY(w.lampIs(TMBLamp::Green));
@@ -306,7 +308,7 @@ void TestPortFollow::aDeviceBackButRefusingIsTriedOnceASecond()
                                                   QStringLiteral(" but cannot be opened: ") +
                                                   QString::fromLocal8Bit(strerror(EACCES))),
                              kBackWait);
-    QTRY_VERIFY_WITH_TIMEOUT(tries.size() >= 4, kBackWait);
+    QTRY_VERIFY_WITH_TIMEOUT(tries.size() >= 3, kBackWait);
     // The first is the probe of the list, which the return itself set off;
     // the tries of the wait (from the second on) come a second apart.
     for (qsizetype i = 2; i < tries.size(); ++i)
@@ -315,7 +317,7 @@ void TestPortFollow::aDeviceBackButRefusingIsTriedOnceASecond()
     QVERIFY(!w.link().MBPortOpen());
 
     refuse = false;
-    QTRY_VERIFY_WITH_TIMEOUT(w.link().MBPortOpen(), kBackWait);
+    QVERIFY(w.portIsOpen(true, kBackWait));
     QVERIFY(w.exchangesGoOn());
 }
 

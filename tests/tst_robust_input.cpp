@@ -17,6 +17,7 @@
 #include "panel/mbpanel.h"
 #include "sim/simulator.h"
 #include "support/formaccess.h"
+#include "support/waitfor.h"
 #include "support/windowsetup.h"
 #include "widgets/edit.h"
 #include "widgets/speedbutton.h"
@@ -137,22 +138,26 @@ public:
         if (!QTest::qWaitForWindowActive(&form)) return false;
         // The user's way in: the list filled at start-up, then Open.
         auto *openClose = link().panel().openCloseButton();
-        if (!QTest::qWaitFor([openClose] { return openClose->isEnabled(); }, 5000)) return false;
+        if (!waitOn(
+                &link().engine(), &MBEngine::startUpTick,
+                [openClose] { return openClose->isEnabled(); }, 5000))
+            return false;
         QTest::mouseClick(openClose, Qt::LeftButton);
         if (!link().MBPortOpen()) return false;
         // The first reply loads the stored settings; from then on the edits
         // keep what is put into them.
-        return QTest::qWaitFor(
-            [this] { return !control<TSpeedButton>(form, "SpeedButton_ReadSettings")->Down(); },
-            10000);
+        return waitOn(&link(), &TMB::OnMBMasterEndOfEvent, [this] {
+            return !control<TSpeedButton>(form, "SpeedButton_ReadSettings")->Down();
+        });
     }
     // Waits until requests built from now on have reached the simulator.
     bool freshRequests()
     {
         const quint64 target = sim.requestCount() + 2;
         const int exchangesBefore = goodExchanges;
-        return QTest::qWaitFor(
-            [&] { return sim.requestCount() >= target && goodExchanges > exchangesBefore; }, 10000);
+        return waitOn(&sim, &InstrumentSimulator::requestReceived, [&] {
+            return sim.requestCount() >= target && goodExchanges > exchangesBefore;
+        });
     }
 
     InstrumentSimulator sim;

@@ -99,17 +99,24 @@ QString iniPathBesideExecutable(const QString &executablePath)
     return folder + base + QStringLiteral(".ini");
 }
 
-IniLocation resolveIniLocation(const QString &besideExecutable, const QString &fallback)
+IniLocation resolveIniLocation(const QString &besideExecutable, const QString &fallback,
+                               const QString &systemSeed)
 {
     // A copy that can keep its file beside itself reads nothing else: another
     // copy's settings in the user's folder are not its own.
     if (isWritablePlace(besideExecutable) || fallback.isEmpty())
         return {besideExecutable, besideExecutable};
     // An installed copy: the user's own file, seeded the first time from one
-    // an administrator put beside the executable.
+    // an administrator put where the system keeps configuration (/etc), or
+    // beside the executable, where the program has always looked.
     IniLocation location{fallback, fallback};
-    if (!QFileInfo::exists(fallback) && QFileInfo(besideExecutable).isFile())
-        location.readPath = besideExecutable;
+    if (QFileInfo::exists(fallback)) return location;
+    for (const QString &seed : {systemSeed, besideExecutable}) {
+        if (!seed.isEmpty() && QFileInfo(seed).isFile()) {
+            location.readPath = seed;
+            break;
+        }
+    }
     return location;
 }
 
@@ -129,8 +136,9 @@ IniFile IniFile::forThisProgram()
     const QString beside = iniPathBesideExecutable(QCoreApplication::applicationFilePath());
     QString fallback;
     const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-    if (!config.isEmpty()) fallback = config + u'/' + QFileInfo(beside).fileName();
-    return IniFile(resolveIniLocation(beside, fallback));
+    const QString name = QFileInfo(beside).fileName();
+    if (!config.isEmpty()) fallback = config + u'/' + name;
+    return IniFile(resolveIniLocation(beside, fallback, QStringLiteral("/etc/kx4720r/") + name));
 }
 
 IniSettings IniFile::load() const

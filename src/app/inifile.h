@@ -5,9 +5,10 @@
 // place cannot be written (an installed program in a system folder), the same
 // file name in the user's configuration folder is used instead, for reading
 // and for writing; only the first time, while the user has no file yet, a
-// file an administrator put beside such an executable is read as the
+// file an administrator put in the system's configuration folder
+// (/etc/kx4720r/), or else beside such an executable, is read as the
 // starting point. A copy that can write beside itself never reads the
-// user's folder.
+// user's folder nor the system's.
 #pragma once
 
 #include <QDateTime>
@@ -47,8 +48,10 @@ struct IniSaveResult {
 // the name has none).
 QString iniPathBesideExecutable(const QString &executablePath);
 
-// Decides where to read and where to write, given the two candidate places.
-IniLocation resolveIniLocation(const QString &besideExecutable, const QString &fallback);
+// Decides where to read and where to write, given the two candidate places
+// and the administrator's file in the system's configuration folder.
+IniLocation resolveIniLocation(const QString &besideExecutable, const QString &fallback,
+                               const QString &systemSeed = {});
 
 // The "Date" value: the short date, three spaces, the long time, in the
 // given locale's formats (the time without a time-zone name).

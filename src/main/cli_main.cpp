@@ -9,6 +9,7 @@
 #include "cli_options.h"
 #include "cli_output.h"
 #include "cli_records.h"
+#include "common/readme_line.h"
 #include "core/instrument_session.h"
 
 #include <QCoreApplication>
@@ -83,8 +84,10 @@ int main(int argc, char *argv[])
     }
     const cli::Options &options = parse.options;
     if (options.help || options.version) {
-        if (cli::print(options.help ? cli::helpText(options.command) : cli::versionText()))
-            return cli::ExitDone;
+        const QString text = options.help ? cli::helpText(options.command) +
+                                                readmeLine(QStringLiteral("kx4720r-cli"))
+                                          : cli::versionText();
+        if (cli::print(text)) return cli::ExitDone;
         cli::printError(cli::outputErrorText());
         return cli::ExitUsage;
     }

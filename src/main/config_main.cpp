@@ -4,6 +4,7 @@
 #include "app/form_main.h"
 #include "app/program_options.h"
 #include "app/quit_watchdog.h"
+#include "common/readme_line.h"
 #include "panel/mb.h"
 #include "quit_signals.h"
 #include "widgets/speedbutton.h"
@@ -75,7 +76,7 @@ int main(int argc, char *argv[])
     const ProgramOptions options = parseProgramOptions(parameters);
     switch (options.action) {
     case ProgramOptions::Action::Help:
-        std::fputs(qPrintable(programUsage()), stdout);
+        std::fputs(qPrintable(programUsage() + readmeLine(QStringLiteral("kx4720r"))), stdout);
         return 0;
     case ProgramOptions::Action::Version:
         std::puts("kx4720r-config " KX4720R_VERSION);

@@ -2,6 +2,7 @@
 // pty (or a given serial device), prints where, and answers the program until
 // SIGINT or SIGTERM. SIGUSR1 pulls the cable (see --pull-at). With --count it
 // runs a rack of instruments instead, one line printed per unit.
+#include "common/readme_line.h"
 #include "quit_signals.h"
 #include "sim/sim_options.h"
 #include "sim/simulator.h"
@@ -66,7 +67,7 @@ int main(int argc, char *argv[])
         return 2;
     }
     if (parsed.helpRequested) {
-        std::fputs(qPrintable(parsed.helpText), stdout);
+        std::fputs(qPrintable(parsed.helpText + readmeLine(QStringLiteral("kx4720r-sim"))), stdout);
         return 0;
     }
     if (parsed.versionRequested) {

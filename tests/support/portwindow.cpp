@@ -4,6 +4,7 @@
 #include "panel/mb.h"
 #include "panel/mbpanel.h"
 #include "support/formaccess.h"
+#include "support/waitfor.h"
 #include "widgets/shape.h"
 #include "widgets/speedbutton.h"
 
@@ -46,7 +47,14 @@ void PortWindow::clickRefresh()
 bool PortWindow::exchangesGoOn(int more)
 {
     const int target = goodExchanges + more;
-    return QTest::qWaitFor([&] { return goodExchanges >= target; }, 10000);
+    return waitOn(&link(), &TMB::OnMBMasterEndOfEvent, [&] { return goodExchanges >= target; });
+}
+
+bool PortWindow::portIsOpen(bool open, int timeoutMs)
+{
+    return waitOn(
+        &link(), &TMB::OnMBPortOpenedOrClosed, [&] { return link().MBPortOpen() == open; },
+        timeoutMs);
 }
 
 bool PortWindow::lampIs(TMBLamp lamp)

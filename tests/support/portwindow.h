@@ -22,6 +22,8 @@ public:
     void clickRefresh();
     // Whether `more` good exchanges follow within ten seconds.
     bool exchangesGoOn(int more = 3);
+    // Whether the port is open (or closed), or becomes so within the time.
+    bool portIsOpen(bool open = true, int timeoutMs = 10000);
     bool lampIs(TMBLamp lamp);
     QString lampTip();
     QStringList listedPorts();
