@@ -163,9 +163,11 @@ void TestRobustPorts::cablePulledMidExchange()
              qPrintable(QStringLiteral("%1 ms CPU in %2 ms").arg(cpuUsed).arg(wallUsed)));
     QCOMPARE(ends.size(), 1);
 
-    // The user stops waiting: with nothing listed, Open/Close ends the wait
-    // and springs back, and the reason stays.
-    QVERIFY(w.listedPorts().isEmpty());
+    // The user stops waiting: the lost port is listed, selected and marked
+    // missing; Open/Close ends the wait and springs back, and the reason stays.
+    QCOMPARE(w.listedPorts(), QStringList{port.path()});
+    QCOMPARE(w.link().engine().missingPort(), port.path());
+    QVERIFY(w.panel().portList()->currentItem()->font().italic());
     w.clickOpenClose();
     QVERIFY(!w.link().engine().isWaitingForPort());
     QVERIFY(!w.panel().openCloseButton()->Down());

@@ -33,7 +33,8 @@ void MBEngine::refreshPortList(bool following)
     const QString sysClassTty = m_catalog.sysRoot() + QStringLiteral("/class/tty");
     const QStringList candidates =
         m_candidateSource ? m_candidateSource() : allPortCandidates(sysClassTty);
-    m_consolePorts = consolePorts(sysClassTty);
+    // The console is left out of the system's ports only.
+    m_consolePorts = m_candidateSource ? QStringList() : consolePorts(sysClassTty);
     // The port we hold ourselves is refused like any held port, and comes
     // back at the end of the list while it is open.
     // One look at the other processes serves every candidate, and only if

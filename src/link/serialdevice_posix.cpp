@@ -10,6 +10,8 @@
 #include <array>
 #include <asm/termbits.h>
 #include <cerrno>
+#include <climits>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <linux/serial.h>
@@ -18,6 +20,7 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace {
@@ -149,6 +152,27 @@ PosixSerialDevice::~PosixSerialDevice()
     close();
 }
 
+namespace {
+
+// Whether the tty layer serves the character device: sysfs files every
+// registered device under its class (/dev/null under "mem", a watchdog under
+// "misc", where merely opening one starts its timer). Pseudo-terminals have
+// no entry there; isatty() tells once they are open.
+bool servedByTtyLayer(dev_t device)
+{
+    char link[64];
+    std::snprintf(link, sizeof link, "/sys/dev/char/%u:%u/subsystem", major(device),
+                  minor(device));
+    char target[PATH_MAX];
+    const ssize_t n = ::readlink(link, target, sizeof target - 1);
+    if (n <= 0) return true;
+    target[n] = '\0';
+    const char *last = std::strrchr(target, '/');
+    return std::strcmp(last ? last + 1 : target, "tty") == 0;
+}
+
+} // namespace
+
 SerialStatus notASerialPort()
 {
     return SerialStatus{ENOTTY, QStringLiteral("Not a serial port (no terminal device)"),
@@ -163,14 +187,16 @@ SerialStatus openIfUnheld(const QString &name, UniqueFd &fd, const DeviceHolders
     // something by itself.
     struct stat node {};
     if (::stat(path.constData(), &node) != 0) return posixError(errno);
-    if (!S_ISCHR(node.st_mode)) return notASerialPort();
+    if (S_ISCHR(node.st_mode) && !servedByTtyLayer(node.st_rdev)) return notASerialPort();
     // A lock file of a running program holds the port, whoever it runs as;
     // the port is not touched at all then.
-    if (portlock::lockingProcess(name)) return posixError(EBUSY);
+    if (S_ISCHR(node.st_mode) && portlock::lockingProcess(name)) return posixError(EBUSY);
+    // Anything but a device opens without effect (a file, a FIFO); opened
+    // all the same, its failure says why the user cannot have it.
     UniqueFd opened(retryOnInterrupt(
         [&] { return ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); }));
     if (!opened.valid()) return posixError(errno);
-    if (!::isatty(opened.get())) return notASerialPort();
+    if (!S_ISCHR(node.st_mode) || !::isatty(opened.get())) return notASerialPort();
     // TIOCEXCL refuses further opens by other users, but root passes it; the
     // advisory lock is what makes a second open of ours (or of any program
     // that locks as well) fail even then.

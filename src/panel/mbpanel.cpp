@@ -289,11 +289,15 @@ void MBPanel::createControls()
     m_openClose->setAllowAllUp(true);
     m_openClose->setEnabled(false);
     connect(m_openClose, &TSpeedButton::OnClick, this, [this] {
-        if (m_openClose->Down() && m_portList->count() == 0 && !m_engine.MBPortOpen()) {
-            // Only a wait for a lost port leaves the button enabled with
-            // nothing to open: pressing it ends the wait.
+        const QListWidgetItem *selected = m_portList->currentItem();
+        if (m_openClose->Down() && !m_engine.MBPortOpen() &&
+            (!selected || selected->text() == m_engine.missingPort())) {
+            // During a wait for a lost port the selection is that port, still
+            // missing (or the list is empty): pressing the button ends the
+            // wait, and the list shows what is there.
             m_openClose->setDown(false);
             m_engine.endPortWait();
+            m_engine.MBRefreshPortList();
             return;
         }
         if (m_openClose->Down())
