@@ -9,6 +9,10 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QListWidget>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 
@@ -17,15 +21,23 @@
 #include "panel/mbpanel.h"
 #include "sim/simulator.h"
 #include "support/formaccess.h"
+#include "support/ptypair.h"
 #include "support/portwindow.h"
+#include "support/simulator_runner.h"
 #include "support/windowsetup.h"
+#include "link/portlock.h"
+#include "link/serialdevice_posix.h"
 #include "widgets/shape.h"
 #include "widgets/speedbutton.h"
 
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <csignal>
 #include <fcntl.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace {
@@ -80,6 +92,30 @@ public:
     }
 };
 
+struct ToolRun {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+// kx4720r-cli, as root or (asNobody) as another user, who may not look at
+// root's processes.
+ToolRun runTool(const QStringList &arguments, bool asNobody = false)
+{
+    QProcess process;
+    QStringList command = asNobody ? QStringList{"--reuid=65534", "--regid=65534",
+                                                 "--clear-groups", KX_CLI_BINARY}
+                                   : QStringList{};
+    process.start(asNobody ? QStringLiteral("setpriv") : QStringLiteral(KX_CLI_BINARY),
+                  command << arguments);
+    if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 30000))
+        process.kill();
+    process.waitForFinished();
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromLocal8Bit(process.readAllStandardOutput()),
+            QString::fromLocal8Bit(process.readAllStandardError())};
+}
+
 SimFaults answerNothing()
 {
     SimFaults faults;
@@ -101,6 +137,8 @@ private slots:
     void aSecondWindowCannotTakeTheHeldPort();
     void aPortWithoutPermissionSaysWhy();
     void openCloseStormUnderTraffic();
+    void anotherUsersProgramIsSeenByItsLockFile();
+    void aFlagLeftByAKilledToolHoldsNothing();
 };
 
 void TestRobustPorts::cablePulledMidExchange()
@@ -401,3 +439,71 @@ void TestRobustPorts::openCloseStormUnderTraffic()
 
 QTEST_MAIN(TestRobustPorts)
 #include "tst_robust_ports.moc"
+
+void TestRobustPorts::anotherUsersProgramIsSeenByItsLockFile()
+{
+    if (::geteuid() != 0) QSKIP("runs the tool as another user (nobody): needs root");
+    // A port the other user may open, held by a program of root's (a plain
+    // open and its lock file, nothing else), with input waiting for it.
+    PtyPair pty;
+    QVERIFY(::chmod(QFile::encodeName(pty.slavePath()).constData(), 0666) == 0);
+    PortHolderProcess holder(pty.slavePath(), false, true);
+    QVERIFY(holder.isHolding());
+    QVERIFY(pty.write(QByteArray("waiting")));
+    termios settings{};
+    QVERIFY(::tcgetattr(pty.slaveFd(), &settings) == 0);
+
+    // /proc shows nobody none of root's descriptors; the lock file names it.
+    const ToolRun listed = runTool({"ports", "--json", "--port", pty.slavePath()}, true);
+    QJsonObject entry;
+    for (const QJsonValue &port : QJsonDocument::fromJson(listed.out.toUtf8())["ports"].toArray())
+        if (port["path"].toString() == pty.slavePath()) entry = port.toObject();
+    QCOMPARE(entry["state"].toString(), QStringLiteral("busy"));
+    QCOMPARE(entry["holder"].toObject()["pid"].toInt(), holder.pid());
+    const ToolRun status = runTool({"status", "-p", pty.slavePath()}, true);
+    QCOMPARE(status.exitCode, 3);
+    QVERIFY2(status.err.contains(QStringLiteral("(process %1)").arg(holder.pid())),
+             qPrintable(status.err));
+    // Nothing of the holder's was touched: its input, its settings, its flag.
+    int waiting = 0;
+    QVERIFY(::ioctl(pty.slaveFd(), FIONREAD, &waiting) == 0);
+    QCOMPARE(waiting, 7);
+    termios after{};
+    QVERIFY(::tcgetattr(pty.slaveFd(), &after) == 0);
+    QVERIFY(std::memcmp(&settings, &after, sizeof after) == 0);
+    int exclusive = 1;
+    QVERIFY(::ioctl(pty.slaveFd(), TIOCGEXCL, &exclusive) == 0 && exclusive == 0);
+    QCOMPARE(pty.readAvailable(), QByteArray()); // and nothing was sent
+
+    // Our own lock file, while the tool holds a port, is gone after it.
+    PtyPair free;
+    const QString lock = portlock::lockFilePath(free.slavePath());
+    QProcess monitor;
+    monitor.start(QStringLiteral(KX_CLI_BINARY), {"monitor", "-p", free.slavePath()});
+    QTRY_VERIFY(QFileInfo::exists(lock));
+    QCOMPARE(portlock::lockingProcess(free.slavePath()), std::optional<pid_t>(monitor.processId()));
+    ::kill(pid_t(monitor.processId()), SIGTERM);
+    QVERIFY(monitor.waitForFinished());
+    QVERIFY(!QFileInfo::exists(lock));
+}
+
+void TestRobustPorts::aFlagLeftByAKilledToolHoldsNothing()
+{
+    if (::geteuid() != 0) QSKIP("only root may open a port flagged exclusive to take it over");
+    SimulatorRunner sim;
+    QVERIFY2(sim.isRunning(), qPrintable(sim.errorText()));
+    QProcess monitor;
+    monitor.start(QStringLiteral(KX_CLI_BINARY), {"monitor", "-p", sim.portPath()});
+    QTRY_VERIFY(monitor.canReadLine());
+    // Killed: its exclusive flag stays on the line, whose other end is open.
+    monitor.kill();
+    QVERIFY(monitor.waitForFinished());
+    UniqueFd look(::open(QFile::encodeName(sim.portPath()).constData(), O_RDWR | O_NOCTTY));
+    int exclusive = 0;
+    QVERIFY(::ioctl(look.get(), TIOCGEXCL, &exclusive) == 0 && exclusive == 1);
+    look.reset();
+
+    // No program holds it: the next run takes it.
+    const ToolRun status = runTool({"status", "-p", sim.portPath()});
+    QVERIFY2(status.exitCode == 0, qPrintable(status.err));
+}

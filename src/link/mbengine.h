@@ -516,6 +516,7 @@ private:
     bool m_lastAnswered = true;       // the last transaction ended with its answer
     qint64 m_slowestAnswerMs = 0;     // since the opening
     Clock::time_point m_chunkReadAt;  // when the characters being handled were read
+    Clock::time_point m_lastSentAt;   // when the last request was handed to the port
     int m_expectedReplyData = -1;
     int m_lastNotDecodable = -1;
     quint32 m_txFrames = 0;

@@ -44,6 +44,9 @@ bool MBEngine::sendMasterFrame()
     QByteArray line(qsizetype(frame.size() * 2), Qt::Uninitialized);
     mb::encodeLine(
         frame, std::span(reinterpret_cast<std::uint8_t *>(line.data()), std::size_t(line.size())));
+    // Taken before the write: nothing read from then on can be older than
+    // the request (the events the send raises may take their time).
+    m_lastSentAt = Clock::now();
     if (!writeLine(line)) {
         emit transmitIndicatorOff();
         return false;
@@ -93,7 +96,7 @@ bool MBEngine::sendRequest()
 
 void MBEngine::noteTransmission()
 {
-    m_unanswered.push_back({m_transaction, Clock::now(), answerInterval()});
+    m_unanswered.push_back({m_transaction, m_lastSentAt, answerInterval()});
 }
 
 bool MBEngine::repliesOwed()

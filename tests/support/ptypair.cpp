@@ -1,6 +1,10 @@
 // Pseudo-terminal pair for link tests.
 #include "support/ptypair.h"
 
+#include "link/portlock.h"
+
+#include <QFile>
+
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
@@ -70,9 +74,10 @@ void PtyPair::closeMaster()
     m_master = -1;
 }
 
-PortHolderProcess::PortHolderProcess(const QString &path, bool exclusive)
+PortHolderProcess::PortHolderProcess(const QString &path, bool exclusive, bool lockFile)
 {
     const QByteArray device = path.toLocal8Bit();
+    if (lockFile) m_lockFile = QFile::encodeName(portlock::lockFilePath(path));
     int ready[2], release[2];
     if (::pipe2(ready, O_CLOEXEC) != 0) return;
     if (::pipe2(release, O_CLOEXEC) != 0) {
@@ -89,7 +94,18 @@ PortHolderProcess::PortHolderProcess(const QString &path, bool exclusive)
         ::dup2(ready[1], 1);
         ::close_range(3, ~0U, 0);
         const int fd = ::open(device.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-        const bool ok = fd >= 0 && (!exclusive || ::ioctl(fd, TIOCEXCL) == 0);
+        bool ok = fd >= 0 && (!exclusive || ::ioctl(fd, TIOCEXCL) == 0);
+        if (ok && !m_lockFile.isEmpty()) {
+            // Ten characters of the process number and a newline.
+            char text[11];
+            long pid = long(::getpid());
+            for (int i = 9; i >= 0; --i, pid /= 10)
+                text[i] = pid > 0 || i == 9 ? char('0' + pid % 10) : ' ';
+            text[10] = '\n';
+            const int lock = ::open(m_lockFile.constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+            ok = lock >= 0 && ::write(lock, text, sizeof text) == ssize_t(sizeof text);
+            if (lock >= 0) ::close(lock);
+        }
         const char answer = ok ? '1' : '0';
         [[maybe_unused]] ssize_t n = ::write(1, &answer, 1);
         char end;
@@ -108,4 +124,5 @@ PortHolderProcess::~PortHolderProcess()
 {
     if (m_release >= 0) ::close(m_release);
     if (m_pid > 0) ::waitpid(m_pid, nullptr, 0);
+    if (!m_lockFile.isEmpty()) ::unlink(m_lockFile.constData());
 }
