@@ -6,7 +6,9 @@
 
 #include "link/portprobe.h"
 #include "link/serialdevice_posix.h"
+#include "support/frameslave.h"
 #include "support/simulator_runner.h"
+#include "support/windowsetup.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -125,6 +127,8 @@ private slots:
     void linkFailuresAndRetries_data();
     void linkFailuresAndRetries();
     void portErrorsSayWhyAndSendNothing();
+    void aReplyOfAnotherLengthIsABadAnswer_data();
+    void aReplyOfAnotherLengthIsABadAnswer();
     void badSettingsSendNothing_data();
     void badSettingsSendNothing();
     void writeThenReadBackGivesTheSameSettings();
@@ -311,6 +315,31 @@ void TestCli::linkFailuresAndRetries()
                  qPrintable(describe(run)));
     }
     if (dropEvery == 1) QCOMPARE(sim.requests(), 3); // the tries, no more
+}
+
+void TestCli::aReplyOfAnotherLengthIsABadAnswer_data()
+{
+    QTest::addColumn<int>("length"); // data bytes of every reply; the layout has 88
+    QTest::newRow("short") << 40;
+    QTest::newRow("long") << 89;
+    QTest::newRow("up to the frame's limit") << 2043;
+}
+void TestCli::aReplyOfAnotherLengthIsABadAnswer()
+{
+    QFETCH(int, length);
+    PtyPair pty;
+    FrameSlave slave(pty);
+    QByteArray data = replyData(typicalReply());
+    data.resize(length, '\x11');
+    slave.answerAll(1, 0, data);
+    const Run run = cli({"status", "-p", pty.slavePath(), "--tries", "2", "--timeout", "50"});
+    // Neither zeros for what is missing nor garbage for what is too much.
+    QVERIFY2(run.exitCode == 4 && oneErrorLine(run) && run.out.isEmpty() &&
+                 run.err.contains(QStringLiteral("cannot be read (%1 data bytes where the reply "
+                                                 "has 88)")
+                                      .arg(length)
+                                      .toLocal8Bit()),
+             qPrintable(describe(run)));
 }
 
 void TestCli::portErrorsSayWhyAndSendNothing()

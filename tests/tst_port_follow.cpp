@@ -20,6 +20,7 @@
 #include "sim/simulator.h"
 #include "support/fakesysfs.h"
 #include "support/formaccess.h"
+#include "support/frameslave.h"
 #include "support/portwindow.h"
 #include "support/ptypair.h"
 #include "support/windowsetup.h"
@@ -109,6 +110,9 @@ private slots:
     void theWaitEndsWithTheUser_data();
     void theWaitEndsWithTheUser();
     void aDeviceBackButRefusingIsTriedOnceASecond();
+    void anotherProgramsPtyBehindTheOldLinkIsNotTheLostPort();
+    void aNamedPortThatAppearsIsSelected();
+    void aHolderThatEndsLeavesTheList();
 };
 
 void TestPortFollow::theListFollowsThePorts()
@@ -265,7 +269,9 @@ void TestPortFollow::theWaitEndsWithTheUser()
     sim.pullCable();
     QTRY_VERIFY(w.link().engine().isWaitingForPort());
     if (closeWindow) {
+        // Saved as the last used port: the one waited for, not what the list shows.
         w.form.close();
+        QVERIFY(w.setup.readIni().contains("MBLastUsedPort=" + QFile::encodeName(port) + '\n'));
     } else {
         w.choose(folder.path("ttyOther"));
         QCOMPARE(w.link().MBLastUsedPort(), folder.path("ttyOther"));
@@ -319,6 +325,77 @@ void TestPortFollow::aDeviceBackButRefusingIsTriedOnceASecond()
     refuse = false;
     QTRY_VERIFY_WITH_TIMEOUT(w.link().MBPortOpen(), kBackWait);
     QVERIFY(w.exchangesGoOn());
+}
+
+void TestPortFollow::anotherProgramsPtyBehindTheOldLinkIsNotTheLostPort()
+{
+    PortFolder folder;
+    const QString port = folder.path("ttyKX");
+    auto lost = std::make_unique<PtyPair>();
+    auto slave = std::make_unique<FrameSlave>(*lost);
+    slave->answerAll(1, 0, replyData(typicalReply()));
+    const QString number = lost->slavePath();
+    QVERIFY(folder.link("ttyKX", number));
+    Window w({port});
+    QVERIFY(w.startedUp());
+    w.clickOpenClose();
+    QVERIFY(w.exchangesGoOn());
+    slave.reset();
+    lost.reset(); // gone for good; its link stays
+    QTRY_VERIFY(w.link().engine().isWaitingForPort());
+
+    // Another program's pty takes the old number, behind the unchanged link.
+    PtyPair other;
+    if (other.slavePath() != number) QSKIP("the system gave the new pty another number");
+    QSignalSpy probed(&w.link().engine(), &MBEngine::portListChanged);
+    QTRY_VERIFY_WITH_TIMEOUT(!probed.isEmpty(), kBackWait);
+    QCoreApplication::processEvents(); // the look for the lost port after the probe
+    QVERIFY(!w.link().MBPortOpen());
+    QVERIFY(w.link().engine().isWaitingForPort());
+    QCOMPARE(other.readAvailable(), QByteArray());
+
+    // A link made anew is the device back.
+    FrameSlave answering(other);
+    answering.answerAll(1, 0, replyData(typicalReply()));
+    QVERIFY(folder.link("ttyKX", other.slavePath()));
+    QTRY_VERIFY_WITH_TIMEOUT(w.link().MBPortOpen(), kBackWait);
+    QVERIFY(w.exchangesGoOn());
+}
+
+void TestPortFollow::aNamedPortThatAppearsIsSelected()
+{
+    PortFolder folder;
+    PtyPair unnamed, named;
+    QVERIFY(folder.link("ttyU", unnamed.slavePath()));
+    Window w({folder.path("ttyU"), folder.path("ttyN")});
+    w.link().engine().setNamedPorts({folder.path("ttyN")});
+    QVERIFY(w.startedUp());
+    QCOMPARE(w.selectedPort(), folder.path("ttyU"));
+    // Started after the window, the port the user named is selected when it comes.
+    QVERIFY(folder.link("ttyN", named.slavePath()));
+    QTRY_COMPARE(w.selectedPort(), folder.path("ttyN"));
+    // Unless the user has chosen another.
+    w.choose(folder.path("ttyU"));
+    QVERIFY(folder.remove("ttyN"));
+    QTRY_COMPARE(w.listedPorts(), QStringList{folder.path("ttyU")});
+    QVERIFY(folder.link("ttyN", named.slavePath()));
+    QTRY_COMPARE(w.listedPorts().size(), 2);
+    QCOMPARE(w.selectedPort(), folder.path("ttyU"));
+}
+
+void TestPortFollow::aHolderThatEndsLeavesTheList()
+{
+    PtyPair pty;
+    auto holder = std::make_optional<PortHolderProcess>(pty.slavePath(), false);
+    QVERIFY(holder->isHolding());
+    Window w({pty.slavePath()});
+    QVERIFY(w.startedUp());
+    QVERIFY(w.listedPorts().isEmpty());
+    QVERIFY(w.panel().portList()->toolTip().contains(QStringLiteral("held by")));
+    // The program ends: the list follows without Refresh.
+    holder.reset();
+    QTRY_COMPARE(w.listedPorts(), QStringList{pty.slavePath()});
+    QVERIFY(!w.panel().portList()->toolTip().contains(QStringLiteral("held by")));
 }
 
 QTEST_MAIN(TestPortFollow)
