@@ -5,6 +5,7 @@
 #include <QtTest>
 
 #include "link/mbengine.h"
+#include "link/mbframe.h"
 #include "link/serialdevice_posix.h"
 #include "support/enginelog.h"
 #include "support/frameslave.h"
