@@ -321,24 +321,18 @@ void TestCli::aReplyOfAnotherLengthIsABadAnswer_data()
 {
     QTest::addColumn<int>("length"); // data bytes of every reply; the layout has 88
     QTest::newRow("short") << 40;
-    QTest::newRow("long") << 89;
-    QTest::newRow("up to the frame's limit") << 2043;
+    QTest::newRow("long") << 2043;
 }
 void TestCli::aReplyOfAnotherLengthIsABadAnswer()
 {
     QFETCH(int, length);
     PtyPair pty;
     FrameSlave slave(pty);
-    QByteArray data = replyData(typicalReply());
-    data.resize(length, '\x11');
-    slave.answerAll(1, 0, data);
+    slave.answerAll(1, 0, replyData(typicalReply()).leftJustified(length, '\x11', true));
     const Run run = cli({"status", "-p", pty.slavePath(), "--tries", "2", "--timeout", "50"});
     // Neither zeros for what is missing nor garbage for what is too much.
-    QVERIFY2(run.exitCode == 4 && oneErrorLine(run) && run.out.isEmpty() &&
-                 run.err.contains(QStringLiteral("cannot be read (%1 data bytes where the reply "
-                                                 "has 88)")
-                                      .arg(length)
-                                      .toLocal8Bit()),
+    const QByteArray why = "cannot be read (" + QByteArray::number(length) + " data bytes where";
+    QVERIFY2(run.exitCode == 4 && oneErrorLine(run) && run.out.isEmpty() && run.err.contains(why),
              qPrintable(describe(run)));
 }
 

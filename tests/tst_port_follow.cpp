@@ -343,23 +343,15 @@ void TestPortFollow::anotherProgramsPtyBehindTheOldLinkIsNotTheLostPort()
     slave.reset();
     lost.reset(); // gone for good; its link stays
     QTRY_VERIFY(w.link().engine().isWaitingForPort());
-
     // Another program's pty takes the old number, behind the unchanged link.
     PtyPair other;
     if (other.slavePath() != number) QSKIP("the system gave the new pty another number");
     QSignalSpy probed(&w.link().engine(), &MBEngine::portListChanged);
     QTRY_VERIFY_WITH_TIMEOUT(!probed.isEmpty(), kBackWait);
-    QCoreApplication::processEvents(); // the look for the lost port after the probe
+    QCoreApplication::processEvents(); // the look for the lost port after it
     QVERIFY(!w.link().MBPortOpen());
     QVERIFY(w.link().engine().isWaitingForPort());
     QCOMPARE(other.readAvailable(), QByteArray());
-
-    // A link made anew is the device back.
-    FrameSlave answering(other);
-    answering.answerAll(1, 0, replyData(typicalReply()));
-    QVERIFY(folder.link("ttyKX", other.slavePath()));
-    QTRY_VERIFY_WITH_TIMEOUT(w.link().MBPortOpen(), kBackWait);
-    QVERIFY(w.exchangesGoOn());
 }
 
 void TestPortFollow::aNamedPortThatAppearsIsSelected()
@@ -374,13 +366,6 @@ void TestPortFollow::aNamedPortThatAppearsIsSelected()
     // Started after the window, the port the user named is selected when it comes.
     QVERIFY(folder.link("ttyN", named.slavePath()));
     QTRY_COMPARE(w.selectedPort(), folder.path("ttyN"));
-    // Unless the user has chosen another.
-    w.choose(folder.path("ttyU"));
-    QVERIFY(folder.remove("ttyN"));
-    QTRY_COMPARE(w.listedPorts(), QStringList{folder.path("ttyU")});
-    QVERIFY(folder.link("ttyN", named.slavePath()));
-    QTRY_COMPARE(w.listedPorts().size(), 2);
-    QCOMPARE(w.selectedPort(), folder.path("ttyU"));
 }
 
 void TestPortFollow::aHolderThatEndsLeavesTheList()
@@ -390,8 +375,7 @@ void TestPortFollow::aHolderThatEndsLeavesTheList()
     QVERIFY(holder->isHolding());
     Window w({pty.slavePath()});
     QVERIFY(w.startedUp());
-    QVERIFY(w.listedPorts().isEmpty());
-    QVERIFY(w.panel().portList()->toolTip().contains(QStringLiteral("held by")));
+    QVERIFY(w.listedPorts().isEmpty() && w.panel().portList()->toolTip().contains("held by"));
     // The program ends: the list follows without Refresh.
     holder.reset();
     QTRY_COMPARE(w.listedPorts(), QStringList{pty.slavePath()});

@@ -8,9 +8,9 @@
 #include "support/ptypair.h"
 
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 
 #include <optional>
-#include <sys/stat.h>
 #include <sys/ioctl.h>
 
 namespace {
@@ -95,61 +95,42 @@ private slots:
 
     void theConsoleIsLeftOutAndClosedUartsAreKept()
     {
-        QTemporaryDir sysDir, devDir; // no device nodes: none of them can be opened
+        QTemporaryDir sysDir, devDir; // no device nodes: none of them could be opened
         const QDir sys(sysDir.path());
-        for (const char *name : {"ttyS0", "ttyS1", "ttyS2"}) {
-            makeEntry(sys, QLatin1String(name), true);
-            QFile type(sys.filePath(QLatin1String(name) + QStringLiteral("/type")));
-            QVERIFY(type.open(QIODevice::WriteOnly));
-            type.write(qstrcmp(name, "ttyS2") == 0 ? "0\n" : "4\n"); // ttyS2: no UART there
+        const auto write = [&](const QString &name, const QByteArray &text) {
+            QFile file(sys.filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text) == text.size());
+        };
+        for (const QString name : {"ttyS0", "ttyS1", "ttyS2"}) { // no UART behind ttyS2
+            makeEntry(sys, name, true);
+            write(name + "/type", name == "ttyS2" ? "0\n" : "4\n");
         }
         QVERIFY(sys.mkpath(QStringLiteral("console")));
-        QFile console(sys.filePath(QStringLiteral("console/active")));
-        QVERIFY(console.open(QIODevice::WriteOnly));
-        console.write("tty0 ttyS1\n");
-        console.close();
+        write(QStringLiteral("console/active"), "tty0 ttyS1\n");
         const QString dev = devDir.path();
-        // ttyS0 is listed although this user could not open it (to say why).
+        // ttyS0 is listed although it cannot be opened, so that the list can say why.
         QCOMPARE(systemPortCandidates(sys.path(), dev), QStringList{dev + "/ttyS0"});
         QCOMPARE(consolePorts(sys.path(), dev), QStringList{dev + "/ttyS1"});
     }
 
     void onlyTerminalDevicesArePorts()
     {
-        QTemporaryDir folder;
-        const QString text = folder.filePath(QStringLiteral("notes.txt"));
-        const QString fifo = folder.filePath(QStringLiteral("fifo"));
-        QFile file(text);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.close();
-        QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
-        for (const QString &port : {QStringLiteral("/dev/null"), text, fifo}) {
-            const SerialStatus status = tryOpenExclusively(port);
-            QVERIFY2(status.kind == PortFailure::Unsupported, qPrintable(port + status.message));
-        }
+        QTemporaryFile text;
+        QVERIFY(text.open());
+        for (const QString &port : {QStringLiteral("/dev/null"), text.fileName()})
+            QCOMPARE(tryOpenExclusively(port).kind, PortFailure::Unsupported);
     }
 
-    void aNamedPortIsPreselected_data()
+    void theFirstNamedPortIsPreselected()
     {
-        QTest::addColumn<int>("lastUsed"); // index into the ports, -1 none
-        QTest::addColumn<int>("selected");
-        // Ports 1 and 2 are named, in that order; port 0 is not.
-        QTest::newRow("nothing used before: the first named") << -1 << 1;
-        QTest::newRow("a port not named used before") << 0 << 1;
-        QTest::newRow("the second named used before") << 2 << 2;
-    }
-    void aNamedPortIsPreselected()
-    {
-        QFETCH(int, lastUsed);
-        QFETCH(int, selected);
         PtyPair ports[3];
         const QStringList paths{ports[0].slavePath(), ports[1].slavePath(), ports[2].slavePath()};
         MBEngine engine;
         engine.setPortCandidateSource([&] { return paths; });
-        engine.setNamedPorts(paths.mid(1));
-        if (lastUsed >= 0) engine.setMBLastUsedPort(paths[lastUsed]);
+        engine.setNamedPorts(paths.mid(1)); // port 0 was not named
+        engine.setMBLastUsedPort(paths[0]);
         engine.MBRefreshPortList();
-        QCOMPARE(engine.portList()[engine.selectedPortIndex()], paths[selected]);
+        QCOMPARE(engine.portList()[engine.selectedPortIndex()], paths[1]);
         // A choice by hand stands.
         engine.selectPortListEntry(int(engine.portList().indexOf(paths[0])));
         engine.MBRefreshPortList();

@@ -94,18 +94,7 @@ PortHolderProcess::PortHolderProcess(const QString &path, bool exclusive, bool l
         ::dup2(ready[1], 1);
         ::close_range(3, ~0U, 0);
         const int fd = ::open(device.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-        bool ok = fd >= 0 && (!exclusive || ::ioctl(fd, TIOCEXCL) == 0);
-        if (ok && !m_lockFile.isEmpty()) {
-            // Ten characters of the process number and a newline.
-            char text[11];
-            long pid = long(::getpid());
-            for (int i = 9; i >= 0; --i, pid /= 10)
-                text[i] = pid > 0 || i == 9 ? char('0' + pid % 10) : ' ';
-            text[10] = '\n';
-            const int lock = ::open(m_lockFile.constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
-            ok = lock >= 0 && ::write(lock, text, sizeof text) == ssize_t(sizeof text);
-            if (lock >= 0) ::close(lock);
-        }
+        const bool ok = fd >= 0 && (!exclusive || ::ioctl(fd, TIOCEXCL) == 0);
         const char answer = ok ? '1' : '0';
         [[maybe_unused]] ssize_t n = ::write(1, &answer, 1);
         char end;
@@ -117,6 +106,11 @@ PortHolderProcess::PortHolderProcess(const QString &path, bool exclusive, bool l
     m_release = release[1];
     char answer = '0';
     if (m_pid > 0 && ::read(ready[0], &answer, 1) == 1) m_holding = answer == '1';
+    if (lockFile) { // ten characters of its process number, and a newline
+        QFile lock(QFile::decodeName(m_lockFile));
+        m_holding = m_holding && lock.open(QIODevice::NewOnly) &&
+                    lock.write(QByteArray::number(m_pid).rightJustified(10) + '\n') == 11;
+    }
     ::close(ready[0]);
 }
 

@@ -9,11 +9,11 @@ SlowPeer::SlowPeer(PtyPair &pty, QList<int> delaysMs, Reply reply)
     connect(&m_timer, &QTimer::timeout, this, &SlowPeer::sendDue);
     m_slave.setResponder([this](const SlaveRequest &request) {
         const int number = int(m_slave.requestCount()) - 1;
-        const int delay = m_delays.isEmpty() ? 0 : m_delays[number % m_delays.size()];
+        const int delay = m_delays[number % m_delays.size()];
         if (delay < 0) return QByteArray();
-        const QByteArray line = m_reply ? m_reply(number, request)
-                                        : FrameSlave::replyLine(1, 0, 0, request.data);
-        m_queue.push_back({Clock::now() + std::chrono::milliseconds(delay), line});
+        m_queue.emplace_back(Clock::now() + std::chrono::milliseconds(delay),
+                             m_reply ? m_reply(number, request)
+                                     : FrameSlave::replyLine(1, 0, 0, request.data));
         if (!m_timer.isActive()) sendDue();
         return QByteArray();
     });
@@ -21,13 +21,11 @@ SlowPeer::SlowPeer(PtyPair &pty, QList<int> delaysMs, Reply reply)
 
 void SlowPeer::sendDue()
 {
-    // The line carries one reply after the other, each at its time.
-    while (!m_queue.empty() && m_queue.front().at <= Clock::now()) {
-        m_slave.write(m_queue.front().line);
+    for (; !m_queue.empty() && m_queue.front().first <= Clock::now(); ++m_sent) {
+        m_slave.write(m_queue.front().second);
         m_queue.pop_front();
-        ++m_sent;
     }
     if (m_queue.empty()) return;
-    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(m_queue.front().at - Clock::now());
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(m_queue.front().first - Clock::now());
     m_timer.start(int(std::max<qint64>(0, wait.count())));
 }
