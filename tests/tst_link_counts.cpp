@@ -30,11 +30,16 @@ SlowPeer::Reply faults()
         switch (number) {
         case 1: // noise, some of it with both top bits set
             return QByteArray("\x05\x47\xC3\x21\x6E\x02\x0F\xD9\x44\x41\xE8\x7F\x10\x55") + good;
-        case 2: return good + QByteArray("\x03\x44\x05\x66"); // junk behind
-        case 3: return FrameSlave::replyLine(1, 0, 0, replyData(typicalReply()).left(40));
-        case 7: return FrameSlave::replyLine(2, 0, 0, "x") + good; // another station first
-        case 8: return damaged;
-        default: return good;
+        case 2:
+            return good + QByteArray("\x03\x44\x05\x66"); // junk behind
+        case 3:
+            return FrameSlave::replyLine(1, 0, 0, replyData(typicalReply()).left(40));
+        case 7:
+            return FrameSlave::replyLine(2, 0, 0, "x") + good; // another station first
+        case 8:
+            return damaged;
+        default:
+            return good;
         }
     };
 }
@@ -71,7 +76,8 @@ private slots:
         const mb::MBDiscardCounts counts = mb1.engine().discardCounts();
 
         qInfo().noquote() << "\nkx4720r-cli monitor:" << summary.section(u'\n', -1)
-                          << "\nkx4720r-config, Rx tool tip:\n" << MBPanel::discardText(counts);
+                          << "\nkx4720r-config, Rx tool tip:\n"
+                          << MBPanel::discardText(counts);
         QVERIFY2(summary.endsWith(mb::discardSummaryText(counts)), qPrintable(summary));
         // Each fault under its own reason, once; the 18 characters of noise and junk.
         QVERIFY(counts == (mb::MBDiscardCounts{1, 1, 0, 0, 18, 1, 1}));

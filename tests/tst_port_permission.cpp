@@ -125,8 +125,8 @@ private slots:
                                           {acm0, EPERM, QStringLiteral("dialout")}}),
                  QStringLiteral("No permission to open /dev/ttyUSB0, /dev/ttyACM0. Add the user "
                                 "to the dialout group, then log in again."));
-        QCOMPARE(MBPanel::permissionHint({{usb0, EACCES, QStringLiteral("dialout")},
-                                          {acm0, EACCES, {}}}),
+        QCOMPARE(MBPanel::permissionHint(
+                     {{usb0, EACCES, QStringLiteral("dialout")}, {acm0, EACCES, {}}}),
                  QStringLiteral("No permission to open /dev/ttyUSB0, /dev/ttyACM0. Add the user "
                                 "to the dialout group, then log in again. No group may open "
                                 "/dev/ttyACM0: an administrator must first give it to a group "

@@ -14,16 +14,16 @@
 #include <QTemporaryDir>
 
 #include "app/form_main.h"
+#include "link/portlock.h"
+#include "link/serialdevice_posix.h"
 #include "panel/mb.h"
 #include "panel/mbpanel.h"
 #include "sim/simulator.h"
 #include "support/formaccess.h"
-#include "support/ptypair.h"
 #include "support/portwindow.h"
+#include "support/ptypair.h"
 #include "support/simulator_runner.h"
 #include "support/windowsetup.h"
-#include "link/portlock.h"
-#include "link/serialdevice_posix.h"
 #include "widgets/shape.h"
 #include "widgets/speedbutton.h"
 

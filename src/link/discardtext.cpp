@@ -25,10 +25,11 @@ QString discardSummaryText(const MBDiscardCounts &counts)
             reasons << QStringLiteral("%1 %2")
                            .arg(QLatin1String(discardReasonText(reason)))
                            .arg(counts[reason]);
-    QString text = QStringLiteral("%1 discarded (%2)")
-                       .arg(counted(counts.frames(), "frame", "frames"),
-                            reasons.join(QStringLiteral(", ")));
-    if (counts.characters() > 0) text += QStringLiteral(", ") + characters + QStringLiteral(" outside a frame");
+    QString text =
+        QStringLiteral("%1 discarded (%2)")
+            .arg(counted(counts.frames(), "frame", "frames"), reasons.join(QStringLiteral(", ")));
+    if (counts.characters() > 0)
+        text += QStringLiteral(", ") + characters + QStringLiteral(" outside a frame");
     return text;
 }
 

@@ -513,10 +513,10 @@ private:
     quint64 m_transaction = 0;
     quint64 m_timerTransaction = 0;
     std::deque<Transmission> m_unanswered; // oldest first
-    bool m_lastAnswered = true;       // the last transaction ended with its answer
-    qint64 m_slowestAnswerMs = 0;     // since the opening
-    Clock::time_point m_chunkReadAt;  // when the characters being handled were read
-    Clock::time_point m_lastSentAt;   // when the last request was handed to the port
+    bool m_lastAnswered = true;            // the last transaction ended with its answer
+    qint64 m_slowestAnswerMs = 0;          // since the opening
+    Clock::time_point m_chunkReadAt;       // when the characters being handled were read
+    Clock::time_point m_lastSentAt;        // when the last request was handed to the port
     int m_expectedReplyData = -1;
     int m_lastNotDecodable = -1;
     quint32 m_txFrames = 0;

@@ -108,8 +108,8 @@ bool MBEngine::repliesOwed()
     const Clock::time_point now = Clock::now();
     Clock::time_point until = now;
     std::erase_if(m_unanswered, [&](const Transmission &t) {
-        const auto owedUntil =
-            t.sentAt + std::chrono::milliseconds(t.windowMs + std::max(t.windowMs, m_slowestAnswerMs));
+        const auto owedUntil = t.sentAt + std::chrono::milliseconds(
+                                              t.windowMs + std::max(t.windowMs, m_slowestAnswerMs));
         if (owedUntil <= now) return true;
         until = std::max(until, owedUntil);
         return false;

@@ -32,7 +32,7 @@ enum class RxEvent : std::uint8_t {
 // else frame by frame.
 enum class DiscardReason : std::uint8_t {
     BadCrc,       // a frame of the station we listen to, too short or with a wrong CRC
-    ForeignFrame, // a whole, well-formed frame the mode does not take: another station's, or our echo
+    ForeignFrame, // a whole frame the mode does not take: another station's, or our echo
     Overlong,     // more than 2048 bytes, so its end was cut off
     StartInFrame, // a start flag in mid-frame cut the frame before it short
     OutsideFrame, // a character outside any whole frame (noise, a cut frame of another station)
@@ -70,8 +70,8 @@ constexpr bool countsCharacters(DiscardReason reason) noexcept
 const char *discardReasonText(DiscardReason reason) noexcept;
 // The frame reasons first, then the characters.
 inline constexpr DiscardReason kDiscardReasons[] = {
-    DiscardReason::BadCrc,    DiscardReason::ForeignFrame, DiscardReason::Overlong,
-    DiscardReason::StartInFrame, DiscardReason::LateReply, DiscardReason::NotDecodable,
+    DiscardReason::BadCrc,       DiscardReason::ForeignFrame, DiscardReason::Overlong,
+    DiscardReason::StartInFrame, DiscardReason::LateReply,    DiscardReason::NotDecodable,
     DiscardReason::OutsideFrame};
 
 class MBReceiver {

@@ -80,7 +80,7 @@ void PortFollower::watchHolders()
     for (const PortHolding &holding : m_engine.m_portsHeldElsewhere) {
         const pid_t pid = holding.holder.pid;
         const auto known = std::find_if(m_holders.begin(), m_holders.end(),
-                                         [pid](const auto &h) { return h && h->pid == pid; });
+                                        [pid](const auto &h) { return h && h->pid == pid; });
         if (known != m_holders.end()) {
             kept.push_back(std::move(*known));
             continue;
@@ -89,8 +89,7 @@ void PortFollower::watchHolders()
         if (!fd.valid()) continue; // gone already, or a system without pidfd
         auto holder = std::make_unique<WatchedHolder>();
         holder->pid = pid;
-        holder->notifier =
-            std::make_unique<QSocketNotifier>(fd.get(), QSocketNotifier::Read);
+        holder->notifier = std::make_unique<QSocketNotifier>(fd.get(), QSocketNotifier::Read);
         holder->fd = std::move(fd);
         connect(holder->notifier.get(), &QSocketNotifier::activated, this, [this, pid] {
             qCDebug(lcLink) << "the program holding a port ended (process" << pid << ")";

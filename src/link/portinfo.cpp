@@ -187,7 +187,8 @@ QString permissionRemedy(const QString &group)
     if (group.isEmpty())
         return QStringLiteral("no group may open it: an administrator must give the device to "
                               "a group such as dialout (a udev rule), then you join that group");
-    return QStringLiteral("join the group %1 (sudo adduser $USER %1), then log in again").arg(group);
+    return QStringLiteral("join the group %1 (sudo adduser $USER %1), then log in again")
+        .arg(group);
 }
 
 QString portRefusalText(const SerialStatus &status, const QString &group,

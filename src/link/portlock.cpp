@@ -83,7 +83,8 @@ bool PortLockFile::acquire(const QString &port, const QString &directory)
                           O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
     if (fd < 0) {
         qCDebug(lcLink).noquote() << "no lock file for" << port << "(" << directory
-                                  << "is not writable:" << QString::fromLocal8Bit(std::strerror(errno))
+                                  << "is not writable:"
+                                  << QString::fromLocal8Bit(std::strerror(errno))
                                   << "): used without one";
         return true;
     }
@@ -107,7 +108,8 @@ bool PortLockFile::acquire(const QString &port, const QString &directory)
         ::unlink(encoded(path).constData());
     }
     ::unlink(encoded(temporary).constData());
-    if (linked) m_path = path;
+    if (linked)
+        m_path = path;
     else
         qCDebug(lcLink).noquote() << "no lock file for" << port << ":" << path
                                   << "could not be made: used without one";

@@ -50,8 +50,8 @@ QStringList activeConsoleNames(const QString &sysClassTty)
 {
     QFile active(sysClassTty + QStringLiteral("/console/active"));
     if (!active.open(QIODevice::ReadOnly)) return {};
-    return QString::fromLocal8Bit(active.readAll()).split(QRegularExpression(QStringLiteral("\\s+")),
-                                                           Qt::SkipEmptyParts);
+    return QString::fromLocal8Bit(active.readAll())
+        .split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
 }
 
 } // namespace

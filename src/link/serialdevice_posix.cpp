@@ -161,8 +161,7 @@ namespace {
 bool servedByTtyLayer(dev_t device)
 {
     char link[64];
-    std::snprintf(link, sizeof link, "/sys/dev/char/%u:%u/subsystem", major(device),
-                  minor(device));
+    std::snprintf(link, sizeof link, "/sys/dev/char/%u:%u/subsystem", major(device), minor(device));
     char target[PATH_MAX];
     const ssize_t n = ::readlink(link, target, sizeof target - 1);
     if (n <= 0) return true;

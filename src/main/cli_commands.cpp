@@ -69,8 +69,9 @@ int listPorts(const Options &options)
         &holders);
     // The system console is never offered; listed, it says why.
     for (const QString &console : consolePorts())
-        probe.outcomes.insert(console, {EBUSY, QStringLiteral("the system console (kernel messages "
-                                                              "go there), not offered"),
+        probe.outcomes.insert(console, {EBUSY,
+                                        QStringLiteral("the system console (kernel messages "
+                                                       "go there), not offered"),
                                         PortFailure::Other});
     QStringList ports = probe.outcomes.keys();
     std::sort(ports.begin(), ports.end());

@@ -2,11 +2,11 @@
 // with the engine.
 #include "panel/mbpanel.h"
 
+#include "common/rounding.h"
 #include "link/discardtext.h"
 #include "link/mbengine.h"
 #include "widgets/colors.h"
 #include "widgets/numberpattern.h"
-#include "common/rounding.h"
 #include "widgets/shape.h"
 #include "widgets/speedbutton.h"
 
@@ -184,8 +184,8 @@ QString MBPanel::permissionHint(const QList<PortRefusal> &refused)
     QString hint =
         QStringLiteral("No permission to open %1.").arg(ports.join(QStringLiteral(", ")));
     if (groups.size() == 1)
-        hint += QStringLiteral(" Add the user to the %1 group, then log in again.")
-                    .arg(groups.first());
+        hint +=
+            QStringLiteral(" Add the user to the %1 group, then log in again.").arg(groups.first());
     else if (groups.size() > 1)
         hint += QStringLiteral(" Add the user to the groups that own the ports (%1), then log in "
                                "again.")
@@ -427,8 +427,8 @@ void MBPanel::showPortList(const QStringList &ports, int selected)
                 QFont font = m_portList->font();
                 font.setItalic(true);
                 item->setFont(font);
-                item->setForeground(m_portList->palette().color(QPalette::Disabled,
-                                                                 QPalette::Text));
+                item->setForeground(
+                    m_portList->palette().color(QPalette::Disabled, QPalette::Text));
                 tip = QStringLiteral("Missing: waited for until it comes back (see the lamp)\n") +
                       tip;
             }

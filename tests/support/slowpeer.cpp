@@ -26,6 +26,7 @@ void SlowPeer::sendDue()
         m_queue.pop_front();
     }
     if (m_queue.empty()) return;
-    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(m_queue.front().first - Clock::now());
+    const auto wait =
+        std::chrono::ceil<std::chrono::milliseconds>(m_queue.front().first - Clock::now());
     m_timer.start(int(std::max<qint64>(0, wait.count())));
 }
