@@ -98,7 +98,8 @@ ToolRun runTool(const QStringList &arguments, bool asNobody = false)
     const QStringList nobody{"--reuid=65534", "--regid=65534", "--clear-groups", KX_CLI_BINARY};
     process.start(asNobody ? QStringLiteral("setpriv") : QStringLiteral(KX_CLI_BINARY),
                   (asNobody ? nobody : QStringList()) + arguments);
-    QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 30000);
+    if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 30000))
+        return {}; // hung: counted as failed
     return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()),
             QString::fromLocal8Bit(process.readAllStandardError())};
 }
