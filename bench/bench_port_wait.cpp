@@ -5,13 +5,17 @@
 // mid-exchange, and waits. Over the wait this process's CPU time (every
 // thread, from /proc/self/stat and the process CPU clock) and its voluntary context switches (each
 // a wake-up) are measured; then the time from the line's return (the simulator's new pty) to the
-// reopening and to the next good reply.
-//   bench_port_wait [--wait SECONDS]   (default 30)
+// reopening and to the next good reply. Last, the line is lost and comes back again and again
+// (a pty of this process behind a link made anew each time), and the resident memory is
+// reported along the way: it must level off.
+//   bench_port_wait [--wait SECONDS] [--reconnects N]   (default 30, 1000)
 #include "sim_process.h"
 
 #include "app/form_main.h"
 #include "panel/mb.h"
 #include "support/formaccess.h"
+#include "support/frameslave.h"
+#include "support/ptypair.h"
 #include "support/windowsetup.h"
 #include "widgets/speedbutton.h"
 
@@ -24,6 +28,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -48,6 +53,47 @@ long wakeUps()
     return usage.ru_nvcsw;
 }
 
+// The line lost and back `count` times: each time a new pty behind the link
+// (made anew, as a simulator or udev does), answered, then hung up. The
+// window reopens it by itself every time; its resident memory is sampled.
+bool reconnectMany(TMB &mb, const QString &link, int count, const int &good)
+{
+    if (count == 0) return true;
+    mb.engine().setPortCandidateSource([link] { return QStringList{link}; });
+    const auto plugIn = [&link](std::unique_ptr<PtyPair> &pty, std::unique_ptr<FrameSlave> &slave) {
+        pty = std::make_unique<PtyPair>();
+        slave = std::make_unique<FrameSlave>(*pty);
+        slave->answerAll(1, 0, replyData(typicalReply()));
+        QFile::remove(link);
+        return pty->isValid() && QFile::link(pty->slavePath(), link);
+    };
+    std::unique_ptr<PtyPair> pty;
+    std::unique_ptr<FrameSlave> slave;
+    if (!plugIn(pty, slave)) return false;
+    mb.engine().MBRefreshPortList();
+    if (!mb.engine().MBOpenPort(link)) return false;
+    std::printf("bench_port_wait: the line lost and back %d times\n", count);
+    std::printf("  resident memory at the start   %.1f MB\n", bench::residentMB());
+    QElapsedTimer wall;
+    wall.start();
+    for (int i = 1; i <= count; ++i) {
+        const int before = good;
+        if (!QTest::qWaitFor([&] { return mb.MBPortOpen() && good > before; }, 10000)) {
+            std::fprintf(stderr, "reconnect %d: the line came back but was not reopened\n", i);
+            return false;
+        }
+        slave.reset();
+        pty.reset(); // hung up: the port is lost and waited for
+        if (!QTest::qWaitFor([&] { return mb.engine().isWaitingForPort(); }, 10000)) return false;
+        if (!plugIn(pty, slave)) return false;
+        if (i % (count >= 10 ? count / 10 : 1) == 0)
+            std::printf("  after %4d reconnects          %.1f MB (%.2f s each)\n", i,
+                        bench::residentMB(), double(wall.elapsed()) / 1000.0 / i);
+    }
+    mb.MBClosePort();
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -55,8 +101,12 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     int waitSeconds = 30;
-    for (int i = 1; i + 1 < argc; ++i)
+    int reconnects = 1000;
+    for (int i = 1; i + 1 < argc; ++i) {
         if (std::strcmp(argv[i], "--wait") == 0) waitSeconds = std::max(5, std::atoi(argv[i + 1]));
+        if (std::strcmp(argv[i], "--reconnects") == 0)
+            reconnects = std::max(0, std::atoi(argv[i + 1]));
+    }
 
     QTemporaryDir folder;
     const QString link = folder.filePath(QStringLiteral("ttyKX"));
@@ -123,5 +173,5 @@ int main(int argc, char *argv[])
     std::printf("  line back to port reopened    %lld ms\n", static_cast<long long>(reopenedMs));
     std::printf("  line back to next good reply  %lld ms\n", static_cast<long long>(replyMs));
     mb.MBClosePort();
-    return 0;
+    return reconnectMany(mb, folder.filePath(QStringLiteral("ttyKX2")), reconnects, good) ? 0 : 1;
 }

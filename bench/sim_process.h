@@ -18,6 +18,7 @@
 #include <ctime>
 #include <optional>
 #include <sys/resource.h>
+#include <unistd.h>
 #include <vector>
 
 namespace bench {
@@ -53,6 +54,15 @@ inline double peakResidentMB()
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return double(usage.ru_maxrss) / 1024.0; // kilobytes on Linux
+}
+
+// Resident memory of this process now, in MB.
+inline double residentMB()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly)) return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.value(1).toDouble() * double(::sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
 }
 
 class SimProcess {

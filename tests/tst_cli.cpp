@@ -6,7 +6,9 @@
 
 #include "link/portprobe.h"
 #include "link/serialdevice_posix.h"
+#include "support/frameslave.h"
 #include "support/simulator_runner.h"
+#include "support/windowsetup.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -154,6 +156,8 @@ private slots:
     void linkFailuresAndRetries_data();
     void linkFailuresAndRetries();
     void portErrorsSayWhyAndSendNothing();
+    void aReplyOfAnotherLengthIsABadAnswer_data();
+    void aReplyOfAnotherLengthIsABadAnswer();
     void badSettingsSendNothing_data();
     void badSettingsSendNothing();
     void writeThenReadBackGivesTheSameSettings();
@@ -253,6 +257,8 @@ void TestCli::statusAsTextAndJson()
     QCOMPARE(status["port"].toString(), sim.portPath());
     QCOMPARE(status["tries"].toInt(), 2);
     QCOMPARE(status["discarded"].toObject(), (QJsonObject{{"total", 1},
+                                                          {"frames", 1},
+                                                          {"characters", 0},
                                                           {"badCrc", 1},
                                                           {"foreignFrame", 0},
                                                           {"overlong", 0},
@@ -362,6 +368,25 @@ void TestCli::linkFailuresAndRetries()
         QCOMPARE(sim.requests(), arguments.at(arguments.indexOf("--tries") + 1).toInt());
 }
 
+void TestCli::aReplyOfAnotherLengthIsABadAnswer_data()
+{
+    QTest::addColumn<int>("length"); // data bytes of every reply; the layout has 88
+    QTest::newRow("short") << 40;
+    QTest::newRow("long") << 2043;
+}
+void TestCli::aReplyOfAnotherLengthIsABadAnswer()
+{
+    QFETCH(int, length);
+    PtyPair pty;
+    FrameSlave slave(pty);
+    slave.answerAll(1, 0, replyData(typicalReply()).leftJustified(length, '\x11', true));
+    const Run run = cli({"status", "-p", pty.slavePath(), "--tries", "2", "--timeout", "50"});
+    // Neither zeros for what is missing nor garbage for what is too much.
+    const QByteArray why = "cannot be read (" + QByteArray::number(length) + " data bytes where";
+    QVERIFY2(run.exitCode == 4 && oneErrorLine(run) && run.out.isEmpty() && run.err.contains(why),
+             qPrintable(describe(run)));
+}
+
 void TestCli::portErrorsSayWhyAndSendNothing()
 {
     SimulatorRunner sim;
@@ -376,8 +401,9 @@ void TestCli::portErrorsSayWhyAndSendNothing()
         PosixSerialDevice holder;
         QVERIFY(holder.open(sim.portPath()).ok());
         const Run busy = cli(on(sim, {"status"}));
+        // Named, as the port listing names it.
         QVERIFY2(busy.exitCode == 3 && oneErrorLine(busy) &&
-                     busy.err.contains("held by another program"),
+                     busy.err.contains("is held by tst_cli (process "),
                  qPrintable(describe(busy)));
     }
 
@@ -405,9 +431,11 @@ void TestCli::portErrorsSayWhyAndSendNothing()
         refused = cli(arguments);
         ::chmod(device.constData(), 0620);
     }
+    // A pty's group (tty) may not read it: joining that group would not help.
     QVERIFY2(refused.exitCode == 3 && oneErrorLine(refused) &&
                  refused.err.contains("Permission denied") &&
-                 refused.err.contains("add your user to the group"),
+                 refused.err.contains("no group may open it: an administrator must give the "
+                                      "device to a group such as dialout"),
              qPrintable(describe(refused)));
     QCOMPARE(sim.requests(), 0);
 }
@@ -681,7 +709,7 @@ void TestCli::portsAreListedWithTheirState()
     const QString line =
         QString::fromLocal8Bit(busy.out).split(u'\n').filter(sim.portPath()).value(0);
     QVERIFY2(line.contains(QStringLiteral("busy")) &&
-                 line.contains(QStringLiteral("held by another program")),
+                 line.contains(QStringLiteral("held by tst_cli (process ")),
              qPrintable(describe(busy)));
 }
 

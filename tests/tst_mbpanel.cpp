@@ -487,9 +487,10 @@ private slots:
         QHelpEvent ask(QEvent::ToolTip, QPoint(2, 2), QPoint(2, 2));
         QCoreApplication::sendEvent(mb.panel().receiveIndicator(), &ask);
         QCOMPARE(mb.panel().receiveIndicator()->toolTip(),
-                 QStringLiteral("Discarded since the port was opened:\nbad CRC: 2\n"
-                                "another station or echo: 0\noverlong: 0\nstart in mid-frame: 0\n"
-                                "characters outside a frame: 0\nlate reply: 0\nnot decodable: 0"));
+                 QStringLiteral("Discarded since the port was opened: 2 frames, 0 characters\n"
+                                "bad CRC: 2\nanother station or echo: 0\noverlong: 0\n"
+                                "start in mid-frame: 0\nlate reply: 0\nnot decodable: 0\n"
+                                "characters outside a frame: 0"));
         // The specified displays are as they were: two replies counted.
         QCOMPARE(mb.panel().receiveCounter()->text(), QStringLiteral("   2"));
     }

@@ -276,6 +276,18 @@ private slots:
         QVERIFY(!rx.MBRxBufferFull());
     }
 
+    void overlongFrameEndingInAGoodCrcIsDiscarded()
+    {
+        // 2049 bytes whose first 2048 end in the CRC of the bytes before them.
+        Bytes overlong = mb::makeFrame(0x81, 0, 0, Bytes(2043, 0x5A));
+        overlong.push_back(0x00);
+        mb::MBReceiver rx(masterAccepts1);
+        const Outcome out = feedChunks(rx, cat({mb::encodeLine(overlong), kReplyLine}), {});
+        QCOMPARE(out.frames, std::vector<Bytes>{kReplyFrame});
+        QCOMPARE(rx.discards().overlong, 1u);
+        QCOMPARE(rx.discards().total(), 1u);
+    }
+
     void acceptedFrameStaysUntilReset()
     {
         // The reset after an accepted frame is left to the mode.

@@ -20,6 +20,7 @@
 #include "sim/simulator.h"
 #include "support/fakesysfs.h"
 #include "support/formaccess.h"
+#include "support/frameslave.h"
 #include "support/portwindow.h"
 #include "support/ptypair.h"
 #include "support/waitfor.h"
@@ -111,6 +112,9 @@ private slots:
     void theWaitEndsWithTheUser_data();
     void theWaitEndsWithTheUser();
     void aDeviceBackButRefusingIsTriedOnceASecond();
+    void anotherProgramsPtyBehindTheOldLinkIsNotTheLostPort();
+    void aNamedPortThatAppearsIsSelected();
+    void aHolderThatEndsLeavesTheList();
 };
 
 void TestPortFollow::theListFollowsThePorts()
@@ -129,8 +133,10 @@ void TestPortFollow::theListFollowsThePorts()
     QVERIFY(folder.link("ttyA", a.slavePath()));
     QTRY_COMPARE(w.listedPorts(), QStringList{portA});
     QVERIFY(w.panel().openCloseButton()->isEnabled());
+    // A link names the device behind it.
     QCOMPARE(w.panel().portList()->item(0)->toolTip(),
-             QStringLiteral("pseudo-terminal ") + a.slavePath());
+             portA + QStringLiteral(" is a link to ") + a.slavePath() +
+                 QStringLiteral("\npseudo-terminal ") + a.slavePath());
     QVERIFY(folder.link("ttyB", b.slavePath()));
     QTRY_COMPARE(w.listedPorts(), (QStringList{portB, portA}));
     w.choose(portA);
@@ -195,7 +201,7 @@ void TestPortFollow::theExchangeResumesWhenTheCableIsBack()
     QVERIFY(w.startedUp());
     QCOMPARE(w.listedPorts(), QStringList{first});
     if (renumbered)
-        QCOMPARE(w.panel().portList()->item(0)->toolTip(),
+        QCOMPARE(w.panel().portList()->item(0)->toolTip().section(u'\n', 1),
                  QStringLiteral("FTDI FT232R USB UART, serial A10K3ZQ1\n") +
                      sysfs.catalog().byIdRoot() +
                      QStringLiteral("/usb-FTDI_FT232R_USB_UART_A10K3ZQ1-if00-port0"));
@@ -265,7 +271,9 @@ void TestPortFollow::theWaitEndsWithTheUser()
     sim.pullCable();
     QTRY_VERIFY(w.link().engine().isWaitingForPort());
     if (closeWindow) {
+        // Saved as the last used port: the one waited for, not what the list shows.
         w.form.close();
+        QVERIFY(w.setup.readIni().contains("MBLastUsedPort=" + QFile::encodeName(port) + '\n'));
     } else {
         w.choose(folder.path("ttyOther"));
         QCOMPARE(w.link().MBLastUsedPort(), folder.path("ttyOther"));
@@ -319,6 +327,61 @@ void TestPortFollow::aDeviceBackButRefusingIsTriedOnceASecond()
     refuse = false;
     QVERIFY(w.portIsOpen(true, kBackWait));
     QVERIFY(w.exchangesGoOn());
+}
+
+void TestPortFollow::anotherProgramsPtyBehindTheOldLinkIsNotTheLostPort()
+{
+    PortFolder folder;
+    const QString port = folder.path("ttyKX");
+    auto lost = std::make_unique<PtyPair>();
+    auto slave = std::make_unique<FrameSlave>(*lost);
+    slave->answerAll(1, 0, replyData(typicalReply()));
+    const QString number = lost->slavePath();
+    QVERIFY(folder.link("ttyKX", number));
+    Window w({port});
+    QVERIFY(w.startedUp());
+    w.clickOpenClose();
+    QVERIFY(w.exchangesGoOn());
+    slave.reset();
+    lost.reset(); // gone for good; its link stays
+    QTRY_VERIFY(w.link().engine().isWaitingForPort());
+    // Another program's pty takes the old number, behind the unchanged link.
+    PtyPair other;
+    if (other.slavePath() != number) QSKIP("the system gave the new pty another number");
+    QSignalSpy probed(&w.link().engine(), &MBEngine::portListChanged);
+    QTRY_VERIFY_WITH_TIMEOUT(!probed.isEmpty(), kBackWait);
+    QCoreApplication::processEvents(); // the look for the lost port after it
+    QVERIFY(!w.link().MBPortOpen());
+    QVERIFY(w.link().engine().isWaitingForPort());
+    QCOMPARE(other.readAvailable(), QByteArray());
+}
+
+void TestPortFollow::aNamedPortThatAppearsIsSelected()
+{
+    PortFolder folder;
+    PtyPair unnamed, named;
+    QVERIFY(folder.link("ttyU", unnamed.slavePath()));
+    Window w({folder.path("ttyU"), folder.path("ttyN")});
+    w.link().engine().setNamedPorts({folder.path("ttyN")});
+    QVERIFY(w.startedUp());
+    QCOMPARE(w.selectedPort(), folder.path("ttyU"));
+    // Started after the window, the port the user named is selected when it comes.
+    QVERIFY(folder.link("ttyN", named.slavePath()));
+    QTRY_COMPARE(w.selectedPort(), folder.path("ttyN"));
+}
+
+void TestPortFollow::aHolderThatEndsLeavesTheList()
+{
+    PtyPair pty;
+    auto holder = std::make_optional<PortHolderProcess>(pty.slavePath(), false);
+    QVERIFY(holder->isHolding());
+    Window w({pty.slavePath()});
+    QVERIFY(w.startedUp());
+    QVERIFY(w.listedPorts().isEmpty() && w.panel().portList()->toolTip().contains("held by"));
+    // The program ends: the list follows without Refresh.
+    holder.reset();
+    QTRY_COMPARE(w.listedPorts(), QStringList{pty.slavePath()});
+    QVERIFY(!w.panel().portList()->toolTip().contains(QStringLiteral("held by")));
 }
 
 QTEST_MAIN(TestPortFollow)

@@ -36,10 +36,13 @@ struct RefusingOpener {
     }
 };
 
+// The group to join: the node's, when that group may read and write it.
 QString groupOf(const QString &path)
 {
     const QFileInfo info(path);
-    return info.groupId() == 0 ? QString() : info.group();
+    const auto readWrite = QFileDevice::ReadGroup | QFileDevice::WriteGroup;
+    return info.groupId() == 0 || (info.permissions() & readWrite) != readWrite ? QString()
+                                                                                : info.group();
 }
 
 QStringList listed(const MBPanel &panel)
@@ -113,17 +116,21 @@ private slots:
         QCOMPARE(MBPanel::permissionHint({{usb0, EACCES, QStringLiteral("dialout")}}),
                  QStringLiteral("No permission to open /dev/ttyUSB0. Add the user to the dialout "
                                 "group, then log in again."));
+        // No group may open it: joining one would not help.
         QCOMPARE(MBPanel::permissionHint({{usb0, EACCES, {}}}),
-                 QStringLiteral("No permission to open /dev/ttyUSB0. Add the user to the group "
-                                "that owns the port (usually dialout), then log in again."));
+                 QStringLiteral("No permission to open /dev/ttyUSB0. No group may open "
+                                "/dev/ttyUSB0: an administrator must first give it to a group "
+                                "such as dialout (a udev rule), which the user then joins."));
         QCOMPARE(MBPanel::permissionHint({{usb0, EACCES, QStringLiteral("dialout")},
                                           {acm0, EPERM, QStringLiteral("dialout")}}),
                  QStringLiteral("No permission to open /dev/ttyUSB0, /dev/ttyACM0. Add the user "
                                 "to the dialout group, then log in again."));
-        QCOMPARE(MBPanel::permissionHint({{usb0, EACCES, {}}, {acm0, EACCES, {}}}),
+        QCOMPARE(MBPanel::permissionHint(
+                     {{usb0, EACCES, QStringLiteral("dialout")}, {acm0, EACCES, {}}}),
                  QStringLiteral("No permission to open /dev/ttyUSB0, /dev/ttyACM0. Add the user "
-                                "to the group that owns the ports (usually dialout), then log in "
-                                "again."));
+                                "to the dialout group, then log in again. No group may open "
+                                "/dev/ttyACM0: an administrator must first give it to a group "
+                                "such as dialout (a udev rule), which the user then joins."));
         QCOMPARE(MBPanel::permissionHint({{usb0, EACCES, QStringLiteral("dialout")},
                                           {acm0, EACCES, QStringLiteral("uucp")}}),
                  QStringLiteral("No permission to open /dev/ttyUSB0, /dev/ttyACM0. Add the user "
@@ -153,7 +160,9 @@ private slots:
         QVERIFY2(hint.startsWith(QStringLiteral("No permission to open ") + refused.slavePath() +
                                  QStringLiteral(". ")),
                  qPrintable(hint));
-        QVERIFY2(hint.endsWith(QStringLiteral(", then log in again.")), qPrintable(hint));
+        QVERIFY2(hint.endsWith(QStringLiteral(", then log in again.")) ||
+                     hint.endsWith(QStringLiteral(", which the user then joins.")),
+                 qPrintable(hint));
         // The held port is none of the user's business.
         QVERIFY(!hint.contains(held.slavePath()));
         QCOMPARE(p.refreshButton()->toolTip(), hint);

@@ -152,9 +152,11 @@ private slots:
         QTest::newRow("no permission")
             << EACCES << "uucp" << 0
             << denied + "; join the group uucp (sudo adduser $USER uucp), then log in again";
-        QTest::newRow("no permission, group unknown")
+        // No group may open it (root:root 0600): joining one would not help.
+        QTest::newRow("no permission, no group may open it")
             << EACCES << "" << 0
-            << denied + "; join the group dialout (sudo adduser $USER dialout), then log in again";
+            << denied + "; no group may open it: an administrator must give the device to a "
+                        "group such as dialout (a udev rule), then you join that group";
         QTest::newRow("held, holder known")
             << EBUSY << "" << 4711 << "held by minicom (process 4711)";
         QTest::newRow("held, holder unknown") << EBUSY << "" << 0 << "held by another program";

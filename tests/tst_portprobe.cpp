@@ -7,6 +7,9 @@
 #include "link/serialdevice_posix.h"
 #include "support/ptypair.h"
 
+#include <QTemporaryDir>
+#include <QTemporaryFile>
+
 #include <optional>
 #include <sys/ioctl.h>
 
@@ -88,6 +91,50 @@ private slots:
         QCOMPARE(systemPortCandidates(sys.path(), dev),
                  (QStringList{dev + "/rfcomm0", dev + "/ttyACM2", dev + "/ttyACM10",
                               dev + "/ttyAMA0", dev + "/ttyUSB0"}));
+    }
+
+    void theConsoleIsLeftOutAndClosedUartsAreKept()
+    {
+        QTemporaryDir sysDir, devDir; // no device nodes: none of them could be opened
+        const QDir sys(sysDir.path());
+        const auto write = [&](const QString &name, const QByteArray &text) {
+            QFile file(sys.filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text) == text.size());
+        };
+        for (const QString name : {"ttyS0", "ttyS1", "ttyS2"}) { // no UART behind ttyS2
+            makeEntry(sys, name, true);
+            write(name + "/type", name == "ttyS2" ? "0\n" : "4\n");
+        }
+        QVERIFY(sys.mkpath(QStringLiteral("console")));
+        write(QStringLiteral("console/active"), "tty0 ttyS1\n");
+        const QString dev = devDir.path();
+        // ttyS0 is listed although it cannot be opened, so that the list can say why.
+        QCOMPARE(systemPortCandidates(sys.path(), dev), QStringList{dev + "/ttyS0"});
+        QCOMPARE(consolePorts(sys.path(), dev), QStringList{dev + "/ttyS1"});
+    }
+
+    void onlyTerminalDevicesArePorts()
+    {
+        QTemporaryFile text;
+        QVERIFY(text.open());
+        for (const QString &port : {QStringLiteral("/dev/null"), text.fileName()})
+            QCOMPARE(tryOpenExclusively(port).kind, PortFailure::Unsupported);
+    }
+
+    void theFirstNamedPortIsPreselected()
+    {
+        PtyPair ports[3];
+        const QStringList paths{ports[0].slavePath(), ports[1].slavePath(), ports[2].slavePath()};
+        MBEngine engine;
+        engine.setPortCandidateSource([&] { return paths; });
+        engine.setNamedPorts(paths.mid(1)); // port 0 was not named
+        engine.setMBLastUsedPort(paths[0]);
+        engine.MBRefreshPortList();
+        QCOMPARE(engine.portList()[engine.selectedPortIndex()], paths[1]);
+        // A choice by hand stands.
+        engine.selectPortListEntry(int(engine.portList().indexOf(paths[0])));
+        engine.MBRefreshPortList();
+        QCOMPARE(engine.portList()[engine.selectedPortIndex()], paths[0]);
     }
 
     void heldAndMissingPortsAreNotAvailable()

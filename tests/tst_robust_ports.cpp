@@ -9,15 +9,20 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QListWidget>
+#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 
 #include "app/form_main.h"
+#include "link/portlock.h"
+#include "link/serialdevice_posix.h"
 #include "panel/mb.h"
 #include "panel/mbpanel.h"
 #include "sim/simulator.h"
 #include "support/formaccess.h"
 #include "support/portwindow.h"
+#include "support/ptypair.h"
+#include "support/simulator_runner.h"
 #include "support/waitfor.h"
 #include "support/windowsetup.h"
 #include "widgets/shape.h"
@@ -27,6 +32,8 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -82,6 +89,23 @@ public:
     }
 };
 
+struct ToolRun {
+    int exitCode = -1;
+    QString out, err;
+};
+// kx4720r-cli, or as nobody, to whom root's descriptors in /proc are closed.
+ToolRun runTool(const QStringList &arguments, bool asNobody = false)
+{
+    QProcess process;
+    const QStringList nobody{"--reuid=65534", "--regid=65534", "--clear-groups", KX_CLI_BINARY};
+    process.start(asNobody ? QStringLiteral("setpriv") : QStringLiteral(KX_CLI_BINARY),
+                  (asNobody ? nobody : QStringList()) + arguments);
+    if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 30000))
+        return {}; // hung: counted as failed
+    return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()),
+            QString::fromLocal8Bit(process.readAllStandardError())};
+}
+
 SimFaults answerNothing()
 {
     SimFaults faults;
@@ -103,6 +127,8 @@ private slots:
     void aSecondWindowCannotTakeTheHeldPort();
     void aPortWithoutPermissionSaysWhy();
     void openCloseStormUnderTraffic();
+    void anotherUsersProgramIsSeenByItsLockFile();
+    void aFlagLeftByAKilledToolHoldsNothing();
 };
 
 void TestRobustPorts::cablePulledMidExchange()
@@ -165,9 +191,11 @@ void TestRobustPorts::cablePulledMidExchange()
              qPrintable(QStringLiteral("%1 ms CPU in %2 ms").arg(cpuUsed).arg(wallUsed)));
     QCOMPARE(ends.size(), 1);
 
-    // The user stops waiting: with nothing listed, Open/Close ends the wait
-    // and springs back, and the reason stays.
-    QVERIFY(w.listedPorts().isEmpty());
+    // The user stops waiting: the lost port is listed, selected and marked
+    // missing; Open/Close ends the wait and springs back, and the reason stays.
+    QCOMPARE(w.listedPorts(), QStringList{port.path()});
+    QCOMPARE(w.link().engine().missingPort(), port.path());
+    QVERIFY(w.panel().portList()->currentItem()->font().italic());
     w.clickOpenClose();
     QVERIFY(!w.link().engine().isWaitingForPort());
     QVERIFY(!w.panel().openCloseButton()->Down());
@@ -401,3 +429,48 @@ void TestRobustPorts::openCloseStormUnderTraffic()
 
 QTEST_MAIN(TestRobustPorts)
 #include "tst_robust_ports.moc"
+
+void TestRobustPorts::anotherUsersProgramIsSeenByItsLockFile()
+{
+    if (::geteuid() != 0) QSKIP("runs the tool as another user (nobody): needs root");
+    // A port nobody may open, held by root's program (a plain open, its lock file), input waiting.
+    PtyPair pty;
+    QVERIFY(::chmod(QFile::encodeName(pty.slavePath()).constData(), 0666) == 0);
+    PortHolderProcess holder(pty.slavePath(), false, true);
+    QVERIFY(holder.isHolding());
+    QVERIFY(pty.write(QByteArray("waiting")));
+
+    const QString held = QStringLiteral("(process %1)").arg(holder.pid());
+    const ToolRun listed = runTool({"ports", "--port", pty.slavePath()}, true);
+    QVERIFY2(listed.out.contains(QStringLiteral("busy")) && listed.out.contains(held),
+             qPrintable(listed.out));
+    const ToolRun status = runTool({"status", "-p", pty.slavePath()}, true);
+    QVERIFY2(status.exitCode == 3 && status.err.contains(held), qPrintable(status.err));
+    // Nothing of the holder's was touched: its input, its flag; nothing sent.
+    int waiting = 0, exclusive = 1;
+    QVERIFY(::ioctl(pty.slaveFd(), FIONREAD, &waiting) == 0 && waiting == 7);
+    QVERIFY(::ioctl(pty.slaveFd(), TIOCGEXCL, &exclusive) == 0 && exclusive == 0);
+    QCOMPARE(pty.readAvailable(), QByteArray());
+}
+
+void TestRobustPorts::aFlagLeftByAKilledToolHoldsNothing()
+{
+    if (::geteuid() != 0) QSKIP("only root may open a port flagged exclusive, to take it over");
+    SimulatorRunner sim;
+    QProcess monitor;
+    monitor.start(QStringLiteral(KX_CLI_BINARY), {"monitor", "-p", sim.portPath()});
+    QTRY_VERIFY(monitor.canReadLine());
+    // Its lock file names it while it holds the port.
+    QCOMPARE(qint64(portlock::lockingProcess(sim.portPath()).value_or(0)), monitor.processId());
+    monitor.kill(); // its exclusive flag stays on the line, whose other end is open
+    QVERIFY(monitor.waitForFinished());
+    UniqueFd look(::open(QFile::encodeName(sim.portPath()).constData(), O_RDWR | O_NOCTTY));
+    int exclusive = 0;
+    QVERIFY(::ioctl(look.get(), TIOCGEXCL, &exclusive) == 0 && exclusive == 1);
+    look.reset();
+    // No program holds it: the next run takes it.
+    const ToolRun status = runTool({"status", "-p", sim.portPath()});
+    QVERIFY2(status.exitCode == 0, qPrintable(status.err));
+    // Its stale lock file was replaced, and ours is gone with the tool.
+    QVERIFY(!QFileInfo::exists(portlock::lockFilePath(sim.portPath())));
+}

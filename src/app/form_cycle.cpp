@@ -5,12 +5,17 @@
 
 #include "app/commandline.h"
 #include "panel/mb.h"
+#include "protocol/instrument_protocol.h"
 #include "ui_form_main.h"
 
 #include <QTimer>
 
 void TForm_Main::FormCreate(QObject *)
 {
+    // A reply of another length than the reply's layout holds no reading:
+    // MB1 throws it away (counted as not decodable) and goes on waiting, so
+    // a short reply never shows as zeros under a green lamp.
+    ui->MB1->engine().setExpectedReplyDataBytes(instrument::ReplyDataSize);
     LoadIniSettings();
 
     PWMSetpoint = 0;

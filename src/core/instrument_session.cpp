@@ -3,7 +3,10 @@
 // permission without looking at the system's error codes here.
 #include "core/instrument_session.h"
 
+#include "link/portinfo.h"
 #include "link/portprobe.h"
+
+#include <cerrno>
 
 #include <QEventLoop>
 
@@ -34,15 +37,10 @@ QString LinkFailure::text() const
         return QStringLiteral("cannot open %1: %2 (\"kx4720r-cli ports\" lists the serial ports)")
             .arg(port, reason);
     case Kind::PortBusy:
-        return QStringLiteral("%1 is held by another program (%2); close that program or choose "
-                              "another port")
+        return QStringLiteral("%1 is %2; close that program or choose another port")
             .arg(port, reason);
-    case Kind::NoPermission: {
-        const QString joinGroup = group.isEmpty() ? QStringLiteral("dialout") : group;
-        return QStringLiteral("cannot open %1: %2; add your user to the group %3 (sudo adduser "
-                              "$USER %3), then log out and in again")
-            .arg(port, reason, joinGroup);
-    }
+    case Kind::NoPermission:
+        return QStringLiteral("cannot open %1: %2; %3").arg(port, reason, permissionRemedy(group));
     case Kind::PortUnusable:
         return QStringLiteral("cannot use %1: %2").arg(port, reason);
     case Kind::PortLost:
@@ -55,6 +53,17 @@ QString LinkFailure::text() const
             .arg(tries == 1 ? QStringLiteral("try") : QStringLiteral("tries"))
             .arg(timeoutMs)
             .arg(tries == 1 ? QString() : QStringLiteral(" each"));
+    case Kind::BadAnswer:
+        return QStringLiteral("the instrument on %1 answered, but with replies that cannot be "
+                              "read (%2 data bytes where the reply has %3), %4 tries of %5 ms "
+                              "each; check that the instrument at address %6 is a KX4720R and "
+                              "that no other device answers at that address")
+            .arg(port)
+            .arg(replyDataBytes)
+            .arg(instrument::ReplyDataSize)
+            .arg(tries)
+            .arg(timeoutMs)
+            .arg(instrument::Address);
     case Kind::Refused:
         return QStringLiteral("the instrument on %1 refused the request (result code %2)")
             .arg(port)
@@ -89,6 +98,8 @@ bool InstrumentSession::open(const LinkSettings &settings)
     m_engine.setMBMasterTimeOut(settings.timeoutMs);
     m_engine.setMBMasterMaxTryNumber(settings.tries);
     m_engine.setMBMasterAddressToSlave(instrument::Address);
+    // A reply of another length is no reading: thrown away, not decoded.
+    m_engine.setExpectedReplyDataBytes(instrument::ReplyDataSize);
     m_engine.setMBMasterIDToSlave(instrument::RequestId);
     m_engine.setMBMasterQueryMode(false);
 
@@ -99,6 +110,10 @@ bool InstrumentSession::open(const LinkSettings &settings)
     m_failure.reason = portErrorReason();
     if (m_failure.kind == LinkFailure::Kind::NoPermission)
         m_failure.group = portOwningGroup(settings.port);
+    // The holder by name, as the port listing gives it.
+    if (m_failure.kind == LinkFailure::Kind::PortBusy)
+        m_failure.reason = portRefusalText({EBUSY, {}, PortFailure::Busy}, {},
+                                           portHolder(settings.port, DeviceHolders()));
     return false;
 }
 
@@ -152,6 +167,7 @@ std::optional<InstrumentReply> InstrumentSession::exchange(const InstrumentReque
                     QStringLiteral("the request holds a value that cannot travel"));
 
     m_ended = false;
+    const std::uint32_t notDecodableBefore = m_engine.discardCounts().notDecodable;
     QEventLoop loop;
     m_loop = &loop;
     m_engine.MBSendFrame(); // a closed or failing port ends the transaction at once
@@ -170,11 +186,15 @@ std::optional<InstrumentReply> InstrumentSession::exchange(const InstrumentReque
         fail(LinkFailure::Kind::Refused);
         m_failure.resultCode = m_engine.rxBuffer().command();
         return std::nullopt;
-    case TMBStatus::stTimeOut:
-        fail(LinkFailure::Kind::NoAnswer);
+    case TMBStatus::stTimeOut: {
+        // Replies that came but could not be read are a bad answer, not silence.
+        const bool badAnswer = m_engine.discardCounts().notDecodable != notDecodableBefore;
+        fail(badAnswer ? LinkFailure::Kind::BadAnswer : LinkFailure::Kind::NoAnswer);
         m_failure.tries = m_settings.tries;
         m_failure.timeoutMs = int(m_engine.answerInterval());
+        m_failure.replyDataBytes = m_engine.lastNotDecodableDataBytes();
         return std::nullopt;
+    }
     case TMBStatus::stPortError:
         // A write that failed leaves the port counted as open: it is closed
         // here, as a lost port is.

@@ -33,6 +33,7 @@ struct LinkFailure {
         PortUnusable, // it opened but is no serial port at this speed, or similar
         PortLost,     // it went away or failed while in use
         NoAnswer,     // every try timed out
+        BadAnswer,    // every try timed out, and replies came that could not be decoded
         Refused,      // the instrument answered with an error result code
         Cancelled,    // the user interrupted
     };
@@ -41,8 +42,9 @@ struct LinkFailure {
     QString reason;     // the system's message
     QString group;      // NoPermission: the group that owns the device, when known
     int resultCode = 0; // Refused
-    int tries = 0;      // NoAnswer
-    int timeoutMs = 0;  // NoAnswer: the allowance per try
+    int tries = 0;      // NoAnswer, BadAnswer
+    int timeoutMs = 0;  // NoAnswer, BadAnswer: the answer window per try
+    int replyDataBytes = 0; // BadAnswer: the length of the last reply that could not be decoded
 
     bool portProblem() const
     {

@@ -6,6 +6,7 @@
 #include "link/commthread.h"
 #include "link/cp1250.h"
 #include "link/linklog.h"
+#include "link/mbframe.h"
 
 #include <algorithm>
 
@@ -17,6 +18,10 @@ MBEngine::MBEngine(QObject *parent) : QObject(parent)
     m_answerTimer.setTimerType(Qt::PreciseTimer);
     m_answerTimer.setInterval(1000);
     connect(&m_answerTimer, &QTimer::timeout, this, &MBEngine::onAnswerTimeout);
+
+    m_clearLineTimer.setSingleShot(true);
+    m_clearLineTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_clearLineTimer, &QTimer::timeout, this, [this] { (void)onLineClear(); });
 
     m_slaveDelayTimer.setSingleShot(true);
     m_slaveDelayTimer.setTimerType(Qt::PreciseTimer);
@@ -126,6 +131,25 @@ int MBEngine::MBCalculatedTimeOfSending() const
     return int(std::min<qint64>(m_sendingTime, 65535));
 }
 
+qint64 MBEngine::replyLineTime(int dataBytes, quint32 baud)
+{
+    if (baud == 0) baud = 9600;
+    // Twenty bit times per frame byte, in whole milliseconds rounded up.
+    const qint64 bits = qint64(dataBytes + int(mb::kMinFrame)) * 20;
+    return (bits * 1000 + baud - 1) / baud;
+}
+
+qint64 MBEngine::answerAllowance() const
+{
+    // The slave's allowance must leave room for its reply to travel, where
+    // the host has told how long its replies are. Where MBMasterTimeOut does
+    // (115200 baud down to 2400 for the instrument's replies) it stands as
+    // given; below, no reply could ever arrive in time.
+    if (m_expectedReplyData < 0) return m_timeOut;
+    const qint64 line = replyLineTime(m_expectedReplyData, m_baudRate);
+    return std::max<qint64>(m_timeOut, line + (line + 3) / 4);
+}
+
 qint64 MBEngine::calculateTimeOfSending(int dataBytes, quint32 baud)
 {
     if (baud == 0) baud = 9600;
@@ -150,6 +174,10 @@ void MBEngine::setMBMode(TMBMode mode)
     m_slaveDelayTimer.stop();
     m_stringArmed = false;
     m_receiver.resetAssembly();
+    if (m_state == LinkState::ClearingLine) {
+        m_clearLineTimer.stop();
+        m_state = LinkState::Idle;
+    }
 
     m_tryNumberMax = 0;
     m_rxFrames = 0;
@@ -275,6 +303,6 @@ qsizetype MBEngine::outputWaiting() const
 
 void MBEngine::noteUndecodableFrame(const char *what)
 {
-    ++m_undecodableFrames;
+    m_receiver.countDiscard(DiscardReason::NotDecodable);
     qCDebug(lcLink).nospace() << "discarded 1: not decodable (" << what << ")";
 }

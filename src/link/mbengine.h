@@ -19,9 +19,10 @@
 #include <QTimer>
 
 #include <chrono>
-
+#include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class PortFollower;
@@ -78,6 +79,18 @@ public:
     // Where the candidates come from (tests inject their own list); by
     // default the system's serial ports plus --port and KX4720R_PORTS.
     void setPortCandidateSource(std::function<QStringList()> source);
+    // The ports the user named (--port, KX4720R_PORTS, in that order): one
+    // of them is preselected over any port the user did not name, unless the
+    // user chooses another in the list. By default read from the command
+    // line and the environment.
+    void setNamedPorts(const QStringList &ports) { m_namedPorts = ports; }
+    QStringList namedPorts() const;
+    // The system console's serial ports, left out of the list (for its tool tip).
+    QStringList consolePortsLeftOut() const { return m_consolePorts; }
+    // The port waited for while it is missing: kept in the list, selected,
+    // so that Open cannot reach another unit and the port is the one saved
+    // as last used. Empty when the list holds no missing port.
+    QString missingPort() const { return m_missingPort; }
     // How the probe opens a candidate; by default the exclusive opening of
     // the device. Tests make a candidate fail as they need.
     void setPortTryOpen(PortTryOpen tryOpen) { m_tryOpen = std::move(tryOpen); }
@@ -232,9 +245,26 @@ public:
     // The sending time of the last frame, clamped to 16 bits; the answer timer
     // uses the full value (see answerInterval()).
     int MBCalculatedTimeOfSending() const;
-    // The full sending time and the answer timer's interval, in milliseconds.
+    // The full sending time and the answer timer's interval, in milliseconds:
+    // the sending time and the slave's allowance, which is MBMasterTimeOut
+    // unless the reply's own line time (and a quarter of it for the slave)
+    // is longer, for a reply whose length the host gave (below); at slow
+    // speeds no reply could arrive in time otherwise.
     qint64 sendingTimeFull() const { return m_sendingTime; }
-    qint64 answerInterval() const { return m_sendingTime + m_timeOut; }
+    qint64 answerInterval() const { return m_sendingTime + answerAllowance(); }
+    qint64 answerAllowance() const;
+
+    // ---- The replies a host can use
+    // The number of data bytes every reply with a success code must carry
+    // (its layout's length); any other length is thrown away as not
+    // decodable and the transaction goes on waiting. -1 (the default): any.
+    // It also tells how long a reply takes on the line.
+    void setExpectedReplyDataBytes(int bytes) { m_expectedReplyData = bytes; }
+    int expectedReplyDataBytes() const { return m_expectedReplyData; }
+    // The data length of the last reply thrown away as not decodable (-1: none yet).
+    int lastNotDecodableDataBytes() const { return m_lastNotDecodable; }
+    // Line time of a reply with dataBytes data bytes, in whole milliseconds.
+    static qint64 replyLineTime(int dataBytes, quint32 baud);
     quint32 MBNumberOfTxFrames() const { return m_txFrames; }
     quint32 MBNumberOfRxFrames() const { return m_rxFrames; }
     quint32 MBSpeed() const { return m_speed; }
@@ -248,15 +278,14 @@ public:
     // Hand-overs the reader threads of this engine made so far; a port that
     // went away must not keep waking the user-interface thread.
     quint64 readerHandOverCount() const;
-    // What the receiver threw away since the port was opened, and why. Read
-    // it whenever you like (a copy of six counters; nothing is computed):
+    // What the link threw away since the port was opened, and why. Read
+    // it whenever you like (a copy of the counters; nothing is computed):
     //   const MBDiscardCounts d = engine.discardCounts();
-    //   d.badCrc, d.foreignFrame, ..., d.total(), d[DiscardReason::LateReply]
+    //   d.badCrc, ..., d.frames(), d.characters(), d[DiscardReason::LateReply]
     MBDiscardCounts discardCounts() const { return m_receiver.discards(); }
     // A host that could not make sense of an accepted frame (its decoding
-    // failed) reports it here: counted and logged with what went wrong.
+    // failed) reports it here: counted as not decodable and logged.
     void noteUndecodableFrame(const char *what);
-    quint32 undecodableFrames() const { return m_undecodableFrames; }
 
     // The speed the driver reports for the open port (0 while closed).
     quint32 portLineSpeed() const;
@@ -316,8 +345,21 @@ private:
     enum class LinkState : quint8 {
         Closed,        // the port is not open (or not yet set up)
         Idle,          // the port is open; no request awaits a reply
+        ClearingLine,  // master: a request waits until replies still owed to earlier tries are in
         AwaitingReply, // master: request m_transaction is out, the answer timer runs for it
     };
+
+    using Clock = std::chrono::steady_clock;
+    // One transmission of a request whose reply has not come yet. A slave
+    // answers every request it gets, once and in order; a reply is matched
+    // to the oldest transmission it can answer.
+    struct Transmission {
+        quint64 transaction;
+        Clock::time_point sentAt;
+        qint64 windowMs; // the answer window it was sent with
+    };
+    // What the reply just assembled is to the master.
+    enum class ReplyRole : quint8 { Answer, Late, Unexpected };
 
     // A host's handler may delete the engine from inside any of its events.
     // Every step that raises one reports whether the engine is still there
@@ -358,7 +400,6 @@ private:
     bool acceptFirstByte(quint8 firstByte) const;
     bool onAssemblyReset();
     bool onFrameAccepted();
-    void dropLateCharacters(QByteArrayView rest);
     void logDiscards(mb::MBDiscardCounts &seen) const;
 
     // The one test of whether something arriving now belongs to the master
@@ -367,8 +408,17 @@ private:
     bool belongsToTransaction(quint64 transaction) const { return transaction == m_transaction; }
 
     // Master transaction and the sends that end at once
-    void masterSend();
+    [[nodiscard]] bool masterSend();
+    [[nodiscard]] bool sendRequest();
     bool sendMasterFrame();
+    void noteTransmission();
+    // Replies still owed to earlier tries: the next request waits for them
+    // (or for the moment they can no longer come).
+    bool repliesOwed();
+    [[nodiscard]] bool onLineClear();
+    // Takes the oldest transmission a reply read at m_chunkReadAt can answer,
+    // and says whose answer the reply is.
+    ReplyRole matchReply();
     [[nodiscard]] bool awaitReply();
     bool endWithReply(int code);
     bool endWithoutReply();
@@ -377,6 +427,7 @@ private:
     bool endTransaction(); // OnMBMasterEndOfEvent with MBStatus
     void onAnswerTimeout();
     bool masterFrameAccepted();
+    bool damagedReplySeen();
 
     // Slave mode
     bool slaveFrameAccepted();
@@ -408,6 +459,10 @@ private:
     QStringList m_portList;
     int m_selectedPort = -1;
     std::function<QStringList()> m_candidateSource;
+    std::optional<QStringList> m_namedPorts;
+    QStringList m_consolePorts;
+    QString m_missingPort;
+    bool m_chosenByHand = false; // a port list click this session
     PortTryOpen m_tryOpen;
     QList<PortRefusal> m_portsWithoutPermission;
     QList<PortHolding> m_portsHeldElsewhere;
@@ -457,7 +512,13 @@ private:
     // timer runs for.
     quint64 m_transaction = 0;
     quint64 m_timerTransaction = 0;
-    quint32 m_undecodableFrames = 0;
+    std::deque<Transmission> m_unanswered; // oldest first
+    bool m_lastAnswered = true;            // the last transaction ended with its answer
+    qint64 m_slowestAnswerMs = 0;          // since the opening
+    Clock::time_point m_chunkReadAt;       // when the characters being handled were read
+    Clock::time_point m_lastSentAt;        // when the last request was handed to the port
+    int m_expectedReplyData = -1;
+    int m_lastNotDecodable = -1;
     quint32 m_txFrames = 0;
     quint32 m_rxFrames = 0;
     quint32 m_speed = 0;
@@ -466,6 +527,7 @@ private:
     bool m_startedUp = false;
 
     QTimer m_answerTimer;
+    QTimer m_clearLineTimer;
     QTimer m_slaveDelayTimer;
     QTimer m_secondTimer;
 };

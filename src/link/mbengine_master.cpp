@@ -17,7 +17,7 @@ void MBEngine::MBSendFrame()
     if (!setBusy(true)) return;
     switch (m_mode) {
     case TMBMode::modeMaster:
-        masterSend();
+        (void)masterSend();
         break;
     case TMBMode::modeSlave:
         break; // a slave only answers
@@ -44,6 +44,9 @@ bool MBEngine::sendMasterFrame()
     QByteArray line(qsizetype(frame.size() * 2), Qt::Uninitialized);
     mb::encodeLine(
         frame, std::span(reinterpret_cast<std::uint8_t *>(line.data()), std::size_t(line.size())));
+    // Taken before the write: nothing read from then on can be older than
+    // the request (the events the send raises may take their time).
+    m_lastSentAt = Clock::now();
     if (!writeLine(line)) {
         emit transmitIndicatorOff();
         return false;
@@ -52,26 +55,82 @@ bool MBEngine::sendMasterFrame()
     return true;
 }
 
-void MBEngine::masterSend()
+bool MBEngine::masterSend()
+{
+    // A transaction still waiting is abandoned by the host on purpose: what
+    // it sent is no longer waited for, and its replies are taken as they
+    // come.
+    if (m_state == LinkState::AwaitingReply) {
+        std::erase_if(m_unanswered,
+                      [this](const Transmission &t) { return t.transaction == m_transaction; });
+        m_state = LinkState::Idle;
+    }
+    // A reply still owed to an earlier try could not be told from the answer
+    // to this request: the request waits until the line is clear.
+    if (m_portOpen && portReady() && m_addressToSlave != 0 && repliesOwed()) {
+        m_state = LinkState::ClearingLine;
+        return true;
+    }
+    if (m_state == LinkState::ClearingLine) m_state = LinkState::Idle;
+    return sendRequest();
+}
+
+bool MBEngine::sendRequest()
 {
     // A new transaction: whatever was read for the one before no longer counts.
     ++m_transaction;
     // The outcome of this very send decides, not a port error status left
     // over from an earlier failed write.
-    if (!sendMasterFrame()) {
-        endWithPortError();
-        return;
-    }
-    if (!setStatusNow(TMBStatusNow::stnSending)) return;
+    if (!sendMasterFrame()) return endWithPortError();
+    if (!setStatusNow(TMBStatusNow::stnSending)) return false;
     countTxFrame();
     updateTryStatistics(1);
     // A broadcast gets no reply.
-    if (m_addressToSlave == 0) {
-        endWithoutReply();
-        return;
-    }
-    if (!awaitReply()) return;
+    if (m_addressToSlave == 0) return endWithoutReply();
+    m_sendingTime = calculateTimeOfSending(m_tx.MBDataNumberToSend(), m_baudRate);
+    noteTransmission();
+    if (!awaitReply()) return false;
     m_receiver.resetAssembly();
+    return true;
+}
+
+void MBEngine::noteTransmission()
+{
+    m_unanswered.push_back({m_transaction, m_lastSentAt, answerInterval()});
+}
+
+bool MBEngine::repliesOwed()
+{
+    // A reply is owed for one more answer window after its own, or as long
+    // again as the slowest answer since the opening took: a slave that
+    // answers just after the window answers the retry the same way. Past
+    // that, the request (or its reply) is taken as lost on the line.
+    const Clock::time_point now = Clock::now();
+    Clock::time_point until = now;
+    std::erase_if(m_unanswered, [&](const Transmission &t) {
+        const auto owedUntil = t.sentAt + std::chrono::milliseconds(
+                                              t.windowMs + std::max(t.windowMs, m_slowestAnswerMs));
+        if (owedUntil <= now) return true;
+        until = std::max(until, owedUntil);
+        return false;
+    });
+    if (m_unanswered.empty()) return false;
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(until - now);
+    qCDebug(lcLink).nospace() << m_unanswered.size() << " repl"
+                              << (m_unanswered.size() == 1 ? "y" : "ies")
+                              << " still owed to earlier tries: the next request waits up to "
+                              << wait.count() << " ms for them";
+    m_clearLineTimer.start(int(std::min<qint64>(wait.count(), INT_MAX)));
+    return true;
+}
+
+bool MBEngine::onLineClear()
+{
+    if (m_state != LinkState::ClearingLine || m_mode != TMBMode::modeMaster) return true;
+    if (!m_unanswered.empty() && repliesOwed()) return true; // still waiting
+    m_clearLineTimer.stop();
+    m_state = LinkState::Idle;
+    return sendRequest();
 }
 
 // ---------------------------------------------------------------- transitions
@@ -79,7 +138,6 @@ void MBEngine::masterSend()
 bool MBEngine::awaitReply()
 {
     if (!setStatusNow(TMBStatusNow::stnWaitingForAnswer)) return false;
-    m_sendingTime = calculateTimeOfSending(m_tx.MBDataNumberToSend(), m_baudRate);
     m_state = LinkState::AwaitingReply;
     m_timerTransaction = m_transaction;
     m_answerTimer.start(int(std::min<qint64>(answerInterval(), INT_MAX)));
@@ -89,6 +147,7 @@ bool MBEngine::awaitReply()
 bool MBEngine::endWithReply(int code)
 {
     m_state = LinkState::Idle;
+    m_lastAnswered = true;
     if (code > 128) {
         setStatus(TMBStatus::stSlaveGlobalError, code);
     } else {
@@ -113,6 +172,7 @@ bool MBEngine::endWithoutReply()
 bool MBEngine::endTimedOut()
 {
     m_state = LinkState::Idle;
+    m_lastAnswered = false;
     if (!setStatusNow(TMBStatusNow::stnTimeOut)) return false;
     if (!setBusy(false)) return false;
     setStatus(TMBStatus::stTimeOut);
@@ -124,6 +184,7 @@ bool MBEngine::endWithPortError()
     // The port may still count as open; MBBusy stays true until the next
     // send or opening.
     if (portReady()) m_state = LinkState::Idle;
+    m_lastAnswered = true;
     if (!setStatusNow(TMBStatusNow::stnPortError)) return false;
     setStatus(TMBStatus::stPortError);
     if (!setBusy(true)) return false;
@@ -153,7 +214,9 @@ void MBEngine::onAnswerTimeout()
     if (m_reader->device().outputWaiting() > 0) {
         // The request has not even left within its own answer window: the
         // line takes nothing (a peer that reads nothing, a stuck adapter).
-        // Writes never wait for the line, so this is where that shows.
+        // Writes never wait for the line, so this is where that shows. The
+        // driver's queue goes too: a frame cut in two would otherwise go out
+        // half, in front of the next request.
         m_reader->device().discardOutput();
         m_lastWriteFailure = SerialStatus::failure(
             ETIMEDOUT,
@@ -173,6 +236,7 @@ void MBEngine::onAnswerTimeout()
             endWithPortError();
             return;
         }
+        noteTransmission();
         if (!setStatusNow(TMBStatusNow::stnSending)) return;
         m_answerTimer.start(int(std::min<qint64>(answerInterval(), INT_MAX)));
         (void)setStatusNow(TMBStatusNow::stnWaitingForAnswer);
@@ -187,7 +251,11 @@ void MBEngine::onAnswerTimeout()
 
 void MBEngine::receiveFramed(const QByteArray &chunk)
 {
-    const quint64 transaction = m_transaction;
+    // These characters were read before anything sent from here on: a frame
+    // among them cannot answer that. (A late second reply behind the one
+    // just taken would otherwise pass for the answer to the next request,
+    // and every reply after it would be one behind.)
+    m_chunkReadAt = receivedAt();
     // Logging looks at the counts only when it is on.
     const bool logging = lcLink().isDebugEnabled();
     MBDiscardCounts seen;
@@ -196,27 +264,23 @@ void MBEngine::receiveFramed(const QByteArray &chunk)
         // A handler may close the port halfway through the chunk; what follows
         // then belongs to no one.
         if (!portReady()) return;
-        // Nor can it answer a request a handler sent meanwhile: these
-        // characters arrived before that request went out. (A late second
-        // reply behind the one just taken would otherwise pass for the answer
-        // to the next request, and every reply after it would be one behind.)
-        if (!belongsToTransaction(transaction)) {
-            dropLateCharacters(QByteArrayView(chunk).sliced(i));
-            return;
-        }
         bool alive = true;
         switch (m_receiver.feed(std::uint8_t(chunk[i]))) {
         case mb::RxEvent::StartAccepted:
             if (logging) logDiscards(seen); // a frame cut short by this start
             alive = setStatusNow(TMBStatusNow::stnReceiving);
             break;
-        case mb::RxEvent::StartRefused:
         case mb::RxEvent::FrameDiscarded:
+            alive = damagedReplySeen() && onAssemblyReset();
+            if (logging) logDiscards(seen);
+            break;
+        case mb::RxEvent::StartRefused:
             if (logging) logDiscards(seen);
             alive = onAssemblyReset();
             break;
         case mb::RxEvent::FrameAccepted:
             alive = onFrameAccepted();
+            if (logging) logDiscards(seen);
             break;
         case mb::RxEvent::None:
         case mb::RxEvent::Ignored:
@@ -227,20 +291,6 @@ void MBEngine::receiveFramed(const QByteArray &chunk)
         if (!alive) return;
     }
     if (logging) logDiscards(seen); // characters outside a frame
-}
-
-void MBEngine::dropLateCharacters(QByteArrayView rest)
-{
-    // Each start flag among them is a reply (or a frame) that came too late;
-    // without one they are the rest of such a reply.
-    const auto starts = std::count_if(rest.begin(), rest.end(), [](char c) {
-        return (std::uint8_t(c) & (mb::kHighNibbleBit | mb::kStartFlag)) ==
-               (mb::kHighNibbleBit | mb::kStartFlag);
-    });
-    const auto late = std::uint32_t(std::max<qsizetype>(starts, 1));
-    m_receiver.countDiscard(DiscardReason::LateReply, late);
-    qCDebug(lcLink).nospace() << "discarded " << late << ": "
-                              << mb::discardReasonText(DiscardReason::LateReply);
 }
 
 void MBEngine::logDiscards(MBDiscardCounts &seen) const
@@ -301,13 +351,63 @@ bool MBEngine::onFrameAccepted()
     return true;
 }
 
+MBEngine::ReplyRole MBEngine::matchReply()
+{
+    // The oldest transmission still unanswered, if it went out before these
+    // characters were read; a reply never answers a request sent after it.
+    if (m_unanswered.empty() || m_unanswered.front().sentAt > m_chunkReadAt)
+        return ReplyRole::Unexpected;
+    const Transmission answered = m_unanswered.front();
+    m_unanswered.pop_front();
+    const qint64 tookMs =
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - answered.sentAt)
+            .count();
+    m_slowestAnswerMs = std::max(m_slowestAnswerMs, tookMs);
+    if (answered.transaction != m_transaction) return ReplyRole::Late;
+    if (m_state == LinkState::AwaitingReply) return ReplyRole::Answer;
+    // The latest transaction has ended. Its first reply after a time-out
+    // still answers it (the host hears of it once more); a second reply to
+    // one already answered is late.
+    if (m_state == LinkState::Idle && !m_lastAnswered) return ReplyRole::Answer;
+    return ReplyRole::Late;
+}
+
 bool MBEngine::masterFrameAccepted()
 {
-    // Any well-formed reply of the addressed slave ends the transaction, and
-    // one that comes while none is awaited (late, after the time-out) ends
-    // "it" once more: the host hears of every reply.
+    const ReplyRole role = matchReply();
+    if (role != ReplyRole::Answer) {
+        // A reply to an earlier try, or to no request out now (the log line
+        // of the discard follows).
+        m_receiver.countDiscard(DiscardReason::LateReply);
+        if (m_state == LinkState::ClearingLine && m_unanswered.empty()) return onLineClear();
+        return onAssemblyReset();
+    }
+    const auto frame = m_receiver.frame();
+    const int code = frame[2];
+    const int dataBytes = int(frame.size() - mb::kMinFrame);
+    if (code <= 128 && m_expectedReplyData >= 0 && dataBytes != m_expectedReplyData) {
+        // Read by its layout, a shorter reply would give zeros for what is
+        // missing and a longer one garbage: it is no reading. The window
+        // keeps running, as after a frame that failed its CRC.
+        m_receiver.countDiscard(DiscardReason::NotDecodable);
+        m_lastNotDecodable = dataBytes;
+        return onAssemblyReset();
+    }
     emit receiveFlashed();
     m_answerTimer.stop();
-    m_rx.loadFrame(m_receiver.frame());
+    m_rx.loadFrame(frame);
     return endWithReply(m_rx.command());
+}
+
+bool MBEngine::damagedReplySeen()
+{
+    // A reply that came damaged still answered the oldest transmission
+    // waiting, as long as its length says it was a reply.
+    if (m_mode != TMBMode::modeMaster || m_expectedReplyData < 0 ||
+        m_receiver.damagedFrameLength() != std::size_t(m_expectedReplyData) + mb::kMinFrame ||
+        m_unanswered.empty() || m_unanswered.front().sentAt > m_chunkReadAt)
+        return true;
+    m_unanswered.pop_front();
+    if (m_state == LinkState::ClearingLine && m_unanswered.empty()) return onLineClear();
+    return true;
 }

@@ -23,9 +23,18 @@ void MBEngine::MBRefreshPortList()
     refreshPortList(false);
 }
 
+QStringList MBEngine::namedPorts() const
+{
+    return m_namedPorts ? *m_namedPorts : ::namedPorts();
+}
+
 void MBEngine::refreshPortList(bool following)
 {
-    const QStringList candidates = m_candidateSource ? m_candidateSource() : allPortCandidates();
+    const QString sysClassTty = m_catalog.sysRoot() + QStringLiteral("/class/tty");
+    const QStringList candidates =
+        m_candidateSource ? m_candidateSource() : allPortCandidates(sysClassTty);
+    // The console is left out of the system's ports only.
+    m_consolePorts = m_candidateSource ? QStringList() : consolePorts(sysClassTty);
     // The port we hold ourselves is refused like any held port, and comes
     // back at the end of the list while it is open.
     // One look at the other processes serves every candidate, and only if
@@ -37,10 +46,22 @@ void MBEngine::refreshPortList(bool following)
     const PortProbe probe = probePorts(candidates, m_tryOpen ? m_tryOpen : probeOne, &holders);
     m_portsWithoutPermission = probe.noPermission;
     m_portsHeldElsewhere = probe.heldElsewhere;
-    const QString preselect = following && m_follower
-                                  ? m_follower->preferredPort(probe.available, m_lastUsedPort)
-                                  : m_lastUsedPort;
-    const PortListing listing = orderPortList(probe.available, m_portOpen, m_port, preselect);
+    QStringList available = probe.available;
+    QString preselect = following && m_follower
+                            ? m_follower->preferredPort(available, m_lastUsedPort)
+                            : m_lastUsedPort;
+    // A port the user did not name never takes the place of one they did.
+    if (!m_chosenByHand) preselect = preselectedPort(available, namedPorts(), preselect);
+    // A lost port waited for stays in the list, selected, while it is missing.
+    m_missingPort.clear();
+    if (m_follower && m_follower->isWaiting()) {
+        preselect = m_follower->waitedPort();
+        if (!available.contains(preselect)) {
+            m_missingPort = preselect;
+            available << preselect;
+        }
+    }
+    const PortListing listing = orderPortList(available, m_portOpen, m_port, preselect);
     m_portList = listing.ports;
     m_selectedPort = listing.selected;
     if (m_selectedPort >= 0) m_lastUsedPort = m_portList[m_selectedPort];
@@ -53,6 +74,7 @@ void MBEngine::selectPortListEntry(int index)
     if (index < 0 || index >= m_portList.size()) return;
     m_selectedPort = index;
     m_lastUsedPort = m_portList[index];
+    m_chosenByHand = true;
     if (!m_follower) return;
     m_follower->portChosen(m_lastUsedPort);
     (void)m_follower->takeOver();
@@ -172,9 +194,13 @@ bool MBEngine::openDevice(SerialStatus &failure)
         return false;
     }
 
-    // What is counted as thrown away counts from this opening on.
+    // What is counted as thrown away, and what is owed, counts from this
+    // opening on (the purge emptied the line).
     m_receiver.clearDiscards();
-    m_undecodableFrames = 0;
+    m_unanswered.clear();
+    m_lastAnswered = true;
+    m_slowestAnswerMs = 0;
+    m_lastNotDecodable = -1;
     m_reader = std::make_unique<TCommThread>(std::move(device));
     m_reader->setReceiveHandler([this](const QByteArray &chunk) { onReceived(chunk); });
     m_reader->setFailureHandler([this](const SerialStatus &reason) { onPortLost(reason); });
@@ -220,6 +246,8 @@ bool MBEngine::enterClosedState()
     m_speedMax = 0;
     emit speedChanged(0, 0);
     m_answerTimer.stop();
+    m_clearLineTimer.stop();
+    m_unanswered.clear();
     // A slave reply still waiting for its delay has nowhere to go.
     m_slaveDelayTimer.stop();
     m_stringArmed = false;

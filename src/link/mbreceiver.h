@@ -26,15 +26,18 @@ enum class RxEvent : std::uint8_t {
     FrameAccepted,  // end flag, frame passed: frame() holds it (the assembly is NOT reset)
 };
 
-// Why a frame (or a character) was thrown away. The receiver counts the
-// first five itself; the engine adds the late replies.
+// Why a frame (or characters) were thrown away. The receiver counts the
+// first five itself; the engine adds late replies and replies it could not
+// decode. Characters outside any frame are counted one by one, everything
+// else frame by frame.
 enum class DiscardReason : std::uint8_t {
-    BadCrc,       // a frame too short for its header and CRC, or with a wrong CRC
-    ForeignFrame, // a frame the mode does not take: another station's, or our own echo
+    BadCrc,       // a frame of the station we listen to, too short or with a wrong CRC
+    ForeignFrame, // a whole frame the mode does not take: another station's, or our echo
     Overlong,     // more than 2048 bytes, so its end was cut off
     StartInFrame, // a start flag in mid-frame cut the frame before it short
-    OutsideFrame, // a character outside any frame
-    LateReply,    // a reply that arrived before the request now awaited went out
+    OutsideFrame, // a character outside any whole frame (noise, a cut frame of another station)
+    LateReply,    // a reply that is not the answer to the request out now
+    NotDecodable, // a reply its host cannot read (a length other than its layout's)
 };
 
 // How many of each were thrown away since the counts were last cleared.
@@ -43,22 +46,33 @@ struct MBDiscardCounts {
     std::uint32_t foreignFrame = 0;
     std::uint32_t overlong = 0;
     std::uint32_t startInFrame = 0;
-    std::uint32_t outsideFrame = 0;
+    std::uint32_t outsideFrame = 0; // characters
     std::uint32_t lateReply = 0;
+    std::uint32_t notDecodable = 0;
 
     std::uint32_t &operator[](DiscardReason reason) noexcept;
     std::uint32_t operator[](DiscardReason reason) const noexcept;
-    std::uint32_t total() const noexcept
+    // Frames thrown away, whatever the reason; and characters outside a frame.
+    std::uint32_t frames() const noexcept
     {
-        return badCrc + foreignFrame + overlong + startInFrame + outsideFrame + lateReply;
+        return badCrc + foreignFrame + overlong + startInFrame + lateReply + notDecodable;
     }
+    std::uint32_t characters() const noexcept { return outsideFrame; }
+    std::uint32_t total() const noexcept { return frames() + characters(); }
     bool operator==(const MBDiscardCounts &) const = default;
 };
+// Whether a reason counts characters (outside a frame) rather than frames.
+constexpr bool countsCharacters(DiscardReason reason) noexcept
+{
+    return reason == DiscardReason::OutsideFrame;
+}
 // The reason as the link's log and tool tips name it ("bad CRC" and so on).
 const char *discardReasonText(DiscardReason reason) noexcept;
+// The frame reasons first, then the characters.
 inline constexpr DiscardReason kDiscardReasons[] = {
     DiscardReason::BadCrc,       DiscardReason::ForeignFrame, DiscardReason::Overlong,
-    DiscardReason::StartInFrame, DiscardReason::OutsideFrame, DiscardReason::LateReply};
+    DiscardReason::StartInFrame, DiscardReason::LateReply,    DiscardReason::NotDecodable,
+    DiscardReason::OutsideFrame};
 
 class MBReceiver {
 public:
@@ -123,20 +137,47 @@ public:
     // nothing on the path of a good frame.
     const MBDiscardCounts &discards() const noexcept { return discards_; }
     void clearDiscards() noexcept { discards_ = {}; }
-    // For the discards the receiver cannot see itself (late replies).
+    // For the discards the receiver cannot see itself (late replies, replies
+    // the host cannot decode).
     void countDiscard(DiscardReason reason, std::uint32_t count = 1) noexcept
     {
         discards_[reason] += count;
     }
+    // After FrameDiscarded: the length of the frame thrown away when it was
+    // one of the accepted station's frames that failed its CRC (a damaged
+    // reply still answers a request); 0 after any other discard.
+    std::size_t damagedFrameLength() const noexcept { return damagedLength_; }
 
 private:
+    // Characters outside a frame go to the refused frame being skipped, when
+    // one is, else straight to the count.
+    void chargeOutside(std::uint32_t characters) noexcept
+    {
+        if (skipping_)
+            skipped_ += characters;
+        else
+            discards_.outsideFrame += characters;
+    }
+    // A refused frame's bytes pass through a running CRC, so that a whole
+    // frame of another station can be told from noise without storing it.
+    void skipByte(std::uint8_t b) noexcept;
+    bool skippedFrameWhole() const noexcept;
+
     std::array<std::uint8_t, kFrameArea> buffer_{};
     std::uint16_t count_ = 0;
     bool full_ = false;
     bool complete_ = false;   // the assembly holds a frame that passed its checks
     bool overflowed_ = false; // bytes were dropped because the assembly was full
     bool skipping_ = false;   // the characters of a refused frame are going by
+    // A low-nibble character outside a frame: the first half of a frame's
+    // first byte if a start follows, else a stray character.
+    bool lowPending_ = false;
     std::uint8_t lowNibble_ = 0;
+    std::uint32_t skipped_ = 0; // characters of the refused frame so far
+    std::size_t skipBytes_ = 0; // its bytes so far
+    std::uint16_t skipCrc_ = kCrcInit;
+    std::array<std::uint8_t, 2> skipTail_{}; // its last two bytes: the CRC when it ends
+    std::size_t damagedLength_ = 0;
     StartAcceptance accept_;
     MBDiscardCounts discards_;
 };

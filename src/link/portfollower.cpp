@@ -9,6 +9,11 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QPointer>
+#include <QSocketNotifier>
+
+#include <algorithm>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 namespace {
 
@@ -32,7 +37,10 @@ PortFollower::PortFollower(MBEngine &engine) : QObject(&engine), m_engine(engine
     m_limitTimer.setSingleShot(true);
     connect(&m_limitTimer, &QTimer::timeout, this, [this] {
         qCDebug(lcLink).noquote() << "port wait: gave up on" << m_wait->device.path;
-        (void)endWait();
+        const QPointer<PortFollower> self(this);
+        if (!endWait() || !self) return;
+        // The missing entry leaves the list.
+        if (!m_engine.m_portOpen && !m_engine.portReady()) m_engine.refreshPortList(true);
     });
     m_retryTimer.setSingleShot(true);
     connect(&m_retryTimer, &QTimer::timeout, this, &PortFollower::lookForReturn);
@@ -40,6 +48,14 @@ PortFollower::PortFollower(MBEngine &engine) : QObject(&engine), m_engine(engine
     m_checkTimer.setInterval(0);
     connect(&m_checkTimer, &QTimer::timeout, this, &PortFollower::lookForReturn);
 }
+
+// A program holding a port, watched through a descriptor of its process
+// that becomes readable when it ends.
+struct PortFollower::WatchedHolder {
+    pid_t pid;
+    UniqueFd fd;
+    std::unique_ptr<QSocketNotifier> notifier;
+};
 
 PortFollower::~PortFollower() = default;
 
@@ -53,8 +69,37 @@ void PortFollower::portsProbed(const QStringList &candidates)
         connect(m_watcher, &PortWatcher::changed, this, &PortFollower::onPortsChanged);
     }
     watchCandidates();
+    watchHolders();
     // Not from inside the probe: it may belong to an opening in progress.
     if (m_wait && !m_reopening) m_checkTimer.start();
+}
+
+void PortFollower::watchHolders()
+{
+    std::vector<std::unique_ptr<WatchedHolder>> kept;
+    for (const PortHolding &holding : m_engine.m_portsHeldElsewhere) {
+        const pid_t pid = holding.holder.pid;
+        const auto known = std::find_if(m_holders.begin(), m_holders.end(),
+                                        [pid](const auto &h) { return h && h->pid == pid; });
+        if (known != m_holders.end()) {
+            kept.push_back(std::move(*known));
+            continue;
+        }
+        UniqueFd fd(int(::syscall(SYS_pidfd_open, pid, 0)));
+        if (!fd.valid()) continue; // gone already, or a system without pidfd
+        auto holder = std::make_unique<WatchedHolder>();
+        holder->pid = pid;
+        holder->notifier = std::make_unique<QSocketNotifier>(fd.get(), QSocketNotifier::Read);
+        holder->fd = std::move(fd);
+        connect(holder->notifier.get(), &QSocketNotifier::activated, this, [this, pid] {
+            qCDebug(lcLink) << "the program holding a port ended (process" << pid << ")";
+            for (auto &h : m_holders)
+                if (h && h->pid == pid) h->notifier->setEnabled(false);
+            if (m_watcher) m_watcher->noteChange();
+        });
+        kept.push_back(std::move(holder));
+    }
+    m_holders = std::move(kept);
 }
 
 void PortFollower::watchCandidates()
@@ -145,7 +190,7 @@ QString PortFollower::whereBack() const
     QString back;
     for (const QString &place : places) {
         if (!QFileInfo::exists(place)) continue;
-        if (!m_wait->device.sameDevice(m_engine.m_catalog.details(place))) continue;
+        if (!m_wait->device.cameBackAs(m_engine.m_catalog.details(place))) continue;
         // The name it had is the one the user knows.
         if (place == m_wait->device.path) return place;
         if (back.isEmpty()) back = place;

@@ -22,7 +22,9 @@
 #include <QTimer>
 
 #include <chrono>
+#include <memory>
 #include <optional>
+#include <vector>
 
 class MBEngine;
 class PortWatcher;
@@ -54,6 +56,8 @@ public:
     QString preferredPort(const QStringList &available, const QString &fallback) const;
     bool isReopening() const { return m_reopening; }
     bool isWaiting() const { return m_wait.has_value(); }
+    // The port waited for, by the name the user knows (empty when none).
+    QString waitedPort() const { return m_wait ? m_wait->device.path : QString(); }
     QString waitText() const;
     void setWaitLimit(std::chrono::milliseconds limit) { m_waitLimit = limit; }
     const PortWatcher *watcher() const { return m_watcher; }
@@ -73,6 +77,9 @@ private:
     [[nodiscard]] bool endWait();
     [[nodiscard]] bool announce();
     void watchCandidates();
+    // The programs the last probe found holding ports: when one ends, the
+    // list is probed again (it would otherwise name it until Refresh).
+    void watchHolders();
 
     MBEngine &m_engine;
     PortWatcher *m_watcher = nullptr; // child; made when the list is first filled
@@ -89,6 +96,8 @@ private:
     QTimer m_limitTimer;
     QTimer m_retryTimer;
     QTimer m_checkTimer; // a look for the lost device after the probe that ran just now
+    struct WatchedHolder;
+    std::vector<std::unique_ptr<WatchedHolder>> m_holders;
 
 public:
     static constexpr std::chrono::seconds kReopenInterval{1};

@@ -1,7 +1,10 @@
 // Looking for other holders of a device among the open descriptors in /proc.
 #include "link/portholders.h"
 
+#include "link/portlock.h"
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -52,7 +55,11 @@ void DeviceHolders::scan() const
         // Another user's processes are closed to us: what we may not see we
         // cannot count.
         DIR *fds = ::opendir(path);
-        if (!fds) continue;
+        if (!fds) {
+            // Gone meanwhile, or closed to us.
+            if (errno != ENOENT) m_sawEvery = false;
+            continue;
+        }
         const int fdDir = ::dirfd(fds);
         int fdinfoDir = -1;
         while (const dirent *fd = ::readdir(fds)) {
@@ -93,9 +100,20 @@ std::optional<PortHolder> DeviceHolders::holderOf(const QString &path) const
         return !otherEnd;
     });
     if (holder == m_devices.end()) return std::nullopt;
+    return PortHolder{holder->pid, processName(holder->pid, m_procRoot)};
+}
+
+bool DeviceHolders::sawEveryProcess() const
+{
+    if (!m_scanned) scan();
+    return m_sawEvery;
+}
+
+QString processName(pid_t pid, const QString &procRoot)
+{
     char commPath[320];
-    std::snprintf(commPath, sizeof commPath, "%s/%d/comm", m_procRoot.toLocal8Bit().constData(),
-                  int(holder->pid));
+    std::snprintf(commPath, sizeof commPath, "%s/%d/comm", procRoot.toLocal8Bit().constData(),
+                  int(pid));
     QString program;
     if (const int fd = ::open(commPath, O_RDONLY | O_CLOEXEC); fd >= 0) {
         char name[64];
@@ -103,7 +121,14 @@ std::optional<PortHolder> DeviceHolders::holderOf(const QString &path) const
         ::close(fd);
         if (n > 0) program = QString::fromLocal8Bit(name, n).trimmed();
     }
-    return PortHolder{holder->pid, program};
+    return program;
+}
+
+std::optional<PortHolder> portHolder(const QString &path, const DeviceHolders &holders)
+{
+    if (const std::optional<pid_t> pid = portlock::lockingProcess(path))
+        return PortHolder{*pid, processName(*pid)};
+    return holders.holderOf(path);
 }
 
 int pseudoTerminalNumber(const QString &path)

@@ -35,6 +35,9 @@ public:
     // The first other process that holds it open, and that process's name
     // (from /proc/<pid>/comm; empty when it cannot be read).
     std::optional<PortHolder> holderOf(const QString &path) const;
+    // Whether every other process's descriptors could be looked at (as
+    // root); otherwise a holder may be one we cannot see.
+    bool sawEveryProcess() const;
 
 private:
     void scan() const;
@@ -45,9 +48,16 @@ private:
     };
     QString m_procRoot;
     mutable bool m_scanned = false;
+    mutable bool m_sawEvery = true;
     mutable std::vector<Holder> m_devices;
     mutable std::vector<std::pair<pid_t, int>> m_ptyMasters; // pid, pseudo-terminal number
 };
 
 // The number N of /dev/pts/N behind path (symbolic links followed), or -1.
 int pseudoTerminalNumber(const QString &path);
+
+// Who holds the port: the program a live lock file names (whoever it runs
+// as), else another process with the device open (of those we may see).
+std::optional<PortHolder> portHolder(const QString &path, const DeviceHolders &holders);
+// The name of a running process ("minicom"), empty when it cannot be read.
+QString processName(pid_t pid, const QString &procRoot = QStringLiteral("/proc"));

@@ -11,6 +11,7 @@
 #include <array>
 #include <climits>
 #include <cstdlib>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -113,12 +114,25 @@ bool PortDetails::canComeBack() const
     return usb || !path.startsWith(QLatin1String("/dev/pts/"));
 }
 
+bool PortDetails::cameBackAs(const PortDetails &now) const
+{
+    if (!sameDevice(now)) return false;
+    if (usb || !isLink() || QLatin1String(kind.id) != QLatin1String("pty")) return true;
+    return now.linkIdentity != linkIdentity;
+}
+
 PortDetails PortCatalog::details(const QString &path) const
 {
     PortDetails details;
     details.path = path;
     details.device = resolved(path);
     details.kind = portKindOf(details.device);
+    struct stat link {};
+    if (::lstat(QFile::encodeName(path).constData(), &link) == 0 && S_ISLNK(link.st_mode))
+        details.linkIdentity = QStringLiteral("%1:%2.%3")
+                                   .arg(link.st_ino)
+                                   .arg(link.st_ctim.tv_sec)
+                                   .arg(link.st_ctim.tv_nsec);
     const QString name = details.device.mid(details.device.lastIndexOf(u'/') + 1);
     if (name.isEmpty()) return details;
     details.usb = usbDetails(name);
@@ -168,16 +182,22 @@ QString PortCatalog::byIdName(const QString &ttyName) const
     return {};
 }
 
+QString permissionRemedy(const QString &group)
+{
+    if (group.isEmpty())
+        return QStringLiteral("no group may open it: an administrator must give the device to "
+                              "a group such as dialout (a udev rule), then you join that group");
+    return QStringLiteral("join the group %1 (sudo adduser $USER %1), then log in again")
+        .arg(group);
+}
+
 QString portRefusalText(const SerialStatus &status, const QString &group,
                         const std::optional<PortHolder> &holder)
 {
     if (status.ok()) return {};
     switch (status.kind) {
-    case PortFailure::NoPermission: {
-        const QString join = group.isEmpty() ? QStringLiteral("dialout") : group;
-        return QStringLiteral("%1; join the group %2 (sudo adduser $USER %2), then log in again")
-            .arg(status.message, join);
-    }
+    case PortFailure::NoPermission:
+        return status.message + QStringLiteral("; ") + permissionRemedy(group);
     case PortFailure::Busy:
         if (!holder) return QStringLiteral("held by another program");
         return QStringLiteral("held by %1 (process %2)")

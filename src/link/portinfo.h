@@ -41,6 +41,11 @@ struct PortDetails {
     PortKind kind{"other", "serial device"};
     std::optional<UsbDetails> usb;
     QString byId; // the /dev/serial/by-id name of the device, when udev made one
+    // When path is a symbolic link: which link it is (its inode and change
+    // time), so that a link made anew can be told from the same old one.
+    QString linkIdentity;
+
+    bool isLink() const { return !linkIdentity.isEmpty(); }
 
     // "FTDI FT232R USB UART, serial A10K3ZQ1" for a USB device; otherwise
     // the kind in words, and the device when the path is a link to it.
@@ -59,6 +64,11 @@ struct PortDetails {
     // A device that can come back: not a pseudo-terminal named by its
     // number, whose number goes to whichever program opens a pty next.
     bool canComeBack() const;
+    // Whether now, found where this device was lost, is this device back.
+    // As sameDevice, and a link to a pseudo-terminal must have been made
+    // anew: the old link still leading to the old number leads to whichever
+    // program took that number since.
+    bool cameBackAs(const PortDetails &now) const;
 };
 
 // Where details come from. Tests lay out a fake tree in a temporary folder
@@ -89,9 +99,14 @@ private:
 // The kind of the device node at path (/dev/ttyUSB0 and so on).
 PortKind portKindOf(const QString &devicePath);
 
+// What a user without permission for a port can do: join the group that may
+// open it, or, when no group may (root:root 0600), have an administrator
+// give the device to one.
+QString permissionRemedy(const QString &group);
+
 // Why a port cannot be used, in a few words after its state: the system's
-// message and the group to join for a port without permission, "held by
-// another program" (naming it when known) for a busy one, the system's
-// message otherwise. Empty for a port that can be used.
+// message and the remedy for a port without permission, "held by another
+// program" (naming it when known) for a busy one, the system's message
+// otherwise. Empty for a port that can be used.
 QString portRefusalText(const SerialStatus &status, const QString &group,
                         const std::optional<PortHolder> &holder);

@@ -9,6 +9,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 
@@ -24,14 +25,33 @@
 
 namespace {
 
-bool hasRealUart(const QString &devicePath)
+// The 8250 driver registers ttyS entries for UARTs that are not there; its
+// "type" in sysfs (readable by everyone) says which are. Without it, the
+// device is asked; a port the user may not open is kept, so that the list
+// can say why it cannot be used.
+bool hasRealUart(const QString &sysEntry, const QString &devicePath)
 {
+    QFile type(sysEntry + QStringLiteral("/type"));
+    if (type.open(QIODevice::ReadOnly)) {
+        bool number = false;
+        const int code = type.readAll().trimmed().toInt(&number);
+        if (number) return code != PORT_UNKNOWN;
+    }
     UniqueFd fd(
         ::open(devicePath.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
-    if (!fd.valid()) return false;
+    if (!fd.valid()) return errno == EACCES || errno == EPERM;
     serial_struct info{};
     if (::ioctl(fd.get(), TIOCGSERIAL, &info) != 0) return false;
     return info.type != PORT_UNKNOWN;
+}
+
+// The kernel's consoles: "tty0 ttyS0".
+QStringList activeConsoleNames(const QString &sysClassTty)
+{
+    QFile active(sysClassTty + QStringLiteral("/console/active"));
+    if (!active.open(QIODevice::ReadOnly)) return {};
+    return QString::fromLocal8Bit(active.readAll())
+        .split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
 }
 
 } // namespace
@@ -40,6 +60,8 @@ QString portOwningGroup(const QString &devicePath)
 {
     struct stat node {};
     if (::stat(devicePath.toLocal8Bit().constData(), &node) != 0 || node.st_gid == 0) return {};
+    // Joining a group helps only where the group may read and write.
+    if ((node.st_mode & (S_IRGRP | S_IWGRP)) != (S_IRGRP | S_IWGRP)) return {};
     long size = ::sysconf(_SC_GETGR_R_SIZE_MAX);
     std::vector<char> buffer(size > 0 ? std::size_t(size) : 16384);
     group entry{};
@@ -56,19 +78,28 @@ bool isSerialDeviceName(const QString &name)
     return serialName.match(name).hasMatch();
 }
 
+QStringList consolePorts(const QString &sysClassTty, const QString &devDir)
+{
+    QStringList ports;
+    for (const QString &name : activeConsoleNames(sysClassTty))
+        if (isSerialDeviceName(name)) ports << QDir(devDir).filePath(name);
+    return ports;
+}
+
 QStringList systemPortCandidates(const QString &sysClassTty, const QString &devDir)
 {
     QStringList names;
     const QDir sys(sysClassTty);
+    const QStringList consoles = activeConsoleNames(sysClassTty);
     for (const QString &name : sys.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::System)) {
-        if (!isSerialDeviceName(name)) continue;
+        if (!isSerialDeviceName(name) || consoles.contains(name)) continue;
         // rfcomm ports have no "device" link; every other serial tty has one
         // (and a driver) when hardware is behind it.
         const QString entry = sys.filePath(name);
         const bool isRfcomm = name.startsWith(QLatin1String("rfcomm"));
         if (!isRfcomm && !QFileInfo::exists(entry + QStringLiteral("/device/driver"))) continue;
         const QString path = QDir(devDir).filePath(name);
-        if (name.startsWith(QLatin1String("ttyS")) && !hasRealUart(path)) continue;
+        if (name.startsWith(QLatin1String("ttyS")) && !hasRealUart(entry, path)) continue;
         names << path;
     }
     // Kind first, then the number as a number (ttyS2 before ttyS10).
@@ -101,12 +132,17 @@ QStringList extraPortCandidates(const QStringList &arguments, const QString &env
     return ports;
 }
 
-QStringList allPortCandidates()
+QStringList namedPorts()
 {
-    QStringList candidates = systemPortCandidates();
     const QStringList arguments =
         QCoreApplication::instance() ? QCoreApplication::arguments() : QStringList();
-    candidates << extraPortCandidates(arguments, qEnvironmentVariable("KX4720R_PORTS"));
+    return extraPortCandidates(arguments, qEnvironmentVariable("KX4720R_PORTS"));
+}
+
+QStringList allPortCandidates(const QString &sysClassTty)
+{
+    QStringList candidates = systemPortCandidates(sysClassTty);
+    candidates << namedPorts();
     candidates.removeDuplicates();
     return candidates;
 }
@@ -139,11 +175,24 @@ PortProbe probePorts(const QStringList &candidates, const PortTryOpen &tryOpen,
         } else if (status.kind == PortFailure::NoPermission) {
             probe.noPermission << PortRefusal{port, status.code, portOwningGroup(port)};
         } else if (status.kind == PortFailure::Busy && holders) {
-            if (const std::optional<PortHolder> holder = holders->holderOf(port))
+            if (const std::optional<PortHolder> holder = portHolder(port, *holders))
                 probe.heldElsewhere << PortHolding{port, *holder};
         }
     }
     return probe;
+}
+
+QString preselectedPort(const QStringList &available, const QStringList &named,
+                        const QString &lastUsedPort)
+{
+    const auto listed = [&](const QString &port) {
+        return available.contains(port, Qt::CaseInsensitive);
+    };
+    if (listed(lastUsedPort) && named.contains(lastUsedPort, Qt::CaseInsensitive))
+        return lastUsedPort;
+    for (const QString &port : named)
+        if (listed(port)) return port;
+    return lastUsedPort;
 }
 
 PortListing orderPortList(const QStringList &available, bool portOpen, const QString &openPort,

@@ -85,7 +85,8 @@ public:
     // Characters written but not yet taken by the driver; a count that stays
     // above 0 means the line takes nothing.
     virtual qsizetype outputWaiting() const { return 0; }
-    // Drops those characters (the line has failed).
+    // Drops those characters and whatever the driver has not sent yet (the
+    // line has failed): nothing is left to go out in the middle of a frame.
     virtual void discardOutput() {}
 
     // Blocks until the port has something to report, the stop event is

@@ -3,11 +3,15 @@
 // <asm/termbits.h> clashes with <termios.h>, so this file uses only the former.
 #include "link/serialdevice_posix.h"
 
+#include "link/linklog.h"
 #include "link/portholders.h"
+#include "link/portlock.h"
 
 #include <array>
 #include <asm/termbits.h>
 #include <cerrno>
+#include <climits>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <linux/serial.h>
@@ -15,6 +19,8 @@
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace {
@@ -146,22 +152,67 @@ PosixSerialDevice::~PosixSerialDevice()
     close();
 }
 
+namespace {
+
+// Whether the tty layer serves the character device: sysfs files every
+// registered device under its class (/dev/null under "mem", a watchdog under
+// "misc", where merely opening one starts its timer). Pseudo-terminals have
+// no entry there; isatty() tells once they are open.
+bool servedByTtyLayer(dev_t device)
+{
+    char link[64];
+    std::snprintf(link, sizeof link, "/sys/dev/char/%u:%u/subsystem", major(device), minor(device));
+    char target[PATH_MAX];
+    const ssize_t n = ::readlink(link, target, sizeof target - 1);
+    if (n <= 0) return true;
+    target[n] = '\0';
+    const char *last = std::strrchr(target, '/');
+    return std::strcmp(last ? last + 1 : target, "tty") == 0;
+}
+
+} // namespace
+
+SerialStatus notASerialPort()
+{
+    return SerialStatus{ENOTTY, QStringLiteral("Not a serial port (no terminal device)"),
+                        PortFailure::Unsupported};
+}
+
 SerialStatus openIfUnheld(const QString &name, UniqueFd &fd, const DeviceHolders &holders)
 {
     const QByteArray path = name.toLocal8Bit();
+    // Only a terminal device is a serial port. Anything else (a file, a
+    // FIFO, /dev/null) is not even opened: opening some devices does
+    // something by itself.
+    struct stat node {};
+    if (::stat(path.constData(), &node) != 0) return posixError(errno);
+    if (S_ISCHR(node.st_mode) && !servedByTtyLayer(node.st_rdev)) return notASerialPort();
+    // A lock file of a running program holds the port, whoever it runs as;
+    // the port is not touched at all then.
+    if (S_ISCHR(node.st_mode) && portlock::lockingProcess(name)) return posixError(EBUSY);
+    // Anything but a device opens without effect (a file, a FIFO); opened
+    // all the same, its failure says why the user cannot have it.
     UniqueFd opened(retryOnInterrupt(
         [&] { return ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); }));
     if (!opened.valid()) return posixError(errno);
+    if (!S_ISCHR(node.st_mode) || !::isatty(opened.get())) return notASerialPort();
     // TIOCEXCL refuses further opens by other users, but root passes it; the
     // advisory lock is what makes a second open of ours (or of any program
-    // that locks as well) fail even then, and the flag itself tells root
-    // that another program asked to be alone on the line.
+    // that locks as well) fail even then.
     if (::flock(opened.get(), LOCK_EX | LOCK_NB) != 0)
         return posixError(errno == EWOULDBLOCK ? EBUSY : errno);
-    int exclusive = 0;
-    if (::ioctl(opened.get(), TIOCGEXCL, &exclusive) == 0 && exclusive) return posixError(EBUSY);
     // A program that took no lock shows only among the open descriptors.
     if (holders.holdsOpen(name)) return posixError(EBUSY);
+    // The exclusive flag says another program asked to be alone on the line.
+    // With no lock, no lock file and no descriptor of anyone else behind it
+    // (and every process seen), it was left by a program that was killed
+    // while the other end stayed open: the port is ours to take.
+    int exclusive = 0;
+    if (::ioctl(opened.get(), TIOCGEXCL, &exclusive) == 0 && exclusive) {
+        if (!holders.sawEveryProcess()) return posixError(EBUSY);
+        qCDebug(lcLink).noquote() << name << "is flagged exclusive, but no program holds it:"
+                                  << "taken";
+    }
     fd = std::move(opened);
     return SerialStatus::success();
 }
@@ -175,9 +226,21 @@ SerialStatus PosixSerialDevice::open(const QString &name)
     const SerialStatus status = openIfUnheld(name, fd, DeviceHolders());
     if (!status.ok()) return status;
 
-    auto saved = std::make_unique<SavedSettings>();
-    if (::ioctl(fd.get(), TCGETS2, &saved->settings) != 0) return posixError(errno);
+    // Ours alone before anything on the line changes: the exclusive flag,
+    // then our lock file, and only then the settings and the purge.
     if (::ioctl(fd.get(), TIOCEXCL) != 0) return posixError(errno);
+    if (!m_lock.acquire(name)) {
+        const int code = errno;
+        ::ioctl(fd.get(), TIOCNXCL);
+        return posixError(code);
+    }
+    auto saved = std::make_unique<SavedSettings>();
+    if (::ioctl(fd.get(), TCGETS2, &saved->settings) != 0) {
+        const int code = errno;
+        ::ioctl(fd.get(), TIOCNXCL);
+        m_lock.release();
+        return posixError(code);
+    }
     // A USB adapter holds what it received back for its latency timer (16 ms
     // on FTDI chips) unless asked for low latency: the end of every reply
     // would wait that long. A pty or a driver without the setting refuses,
@@ -214,6 +277,7 @@ void PosixSerialDevice::close()
     ::ioctl(m_fd.get(), TIOCNXCL);
     m_saved.reset();
     m_fd.reset(); // also drops the flock
+    m_lock.release();
     m_speed = 0;
 }
 
@@ -340,6 +404,12 @@ void PendingOutput::drainWake()
 {
     std::uint64_t value;
     [[maybe_unused]] const auto rc = ::read(m_wake.get(), &value, sizeof value);
+}
+
+void PosixSerialDevice::discardOutput()
+{
+    m_output.clear();
+    if (m_fd.valid()) ::ioctl(m_fd.get(), TCFLSH, TCOFLUSH);
 }
 
 SerialStatus PosixSerialDevice::write(std::span<const char> characters)

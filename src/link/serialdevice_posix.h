@@ -3,6 +3,7 @@
 // event of the reader's wait.
 #pragma once
 
+#include "link/portlock.h"
 #include "link/serialdevice.h"
 
 #include <atomic>
@@ -42,10 +43,14 @@ private:
 SerialStatus posixError(int code);
 
 class DeviceHolders;
-// Opens the named device for reading and writing unless another holds it:
-// by a lock, by the exclusive flag, or by merely having it open (holders).
-// Changes nothing on the device: no purge, no line settings, no flag.
+// Opens the named device for reading and writing unless it is no terminal
+// device or another holds it: by a lock file, a lock, by merely having it
+// open (holders), or by the exclusive flag while some process's descriptors
+// cannot be seen. Changes nothing on the device: no purge, no line
+// settings, no flag.
 SerialStatus openIfUnheld(const QString &name, UniqueFd &fd, const DeviceHolders &holders);
+// The failure of a name that is no terminal device.
+SerialStatus notASerialPort();
 
 // Characters written to a device whose driver could not take them all at
 // once (the other side reads nothing, the line is flow-controlled or stuck).
@@ -109,7 +114,7 @@ public:
 
     SerialStatus write(std::span<const char> characters) override;
     qsizetype outputWaiting() const override { return m_output.size(); }
-    void discardOutput() override { m_output.clear(); }
+    void discardOutput() override;
 
     SerialEvents waitForEvents(bool watchPort = true, int timeoutMs = -1) override;
     void signalStop() override;
@@ -126,5 +131,6 @@ private:
     UniqueFd m_stop; // eventfd
     PendingOutput m_output;
     std::unique_ptr<SavedSettings> m_saved;
+    PortLockFile m_lock;
     std::uint32_t m_speed = 0;
 };

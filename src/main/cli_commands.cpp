@@ -8,6 +8,7 @@
 #include "core/number_text.h"
 #include "core/readings_csv.h"
 #include "core/settings_file.h"
+#include "link/discardtext.h"
 #include "link/portinfo.h"
 #include "link/portprobe.h"
 
@@ -15,6 +16,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
+#include <cerrno>
 #include <chrono>
 #include <functional>
 
@@ -27,7 +29,9 @@ int failure(const LinkFailure &f, const QString &addendum = {})
 {
     printError(f.text() + addendum);
     if (f.portProblem()) return ExitPort;
-    if (f.kind == LinkFailure::Kind::NoAnswer) return ExitNoAnswer;
+    // No usable answer: none came, or only replies that could not be read.
+    if (f.kind == LinkFailure::Kind::NoAnswer || f.kind == LinkFailure::Kind::BadAnswer)
+        return ExitNoAnswer;
     return ExitRefused;
 }
 
@@ -56,9 +60,15 @@ int listPorts(const Options &options)
 {
     // The same probe, details and reasons as the link panel's list and tool tips.
     const DeviceHolders holders;
-    const PortProbe probe = probePorts(
+    PortProbe probe = probePorts(
         allPortCandidates(), [&](const QString &port) { return probePort(port, holders); },
         &holders);
+    // The system console is never offered; listed, it says why.
+    for (const QString &console : consolePorts())
+        probe.outcomes.insert(console, {EBUSY,
+                                        QStringLiteral("the system console (kernel messages "
+                                                       "go there), not offered"),
+                                        PortFailure::Other});
     QStringList ports = probe.outcomes.keys();
     std::sort(ports.begin(), ports.end());
     const PortCatalog catalog;
@@ -125,11 +135,9 @@ std::optional<QString> choosePort(const Options &options, int &exitCode)
         if (!probe.noPermission.isEmpty()) {
             QStringList refused;
             for (const PortRefusal &refusal : probe.noPermission)
-                refused << refusal.port;
-            message += QStringLiteral("; %1 cannot be opened without permission: add your user "
-                                      "to the group dialout (sudo adduser $USER dialout), then "
-                                      "log out and in again")
-                           .arg(refused.join(QStringLiteral(", ")));
+                refused << QStringLiteral("%1 cannot be opened without permission: %2")
+                               .arg(refusal.port, permissionRemedy(refusal.group));
+            message += QStringLiteral("; ") + refused.join(QStringLiteral("; "));
         } else {
             message += QStringLiteral("; name one with -p PORT");
         }
@@ -168,8 +176,7 @@ QString firmwareText(const InstrumentReply &reply)
 
 LinkCounts linkCounts(const InstrumentSession &session)
 {
-    return {session.lastTries(), session.engine().discardCounts(),
-            session.engine().undecodableFrames()};
+    return {session.lastTries(), session.engine().discardCounts()};
 }
 
 int status(const Options &options, InstrumentSession &session, InstrumentOperations &operations)
@@ -342,7 +349,7 @@ int monitor(const Options &options, InstrumentSession &session)
                       .arg(replies)
                       .arg(replies == 1 ? QStringLiteral("reply") : QStringLiteral("replies"))
                       .arg(resent)
-                      .arg(discardedText(link.discards, link.undecodable)));
+                      .arg(mb::discardSummaryText(link.discards)));
         };
         for (; options.count == 0 || replies < options.count; ++replies) {
             const std::optional<InstrumentReply> reply = operations.readOnce();

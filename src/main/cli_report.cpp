@@ -3,6 +3,7 @@
 
 #include "core/instrument_units.h"
 #include "core/number_text.h"
+#include "link/discardtext.h"
 
 #include <QJsonArray>
 
@@ -109,36 +110,22 @@ const char *discardName(mb::DiscardReason reason)
     case mb::DiscardReason::OutsideFrame:
         return "outsideFrame";
     case mb::DiscardReason::LateReply:
+        return "lateReply";
+    case mb::DiscardReason::NotDecodable:
         break;
     }
-    return "lateReply";
+    return "notDecodable";
 }
 
 } // namespace
 
-QString discardedText(const mb::MBDiscardCounts &discards, quint32 undecodable)
+QJsonObject discardedJson(const mb::MBDiscardCounts &discards)
 {
-    const quint64 total = quint64(discards.total()) + undecodable;
-    if (total == 0) return QStringLiteral("nothing discarded");
-    QStringList reasons;
-    for (const mb::DiscardReason reason : mb::kDiscardReasons)
-        if (discards[reason] > 0)
-            reasons << QStringLiteral("%1 %2")
-                           .arg(QLatin1String(mb::discardReasonText(reason)))
-                           .arg(discards[reason]);
-    if (undecodable > 0) reasons << QStringLiteral("not decodable %1").arg(undecodable);
-    return QStringLiteral("%1 %2 discarded (%3)")
-        .arg(total)
-        .arg(total == 1 ? QStringLiteral("frame") : QStringLiteral("frames"),
-             reasons.join(QStringLiteral(", ")));
-}
-
-QJsonObject discardedJson(const mb::MBDiscardCounts &discards, quint32 undecodable)
-{
-    QJsonObject object{{"total", qint64(discards.total()) + undecodable}};
+    QJsonObject object{{"total", qint64(discards.total())},
+                       {"frames", qint64(discards.frames())},
+                       {"characters", qint64(discards.characters())}};
     for (const mb::DiscardReason reason : mb::kDiscardReasons)
         object.insert(QLatin1String(discardName(reason)), qint64(discards[reason]));
-    object.insert(QStringLiteral("notDecodable"), qint64(undecodable));
     return object;
 }
 
@@ -210,7 +197,7 @@ QString statusText(const InstrumentReply &reply, const QString &port, const Link
     text += row("Link", QStringLiteral("%1 %2, %3")
                             .arg(link.tries)
                             .arg(link.tries == 1 ? QStringLiteral("try") : QStringLiteral("tries"),
-                                 discardedText(link.discards, link.undecodable)));
+                                 mb::discardSummaryText(link.discards)));
     return text;
 }
 
@@ -249,7 +236,7 @@ QJsonObject statusJson(const InstrumentReply &reply, const QString &port, const 
     return QJsonObject{
         {"port", port},
         {"tries", link.tries},
-        {"discarded", discardedJson(link.discards, link.undecodable)},
+        {"discarded", discardedJson(link.discards)},
         {"model", QStringLiteral("KX4720R")},
         {"firmware", firmware(reply)},
         {"calibrationDate", reply.hasCalibrationDate()
@@ -294,7 +281,7 @@ QString monitorLine(const DecodedReading &reading, const LinkCounts &link)
                  ? QString::number(*reading.temperature, 'f', 1) + QStringLiteral(" °C")
                  : QStringLiteral("--.- °C"),
              flags.isEmpty() ? QStringLiteral("ok") : flags.join(QStringLiteral(", ")), tries,
-             discardedText(link.discards, link.undecodable));
+             mb::discardSummaryText(link.discards));
 }
 
 QString settingsSummary(const InstrumentSettings &settings)

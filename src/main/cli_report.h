@@ -24,13 +24,11 @@ QStringList statusFlagNames(quint8 statusBits);
 struct LinkCounts {
     int tries = 1;
     mb::MBDiscardCounts discards;
-    quint32 undecodable = 0;
 };
-// "nothing discarded", or "3 frames discarded (bad CRC 2, late reply 1)".
-QString discardedText(const mb::MBDiscardCounts &discards, quint32 undecodable);
-// {"total", "badCrc", "foreignFrame", "overlong", "startInFrame",
-// "outsideFrame", "lateReply", "notDecodable"}; total is the sum of the others.
-QJsonObject discardedJson(const mb::MBDiscardCounts &discards, quint32 undecodable);
+// {"total", "frames", "characters", "badCrc", "foreignFrame", "overlong",
+// "startInFrame", "lateReply", "notDecodable", "outsideFrame"}: total is
+// frames and characters together.
+QJsonObject discardedJson(const mb::MBDiscardCounts &discards);
 
 QString statusText(const InstrumentReply &reply, const QString &port, const LinkCounts &link);
 QJsonObject statusJson(const InstrumentReply &reply, const QString &port, const LinkCounts &link);

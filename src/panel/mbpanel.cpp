@@ -2,10 +2,11 @@
 // with the engine.
 #include "panel/mbpanel.h"
 
+#include "common/rounding.h"
+#include "link/discardtext.h"
 #include "link/mbengine.h"
 #include "widgets/colors.h"
 #include "widgets/numberpattern.h"
-#include "common/rounding.h"
 #include "widgets/shape.h"
 #include "widgets/speedbutton.h"
 
@@ -172,26 +173,29 @@ QString MBPanel::permissionHint(const QList<PortRefusal> &refused)
     if (refused.isEmpty()) return {};
     QStringList ports;
     QStringList groups;
-    bool groupUnknown = false;
+    QStringList noGroup; // ports no group may open: joining one does not help
     for (const PortRefusal &refusal : refused) {
         ports << refusal.port;
         if (refusal.group.isEmpty())
-            groupUnknown = true;
+            noGroup << refusal.port;
         else if (!groups.contains(refusal.group))
             groups << refusal.group;
     }
-    const bool several = ports.size() > 1;
     QString hint =
-        QStringLiteral("No permission to open %1. ").arg(ports.join(QStringLiteral(", ")));
-    if (groups.size() == 1 && !groupUnknown)
-        hint += QStringLiteral("Add the user to the %1 group").arg(groups.first());
-    else if (groups.isEmpty())
-        hint += QStringLiteral("Add the user to the group that owns the %1 (usually dialout)")
-                    .arg(several ? QStringLiteral("ports") : QStringLiteral("port"));
-    else
-        hint += QStringLiteral("Add the user to the groups that own the ports (%1)")
+        QStringLiteral("No permission to open %1.").arg(ports.join(QStringLiteral(", ")));
+    if (groups.size() == 1)
+        hint +=
+            QStringLiteral(" Add the user to the %1 group, then log in again.").arg(groups.first());
+    else if (groups.size() > 1)
+        hint += QStringLiteral(" Add the user to the groups that own the ports (%1), then log in "
+                               "again.")
                     .arg(groups.join(QStringLiteral(", ")));
-    return hint + QStringLiteral(", then log in again.");
+    if (!noGroup.isEmpty())
+        hint += QStringLiteral(" No group may open %1: an administrator must first give %2 to a "
+                               "group such as dialout (a udev rule), which the user then joins.")
+                    .arg(noGroup.join(QStringLiteral(", ")),
+                         noGroup.size() > 1 ? QStringLiteral("them") : QStringLiteral("it"));
+    return hint;
 }
 
 QString MBPanel::heldHint(const QList<PortHolding> &held)
@@ -207,17 +211,26 @@ QString MBPanel::heldHint(const QList<PortHolding> &held)
 
 QString MBPanel::portToolTip(const PortDetails &details)
 {
-    return details.lines().join(u'\n');
+    QStringList lines = details.lines();
+    // A link is named with the device behind it: two links may show the same
+    // beginning in the narrow list.
+    if (details.isLink())
+        lines.prepend(QStringLiteral("%1 is a link to %2").arg(details.path, details.device));
+    return lines.join(u'\n');
 }
 
-QString MBPanel::discardText(const mb::MBDiscardCounts &counts, quint32 undecodable)
+QString MBPanel::consoleHint(const QStringList &consoles)
 {
-    QString text = QStringLiteral("Discarded since the port was opened:");
-    for (const mb::DiscardReason reason : mb::kDiscardReasons) {
-        text += QLatin1Char('\n') + QLatin1String(mb::discardReasonText(reason)) +
-                QStringLiteral(": ") + QString::number(counts[reason]);
-    }
-    return text + QStringLiteral("\nnot decodable: ") + QString::number(undecodable);
+    if (consoles.isEmpty()) return {};
+    return QStringLiteral("%1 %2 the system console (kernel messages go there) and %3 not offered.")
+        .arg(consoles.join(QStringLiteral(", ")),
+             consoles.size() > 1 ? QStringLiteral("are") : QStringLiteral("is"),
+             consoles.size() > 1 ? QStringLiteral("are") : QStringLiteral("is"));
+}
+
+QString MBPanel::discardText(const mb::MBDiscardCounts &counts)
+{
+    return mb::discardListText(counts);
 }
 
 // ---------------------------------------------------------------- construction
@@ -257,6 +270,9 @@ void MBPanel::createControls()
     m_portList = place(new QListWidget(&b), "ListBox_Ports", 8, 80, 81, 55);
     m_portList->setFont(QFont(QStringLiteral("Arial"), 8));
     m_portList->setUniformItemSizes(true);
+    // Port names share their beginnings (/dev/ttyUSB, /dev/serial/by-id/...):
+    // the end is what tells them apart.
+    m_portList->setTextElideMode(Qt::ElideMiddle);
     connect(m_portList, &QListWidget::currentRowChanged, this,
             [this](int row) { m_engine.selectPortListEntry(row); });
     // A click on the entry already selected is a choice too (it ends a wait
@@ -273,11 +289,15 @@ void MBPanel::createControls()
     m_openClose->setAllowAllUp(true);
     m_openClose->setEnabled(false);
     connect(m_openClose, &TSpeedButton::OnClick, this, [this] {
-        if (m_openClose->Down() && m_portList->count() == 0 && !m_engine.MBPortOpen()) {
-            // Only a wait for a lost port leaves the button enabled with
-            // nothing to open: pressing it ends the wait.
+        const QListWidgetItem *selected = m_portList->currentItem();
+        if (m_openClose->Down() && !m_engine.MBPortOpen() &&
+            (!selected || selected->text() == m_engine.missingPort())) {
+            // During a wait for a lost port the selection is that port, still
+            // missing (or the list is empty): pressing the button ends the
+            // wait, and the list shows what is there.
             m_openClose->setDown(false);
             m_engine.endPortWait();
+            m_engine.MBRefreshPortList();
             return;
         }
         if (m_openClose->Down())
@@ -397,10 +417,22 @@ void MBPanel::showPortList(const QStringList &ports, int selected)
     {
         const QSignalBlocker blocker(m_portList);
         m_portList->clear();
+        const QString missing = m_engine.missingPort();
         for (const QString &port : ports) {
             auto *item = new QListWidgetItem(port, m_portList);
             item->setSizeHint(QSize(0, kItemHeight));
-            item->setToolTip(portToolTip(m_engine.portCatalog().details(port)));
+            QString tip = portToolTip(m_engine.portCatalog().details(port));
+            if (port == missing) {
+                // The lost port, waited for: shown, but plainly not there.
+                QFont font = m_portList->font();
+                font.setItalic(true);
+                item->setFont(font);
+                item->setForeground(
+                    m_portList->palette().color(QPalette::Disabled, QPalette::Text));
+                tip = QStringLiteral("Missing: waited for until it comes back (see the lamp)\n") +
+                      tip;
+            }
+            item->setToolTip(tip);
         }
         m_portList->setCurrentRow(selected);
     }
@@ -408,7 +440,8 @@ void MBPanel::showPortList(const QStringList &ports, int selected)
     // Without a message box the tool tip is where a first-run user, who is
     // not yet in the port's group, learns why the list is empty.
     QStringList hints{permissionHint(m_engine.portsWithoutPermission()),
-                      heldHint(m_engine.portsHeldElsewhere())};
+                      heldHint(m_engine.portsHeldElsewhere()),
+                      consoleHint(m_engine.consolePortsLeftOut())};
     hints.removeAll(QString());
     const QString hint = hints.join(u'\n');
     m_portList->setToolTip(hint);
@@ -505,8 +538,7 @@ bool MBPanel::eventFilter(QObject *watched, QEvent *event)
         return true;
     }
     if (watched == m_rxIndicator && event->type() == QEvent::ToolTip) {
-        m_rxIndicator->setToolTip(
-            discardText(m_engine.discardCounts(), m_engine.undecodableFrames()));
+        m_rxIndicator->setToolTip(discardText(m_engine.discardCounts()));
         return false; // shown the usual way
     }
     if (watched == &m_box && event->type() == QEvent::PaletteChange) {

@@ -52,11 +52,14 @@ public:
     // program. Empty when there are none.
     static QString heldHint(const QList<PortHolding> &held);
     // An entry's tool tip: what is behind the port (maker, product, serial
-    // number and stable name of a USB adapter, else the kind of port).
+    // number and stable name of a USB adapter, else the kind of port), and
+    // for a link the device it leads to.
     static QString portToolTip(const PortDetails &details);
+    // Why the system console is not in the list. Empty when there is none.
+    static QString consoleHint(const QStringList &consoles);
     // The receive indicator's tool tip: what the link threw away since the
-    // port was opened, reason by reason.
-    static QString discardText(const mb::MBDiscardCounts &counts, quint32 undecodable);
+    // port was opened, frames and characters, reason by reason.
+    static QString discardText(const mb::MBDiscardCounts &counts);
 
     // The sub-controls, for hosts' tools and tests.
     TShape *transmitIndicator() const { return m_txIndicator; }

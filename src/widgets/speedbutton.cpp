@@ -74,7 +74,16 @@ void TSpeedButton::paintEvent(QPaintEvent *)
     opt.state |= QStyle::State_Raised;
     if (Down()) {
         opt.state |= QStyle::State_Sunken | QStyle::State_On;
-        opt.palette.setColor(QPalette::Button, palette().color(QPalette::Button).darker(125));
+        // The darker face is made once per palette of the button. A palette
+        // made anew at every paint has a new cache key each time, and the
+        // style keeps a picture of the button in its pixmap cache under every
+        // one: the window's memory grew with every opening of the port.
+        if (m_downPaletteOf != palette().cacheKey()) {
+            m_downPaletteOf = palette().cacheKey();
+            m_downPalette = palette();
+            m_downPalette.setColor(QPalette::Button, palette().color(QPalette::Button).darker(125));
+        }
+        opt.palette = m_downPalette;
     }
     // The glyph fills the face when there is no caption and sits left of it
     // otherwise; decided here so the order of setText/setGlyph does not matter.

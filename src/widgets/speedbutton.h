@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QPalette>
 #include <QToolButton>
 
 class TSpeedButton : public QToolButton {
@@ -51,6 +52,8 @@ protected:
 private:
     void releaseGroupMates();
 
+    QPalette m_downPalette;     // the face of the down state
+    qint64 m_downPaletteOf = 0; // the cache key of the palette it was made from
     int m_groupIndex = 0;
     bool m_allowAllUp = false;
     QIcon m_glyph;

@@ -35,6 +35,8 @@ public:
     void stayQuiet() { m_responder = nullptr; }
     // Closes the master side: the program sees the line hang up.
     void hangUp();
+    // Writes line characters to the program, outside any answer.
+    bool write(const QByteArray &characters) { return m_pty.write(characters); }
 
     const QList<SlaveRequest> &requests() const { return m_requests; }
     qsizetype requestCount() const { return m_requests.size(); }

@@ -1,6 +1,10 @@
 // Pseudo-terminal pair for link tests.
 #include "support/ptypair.h"
 
+#include "link/portlock.h"
+
+#include <QFile>
+
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
@@ -70,9 +74,10 @@ void PtyPair::closeMaster()
     m_master = -1;
 }
 
-PortHolderProcess::PortHolderProcess(const QString &path, bool exclusive)
+PortHolderProcess::PortHolderProcess(const QString &path, bool exclusive, bool lockFile)
 {
     const QByteArray device = path.toLocal8Bit();
+    if (lockFile) m_lockFile = QFile::encodeName(portlock::lockFilePath(path));
     int ready[2], release[2];
     if (::pipe2(ready, O_CLOEXEC) != 0) return;
     if (::pipe2(release, O_CLOEXEC) != 0) {
@@ -101,6 +106,11 @@ PortHolderProcess::PortHolderProcess(const QString &path, bool exclusive)
     m_release = release[1];
     char answer = '0';
     if (m_pid > 0 && ::read(ready[0], &answer, 1) == 1) m_holding = answer == '1';
+    if (lockFile) { // ten characters of its process number, and a newline
+        QFile lock(QFile::decodeName(m_lockFile));
+        m_holding = m_holding && lock.open(QIODevice::NewOnly) &&
+                    lock.write(QByteArray::number(m_pid).rightJustified(10) + '\n') == 11;
+    }
     ::close(ready[0]);
 }
 
@@ -108,4 +118,5 @@ PortHolderProcess::~PortHolderProcess()
 {
     if (m_release >= 0) ::close(m_release);
     if (m_pid > 0) ::waitpid(m_pid, nullptr, 0);
+    if (!m_lockFile.isEmpty()) ::unlink(m_lockFile.constData());
 }

@@ -37,11 +37,13 @@ private:
 
 // Another program holding a port the way cat, screen or a script with
 // default settings do: a child process with the device open, no lock taken,
-// nothing else shared with the test. exclusive sets TIOCEXCL as well. The
-// child lets go when this object goes.
+// nothing else shared with the test. exclusive sets TIOCEXCL as well;
+// lockFile writes the port's lock file naming the child, as minicom does.
+// The child lets go when this object goes.
 class PortHolderProcess {
 public:
-    PortHolderProcess(const QString &path, bool exclusive);
+    PortHolderProcess(const QString &path, bool exclusive, bool lockFile = false);
+    int pid() const { return m_pid; }
     ~PortHolderProcess();
     PortHolderProcess(const PortHolderProcess &) = delete;
     PortHolderProcess &operator=(const PortHolderProcess &) = delete;
@@ -52,5 +54,6 @@ public:
 private:
     int m_pid = -1;
     int m_release = -1; // closing it ends the child
+    QByteArray m_lockFile;
     bool m_holding = false;
 };
