@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <span>
 #include <vector>
@@ -18,11 +19,13 @@
 
 namespace {
 
-void check(bool ok)
+// NDEBUG-proof, unlike assert(); names the failed check's line.
+void fail(int line)
 {
-    if (!ok)
-        std::abort(); // NDEBUG-proof, unlike assert()
+    std::fprintf(stderr, "check failed at line %d\n", line);
+    std::abort();
 }
+#define check(ok) ((ok) ? void() : fail(__LINE__))
 
 class Input {
 public:
@@ -40,6 +43,14 @@ private:
 struct Model {
     std::vector<std::uint8_t> assembly;
     std::uint8_t nibble = 0;
+    bool complete = false;   // the assembly holds an accepted frame
+    bool overflowed = false; // the frame outgrew 2048 bytes, so its end is lost
+
+    void clear()
+    {
+        assembly.clear();
+        complete = overflowed = false;
+    }
 
     mb::RxEvent feed(std::uint8_t c, bool accept)
     {
@@ -49,7 +60,7 @@ struct Model {
         }
         const std::uint8_t b = std::uint8_t((c & 0x0F) * 16 + nibble);
         if (c & 0x80) {
-            assembly.clear();
+            clear();
             if (!accept)
                 return mb::RxEvent::StartRefused;
             assembly.push_back(b);
@@ -59,19 +70,24 @@ struct Model {
             return mb::RxEvent::Ignored;
         if (assembly.size() < 2048)
             assembly.push_back(b);
+        else
+            overflowed = true;
         if (!(c & 0x20))
             return mb::RxEvent::ByteStored;
-        if (assembly.size() >= 5) {
+        // Bytes behind an accepted frame never make another one of it.
+        if (!complete && !overflowed && assembly.size() >= 5) {
             std::uint16_t crc = 0xFFFF;
             for (std::size_t n = 0; n + 2 < assembly.size(); ++n) {
                 crc ^= assembly[n];
                 for (int s = 0; s < 8; ++s)
                     crc = (crc & 1) ? std::uint16_t((crc >> 1) ^ 0xA001) : std::uint16_t(crc >> 1);
             }
-            if (assembly[assembly.size() - 2] == (crc & 0xFF) && assembly.back() == (crc >> 8))
+            if (assembly[assembly.size() - 2] == (crc & 0xFF) && assembly.back() == (crc >> 8)) {
+                complete = true;
                 return mb::RxEvent::FrameAccepted;
+            }
         }
-        assembly.clear();
+        clear();
         return mb::RxEvent::FrameDiscarded;
     }
 };
@@ -185,7 +201,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         const std::uint8_t op = in.byte();
         if (op < 0x08) { // the master's send empties the assembly
             receiver.resetAssembly();
-            model.assembly.clear();
+            model.clear();
         } else if (op < 0x10) { // raw appends (byte mode) and a raw load
             const int n = 1 + (op & 0x07) * 300;
             for (int m = 0; m < n; ++m) {

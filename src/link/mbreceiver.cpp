@@ -99,6 +99,12 @@ bool MBReceiver::skippedFrameWhole() const noexcept
 
 bool MBReceiver::appendRaw(std::uint8_t byte) noexcept
 {
+    // A raw byte (byte or string mode) ends a refused frame going by: what
+    // follows is the assembly's again.
+    if (skipping_) {
+        discards_.outsideFrame += skipped_;
+        skipping_ = false;
+    }
     if (count_ >= kFrameArea)
         return false;
     buffer_[count_++] = byte;
