@@ -6,10 +6,8 @@
 // With the shared server hung the record waits, the window goes on
 // exchanging, and the record lands in the bench's spool, marked; with the
 // records unusable a message says what failed.
-#include <QLabel>
-#include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QtTest>
+#include <QtWidgets>
 
 #include <memory>
 
@@ -32,41 +30,32 @@ using formaccess::control;
 namespace {
 
 // A PostgreSQL server's socket that takes connections and never answers, as
-// a server does that hangs, until it is closed: then what waited is cut off
-// and a new connection is refused.
-class HungServer {
-public:
-    HungServer(const QString &folder, int port)
-        : m_path(QFile::encodeName(folder + QStringLiteral("/.s.PGSQL.%1").arg(port)))
+// a hung server does, until it is closed: then what waited is cut off.
+struct HungServer {
+    QByteArray path;
+    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+
+    explicit HungServer(const QString &socket) : path(QFile::encodeName(socket))
     {
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        if (std::size_t(m_path.size()) >= sizeof address.sun_path) return;
-        std::copy(m_path.begin(), m_path.end(), address.sun_path);
-        m_fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (m_fd >= 0 &&
-            (::bind(m_fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 ||
-             ::listen(m_fd, 8) != 0))
+        sockaddr_un address{AF_UNIX, {}};
+        path.truncate(sizeof address.sun_path - 1);
+        std::copy(path.begin(), path.end(), address.sun_path);
+        if (::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 ||
+            ::listen(fd, 8) != 0)
             close();
     }
     ~HungServer() { close(); }
-    bool listening() const { return m_fd >= 0; }
-    // A connection waits to be taken.
-    bool called() const
+    bool called() const // a connection waits to be taken
     {
-        pollfd p{m_fd, POLLIN, 0};
+        pollfd p{fd, POLLIN, 0};
         return ::poll(&p, 1, 0) == 1;
     }
     void close()
     {
-        if (m_fd >= 0) ::close(m_fd);
-        m_fd = -1;
-        ::unlink(m_path.constData());
+        if (fd >= 0) ::close(fd);
+        fd = -1;
+        ::unlink(path.constData());
     }
-
-private:
-    QByteArray m_path;
-    int m_fd = -1;
 };
 
 } // namespace
@@ -163,8 +152,8 @@ private slots:
     {
         const QString socketFolder = data->filePath(QStringLiteral("pg"));
         QVERIFY(QDir().mkpath(socketFolder));
-        HungServer server(socketFolder, 5432);
-        QVERIFY(server.listening());
+        HungServer server(socketFolder + QStringLiteral("/.s.PGSQL.5432"));
+        QVERIFY(server.fd >= 0);
         start(QStringLiteral("[Files]\nRecordsDatabase=postgresql://bench5@/records?host=%1&"
                              "port=5432&connect_timeout=120\n")
                   .arg(socketFolder)

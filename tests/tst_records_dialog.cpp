@@ -2,17 +2,8 @@
 // calibrations newest first with their verdicts, certificate numbers and due
 // dates, the units due in the next days, the mark on records that wait in the
 // bench's spool, and a record's report printed again.
-#include <QHeaderView>
-#include <QLabel>
-#include <QLineEdit>
-#include <QProcess>
-#include <QPushButton>
-#include <QSignalSpy>
-#include <QSpinBox>
-#include <QTabWidget>
-#include <QTemporaryDir>
-#include <QTreeWidget>
 #include <QtTest>
+#include <QtWidgets>
 
 #include "app/records_dialog.h"
 #include "app/window_records.h"
@@ -196,19 +187,8 @@ private slots:
         QVERIFY(!dialog->isVisible());
     }
 
-    void spooledRecordsAreMarkedAndReprinted_data()
-    {
-        QTest::addColumn<CaptionLanguage>("language");
-        QTest::addColumn<QString>("mark");
-        QTest::newRow("english") << CaptionLanguage::English
-                                 << QStringLiteral("not yet in the shared records");
-        QTest::newRow("hungarian") << CaptionLanguage::Hungarian
-                                   << QStringLiteral("még nincs a közös nyilvántartásban");
-    }
     void spooledRecordsAreMarkedAndReprinted()
     {
-        QFETCH(CaptionLanguage, language);
-        QFETCH(QString, mark);
         // The shared server's socket folder holds no server: it is down.
         QTemporaryDir bench;
         RecordsPlace shared{{}, bench.path(), QStringLiteral("bench8")};
@@ -223,13 +203,13 @@ private slots:
             QCOMPARE(spool.store(e).where, BenchRecords::Stored::Where::Spool);
         }
         WindowRecords records(RecordsChoice{shared, {}});
-        const auto dialog = open(records, language, QStringLiteral("KX-9"));
+        const auto dialog = open(records, CaptionLanguage::English, QStringLiteral("KX-9"));
         QTreeWidget *list = dialog->historyList();
         QCOMPARE(list->topLevelItemCount(), 1);
-        QCOMPARE(list->topLevelItem(0)->text(8), mark);
+        QCOMPARE(list->topLevelItem(0)->text(8), QStringLiteral("not yet in the shared records"));
         QVERIFY2(dialog->statusLabel()->text().contains(bench.path()),
                  qPrintable(dialog->statusLabel()->text()));
-        shoot(*dialog, QStringLiteral("records-spooled-%1.png").arg(QTest::currentDataTag()));
+        shoot(*dialog, QStringLiteral("records-spooled-english.png"));
 
         dialog->askFileName = [&](QWidget *, const FileQuestion &) {
             return bench.filePath(QStringLiteral("spooled.pdf"));

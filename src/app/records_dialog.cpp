@@ -171,6 +171,11 @@ RecordsDialog::RecordsDialog(WindowRecords &records, CaptionLanguage language,
     setTabOrder(m_due, m_reprint);
     setTabOrder(m_reprint, close);
     resize(960, 460);
+    // A unit named: its calibrations at hand; none: the number is typed first.
+    if (serialNumber.isEmpty())
+        m_serial->setFocus();
+    else
+        m_history->setFocus();
 
     m_typing = new QTimer(this);
     m_typing->setSingleShot(true);
@@ -249,7 +254,7 @@ void RecordsDialog::fill(QTreeWidget *list, const Read &read, bool dueColumns)
     QString &status = dueColumns ? m_dueStatus : m_historyStatus;
     list->clear();
     if (!read.listing) {
-        status = text(RecordsCaption::NotRead).arg(read.error);
+        status = text(RecordsCaption::NotRead).arg(read.error.simplified());
         showStatus();
         return;
     }
@@ -262,7 +267,7 @@ void RecordsDialog::fill(QTreeWidget *list, const Read &read, bool dueColumns)
     const qsizetype count = read.listing->records.size();
     status = count == 0 ? text(RecordsCaption::NoneFound) : text(RecordsCaption::Count).arg(count);
     if (!read.listing->complete)
-        status = text(RecordsCaption::SharedAway).arg(read.error) + u' ' + status;
+        status = text(RecordsCaption::SharedAway).arg(read.error.simplified()) + u' ' + status;
     showStatus();
 }
 

@@ -137,6 +137,9 @@ void RecordsKeeper::showNotice(CalibrationKind kind)
     else
         notice = text(RecordsCaption::NoticeStored).arg(p.kept->certificateNumber);
     p.notice->setText(notice);
-    p.notice->setToolTip(p.kept && !p.kept->reason.isEmpty() ? p.kept->reason : QString());
+    // The whole of it, should a long certificate number not fit its place.
+    p.notice->setToolTip(p.kept && !p.kept->reason.isEmpty()
+                             ? notice + QStringLiteral("\n") + p.kept->reason.simplified()
+                             : notice);
     p.notice->setVisible(!notice.isEmpty());
 }
