@@ -54,7 +54,9 @@ QStringList column(const QTreeWidget *list, int column)
 void shoot(QWidget &widget, const QString &name)
 {
     const QString folder = qEnvironmentVariable("KX4720R_SHOTS");
-    if (!folder.isEmpty()) widget.grab().save(folder + u'/' + name);
+    if (folder.isEmpty()) return;
+    QCoreApplication::processEvents(); // the status line's new height
+    widget.grab().save(folder + u'/' + name);
 }
 
 } // namespace

@@ -40,7 +40,7 @@ constexpr std::array<RecordsCaptionRow, kRecordsCaptionCount> kRows{{
      u"még nincs a közös nyilvántartásban"},
     {RecordsCaption::Overdue, u"overdue", u"lejárt"},
     {RecordsCaption::Reading, u"Reading the records…", u"A nyilvántartás olvasása…"},
-    {RecordsCaption::Count, u"%1 records", u"%1 bejegyzés"},
+    {RecordsCaption::Count, u"Records listed: %1", u"Bejegyzések: %1"},
     {RecordsCaption::NoneFound, u"No records", u"Nincs bejegyzés"},
     {RecordsCaption::SharedAway,
      u"The shared records cannot be reached (%1): only this bench's records not yet sent are "
