@@ -18,6 +18,7 @@
 
 #include "app/form_calrecord.h"
 #include "app/form_main.h"
+#include "app/records_dialog.h"
 #include "app/records_keeper.h"
 #include "panel/mb.h"
 #include "sim/simulator.h"
@@ -146,6 +147,15 @@ private slots:
         QCOMPARE(entry->certificateNumber, stored.certificateNumber);
         QCOMPARE(entry->toRecord().toJsonText(), record.toJsonText());
         QVERIFY(messages.isEmpty());
+
+        // The Settings page opens the unit's records, by the connection's serial number.
+        formaccess::showPage(*w, "TabSheet_Uzemmod");
+        control<QPushButton>(*w, "Button_Records")->click();
+        auto *dialog = w->findChild<RecordsDialog *>();
+        QVERIFY(dialog && dialog->isVisible());
+        QCOMPARE(dialog->serialEdit()->text(), QStringLiteral("KX-0042/B"));
+        QTRY_COMPARE(dialog->historyList()->topLevelItemCount(), 1);
+        QCOMPARE(dialog->historyList()->topLevelItem(0)->text(2), stored.certificateNumber);
     }
 
     void aHungServerKeepsTheRecordInTheSpool()
