@@ -132,8 +132,9 @@ private slots:
         const CalibrationRecord record = *w->calibrationRecords->record(CalibrationKind::Output);
         const BenchRecords::Stored stored = *keeper().kept(CalibrationKind::Output);
         QCOMPARE(stored.where, BenchRecords::Stored::Where::Records);
-        QCOMPARE(notice(), QStringLiteral("Stored in the records, certificate %1")
-                               .arg(stored.certificateNumber));
+        QCOMPARE(
+            notice(),
+            QStringLiteral("Stored in the records, certificate %1").arg(stored.certificateNumber));
 
         // Another program reads it, after importing the log that holds it too.
         BenchRecords bench(place());

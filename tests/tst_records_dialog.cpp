@@ -29,8 +29,13 @@ CalibrationEntry calibration(const QString &serial, int daysAgo, const QDate &du
     for (const auto &[phase, verdict] :
          {std::pair{VerificationPhase::AsFound, asFound}, {VerificationPhase::AsLeft, asLeft}})
         if (verdict)
-            e.verifications.push_back({phase, VerificationSide::Input, e.time, "mA", 0.1, 0, {{
-                "50 %", 12, 12.01, 0.01, 0.0625, *verdict}}});
+            e.verifications.push_back({phase,
+                                       VerificationSide::Input,
+                                       e.time,
+                                       "mA",
+                                       0.1,
+                                       0,
+                                       {{"50 %", 12, 12.01, 0.01, 0.0625, *verdict}}});
     return e;
 }
 
@@ -75,9 +80,10 @@ class TestRecordsDialog : public QObject {
         QSignalSpy history(dialog.get(), &RecordsDialog::historyShown);
         QSignalSpy due(dialog.get(), &RecordsDialog::dueShown);
         dialog->show();
-        const auto ready = [&] { return (serial.isEmpty() || !history.isEmpty()) && !due.isEmpty(); };
-        if (!QTest::qWaitFor(ready, 10000))
-            return nullptr;
+        const auto ready = [&] {
+            return (serial.isEmpty() || !history.isEmpty()) && !due.isEmpty();
+        };
+        if (!QTest::qWaitFor(ready, 10000)) return nullptr;
         return dialog;
     }
 
@@ -120,13 +126,14 @@ private slots:
         const auto dialog = open(records, language, QStringLiteral("KX-1"));
         QVERIFY(dialog);
         const QTreeWidget *list = dialog->historyList();
-        QCOMPARE(column(list, 2), (QStringList{stored[2].certificateNumber,
-                                               stored[1].certificateNumber,
-                                               stored[0].certificateNumber}));
+        QCOMPARE(column(list, 2),
+                 (QStringList{stored[2].certificateNumber, stored[1].certificateNumber,
+                              stored[0].certificateNumber}));
         QCOMPARE(list->topLevelItem(0)->text(3), verdicts[0]);
         QCOMPARE(list->topLevelItem(0)->text(4), verdicts[1]);
         QCOMPARE(list->topLevelItem(0)->text(5), Today.addDays(346).toString(Qt::ISODate));
-        QVERIFY(list->topLevelItem(2)->text(5).startsWith(Today.addDays(-35).toString(Qt::ISODate)));
+        QVERIFY(
+            list->topLevelItem(2)->text(5).startsWith(Today.addDays(-35).toString(Qt::ISODate)));
         shoot(*dialog, QStringLiteral("records-%1.png").arg(QTest::currentDataTag()));
 
         // Sorted by the column clicked; the serial number typed is another unit.
@@ -176,8 +183,8 @@ private slots:
         QVERIFY(finished.wait(10000));
         const QString path = folder.filePath(QStringLiteral("again.pdf"));
         QCOMPARE(finished.first().first().toString(), path);
-        QVERIFY2(suggested.endsWith(QStringLiteral("KX4720R_KX-1_%1.pdf")
-                                        .arg(stored[2].certificateNumber)),
+        QVERIFY2(suggested.endsWith(
+                     QStringLiteral("KX4720R_KX-1_%1.pdf").arg(stored[2].certificateNumber)),
                  qPrintable(suggested));
         const QString text = pdfText(path);
         QVERIFY2(text.contains(QStringLiteral("KX-1")) &&

@@ -21,6 +21,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <span>
+
 namespace {
 
 enum Role { IdRole = Qt::UserRole, PendingRole };
@@ -29,14 +31,20 @@ constexpr int DefaultDueDays = 30;
 // Typing a serial number (or a scanner typing it) reads once it pauses.
 constexpr int TypingPauseMs = 300;
 
-const RecordsCaption HistoryColumns[] = {
-    RecordsCaption::ColumnTime,  RecordsCaption::ColumnKind,   RecordsCaption::ColumnCertificate,
-    RecordsCaption::ColumnAsFound, RecordsCaption::ColumnAsLeft, RecordsCaption::ColumnDue,
-    RecordsCaption::ColumnBench, RecordsCaption::ColumnTechnician, RecordsCaption::ColumnState};
-const RecordsCaption DueColumns[] = {
-    RecordsCaption::ColumnDue,   RecordsCaption::ColumnSerial, RecordsCaption::ColumnTime,
-    RecordsCaption::ColumnKind,  RecordsCaption::ColumnCertificate, RecordsCaption::ColumnAsLeft,
-    RecordsCaption::ColumnBench, RecordsCaption::ColumnState};
+// The lists' columns, by their headings.
+using Columns = std::span<const RecordsCaption>;
+constexpr RecordsCaption History[] = {
+    RecordsCaption::ColumnTime,        RecordsCaption::ColumnKind,
+    RecordsCaption::ColumnCertificate, RecordsCaption::ColumnAsFound,
+    RecordsCaption::ColumnAsLeft,      RecordsCaption::ColumnDue,
+    RecordsCaption::ColumnBench,       RecordsCaption::ColumnTechnician,
+    RecordsCaption::ColumnState};
+constexpr RecordsCaption Due[] = {RecordsCaption::ColumnDue,         RecordsCaption::ColumnSerial,
+                                  RecordsCaption::ColumnTime,        RecordsCaption::ColumnKind,
+                                  RecordsCaption::ColumnCertificate, RecordsCaption::ColumnAsLeft,
+                                  RecordsCaption::ColumnBench,       RecordsCaption::ColumnState};
+constexpr Columns HistoryColumns(History);
+constexpr Columns DueColumns(Due);
 
 // Dates as text that sorts in time order in either language.
 QString timeText(const QDateTime &time)
@@ -75,8 +83,11 @@ std::optional<RecordsCaption> verdictCaption(const std::optional<Verdict> &verdi
     return RecordsCaption::VerdictFail;
 }
 
-QTreeWidget *makeList(const QStringList &headers, QWidget *parent)
+QTreeWidget *makeList(Columns columns, CaptionLanguage language, QWidget *parent)
 {
+    QStringList headers;
+    for (const RecordsCaption column : columns)
+        headers << recordsCaptionText(language, column);
     auto *list = new QTreeWidget(parent);
     list->setRootIsDecorated(false);
     list->setUniformRowHeights(true);
@@ -89,8 +100,8 @@ QTreeWidget *makeList(const QStringList &headers, QWidget *parent)
 
 } // namespace
 
-bool writeRecordReport(const CalibrationEntry &entry, const QString &path,
-                       CaptionLanguage language, QString &error)
+bool writeRecordReport(const CalibrationEntry &entry, const QString &path, CaptionLanguage language,
+                       QString &error)
 {
     return writeCalibrationReport(entry.toRecord(), path, language, error);
 }
@@ -108,18 +119,12 @@ RecordsDialog::RecordsDialog(WindowRecords &records, CaptionLanguage language,
     auto *serialLabel = new QLabel(text(RecordsCaption::SerialFilter), this);
     serialLabel->setBuddy(m_serial);
 
-    QStringList headers;
-    for (const RecordsCaption c : HistoryColumns)
-        headers << text(c);
-    m_history = makeList(headers, this);
+    m_history = makeList(HistoryColumns, language, this);
     m_history->setObjectName(QStringLiteral("List_RecordsHistory"));
     m_history->sortByColumn(0, Qt::DescendingOrder);
 
-    headers.clear();
-    for (const RecordsCaption c : DueColumns)
-        headers << text(c);
     auto *duePage = new QWidget(this);
-    m_due = makeList(headers, duePage);
+    m_due = makeList(DueColumns, language, duePage);
     m_due->setObjectName(QStringLiteral("List_RecordsDue"));
     m_due->sortByColumn(0, Qt::AscendingOrder);
     m_days = new QSpinBox(duePage);
@@ -149,7 +154,8 @@ RecordsDialog::RecordsDialog(WindowRecords &records, CaptionLanguage language,
     m_reprint->setEnabled(false);
     auto *buttons = new QDialogButtonBox(this);
     buttons->addButton(m_reprint, QDialogButtonBox::ActionRole);
-    QPushButton *close = buttons->addButton(text(RecordsCaption::Close), QDialogButtonBox::RejectRole);
+    QPushButton *close =
+        buttons->addButton(text(RecordsCaption::Close), QDialogButtonBox::RejectRole);
     // Return in the serial number reads the records; it never closes the dialog.
     for (QPushButton *b : {m_reprint, close}) {
         b->setAutoDefault(false);
@@ -277,29 +283,38 @@ QTreeWidgetItem *RecordsDialog::item(const EntrySummary &summary, bool dueColumn
         const std::optional<RecordsCaption> caption = verdictCaption(v);
         return caption ? text(*caption) : QString();
     };
-    QString due = dateText(summary.dueDate);
-    if (summary.dueDate.isValid() && summary.dueDate < QDate::currentDate())
-        due += QStringLiteral(" (%1)").arg(text(RecordsCaption::Overdue));
-    const QString state = summary.pending ? text(RecordsCaption::NotYetShared) : QString();
-    const QString kind = text(kindCaption(summary.kind));
-    const QStringList columns =
-        dueColumns ? QStringList{due,
-                                 summary.serialNumber,
-                                 timeText(summary.time),
-                                 kind,
-                                 summary.certificateNumber,
-                                 verdict(summary.asLeft),
-                                 summary.bench,
-                                 state}
-                   : QStringList{timeText(summary.time),
-                                 kind,
-                                 summary.certificateNumber,
-                                 verdict(summary.asFound),
-                                 verdict(summary.asLeft),
-                                 due,
-                                 summary.bench,
-                                 summary.technician,
-                                 state};
+    const auto value = [&](RecordsCaption column) -> QString {
+        switch (column) {
+        case RecordsCaption::ColumnTime:
+            return timeText(summary.time);
+        case RecordsCaption::ColumnKind:
+            return text(kindCaption(summary.kind));
+        case RecordsCaption::ColumnCertificate:
+            return summary.certificateNumber;
+        case RecordsCaption::ColumnAsFound:
+            return verdict(summary.asFound);
+        case RecordsCaption::ColumnAsLeft:
+            return verdict(summary.asLeft);
+        case RecordsCaption::ColumnDue:
+            if (summary.dueDate.isValid() && summary.dueDate < QDate::currentDate())
+                return QStringLiteral("%1 (%2)").arg(dateText(summary.dueDate),
+                                                     text(RecordsCaption::Overdue));
+            return dateText(summary.dueDate);
+        case RecordsCaption::ColumnSerial:
+            return summary.serialNumber;
+        case RecordsCaption::ColumnBench:
+            return summary.bench;
+        case RecordsCaption::ColumnTechnician:
+            return summary.technician;
+        case RecordsCaption::ColumnState:
+            return summary.pending ? text(RecordsCaption::NotYetShared) : QString();
+        default:
+            return {};
+        }
+    };
+    QStringList columns;
+    for (const RecordsCaption column : dueColumns ? DueColumns : HistoryColumns)
+        columns << value(column);
     auto *row = new QTreeWidgetItem(columns);
     row->setData(0, IdRole, summary.id);
     row->setData(0, PendingRole, summary.pending);
@@ -407,9 +422,9 @@ RecordsDialog *showRecordsDialog(QWidget *parent, const QString &serialNumber)
         open->activateWindow();
         return open;
     }
-    auto *dialog = new RecordsDialog(
-        *records, window->captions().language().value_or(kDefaultCaptionLanguage), serialNumber,
-        window);
+    auto *dialog =
+        new RecordsDialog(*records, window->captions().language().value_or(kDefaultCaptionLanguage),
+                          serialNumber, window);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->show();
     return dialog;

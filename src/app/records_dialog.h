@@ -27,8 +27,8 @@ class WindowRecords;
 // Writes the printed report of one record to a PDF file, whole or not at all.
 using WriteRecordReport = std::function<bool(const CalibrationEntry &entry, const QString &path,
                                              CaptionLanguage language, QString &error)>;
-bool writeRecordReport(const CalibrationEntry &entry, const QString &path,
-                       CaptionLanguage language, QString &error);
+bool writeRecordReport(const CalibrationEntry &entry, const QString &path, CaptionLanguage language,
+                       QString &error);
 
 class RecordsDialog : public QDialog {
     Q_OBJECT

@@ -104,23 +104,26 @@ void RecordsKeeper::stored(CalibrationKind kind, quint64 ticket, const BenchReco
         p.kept = result;
         showNotice(kind);
     }
-    const auto text = [&](RecordsCaption caption) { return recordsCaptionText(m_language, caption); };
     using Kind = RecordsStore::Outcome::Kind;
     if (result.where == BenchRecords::Stored::Where::Nowhere)
-        m_recorder.showMessage(&m_window, text(RecordsCaption::NotStoredTitle),
-                               text(RecordsCaption::NotStored)
-                                   .arg(m_records.where(), result.reason));
+        m_recorder.showMessage(
+            &m_window, text(RecordsCaption::NotStoredTitle),
+            text(RecordsCaption::NotStored).arg(m_records.where(), result.reason));
     else if (result.kind == Kind::OtherUnit)
         m_recorder.showMessage(&m_window, text(RecordsCaption::NotStoredTitle),
                                text(RecordsCaption::OtherUnit).arg(result.otherSerialNumber));
     emit recordKept(kind);
 }
 
+QString RecordsKeeper::text(RecordsCaption caption) const
+{
+    return recordsCaptionText(m_language, caption);
+}
+
 void RecordsKeeper::showNotice(CalibrationKind kind)
 {
     Page &p = page(kind);
     if (!p.notice) return;
-    const auto text = [&](RecordsCaption caption) { return recordsCaptionText(m_language, caption); };
     using Where = BenchRecords::Stored::Where;
     QString notice;
     if (p.storing)

@@ -14,7 +14,7 @@
 #include "app/window_dialogs.h"
 #include "core/calibration_record.h"
 #include "records/bench_records.h"
-#include "ui/captions.h"
+#include "ui/records_captions.h"
 
 #include <QObject>
 #include <QPointer>
@@ -59,6 +59,7 @@ private:
     void store(CalibrationKind kind);
     void stored(CalibrationKind kind, quint64 ticket, const BenchRecords::Stored &result);
     void showNotice(CalibrationKind kind);
+    QString text(RecordsCaption caption) const;
 
     TForm_Main &m_window;
     CalibrationRecorder &m_recorder;

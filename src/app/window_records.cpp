@@ -37,10 +37,9 @@ private:
 };
 
 WindowRecords::WindowRecords(RecordsChoice choice, QObject *parent)
-    : QObject(parent),
-      m_where(!choice.place           ? QString()
-              : choice.place->shared ? choice.place->shared->text
-                                     : choice.place->localDatabasePath()),
+    : QObject(parent), m_where(!choice.place          ? QString()
+                               : choice.place->shared ? choice.place->shared->text
+                                                      : choice.place->localDatabasePath()),
       m_state(std::make_unique<RecordsThreadState>(std::move(choice))),
       m_worker(std::make_unique<QObject>())
 {

@@ -9,15 +9,15 @@
 #include <QString>
 
 enum class RecordsCaption : int {
-    OpenButton,     // the button that opens the dialog
-    DialogTitle,    // %1 the serial number, or empty for every unit
-    SerialFilter,   // label of the serial number filter
-    HistoryTab,     // the unit's calibrations
-    DueTab,         // the units due
-    DueWithin,      // label before the number of days
-    DaysSuffix,     // after the number of days
-    ColumnTime,     // when the calibration was made
-    ColumnKind,     // input, output, verification
+    OpenButton,   // the button that opens the dialog
+    DialogTitle,  // %1 the serial number, or empty for every unit
+    SerialFilter, // label of the serial number filter
+    HistoryTab,   // the unit's calibrations
+    DueTab,       // the units due
+    DueWithin,    // label before the number of days
+    DaysSuffix,   // after the number of days
+    ColumnTime,   // when the calibration was made
+    ColumnKind,   // input, output, verification
     ColumnCertificate,
     ColumnAsFound,
     ColumnAsLeft,
@@ -25,8 +25,8 @@ enum class RecordsCaption : int {
     ColumnSerial,
     ColumnBench,
     ColumnTechnician,
-    ColumnState,   // where the record is: the pending mark
-    KindInput,     // values of ColumnKind
+    ColumnState, // where the record is: the pending mark
+    KindInput,   // values of ColumnKind
     KindOutput,
     KindVerification,
     VerdictPass,
@@ -50,8 +50,8 @@ enum class RecordsCaption : int {
     NoticeSpooled,    // %1 the certificate number
     NoticeNotStored,
     NotStoredTitle,
-    NotStored,  // %1 the records, %2 why
-    OtherUnit,  // %1 the unit the records hold it for
+    NotStored, // %1 the records, %2 why
+    OtherUnit, // %1 the unit the records hold it for
 };
 inline constexpr int kRecordsCaptionCount = 43;
 
