@@ -23,6 +23,7 @@
 #include "panel/mb.h"
 #include "sim/simulator.h"
 #include "support/formaccess.h"
+#include "support/pgserver.h"
 #include "support/windowsetup.h"
 #include "widgets/speedbutton.h"
 
@@ -193,6 +194,34 @@ private slots:
         const auto spooled = bench.spooled();
         QVERIFY(spooled && spooled->size() == 1);
         QCOMPARE(spooled->front().serialNumber, QStringLiteral("KX-0042/B"));
+    }
+
+    void aSpooledRecordIsSentWhenTheServerIsBack()
+    {
+        PostgresServer server;
+        KX_START_POSTGRES(server);
+        const QString shared = server.createDatabase(QStringLiteral("window"));
+        QVERIFY(server.stop());
+        start("[Files]\nRecordsDatabase=" + shared.toUtf8() + '\n');
+        QSignalSpy kept(&keeper(), &RecordsKeeper::recordKept);
+        storeOutput();
+        QVERIFY(kept.wait(10000));
+        const BenchRecords::Stored spooled = *keeper().kept(CalibrationKind::Output);
+        QCOMPARE(spooled.where, BenchRecords::Stored::Where::Spool);
+
+        QVERIFY(server.resume());
+        QSignalSpy tried(&keeper(), &RecordsKeeper::spoolTried);
+        keeper().setDeliveryInterval(std::chrono::milliseconds(50));
+        QTRY_VERIFY_WITH_TIMEOUT(!tried.isEmpty() && tried.last().at(1).toInt() == 0, 20000);
+        RecordsPlace place = this->place();
+        QString error;
+        place.shared = parseConnectionString(shared, error);
+        BenchRecords bench(place);
+        QVERIFY(bench.open());
+        const auto listing = bench.list(QStringLiteral("KX-0042/B"));
+        QVERIFY(listing && listing->complete && listing->records.size() == 1);
+        QVERIFY(!listing->records[0].pending);
+        QCOMPARE(listing->records[0].certificateNumber, spooled.certificateNumber);
     }
 
     void recordsThatCannotBeUsedAreReported()

@@ -18,6 +18,10 @@ namespace {
 // Beside the check mark that says the calibration is done, on both pages.
 const QRect NoticePlace(400, 2, 100, 56);
 
+// A server that is away costs the records' thread its connection timeout
+// (5 s) per try; once a minute leaves that thread free for what the window asks.
+constexpr std::chrono::minutes DeliveryInterval(1);
+
 } // namespace
 
 CalibrationEntry entryForLoggedRecord(const CalibrationRecord &record)
@@ -51,6 +55,28 @@ RecordsKeeper::RecordsKeeper(TForm_Main &window, CalibrationRecorder &recorder,
         page(kind).notice = label;
     }
     connect(&recorder, &CalibrationRecorder::recordFinished, this, &RecordsKeeper::store);
+    // Records spooled in an earlier run wait too.
+    m_delivery.setSingleShot(true);
+    connect(&m_delivery, &QTimer::timeout, this, &RecordsKeeper::deliverSpool);
+    setDeliveryInterval(DeliveryInterval);
+}
+
+void RecordsKeeper::setDeliveryInterval(std::chrono::milliseconds interval)
+{
+    m_delivery.start(interval);
+}
+
+void RecordsKeeper::deliverSpool()
+{
+    m_records.run<BenchRecords::Delivery>(
+        this,
+        [](BenchRecords *records, const QString &why) {
+            return records ? records->deliverSpool() : BenchRecords::Delivery{0, 0, why};
+        },
+        [this](const BenchRecords::Delivery &delivery) {
+            if (delivery.waiting > 0 || !delivery.error.isEmpty()) m_delivery.start();
+            emit spoolTried(delivery.sent, delivery.waiting);
+        });
 }
 
 void RecordsKeeper::applyLanguage(CaptionLanguage language)
@@ -104,6 +130,8 @@ void RecordsKeeper::stored(CalibrationKind kind, quint64 ticket, const BenchReco
         p.kept = result;
         showNotice(kind);
     }
+    if (result.where == BenchRecords::Stored::Where::Spool && !m_delivery.isActive())
+        m_delivery.start();
     using Kind = RecordsStore::Outcome::Kind;
     if (result.where == BenchRecords::Stored::Where::Nowhere)
         m_recorder.showMessage(

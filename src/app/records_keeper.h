@@ -8,7 +8,9 @@
 // in the calibration log, which the records import at the next start.
 //
 // The record goes in under the UUID its log line is imported under, so the
-// log and the records never hold it twice.
+// log and the records never hold it twice. While records wait in the spool,
+// the keeper tries the shared records again now and then, so they are sent
+// when the server is back even if no calibration follows.
 #pragma once
 
 #include "app/window_dialogs.h"
@@ -18,8 +20,10 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 
 #include <array>
+#include <chrono>
 #include <optional>
 
 class QLabel;
@@ -40,9 +44,13 @@ public:
     QLabel *notice(CalibrationKind kind) const;
     // How the last record of that kind was kept, once the records answered.
     const std::optional<BenchRecords::Stored> &kept(CalibrationKind kind) const;
+    // How often the spool is tried again while records wait in it.
+    void setDeliveryInterval(std::chrono::milliseconds interval);
 
 signals:
     void recordKept(CalibrationKind kind);
+    // A try to send the spool's records ended; `waiting` of them are still there.
+    void spoolTried(int sent, int waiting);
 
 private:
     struct Page {
@@ -59,6 +67,7 @@ private:
     void store(CalibrationKind kind);
     void stored(CalibrationKind kind, quint64 ticket, const BenchRecords::Stored &result);
     void showNotice(CalibrationKind kind);
+    void deliverSpool();
     QString text(RecordsCaption caption) const;
 
     TForm_Main &m_window;
@@ -67,4 +76,5 @@ private:
     CaptionLanguage m_language = kDefaultCaptionLanguage;
     std::array<Page, 2> m_pages;
     quint64 m_tickets = 0;
+    QTimer m_delivery;
 };
