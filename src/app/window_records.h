@@ -34,11 +34,9 @@ public:
     // or the bench's own file.
     const QString &where() const { return m_where; }
 
-    // The bench's records, opened (null when they cannot be, `why` says why).
-    using Job = std::function<void(BenchRecords *records, const QString &why)>;
-
-    // Runs `job` on the records' thread, then `done` with its result on the
-    // window's thread, unless `context` is gone by then.
+    // Runs `job` on the records' thread with the bench's records, opened
+    // (null when they cannot be, `why` says why), then `done` with its result
+    // on the window's thread, unless `context` is gone by then.
     template <typename Result>
     void run(QObject *context, std::function<Result(BenchRecords *, const QString &)> job,
              std::function<void(const Result &)> done)
