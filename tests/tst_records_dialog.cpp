@@ -151,6 +151,7 @@ private slots:
     {
         WindowRecords records(RecordsChoice{place, {}});
         const auto dialog = open(records, CaptionLanguage::English, {});
+        QVERIFY(dialog);
         QCOMPARE(dialog->dueDays()->value(), 30);
         const QTreeWidget *list = dialog->dueList();
         QCOMPARE(column(list, 1), (QStringList{"KX-4", "KX-2"}));
@@ -169,6 +170,7 @@ private slots:
     {
         WindowRecords records(RecordsChoice{place, {}});
         const auto dialog = open(records, CaptionLanguage::English, QStringLiteral("KX-1"));
+        QVERIFY(dialog);
         QString suggested;
         dialog->askFileName = [&](QWidget *, const FileQuestion &q) {
             suggested = q.startPath;
@@ -213,6 +215,7 @@ private slots:
         }
         WindowRecords records(RecordsChoice{shared, {}});
         const auto dialog = open(records, CaptionLanguage::English, QStringLiteral("KX-9"));
+        QVERIFY(dialog);
         QTreeWidget *list = dialog->historyList();
         QCOMPARE(list->topLevelItemCount(), 1);
         QCOMPARE(list->topLevelItem(0)->text(8), QStringLiteral("not yet in the shared records"));
