@@ -167,7 +167,8 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.varnel.hu/kx4720r")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Component variables are named after the component in capitals.
 set(CPACK_DEBIAN_KX4720R_PACKAGE_NAME kx4720r)
-set(CPACK_DEBIAN_KX4720R_PACKAGE_DEPENDS "fonts-liberation2, libqt6svg6, qt6-translations-l10n")
+set(CPACK_DEBIAN_KX4720R_PACKAGE_DEPENDS
+    "fonts-liberation2, libqt6svg6, qt6-translations-l10n, libqt6sql6-sqlite, libqt6sql6-psql")
 set(CPACK_DEBIAN_KX4720R_PACKAGE_SUGGESTS "kx4720r-sim, kx4720r-cli")
 string(CONCAT CPACK_DEBIAN_KX4720R_DESCRIPTION
     "configuration and calibration program for the KX4720R signal converter\n"

@@ -3,6 +3,7 @@
 // language.
 #include "app/form_calrecord.h"
 #include "app/form_main.h"
+#include "app/form_recordparts.h"
 #include "app/form_settingsfile.h"
 #include "link/mbbuffers.h"
 #include "panel/mb.h"
@@ -28,6 +29,7 @@ void TForm_Main::createFileControls()
         connectedUnit.noteReply(readReply(rx), QDateTime::currentDateTime());
     });
     calibrationRecords = new CalibrationRecorder(*this, FileMemory(iniFile()));
+    createRecordsParts(*this, *calibrationRecords, FileMemory(iniFile()));
     settingsFiles = new SettingsFileActions(*this, FileMemory(iniFile()));
 }
 
@@ -36,4 +38,5 @@ void TForm_Main::applyFileCaptions()
     const CaptionLanguage language = m_captions.language().value_or(kDefaultCaptionLanguage);
     if (settingsFiles) settingsFiles->applyLanguage(language);
     if (calibrationRecords) calibrationRecords->applyLanguage(language);
+    applyRecordsCaptions(*this, language);
 }

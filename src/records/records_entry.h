@@ -17,7 +17,7 @@
 #include <optional>
 #include <vector>
 
-inline constexpr char InstrumentModel[] = "KX4720R";
+inline constexpr char InstrumentModelName[] = "KX4720R";
 // The calibration interval when the procedure gives none.
 inline constexpr int DefaultIntervalMonths = 12;
 
@@ -80,7 +80,7 @@ struct ReferenceStandard {
 struct CalibrationEntry {
     QUuid id;
     QString certificateNumber; // empty: none issued (records from before certificates)
-    QString model = QString::fromLatin1(InstrumentModel);
+    QString model = QString::fromLatin1(InstrumentModelName);
     QString serialNumber; // empty: the calibration was never tied to a unit
     EntryKind kind = EntryKind::Verification;
     QDateTime time; // at the bench, with its offset from UTC
