@@ -47,7 +47,7 @@ EntrySummary summaryFrom(const QVariantList &row)
     EntrySummary s;
     s.id = uuidFrom(row[0]);
     s.certificateNumber = row[1].toString();
-    s.model = row[2].isNull() ? QString::fromLatin1(InstrumentModel) : row[2].toString();
+    s.model = row[2].isNull() ? QString::fromLatin1(InstrumentModelName) : row[2].toString();
     s.serialNumber = row[3].toString();
     s.kind = entryKindFromName(row[4].toString()).value_or(EntryKind::Verification);
     s.time = SqlConnection::timeFrom(row[5], row[6].toInt());
