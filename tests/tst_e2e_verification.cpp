@@ -1,0 +1,228 @@
+// Verification and certificate end to end: the real window (offscreen)
+// verifies the simulated instrument over a pty, whose input converters have
+// drifted since its calibration. As found fails; the input calibration
+// wizard captures the drifted converter; as left passes; the certificate is
+// stored in the bench's records (a real SQLite file) and written, and its
+// text carries both tables. And a calibration stepped through without
+// adjusting anything reaches the instrument only once the technician has
+// confirmed the doubt about it.
+#include <QComboBox>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+#include "app/form_calrecord.h"
+#include "app/form_main.h"
+#include "app/form_verify.h"
+#include "app/records_access.h"
+#include "panel/mb.h"
+#include "records/bench_records.h"
+#include "sim/simulator.h"
+#include "support/formaccess.h"
+#include "support/pdftext.h"
+#include "support/windowsetup.h"
+#include "widgets/speedbutton.h"
+
+using formaccess::control;
+
+class TstE2EVerification : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> folder;
+    std::unique_ptr<InstrumentSimulator> sim;
+    std::unique_ptr<WindowSetup> setup;
+    std::unique_ptr<TForm_Main> w;
+    QStringList doubtsAsked;
+    bool storeAnyway = true;
+
+    VerificationPage &page() { return *w->TabSheet_Verification; }
+    const InstrumentRequest &last() const { return sim->receivedRequests().back().request; }
+    bool exchanges(quint64 count)
+    {
+        const quint64 target = sim->requestCount() + count;
+        return QTest::qWaitFor([&] { return sim->requestCount() >= target; }, 10000);
+    }
+    TSpeedButton *button(const char *name) { return control<TSpeedButton>(*w, name); }
+
+    // Applies each test point's value to the input and captures it.
+    void verifyInput()
+    {
+        formaccess::showPage(*w, "TabSheet_Verification");
+        QCOMPARE(page().sideBox->currentIndex(), 0);
+        QCOMPARE(page().table->rowCount(), 5);
+        for (int row = 0; row < 5; ++row) {
+            sim->model().setInputSignal(4.0 + 4.0 * row); // the reference source
+            page().table->selectRow(row);
+            page().captureButton->click();
+            QTRY_VERIFY_WITH_TIMEOUT(!page().table->item(row, 5)->text().isEmpty(), 30000);
+        }
+    }
+
+private slots:
+    void init()
+    {
+        doubtsAsked.clear();
+        storeAnyway = true;
+        folder = std::make_unique<QTemporaryDir>();
+        // The bench's records in a folder of this test.
+        qputenv("XDG_DATA_HOME", folder->filePath(QStringLiteral("data")).toUtf8());
+        qputenv("KX4720R_BENCH", "bench-e2e");
+        qunsetenv("KX4720R_RECORDS_DB");
+        InstrumentSimulator::Settings settings;
+        settings.model.inputSignal = 12.0;
+        settings.model.inputDrift = 10000; // about 0.06 mA on the current input
+        sim = std::make_unique<InstrumentSimulator>(settings);
+        QVERIFY2(sim->startOnNewPty(), qPrintable(sim->errorText()));
+        setup = std::make_unique<WindowSetup>(QStringList{QStringLiteral("/VARNEL")});
+        setup->writeIni("[Language]\nGsSelectedLanguage=english\n");
+        w = std::make_unique<TForm_Main>(setup->environment());
+        const auto serial = [](QWidget *, const SerialNumberQuestion &) {
+            return std::optional<QString>(QStringLiteral("KX-0042"));
+        };
+        w->calibrationRecords->askSerialNumber = serial;
+        w->calibrationRecords->log = CalibrationLog(folder->filePath(QStringLiteral("log")));
+        page().askSerialNumber = serial;
+        page().askFileName = [this](QWidget *, const FileQuestion &) {
+            return folder->filePath(QStringLiteral("certificate.pdf"));
+        };
+        page().showMessage = [](QWidget *, const QString &, const QString &text) {
+            QFAIL(qPrintable(text));
+        };
+        w->askStoreAnyway = [this](QWidget *, const QString &, const QString &text) {
+            doubtsAsked << text;
+            return storeAnyway;
+        };
+        QVERIFY(formaccess::mb1(*w)->engine().MBOpenPort(sim->portPath()));
+        QVERIFY(exchanges(2));
+    }
+    void cleanup()
+    {
+        if (w) formaccess::mb1(*w)->MBClosePort();
+        w.reset();
+        sim.reset();
+        setup.reset();
+        folder.reset();
+    }
+
+    void asFoundCalibrationAsLeftCertificate()
+    {
+        QCOMPARE(page().nextLabel->text(),
+                 QStringLiteral("Next: verify as found, before any adjustment."));
+        verifyInput();
+        QCOMPARE(page().table->item(2, 5)->text(), QStringLiteral("Fail"));
+        QCOMPARE(page().nextLabel->text(),
+                 QStringLiteral("Next: calibrate on the calibration pages, then verify as left."));
+
+        // The input calibration wizard: the current input's zero and 20 mA
+        // points are what this unit measures; the voltage points read their
+        // converter's offset alone, which the check doubts.
+        formaccess::showPage(*w, "TabSheet_InputCalibration");
+        for (int i = 0; i < 14; ++i) {
+            QTRY_COMPARE(w->InCalState, 10 * (i + 1) + 1);
+            sim->model().setInputSignal(i == 13 ? 20.0 : 0.0);
+            // The forcing of the step and the instrument's filter have settled.
+            QVERIFY(exchanges(60));
+            button("SpeedButton_InputCalibrationNext")->click();
+        }
+        TSpeedButton *store = button("SpeedButton_ADCalBeiras");
+        QTRY_VERIFY(!store->isHidden());
+        QSignalSpy recorded(w->calibrationRecords, &CalibrationRecorder::recordFinished);
+        store->click();
+        QCOMPARE(doubtsAsked.size(), 1);
+        // Each voltage point is doubted (its step is noise, of either sign);
+        // the current input's is not.
+        for (int k = 1; k <= 6; ++k)
+            QVERIFY2(doubtsAsked[0].contains(QStringLiteral("High%1 ").arg(k)),
+                     qPrintable(doubtsAsked[0]));
+        QVERIFY2(!doubtsAsked[0].contains(QStringLiteral("High7")) &&
+                     !doubtsAsked[0].contains(QStringLiteral("Low7")),
+                 qPrintable(doubtsAsked[0]));
+        QVERIFY(recorded.wait(10000));
+        QCOMPARE(page().phaseBox->currentIndex(), 1); // as left comes next
+        QCOMPARE(page().nextLabel->text(),
+                 QStringLiteral("Next: verify as left, after the calibration."));
+
+        verifyInput();
+        for (int row = 0; row < 5; ++row)
+            QCOMPARE(page().table->item(row, 5)->text(), QStringLiteral("Pass"));
+        QCOMPARE(page().nextLabel->text(), QStringLiteral("Next: the certificate."));
+        // Screenshots for the record of the work, when asked for.
+        if (const QString shots = qEnvironmentVariable("KX_VERIFY_SHOTS"); !shots.isEmpty()) {
+            w->grab().save(shots + QStringLiteral("/verification-window-en.png"));
+            page().grab().save(shots + QStringLiteral("/verification-page-en.png"));
+            button("SpeedButton_Magyar")->click();
+            page().grab().save(shots + QStringLiteral("/verification-page-hu.png"));
+            button("SpeedButton_Angol")->click();
+        }
+
+        page().technicianEdit->setText(QStringLiteral("Kovács Éva"));
+        page().temperatureEdit->setText(QStringLiteral("23.5"));
+        QSignalSpy done(&page(), &VerificationPage::certificateDone);
+        page().certificateButton->click();
+        QVERIFY(done.wait(20000));
+        QCOMPARE(done[0][0].toBool(), true);
+        const QString number = done[0][1].toString();
+        QCOMPARE(number, QStringLiteral("bench-e2e-000001"));
+
+        const QString text = pdfText(folder->filePath(QStringLiteral("certificate.pdf")));
+        QVERIFY2(!text.isEmpty(), "pdftotext (poppler-utils) read nothing");
+        const QString due = QDate::currentDate().addMonths(12).toString(Qt::ISODate);
+        for (const QString &expected :
+             {QStringLiteral("Certificate No.: ") + number, QStringLiteral("Serial number KX-0042"),
+              QStringLiteral("As found (before adjustment)"), QStringLiteral("Verdict: Fail"),
+              QStringLiteral("As left (after adjustment)"), QStringLiteral("Verdict: Pass"),
+              QStringLiteral("50 % 12.0000"), QStringLiteral("High7"),
+              QStringLiteral("Overall verdict: Pass"),
+              QStringLiteral("Next calibration due: ") + due,
+              QStringLiteral("Temperature 23.5 °C")})
+            QVERIFY2(pdfShows(text, expected), qPrintable(expected));
+
+        // The record is in the bench's records with both verdicts.
+        QString error;
+        const std::optional<RecordsPlace> place = RecordsAccess::placeFromIni({}, error);
+        QVERIFY(place);
+        BenchRecords records(*place);
+        QVERIFY2(records.open(), qPrintable(records.error()));
+        const auto listing = records.list(QStringLiteral("KX-0042"));
+        QVERIFY(listing && listing->records.size() == 1);
+        const EntrySummary &kept = listing->records.front();
+        QCOMPARE(kept.certificateNumber, number);
+        QCOMPARE(kept.kind, EntryKind::Input);
+        QCOMPARE(kept.asFound, std::optional(Verdict::Fail));
+        QCOMPARE(kept.asLeft, std::optional(Verdict::Pass));
+        QCOMPARE(kept.dueDate, QDate::currentDate().addMonths(12));
+    }
+
+    void unadjustedCalibrationWaitsForConfirmation()
+    {
+        formaccess::showPage(*w, "TabSheet_OutputCalibration");
+        for (int step = 1; step <= 6; ++step)
+            button("SpeedButton_OutputCalibrationNext")->click();
+        QTRY_VERIFY(last().OutCalPWM4mA == 1 && last().OutCalPWM20mA == 65535);
+        TSpeedButton *store = button("SpeedButton_WriteOutputCalibrationToKX");
+        const quint64 before = sim->requestCount();
+        storeAnyway = false;
+        store->click();
+        QCOMPARE(doubtsAsked.size(), 1);
+        QVERIFY(doubtsAsked[0].contains(
+            QStringLiteral("uOut4mA left at its starting value 1: output not adjusted?")));
+        QVERIFY(!store->Down());
+        QVERIFY(exchanges(5));
+        for (const auto &record : sim->receivedRequests())
+            if (record.number > before) QCOMPARE(record.request.CommandBits & 64, 0);
+
+        storeAnyway = true;
+        store->click();
+        QCOMPARE(doubtsAsked.size(), 2);
+        QTRY_VERIFY(!store->Down()); // acknowledged
+        QTRY_VERIFY(w->calibrationRecords->record(CalibrationKind::Output).has_value());
+        QCOMPARE(w->calibrationRecords->record(CalibrationKind::Output)->outputPoints[0].pwm, 1);
+    }
+};
+
+QTEST_MAIN(TstE2EVerification)
+#include "tst_e2e_verification.moc"
