@@ -7,6 +7,7 @@
 // adjusting anything reaches the instrument only once the technician has
 // confirmed the doubt about it.
 #include <QComboBox>
+#include <QJsonDocument>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableWidget>
@@ -21,6 +22,7 @@
 #include "app/records_access.h"
 #include "panel/mb.h"
 #include "records/bench_records.h"
+#include "records/entry_json.h"
 #include "sim/simulator.h"
 #include "support/formaccess.h"
 #include "support/pdftext.h"
@@ -180,6 +182,18 @@ private slots:
               QStringLiteral("Next calibration due: ") + due,
               QStringLiteral("Temperature 23.5 °C")})
             QVERIFY2(pdfShows(text, expected), qPrintable(expected));
+
+        // The record beside it carries both runs, point by point.
+        QFile json(folder->filePath(QStringLiteral("certificate.json")));
+        QVERIFY(json.open(QIODevice::ReadOnly));
+        const EntryRead read = readEntryLine(
+            QJsonDocument::fromJson(json.readAll()).toJson(QJsonDocument::Compact));
+        QVERIFY2(read.entry, qPrintable(read.error));
+        QCOMPARE(read.entry->certificateNumber, number);
+        QCOMPARE(read.entry->verifications.size(), std::size_t(2));
+        QCOMPARE(read.entry->verdict(VerificationPhase::AsFound), std::optional(Verdict::Fail));
+        QCOMPARE(read.entry->verdict(VerificationPhase::AsLeft), std::optional(Verdict::Pass));
+        QCOMPARE(read.entry->verifications[1].points.size(), std::size_t(5));
 
         // The record is in the bench's records with both verdicts.
         QString error;

@@ -40,7 +40,7 @@ private slots:
             parse({"--drop-every",  "100",    "--corrupt-every", "50",     "--error-code", "200",
                    "--error-every", "1000",   "--delay",         "25",     "--split",      "--pace",
                    "--never-ack",   "--tag",  "--uncalibrated",  "--seed", "4294967295",   "--baud",
-                   "9600",          "--link", "/tmp/kx-sim"});
+                   "9600",          "--link", "/tmp/kx-sim", "--input-drift", "-5000"});
         QVERIFY2(p.ok, qPrintable(p.error));
         const SimOptions &o = p.options;
         QCOMPARE(o.faults.dropEvery, 100);
@@ -57,6 +57,7 @@ private slots:
         QCOMPARE(model.seed, 4294967295u);
         QVERIFY(model.neverAcknowledge);
         QVERIFY(!model.inputCalibrated && !model.outputCalibrated);
+        QCOMPARE(model.inputDrift, -5000);
     }
 
     void anErrorCodeAloneAppliesToEveryReply()
@@ -152,6 +153,7 @@ private slots:
         QTest::newRow("code above 255") << QStringList{"--error-code", "256"};
         QTest::newRow("every without code") << QStringList{"--error-every", "10"};
         QTest::newRow("negative delay") << QStringList{"--delay", "-5"};
+        QTest::newRow("drift beyond the converter") << QStringList{"--input-drift", "1000001"};
         QTest::newRow("speed not offered") << QStringList{"--baud", "100000"};
         QTest::newRow("speed not a number") << QStringList{"--baud", "fast"};
         QTest::newRow("seed too big") << QStringList{"--seed", "4294967296"};

@@ -102,6 +102,7 @@ void VerificationPage::build()
     auto *grid = new QGridLayout(this);
     const auto label = [this](VerifyCaption caption) {
         auto *l = new QLabel;
+        l->setObjectName(QStringLiteral("Label_Verification%1").arg(int(caption)));
         m_labels.emplace_back(l, caption);
         return l;
     };
@@ -179,6 +180,31 @@ void VerificationPage::build()
     grid->addLayout(right, 1, 2, 3, 2);
     grid->setColumnStretch(0, 3);
     grid->setColumnStretch(2, 2);
+    const std::pair<QWidget *, const char *> names[] = {
+        {nextLabel, "Label_VerificationNext"},
+        {statusLabel, "Label_VerificationStatus"},
+        {phaseBox, "ComboBox_VerificationPhase"},
+        {sideBox, "ComboBox_VerificationSide"},
+        {pointsEdit, "Edit_TestPoints"},
+        {toleranceBox, "SpinBox_Tolerance"},
+        {guardBandBox, "SpinBox_GuardBand"},
+        {repliesBox, "SpinBox_CaptureReplies"},
+        {stableBandBox, "SpinBox_StableBand"},
+        {table, "Table_Verification"},
+        {captureButton, "Button_Capture"},
+        {standardsList, "List_Standards"},
+        {standardId, "Edit_StandardId"},
+        {standardDescription, "Edit_StandardDescription"},
+        {standardCertificate, "Edit_StandardCertificate"},
+        {standardDue, "Edit_StandardDue"},
+        {saveStandardButton, "Button_SaveStandard"},
+        {temperatureEdit, "Edit_AmbientTemperature"},
+        {humidityEdit, "Edit_Humidity"},
+        {technicianEdit, "Edit_Technician"},
+        {approverEdit, "Edit_Approver"},
+        {certificateButton, "Button_Certificate"}};
+    for (const auto &[widget, name] : names)
+        widget->setObjectName(QLatin1String(name));
 
     connect(phaseBox, &QComboBox::currentIndexChanged, this, [this] { newRun(); });
     connect(sideBox, &QComboBox::currentIndexChanged, this, [this] { newRun(); });
