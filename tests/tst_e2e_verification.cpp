@@ -88,6 +88,7 @@ private slots:
         w->calibrationRecords->askSerialNumber = serial;
         w->calibrationRecords->log = CalibrationLog(folder->filePath(QStringLiteral("log")));
         page().askSerialNumber = serial;
+        page().log = w->calibrationRecords->log;
         page().askFileName = [this](QWidget *, const FileQuestion &) {
             return folder->filePath(QStringLiteral("certificate.pdf"));
         };
@@ -194,6 +195,16 @@ private slots:
         QCOMPARE(read.entry->verdict(VerificationPhase::AsFound), std::optional(Verdict::Fail));
         QCOMPARE(read.entry->verdict(VerificationPhase::AsLeft), std::optional(Verdict::Pass));
         QCOMPARE(read.entry->verifications[1].points.size(), std::size_t(5));
+
+        // The calibration log keeps it too, as the same entry.
+        QFile log(page().log.path());
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QByteArray line;
+        for (const QByteArray &l : log.readAll().split('\n'))
+            if (l.contains(EntryFormatName)) line = l;
+        const EntryRead logged = readEntryLine(line);
+        QVERIFY2(logged.entry, qPrintable(logged.error));
+        QCOMPARE(*logged.entry, *read.entry);
 
         // The record is in the bench's records with both verdicts.
         QString error;

@@ -11,6 +11,7 @@
 #include "app/inifile.h"
 #include "app/records_access.h"
 #include "app/window_dialogs.h"
+#include "core/calibration_log.h"
 #include "core/calibration_record.h"
 #include "core/connected_unit.h"
 #include "core/verification.h"
@@ -58,6 +59,8 @@ public:
     AskFileName askFileName = askFileNameWithDialog;
     AskSerialNumber askSerialNumber = askSerialNumberWithDialog;
     ShowMessage showMessage = showWarningBox;
+    // Every certificate's entry is appended here too; tests give a folder.
+    CalibrationLog log{CalibrationLog::defaultFolder()};
 
     const UnitVerifications &verifications() const { return m_runs; }
     QString statusText() const;

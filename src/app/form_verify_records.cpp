@@ -4,6 +4,7 @@
 #include "app/commandline.h"
 #include "app/form_verify.h"
 #include "records/certificate_entry.h"
+#include "records/entry_json.h"
 #include "widgets/numberpattern.h"
 
 #include <QDateEdit>
@@ -28,6 +29,7 @@ struct StoreAnswer {
     bool shared = true;
     CalibrationEntry entry;
     QString reason;
+    QString logError; // why the calibration log did not take it
 };
 
 } // namespace
@@ -122,8 +124,8 @@ void VerificationPage::issueCertificate()
     certificateButton->setEnabled(false);
     const CaptionLanguage language = m_language;
     m_records->run<StoreAnswer>(
-        [entry](BenchRecords *records, const QString &error) {
-            StoreAnswer answer{false, true, entry, error};
+        [entry, log = log](BenchRecords *records, const QString &error) {
+            StoreAnswer answer{false, true, entry, error, {}};
             if (!records) return answer;
             const BenchRecords::Stored stored = records->store(answer.entry);
             answer.kept = stored.where != BenchRecords::Stored::Where::Nowhere &&
@@ -132,6 +134,9 @@ void VerificationPage::issueCertificate()
             answer.shared = stored.where == BenchRecords::Stored::Where::Records;
             answer.entry.certificateNumber = stored.certificateNumber;
             answer.reason = stored.reason;
+            // The log keeps every verification as well; the records read it
+            // back as the entry they hold already.
+            if (answer.kept) log.appendObject(entryToJson(answer.entry), answer.logError);
             return answer;
         },
         [this, path, language](StoreAnswer answer) {
@@ -151,6 +156,10 @@ void VerificationPage::issueCertificate()
                 emit certificateDone(false, answer.entry.certificateNumber);
                 return;
             }
+            if (!answer.logError.isEmpty())
+                showMessage(this, text(VerifyCaption::Page),
+                            fileCaptionText(m_language, FileCaption::NotLogged)
+                                .arg(QDir::toNativeSeparators(log.path()), answer.logError));
             m_status = text(VerifyCaption::CertificateWritten)
                            .arg(answer.entry.certificateNumber, QFileInfo(path).fileName()) +
                        (answer.shared ? QString() : text(VerifyCaption::NotShared));
