@@ -222,6 +222,27 @@ private slots:
         QCOMPARE(kept.dueDate, QDate::currentDate().addMonths(12));
     }
 
+    void outputPointsAreTypedFromTheMeter()
+    {
+        formaccess::showPage(*w, "TabSheet_Verification");
+        page().sideBox->setCurrentIndex(1);
+        QTableWidget *table = page().table;
+        QCOMPARE(table->item(2, 1)->text(), QStringLiteral("12.0000")); // from the output scale
+        QVERIFY(!page().captureButton->isEnabled());
+        // What a keyboard-wedge meter types; text that is no number is refused.
+        table->item(2, 2)->setText(QStringLiteral("12.0161"));
+        table->item(3, 2)->setText(QStringLiteral("16 mA"));
+        QCOMPARE(table->item(2, 5)->text(), QStringLiteral("Fail"));
+        QCOMPARE(table->item(3, 2)->text(), QString());
+        table->item(2, 2)->setText(QStringLiteral("12.0159"));
+        QCOMPARE(table->item(2, 5)->text(), QStringLiteral("Pass"));
+        const std::vector<Verification> &runs = page().verifications().all();
+        QCOMPARE(runs.size(), std::size_t(1));
+        QCOMPARE(runs[0].side, VerificationSide::Output);
+        QCOMPARE(runs[0].points.size(), std::size_t(1));
+        QCOMPARE(runs[0].points[0].reading, 12.0159);
+    }
+
     void unadjustedCalibrationWaitsForConfirmation()
     {
         formaccess::showPage(*w, "TabSheet_OutputCalibration");
