@@ -187,8 +187,8 @@ private slots:
         // The record beside it carries both runs, point by point.
         QFile json(folder->filePath(QStringLiteral("certificate.json")));
         QVERIFY(json.open(QIODevice::ReadOnly));
-        const EntryRead read = readEntryLine(
-            QJsonDocument::fromJson(json.readAll()).toJson(QJsonDocument::Compact));
+        const EntryRead read =
+            readEntryLine(QJsonDocument::fromJson(json.readAll()).toJson(QJsonDocument::Compact));
         QVERIFY2(read.entry, qPrintable(read.error));
         QCOMPARE(read.entry->certificateNumber, number);
         QCOMPARE(read.entry->verifications.size(), std::size_t(2));

@@ -40,7 +40,7 @@ private slots:
             parse({"--drop-every",  "100",    "--corrupt-every", "50",     "--error-code", "200",
                    "--error-every", "1000",   "--delay",         "25",     "--split",      "--pace",
                    "--never-ack",   "--tag",  "--uncalibrated",  "--seed", "4294967295",   "--baud",
-                   "9600",          "--link", "/tmp/kx-sim", "--input-drift", "-5000"});
+                   "9600",          "--link", "/tmp/kx-sim"});
         QVERIFY2(p.ok, qPrintable(p.error));
         const SimOptions &o = p.options;
         QCOMPARE(o.faults.dropEvery, 100);
@@ -57,7 +57,13 @@ private slots:
         QCOMPARE(model.seed, 4294967295u);
         QVERIFY(model.neverAcknowledge);
         QVERIFY(!model.inputCalibrated && !model.outputCalibrated);
-        QCOMPARE(model.inputDrift, -5000);
+    }
+
+    void anInputDrift()
+    {
+        const SimOptionsParse p = parse({"--input-drift", "-5000"});
+        QVERIFY2(p.ok, qPrintable(p.error));
+        QCOMPARE(p.options.modelOptions().inputDrift, -5000);
     }
 
     void anErrorCodeAloneAppliesToEveryReply()

@@ -44,8 +44,9 @@ void PdfPage::rule(double width)
 
 void PdfPage::heading(const QString &s, double points)
 {
-    // A heading never stands alone at the foot of a page.
-    keepRoom(14.0 + height(Right - Left, s, points, true) + 40.0);
+    // A heading never stands alone at the foot of a page, nor with a table's
+    // first row alone below it.
+    keepRoom(14.0 + height(Right - Left, s, points, true) + 80.0);
     y += 14.0;
     text(Left, Right - Left, s, points, true);
     y += height(Right - Left, s, points, true) + 4.0;
