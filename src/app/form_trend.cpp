@@ -46,8 +46,10 @@ void TForm_Main::trendApplyView()
 {
     ui->PageControl1->setTabVisible(TabSheet_Trend,
                                     ui->PageControl1->isTabVisible(ui->TabSheet_Uzemmod));
+    // A field check (as found alone) is done in either view.
     if (TabSheet_Verification)
-        ui->PageControl1->setTabVisible(TabSheet_Verification, m_factoryLevel);
+        ui->PageControl1->setTabVisible(TabSheet_Verification,
+                                        ui->PageControl1->isTabVisible(ui->TabSheet_Uzemmod));
 }
 
 void TForm_Main::trendApplyLanguage()
