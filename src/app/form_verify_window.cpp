@@ -1,9 +1,9 @@
 // The Verification page in the main window: created after the Output Check
 // page, shown in both views (a field check needs no factory-level view), fed
 // with every decoded reply, told of every calibration the instrument
-// acknowledges, and speaking the window's language. Also the check of both wizards' store buttons: values
-// a working unit would not give are stored only once the technician has
-// read why and confirmed.
+// acknowledges, and speaking the window's language. Also the check of both
+// wizards' store buttons: values a working unit would not give are stored
+// only once the technician has read why and confirmed.
 #include "app/form_calrecord.h"
 #include "app/form_main.h"
 #include "app/form_verify.h"
