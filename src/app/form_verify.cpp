@@ -141,7 +141,9 @@ void VerificationPage::build()
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->setSelectionMode(QAbstractItemView::SingleSelection);
     table->verticalHeader()->hide();
-    table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    // The numbers and their headings whole; the verdict takes what is left.
+    table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    table->horizontalHeader()->setStretchLastSection(true);
     grid->addWidget(table, 2, 0, 1, 2);
     captureButton = new QPushButton;
     statusLabel = new QLabel;
@@ -179,7 +181,7 @@ void VerificationPage::build()
     right->addRow(certificateButton);
     grid->addLayout(right, 1, 2, 3, 2);
     grid->setColumnStretch(0, 3);
-    grid->setColumnStretch(2, 2);
+    grid->setColumnStretch(2, 1);
     const std::pair<QWidget *, const char *> names[] = {
         {nextLabel, "Label_VerificationNext"},
         {statusLabel, "Label_VerificationStatus"},
@@ -363,10 +365,13 @@ void VerificationPage::refreshNext()
         VerifyCaption::NextAsFound, VerifyCaption::NextCalibrate, VerifyCaption::NextAsLeft,
         VerifyCaption::NextCertificate};
     nextLabel->setText(text(Next[int(m_runs.next())]));
-    statusLabel->setText(
-        m_capture
-            ? text(VerifyCaption::Capturing).arg(m_capture->steadyCount()).arg(m_capture->replies())
-            : m_status);
+    if (!m_capture)
+        statusLabel->setText(m_status);
+    else if (m_inputValueMissing)
+        statusLabel->setText(text(VerifyCaption::NoInputValue));
+    else
+        statusLabel->setText(
+            text(VerifyCaption::Capturing).arg(m_capture->steadyCount()).arg(m_capture->replies()));
 }
 
 QString VerificationPage::statusText() const
@@ -412,6 +417,7 @@ void VerificationPage::addReading(const DecodedReading &reading)
 {
     if (!m_capture || !m_run) return;
     const std::optional<double> value = inputInScaleUnit(reading, m_run->scale());
+    m_inputValueMissing = !reading.inputValue;
     if (!m_capture->feed(value.value_or(std::numeric_limits<double>::quiet_NaN()))) {
         refreshNext();
         return;

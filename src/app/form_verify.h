@@ -130,5 +130,6 @@ private:
     QString m_status;
     bool m_filling = false; // the table is being filled by the page itself
     bool m_standardsAsked = false;
+    bool m_inputValueMissing = false; // the last reply had no calibrated input value
     std::vector<std::pair<QLabel *, VerifyCaption>> m_labels;
 };

@@ -26,7 +26,8 @@ enum class VerifyCaption : int {
     ErrorPercent,
     Verdict,
     Capture,
-    Capturing, // %1 readings steady, %2 wanted
+    Capturing,    // %1 readings steady, %2 wanted
+    NoInputValue, // while capturing: the reply has no calibrated input value
     NextAsFound,
     NextCalibrate,
     NextAsLeft,
@@ -52,6 +53,6 @@ enum class VerifyCaption : int {
     StoreDoubtTitle,
     StoreDoubtText, // %1 the doubts, one a line
 };
-inline constexpr int kVerifyCaptionCount = 43;
+inline constexpr int kVerifyCaptionCount = 44;
 
 QString verifyCaptionText(CaptionLanguage language, VerifyCaption caption);
