@@ -7,6 +7,9 @@
 // adjusting anything reaches the instrument only once the technician has
 // confirmed the doubt about it.
 #include <QComboBox>
+#include <QDateEdit>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QJsonDocument>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -167,6 +170,15 @@ private slots:
         for (int row = 0; row < 5; ++row)
             QCOMPARE(page().table->item(row, 5)->text(), QStringLiteral("Pass"));
         QCOMPARE(page().nextLabel->text(), QStringLiteral("Next: the certificate."));
+        // The reference standard used: added to the list the records keep, and picked.
+        page().standardId->setText(QStringLiteral("CAL-7"));
+        page().standardDescription->setText(QStringLiteral("process calibrator"));
+        page().standardCertificate->setText(QStringLiteral("OMH-2026/118"));
+        page().standardDue->setDate(QDate(2027, 1, 31));
+        page().saveStandardButton->click();
+        QTRY_COMPARE(page().standardsList->count(), 1);
+        page().standardsList->item(0)->setCheckState(Qt::Checked);
+
         // Screenshots for the record of the work, when asked for.
         if (const QString shots = qEnvironmentVariable("KX_VERIFY_SHOTS"); !shots.isEmpty()) {
             w->grab().save(shots + QStringLiteral("/verification-window-en.png"));
@@ -195,7 +207,8 @@ private slots:
               QStringLiteral("50 % 12.0000"), QStringLiteral("High7"),
               QStringLiteral("Overall verdict: Pass"),
               QStringLiteral("Next calibration due: ") + due,
-              QStringLiteral("Temperature 23.5 °C")})
+              QStringLiteral("Temperature 23.5 °C"),
+              QStringLiteral("CAL-7 process calibrator OMH-2026/118 2027-01-31")})
             QVERIFY2(pdfShows(text, expected), qPrintable(expected));
 
         // The record beside it carries both runs, point by point.
