@@ -8,9 +8,9 @@
 // confirmed the doubt about it.
 #include <QComboBox>
 #include <QDateEdit>
+#include <QJsonDocument>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QJsonDocument>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableWidget>
@@ -206,8 +206,7 @@ private slots:
               QStringLiteral("As left (after adjustment)"), QStringLiteral("Verdict: Pass"),
               QStringLiteral("50 % 12.0000"), QStringLiteral("High7"),
               QStringLiteral("Overall verdict: Pass"),
-              QStringLiteral("Next calibration due: ") + due,
-              QStringLiteral("Temperature 23.5 °C"),
+              QStringLiteral("Next calibration due: ") + due, QStringLiteral("Temperature 23.5 °C"),
               QStringLiteral("CAL-7 process calibrator OMH-2026/118 2027-01-31")})
             QVERIFY2(pdfShows(text, expected), qPrintable(expected));
 
