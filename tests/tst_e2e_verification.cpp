@@ -269,6 +269,24 @@ private slots:
         QCOMPARE(runs[0].points[0].reading, 12.0159);
     }
 
+    void testPointsKeptInTheInitialisationFile()
+    {
+        page().pointsEdit->setText(QStringLiteral("0; 50;100"));
+        emit page().pointsEdit->editingFinished();
+        QCOMPARE(page().table->rowCount(), 3);
+        QVERIFY(setup->readIni().contains("[Verification]"));
+        QVERIFY(setup->readIni().contains("TestPoints=0;50;100"));
+        // A list that breaks the rules is refused, and says why.
+        page().pointsEdit->setText(QStringLiteral("0;50;50"));
+        emit page().pointsEdit->editingFinished();
+        QCOMPARE(page().table->rowCount(), 3);
+        QVERIFY(!page().pointsEdit->toolTip().isEmpty());
+        QVERIFY(setup->readIni().contains("TestPoints=0;50;100"));
+        // A new window starts from what the file keeps.
+        TForm_Main again(setup->environment());
+        QCOMPARE(again.TabSheet_Verification->pointsEdit->text(), QStringLiteral("0;50;100"));
+    }
+
     void unadjustedCalibrationWaitsForConfirmation()
     {
         formaccess::showPage(*w, "TabSheet_OutputCalibration");
