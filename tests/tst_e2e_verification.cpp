@@ -269,8 +269,19 @@ private slots:
         QCOMPARE(runs[0].points[0].reading, 12.0159);
     }
 
+    void noCertificateForAUnitNeitherVerifiedNorCalibrated()
+    {
+        QStringList told;
+        page().showMessage = [&](QWidget *, const QString &, const QString &text) { told << text; };
+        page().certificateButton->click();
+        QCOMPARE(told.size(), 1);
+        QVERIFY(told[0].startsWith(QStringLiteral("Nothing to certify yet")));
+        QVERIFY(!QFile::exists(folder->filePath(QStringLiteral("certificate.pdf"))));
+    }
+
     void testPointsKeptInTheInitialisationFile()
     {
+
         page().pointsEdit->setText(QStringLiteral("0; 50;100"));
         emit page().pointsEdit->editingFinished();
         QCOMPARE(page().table->rowCount(), 3);

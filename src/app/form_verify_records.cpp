@@ -83,6 +83,11 @@ void VerificationPage::saveStandard()
 void VerificationPage::issueCertificate()
 {
     if (!unitKnown()) return;
+    m_runs.forUnit(m_unit.connection(), m_unit.serialNumber());
+    if (m_runs.all().empty() && !m_calibration) {
+        showMessage(this, text(VerifyCaption::Page), text(VerifyCaption::NothingToCertify));
+        return;
+    }
     if (!m_records) {
         showMessage(this, text(VerifyCaption::Page),
                     text(VerifyCaption::RecordsUnavailable).arg(m_status));

@@ -69,6 +69,10 @@ constexpr std::array<VerifyCaptionRow, kVerifyCaptionCount> kRows{{
      u"A kalibrálási nyilvántartás nem használható: %1"},
     {VerifyCaption::BadTestPoints, u"2 to 11 points of 0 ... 100 %, none twice, separated by \";\"",
      u"2-11 pont 0 ... 100 % között, mindegyik egyszer, \";\" jellel elválasztva"},
+    {VerifyCaption::NothingToCertify,
+     u"Nothing to certify yet: verify the unit, or calibrate it, in this connection first.",
+     u"Még nincs mit tanúsítani: előbb ellenőrizze vagy kalibrálja a készüléket ebben a "
+     u"kapcsolatban."},
     {VerifyCaption::StoreDoubtTitle, u"Calibration values not plausible",
      u"Valószínűtlen kalibrálási értékek"},
     {VerifyCaption::StoreDoubtText,

@@ -50,9 +50,10 @@ enum class VerifyCaption : int {
     NotWritten,         // %1 file, %2 reason
     RecordsUnavailable, // %1 reason
     BadTestPoints,
+    NothingToCertify,
     StoreDoubtTitle,
     StoreDoubtText, // %1 the doubts, one a line
 };
-inline constexpr int kVerifyCaptionCount = 44;
+inline constexpr int kVerifyCaptionCount = 45;
 
 QString verifyCaptionText(CaptionLanguage language, VerifyCaption caption);
