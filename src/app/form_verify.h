@@ -43,7 +43,8 @@ class VerificationPage : public QWidget {
 public:
     static constexpr char Section[] = "Verification";
 
-    // `records` may be null: the certificate then says why it cannot be issued.
+    // `records` may be null: the certificate then says why it cannot be
+    // issued (recordsError).
     VerificationPage(ConnectedUnit &unit, IniFile ini, std::unique_ptr<RecordsAccess> records,
                      QWidget *parent = nullptr);
     ~VerificationPage() override;
@@ -61,6 +62,10 @@ public:
     ShowMessage showMessage = showWarningBox;
     // Every certificate's entry is appended here too; tests give a folder.
     CalibrationLog log{CalibrationLog::defaultFolder()};
+
+    // Why there are no records to store certificates in (an unusable
+    // connection string), when there are none.
+    QString recordsError;
 
     const UnitVerifications &verifications() const { return m_runs; }
     QString statusText() const;

@@ -90,7 +90,7 @@ void VerificationPage::issueCertificate()
     }
     if (!m_records) {
         showMessage(this, text(VerifyCaption::Page),
-                    text(VerifyCaption::RecordsUnavailable).arg(m_status));
+                    text(VerifyCaption::RecordsUnavailable).arg(recordsError));
         return;
     }
     const QString path = askFileName(

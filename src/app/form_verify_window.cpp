@@ -20,6 +20,7 @@ void TForm_Main::createVerificationPage()
     askStoreAnyway = askYesNoWithDialog;
     TabSheet_Verification = new VerificationPage(
         connectedUnit, iniFile(), place ? std::make_unique<RecordsAccess>(*place) : nullptr);
+    TabSheet_Verification->recordsError = error;
     const int check = ui->PageControl1->indexOf(ui->TabSheet_KimenetEllenorzes);
     ui->PageControl1->insertTab(check + 1, TabSheet_Verification, QString());
     // The output follows the input while the unit is verified.
