@@ -54,6 +54,8 @@ private slots:
         sim = std::make_unique<InstrumentSimulator>(settings);
         QVERIFY2(sim->startOnNewPty(), qPrintable(sim->errorText()));
         w = std::make_unique<TForm_Main>();
+        // The wizards' values are stored whether plausible or not.
+        w->askStoreAnyway = [](QWidget *, const QString &, const QString &) { return true; };
         w->calibrationRecords->askSerialNumber = [](QWidget *, const SerialNumberQuestion &) {
             return std::optional<QString>(QStringLiteral("KX-0001"));
         };

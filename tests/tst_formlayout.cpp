@@ -476,16 +476,19 @@ void TestFormLayout::onlyTheSettingsTabShowsAmongFivePages()
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     auto *pages = control<TPageControl>(form, "PageControl1");
     QVERIFY(pages);
-    // The described five, and the trend page the window adds after Settings.
-    QCOMPARE(pages->count(), 6);
+    // The described five, the trend page the window adds after Settings and
+    // the verification page it adds after Output Check, shown with Settings.
+    QCOMPARE(pages->count(), 7);
     QCOMPARE(pages->indexOf(control<QWidget>(form, "TabSheet_Trend")), 1);
+    QCOMPARE(pages->indexOf(control<QWidget>(form, "TabSheet_Verification")), 5);
+    QVERIFY(pages->isTabVisible(5));
     const char *order[] = {"TabSheet_Uzemmod", "TabSheet_InputCalibration",
                            "TabSheet_OutputCalibration", "TabSheet_KimenetEllenorzes",
                            "TabSheet_Test"};
     const char *captions[] = {"Settings", "Input Calibration", "Output Calibration", "Output Check",
                               "Test Page"};
     for (int i = 0; i < 5; ++i) {
-        const int tab = i == 0 ? 0 : i + 1;
+        const int tab = i == 0 ? 0 : i < 4 ? i + 1 : i + 2;
         QCOMPARE(pages->widget(tab)->objectName(), QString::fromLatin1(order[i]));
         QCOMPARE(pages->tabText(tab), QString::fromUtf8(captions[i]));
         QCOMPARE(pages->isTabVisible(tab), i == 0);

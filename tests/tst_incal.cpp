@@ -104,6 +104,8 @@ private slots:
     void init()
     {
         w = std::make_unique<TForm_Main>();
+        // The wizards' values are stored whether plausible or not.
+        w->askStoreAnyway = [](QWidget *, const QString &, const QString &) { return true; };
         QCOMPARE(w->InCalState, 0);
         QVERIFY(!w->InCalNextPressed);
         QVERIFY(!w->Timer_InCal->isActive());

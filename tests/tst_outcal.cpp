@@ -53,6 +53,8 @@ private slots:
     void init()
     {
         w = std::make_unique<TForm_Main>();
+        // The wizards' values are stored whether plausible or not.
+        w->askStoreAnyway = [](QWidget *, const QString &, const QString &) { return true; };
         // As the window starts: setting 0, not forced, wizard on step 1.
         QCOMPARE(w->PWMSetpoint, 0);
         QCOMPARE(w->OutCalStep(), 1);

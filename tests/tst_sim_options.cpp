@@ -59,6 +59,13 @@ private slots:
         QVERIFY(!model.inputCalibrated && !model.outputCalibrated);
     }
 
+    void anInputDrift()
+    {
+        const SimOptionsParse p = parse({"--input-drift", "-5000"});
+        QVERIFY2(p.ok, qPrintable(p.error));
+        QCOMPARE(p.options.modelOptions().inputDrift, -5000);
+    }
+
     void anErrorCodeAloneAppliesToEveryReply()
     {
         const SimOptionsParse p = parse({"--error-code=129"});
@@ -152,6 +159,7 @@ private slots:
         QTest::newRow("code above 255") << QStringList{"--error-code", "256"};
         QTest::newRow("every without code") << QStringList{"--error-every", "10"};
         QTest::newRow("negative delay") << QStringList{"--delay", "-5"};
+        QTest::newRow("drift beyond the converter") << QStringList{"--input-drift", "1000001"};
         QTest::newRow("speed not offered") << QStringList{"--baud", "100000"};
         QTest::newRow("speed not a number") << QStringList{"--baud", "fast"};
         QTest::newRow("seed too big") << QStringList{"--seed", "4294967296"};

@@ -2,16 +2,12 @@
 #include "app/calibration_report.h"
 
 #include "app/commandline.h"
-#include "core/file_write.h"
+#include "app/pdf_page.h"
 #include "widgets/numberpattern.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
-#include <QFontMetricsF>
-#include <QPageSize>
 #include <QPainter>
-#include <QPdfWriter>
 
 #include <vector>
 
@@ -121,105 +117,6 @@ QString statusText(quint8 bits, CaptionLanguage language, const ReportWords &w)
     return set.isEmpty() ? w.statusOk : set.join(QStringLiteral(", "));
 }
 
-QString timeText(const QDateTime &time)
-{
-    const int offset = time.offsetFromUtc();
-    const QChar sign = offset < 0 ? u'-' : u'+';
-    const int minutes = std::abs(offset) / 60;
-    return time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) +
-           QStringLiteral(" (UTC%1%2:%3)")
-               .arg(sign)
-               .arg(minutes / 60, 2, 10, QLatin1Char('0'))
-               .arg(minutes % 60, 2, 10, QLatin1Char('0'));
-}
-
-struct Cell {
-    QString text;
-    Qt::Alignment align = Qt::AlignLeft;
-    bool bold = false;
-};
-using Row = std::vector<Cell>;
-
-// A page laid out from top to bottom in points (1/72 inch).
-class Page {
-public:
-    static constexpr double Width = 595.0; // A4 in points
-    static constexpr double Height = 842.0;
-    static constexpr double Left = 56.0;
-    static constexpr double Right = Width - 56.0;
-
-    explicit Page(QPainter &painter) : p(painter) {}
-
-    QFont font(double points, bool bold = false) const
-    {
-        QFont f(QStringLiteral("Arial"));
-        f.setPointSizeF(points);
-        f.setBold(bold);
-        return f;
-    }
-
-    void text(double x, double w, const QString &s, double points, bool bold,
-              Qt::Alignment align = Qt::AlignLeft, QColor colour = Qt::black)
-    {
-        p.setFont(font(points, bold));
-        p.setPen(colour);
-        const QRectF box(x, y, w, 1000.0);
-        p.drawText(box, int(align | Qt::AlignTop | Qt::TextWordWrap), s);
-    }
-
-    double height(double w, const QString &s, double points, bool bold = false) const
-    {
-        const QFontMetricsF metrics(font(points, bold), p.device());
-        return metrics.boundingRect(QRectF(0, 0, w, 1000.0), Qt::TextWordWrap, s).height();
-    }
-
-    void rule(double width = 0.8)
-    {
-        p.setPen(QPen(Qt::black, width));
-        p.drawLine(QPointF(Left, y), QPointF(Right, y));
-    }
-
-    void heading(const QString &s)
-    {
-        y += 14.0;
-        text(Left, Right - Left, s, 11.0, true);
-        y += height(Right - Left, s, 11.0, true) + 4.0;
-    }
-
-    // Rows of cells in columns of the given widths; with a header, the first
-    // row is shaded and bold. Cells wrap; a row is as tall as its tallest cell.
-    void table(const std::vector<double> &widths, const std::vector<Row> &rows,
-               bool withHeader = true)
-    {
-        constexpr double Pad = 3.0;
-        constexpr double Points = 9.0;
-        for (std::size_t r = 0; r < rows.size(); ++r) {
-            const bool header = withHeader && r == 0;
-            double rowHeight = 0.0;
-            for (std::size_t c = 0; c < rows[r].size(); ++c)
-                rowHeight = std::max(rowHeight, height(widths[c] - 2 * Pad, rows[r][c].text, Points,
-                                                       header || rows[r][c].bold));
-            rowHeight += 2 * Pad;
-            double x = Left;
-            if (header) p.fillRect(QRectF(Left, y, Right - Left, rowHeight), QColor(230, 230, 230));
-            for (std::size_t c = 0; c < rows[r].size(); ++c) {
-                const double top = y;
-                y += Pad;
-                text(x + Pad, widths[c] - 2 * Pad, rows[r][c].text, Points,
-                     header || rows[r][c].bold, rows[r][c].align);
-                y = top;
-                x += widths[c];
-            }
-            y += rowHeight;
-            p.setPen(QPen(QColor(150, 150, 150), 0.5));
-            p.drawLine(QPointF(Left, y), QPointF(Right, y));
-        }
-    }
-
-    QPainter &p;
-    double y = 48.0;
-};
-
 QString stateCell(const std::optional<InstrumentState> &state, const ReportWords &w,
                   CaptionLanguage language, int row)
 {
@@ -241,53 +138,46 @@ QString stateCell(const std::optional<InstrumentState> &state, const ReportWords
     }
 }
 
-void paintReport(QPainter &painter, const CalibrationRecord &record, CaptionLanguage language,
-                 const QString &recordFileName)
+} // namespace
+
+void paintDocumentHeader(PdfPage &page, CaptionLanguage language, const QString &title)
 {
     const ReportWords w = words(language);
-    Page page(painter);
-    const double width = Page::Right - Page::Left;
-
+    const double width = PdfPage::Right - PdfPage::Left;
     // Header: the product on the left, the program and its version on the right.
-    page.text(Page::Left, width, kModelName, 20.0, true);
-    page.text(Page::Left, width, captionText(language, Caption::ProgramTitle), 8.5, false,
+    page.text(PdfPage::Left, width, kModelName, 20.0, true);
+    page.text(PdfPage::Left, width, captionText(language, Caption::ProgramTitle), 8.5, false,
               Qt::AlignRight, QColor(80, 80, 80));
     page.y += 11.0;
-    page.text(Page::Left, width, w.version.arg(kVersionDate), 8.5, false, Qt::AlignRight,
+    page.text(PdfPage::Left, width, w.version.arg(kVersionDate), 8.5, false, Qt::AlignRight,
               QColor(80, 80, 80));
     page.y += 15.0;
-    page.text(Page::Left, width,
-              record.kind == CalibrationKind::Input ? w.inputTitle : w.outputTitle, 14.0, true);
+    page.text(PdfPage::Left, width, title, 14.0, true);
     page.y += 22.0;
     page.rule(1.2);
+}
 
-    page.heading(w.unitHeading);
-    // Label and value pairs, two to a row; the time needs the wider value column.
-    const std::vector<double> pairs{85.0, 140.0, 100.0, width - 325.0};
-    const auto label = [](const QString &s) { return Cell{s, Qt::AlignLeft, true}; };
-    const auto value = [](const QString &s) { return Cell{s}; };
-    page.table(
-        pairs,
-        {
-            {label(w.serialNumber), value(record.serialNumber), label(w.stored),
-             value(timeText(record.time))},
-            {label(w.model), value(kModelName), label(w.technician), value(record.technician)},
-            {label(w.firmware), value(record.firmware), label(w.port), value(record.port)},
-        },
-        false);
-
+void paintInstrumentState(PdfPage &page, const CalibrationRecord &record, CaptionLanguage language)
+{
+    const ReportWords w = words(language);
+    const double width = PdfPage::Right - PdfPage::Left;
     page.heading(w.stateHeading);
-    std::vector<Row> state{{{QString()}, {w.asFound}, {w.asLeft}}};
+    std::vector<PdfRow> state{{{QString()}, {w.asFound}, {w.asLeft}}};
     const QString stateNames[] = {w.workingTime, w.temperature, w.calibrationDate, w.status};
     for (int row = 0; row < 4; ++row)
         state.push_back({{stateNames[row], Qt::AlignLeft, true},
                          {stateCell(record.asFound, w, language, row)},
                          {stateCell(record.asLeft, w, language, row)}});
     page.table({125.0, (width - 125.0) / 2, (width - 125.0) / 2}, state);
+}
 
+void paintStoredValues(PdfPage &page, const CalibrationRecord &record, CaptionLanguage language)
+{
+    const ReportWords w = words(language);
+    const double width = PdfPage::Right - PdfPage::Left;
     page.heading(w.valuesHeading);
     if (record.kind == CalibrationKind::Input) {
-        std::vector<Row> rows{
+        std::vector<PdfRow> rows{
             {{w.number, Qt::AlignRight}, {w.point}, {w.step}, {w.reading, Qt::AlignRight}}};
         int n = 0;
         for (const InputPointValue &point : record.inputPoints)
@@ -298,7 +188,7 @@ void paintReport(QPainter &painter, const CalibrationRecord &record, CaptionLang
                  {formatPattern(point.reading, u"0 000 000"), Qt::AlignRight}});
         page.table({32.0, 60.0, width - 32.0 - 60.0 - 120.0, 120.0}, rows);
     } else {
-        std::vector<Row> rows{{{w.point}, {w.outputSetTo}, {w.pwmValue, Qt::AlignRight}}};
+        std::vector<PdfRow> rows{{{w.point}, {w.outputSetTo}, {w.pwmValue, Qt::AlignRight}}};
         for (const OutputPointValue &point : record.outputPoints)
             rows.push_back({{point.name},
                             {point.target},
@@ -307,10 +197,10 @@ void paintReport(QPainter &painter, const CalibrationRecord &record, CaptionLang
 
         page.heading(w.testHeading);
         if (record.testPoints.empty()) {
-            page.text(Page::Left, width, w.noTestPoint, 9.0, false);
+            page.text(PdfPage::Left, width, w.noTestPoint, 9.0, false);
             page.y += 14.0;
         } else {
-            std::vector<Row> tests{{{w.testPoint}, {QString()}, {w.pwmValue, Qt::AlignRight}}};
+            std::vector<PdfRow> tests{{{w.testPoint}, {QString()}, {w.pwmValue, Qt::AlignRight}}};
             for (const OutputTestPoint &point : record.testPoints)
                 tests.push_back({{point.name},
                                  {QString()},
@@ -318,22 +208,53 @@ void paintReport(QPainter &painter, const CalibrationRecord &record, CaptionLang
             page.table({120.0, width - 240.0, 120.0}, tests);
         }
     }
+}
+
+namespace {
+
+void paintReport(QPainter &painter, const CalibrationRecord &record, CaptionLanguage language,
+                 const QString &recordFileName)
+{
+    const ReportWords w = words(language);
+    PdfPage page(painter, nullptr);
+    const double width = PdfPage::Right - PdfPage::Left;
+
+    paintDocumentHeader(page, language,
+                        record.kind == CalibrationKind::Input ? w.inputTitle : w.outputTitle);
+
+    page.heading(w.unitHeading);
+    // Label and value pairs, two to a row; the time needs the wider value column.
+    const std::vector<double> pairs{85.0, 140.0, 100.0, width - 325.0};
+    const auto label = [](const QString &s) { return PdfCell{s, Qt::AlignLeft, true}; };
+    const auto value = [](const QString &s) { return PdfCell{s}; };
+    page.table(
+        pairs,
+        {
+            {label(w.serialNumber), value(record.serialNumber), label(w.stored),
+             value(pdfTimeText(record.time))},
+            {label(w.model), value(kModelName), label(w.technician), value(record.technician)},
+            {label(w.firmware), value(record.firmware), label(w.port), value(record.port)},
+        },
+        false);
+
+    paintInstrumentState(page, record, language);
+    paintStoredValues(page, record, language);
 
     // The signature block and the footer stand at the foot of the page.
-    page.y = Page::Height - 150.0;
-    page.text(Page::Left, width, w.technician + QStringLiteral(": ") + record.technician, 10.0,
+    page.y = PdfPage::Height - 150.0;
+    page.text(PdfPage::Left, width, w.technician + QStringLiteral(": ") + record.technician, 10.0,
               false);
-    page.y = Page::Height - 100.0;
+    page.y = PdfPage::Height - 100.0;
     painter.setPen(QPen(Qt::black, 0.6));
-    painter.drawLine(QPointF(Page::Left, page.y), QPointF(Page::Left + 250.0, page.y));
-    painter.drawLine(QPointF(Page::Right - 150.0, page.y), QPointF(Page::Right, page.y));
+    painter.drawLine(QPointF(PdfPage::Left, page.y), QPointF(PdfPage::Left + 250.0, page.y));
+    painter.drawLine(QPointF(PdfPage::Right - 150.0, page.y), QPointF(PdfPage::Right, page.y));
     page.y += 3.0;
-    page.text(Page::Left, 250.0, w.signature, 8.5, false, Qt::AlignLeft, QColor(80, 80, 80));
-    page.text(Page::Right - 150.0, 150.0, w.date, 8.5, false, Qt::AlignLeft, QColor(80, 80, 80));
-    page.y = Page::Height - 48.0;
+    page.text(PdfPage::Left, 250.0, w.signature, 8.5, false, Qt::AlignLeft, QColor(80, 80, 80));
+    page.text(PdfPage::Right - 150.0, 150.0, w.date, 8.5, false, Qt::AlignLeft, QColor(80, 80, 80));
+    page.y = PdfPage::Height - 48.0;
     page.rule(0.5);
     page.y += 4.0;
-    page.text(Page::Left, width, w.footer.arg(recordFileName), 7.5, false, Qt::AlignLeft,
+    page.text(PdfPage::Left, width, w.footer.arg(recordFileName), 7.5, false, Qt::AlignLeft,
               QColor(80, 80, 80));
 }
 
@@ -352,38 +273,13 @@ bool writeCalibrationReport(const CalibrationRecord &record, const QString &repo
                             CaptionLanguage language, QString &error)
 {
     const QString recordPath = calibrationRecordPathFor(reportPath);
-    // The page is made in memory: the PDF writer does not tell a failed write.
-    QByteArray page;
-    QBuffer pdf(&page);
-    pdf.open(QIODevice::WriteOnly);
-    {
-        QPdfWriter writer(&pdf);
-        writer.setPageSize(QPageSize(QPageSize::A4));
-        writer.setPageMargins(QMarginsF(0, 0, 0, 0));
-        writer.setResolution(72); // one unit a point
-        writer.setCreator(QStringLiteral("kx4720r-config ") + kVersionDate);
-        const ReportWords w = words(language);
-        writer.setTitle((record.kind == CalibrationKind::Input ? w.inputTitle : w.outputTitle) +
-                        QStringLiteral(" - ") + record.serialNumber);
-        QPainter painter;
-        if (!painter.begin(&writer)) {
-            error = QStringLiteral("the PDF writer could not start");
-            return false;
-        }
-        paintReport(painter, record, language, QFileInfo(recordPath).fileName());
-        painter.end();
-    }
-
-    // Both are written out before either takes its place, so a full disk
-    // never leaves a new page beside an old record or the other way round.
-    StagedFile report(reportPath);
-    StagedFile json(recordPath);
-    if (report.stage(page) && json.stage(record.toJsonText()) && report.commit() && json.commit())
-        return true;
-    // The window's message names the report; the record beside it is named here.
-    error = report.error().failed()
-                ? report.error().reason()
-                : QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(recordPath),
-                                               json.error().reason());
-    return false;
+    const ReportWords w = words(language);
+    return writePdfWithRecord(
+        reportPath,
+        (record.kind == CalibrationKind::Input ? w.inputTitle : w.outputTitle) +
+            QStringLiteral(" - ") + record.serialNumber,
+        [&](QPainter &painter, QPagedPaintDevice &) {
+            paintReport(painter, record, language, QFileInfo(recordPath).fileName());
+        },
+        recordPath, record.toJsonText(), error);
 }

@@ -5,6 +5,7 @@
 // itself goes beside it as JSON, so the page and the data never part.
 #pragma once
 
+#include "app/pdf_page.h"
 #include "core/calibration_record.h"
 #include "ui/captions.h"
 
@@ -18,3 +19,10 @@ QString calibrationRecordPathFor(const QString &reportPath);
 // other than a regular file (a folder, a device) is refused, never replaced.
 bool writeCalibrationReport(const CalibrationRecord &record, const QString &reportPath,
                             CaptionLanguage language, QString &error);
+
+// Parts of the page that certificates print as well: the product, the
+// program and its version above the title; the instrument's state as found
+// and as left; the values stored.
+void paintDocumentHeader(PdfPage &page, CaptionLanguage language, const QString &title);
+void paintInstrumentState(PdfPage &page, const CalibrationRecord &record, CaptionLanguage language);
+void paintStoredValues(PdfPage &page, const CalibrationRecord &record, CaptionLanguage language);

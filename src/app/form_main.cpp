@@ -91,6 +91,7 @@ TForm_Main::TForm_Main(FormEnvironment environment, QWidget *parent)
     createFileControls();
     wireEvents();
     createTrendPage();
+    createVerificationPage();
     centreOnScreen();
     FormCreate(this);
 }

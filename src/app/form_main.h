@@ -28,6 +28,7 @@ class QTimer;
 class QTranslator;
 class TSpeedButton;
 class TrendPage;
+class VerificationPage;
 class SettingsFileActions;
 class CalibrationRecorder;
 
@@ -276,6 +277,13 @@ public:
     // them and the log writes them (set by DecodeInstrumentReply).
     DecodedReading LastReading;
     // --- end of trend page ---
+
+    // --- verification page and the store buttons' check (form_verify_window.cpp) ---
+    VerificationPage *TabSheet_Verification = nullptr;
+    void createVerificationPage();
+    void confirmCalibrationStore(TSpeedButton *button, bool output);
+    void verificationApplyLanguage();
+    std::function<bool(QWidget *, const QString &, const QString &)> askStoreAnyway;
 
 signals:
     void iniSettingsChanged();

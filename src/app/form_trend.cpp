@@ -3,6 +3,7 @@
 // Settings page is, and speaking the window's language.
 #include "app/form_main.h"
 
+#include "app/form_verify.h"
 #include "core/decoded_reading.h"
 #include "trend/trend_page.h"
 #include "ui_form_main.h"
@@ -35,6 +36,7 @@ void TForm_Main::trendExchangeEnded(TMBStatus MBStatus)
         DecodedReading reading = LastReading;
         reading.time = QDateTime::fromMSecsSinceEpoch(TabSheet_Trend->clock());
         TabSheet_Trend->addReading(reading, InputRange);
+        if (TabSheet_Verification) TabSheet_Verification->addReading(LastReading);
     }
     else
         TabSheet_Trend->exchangeFailed();
@@ -44,6 +46,10 @@ void TForm_Main::trendApplyView()
 {
     ui->PageControl1->setTabVisible(TabSheet_Trend,
                                     ui->PageControl1->isTabVisible(ui->TabSheet_Uzemmod));
+    // A field check (as found alone) is done in either view.
+    if (TabSheet_Verification)
+        ui->PageControl1->setTabVisible(TabSheet_Verification,
+                                        ui->PageControl1->isTabVisible(ui->TabSheet_Uzemmod));
 }
 
 void TForm_Main::trendApplyLanguage()
@@ -54,4 +60,5 @@ void TForm_Main::trendApplyLanguage()
     TabSheet_Trend->setLanguage(language);
     ui->PageControl1->setTabText(ui->PageControl1->indexOf(TabSheet_Trend),
                                  TabSheet_Trend->texts().page);
+    if (TabSheet_Verification) verificationApplyLanguage();
 }

@@ -21,6 +21,16 @@ QString CalibrationLog::path() const
 bool CalibrationLog::append(const QString &event, const CalibrationRecord &record, QString &error,
                             const QDateTime &now) const
 {
+    QJsonObject entry;
+    entry[QStringLiteral("logged")] =
+        now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODateWithMs);
+    entry[QStringLiteral("event")] = event;
+    entry[QStringLiteral("record")] = record.toJson();
+    return appendObject(entry, error);
+}
+
+bool CalibrationLog::appendObject(const QJsonObject &object, QString &error) const
+{
     if (m_folder.isEmpty()) {
         error = QStringLiteral("no data folder is known (neither XDG_DATA_HOME nor HOME is set)");
         return false;
@@ -29,12 +39,7 @@ bool CalibrationLog::append(const QString &event, const CalibrationRecord &recor
         error = QStringLiteral("cannot create the folder %1").arg(m_folder);
         return false;
     }
-    QJsonObject entry;
-    entry[QStringLiteral("logged")] =
-        now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODateWithMs);
-    entry[QStringLiteral("event")] = event;
-    entry[QStringLiteral("record")] = record.toJson();
-    const QByteArray line = QJsonDocument(entry).toJson(QJsonDocument::Compact) + '\n';
+    const QByteArray line = QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
     // A record is evidence of a calibration: it is on the disk before we say so.
     const FileWriteError failure = appendLines(path(), line, SyncToDisk::Yes);
     error = failure.reason();

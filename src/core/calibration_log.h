@@ -7,6 +7,7 @@
 #include "core/calibration_record.h"
 
 #include <QDateTime>
+#include <QJsonObject>
 #include <QString>
 
 class CalibrationLog {
@@ -26,6 +27,9 @@ public:
     // made or the file cannot be written (or is no regular file).
     bool append(const QString &event, const CalibrationRecord &record, QString &error,
                 const QDateTime &now = QDateTime::currentDateTime()) const;
+    // One line holding `object` as it stands (a certificate's whole entry,
+    // which the records read back as they read their own exports).
+    bool appendObject(const QJsonObject &object, QString &error) const;
 
 private:
     QString m_folder;

@@ -74,20 +74,6 @@ std::optional<VerificationSide> sideFromName(const QString &name)
     return SideNames.value(name);
 }
 
-std::optional<Verdict> worstVerdict(const std::vector<Verdict> &verdicts)
-{
-    if (verdicts.empty()) return std::nullopt;
-    return *std::max_element(verdicts.begin(), verdicts.end());
-}
-
-std::optional<Verdict> Verification::verdict() const
-{
-    std::vector<Verdict> verdicts;
-    for (const VerificationPoint &p : points)
-        verdicts.push_back(p.verdict);
-    return worstVerdict(verdicts);
-}
-
 std::optional<Verdict> CalibrationEntry::verdict(VerificationPhase phase) const
 {
     std::vector<Verdict> verdicts;

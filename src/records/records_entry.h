@@ -8,6 +8,7 @@
 #pragma once
 
 #include "core/calibration_record.h"
+#include "core/verification_types.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -25,13 +26,6 @@ inline constexpr int DefaultIntervalMonths = 12;
 // only verified (a field check).
 enum class EntryKind { Input, Output, Verification };
 
-// A point passes, fails, or passes only within the guard band (inside the
-// tolerance but too close to its edge to be sure).
-enum class Verdict { Pass, PassWithinGuardBand, Fail };
-
-enum class VerificationPhase { AsFound, AsLeft };
-enum class VerificationSide { Input, Output };
-
 QString entryKindName(EntryKind kind); // "input", "output", "verification"
 std::optional<EntryKind> entryKindFromName(const QString &name);
 QString verdictName(Verdict verdict); // "pass", "passWithinGuardBand", "fail"
@@ -40,42 +34,6 @@ QString phaseName(VerificationPhase phase); // "asFound", "asLeft"
 std::optional<VerificationPhase> phaseFromName(const QString &name);
 QString sideName(VerificationSide side); // "input", "output"
 std::optional<VerificationSide> sideFromName(const QString &name);
-
-// The worst of the verdicts; none for none.
-std::optional<Verdict> worstVerdict(const std::vector<Verdict> &verdicts);
-
-struct VerificationPoint {
-    QString point; // "25 %"
-    double applied = 0;
-    double reading = 0;
-    double error = 0; // reading - applied, in the verification's unit
-    double errorPercentOfSpan = 0;
-    Verdict verdict = Verdict::Pass;
-    bool operator==(const VerificationPoint &) const = default;
-};
-
-struct Verification {
-    VerificationPhase phase = VerificationPhase::AsFound;
-    VerificationSide side = VerificationSide::Input;
-    QDateTime time;
-    QString unit; // "mA", "V", "mV"
-    double tolerancePercentOfSpan = 0.1;
-    double guardBandPercentOfSpan = 0;
-    std::vector<VerificationPoint> points;
-
-    std::optional<Verdict> verdict() const;
-    bool operator==(const Verification &) const = default;
-};
-
-// A reference standard (a calibrator, a meter) as the list keeps it, and as
-// it stood when it was used: its certificate and due date then.
-struct ReferenceStandard {
-    QString identifier;
-    QString description;
-    QString certificateNumber;
-    QDate dueDate;
-    bool operator==(const ReferenceStandard &) const = default;
-};
 
 struct CalibrationEntry {
     QUuid id;

@@ -133,8 +133,8 @@ InstrumentReply InstrumentModel::answer(const InstrumentRequest &request,
     const double voltsCH0 = current ? signal * ShuntVoltsPerMilliamp * stage.gainCH0 : 0.0;
     const double voltsCH1 = current ? 0.0 : signal / DividerRatio[stage.dividerCH1] * stage.gainCH1;
     bool overrange = false;
-    reply.ADValueCH0 = convert(voltsCH0, GainErrorCH0, OffsetCH0, overrange);
-    reply.ADValueCH1 = convert(voltsCH1, GainErrorCH1, OffsetCH1, overrange);
+    reply.ADValueCH0 = convert(voltsCH0, GainErrorCH0, OffsetCH0 + options_.inputDrift, overrange);
+    reply.ADValueCH1 = convert(voltsCH1, GainErrorCH1, OffsetCH1 + options_.inputDrift, overrange);
     constexpr double Filter = 0.25; // weight of the newest reading
     averagedCH0_ = averagedCH0_ ? *averagedCH0_ + Filter * (reply.ADValueCH0 - *averagedCH0_)
                                 : double(reply.ADValueCH0);

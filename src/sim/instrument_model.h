@@ -26,6 +26,10 @@ public:
         // The physical input in the base unit of the input type (V or mA);
         // without it the input sweeps slowly across the stored input scale.
         std::optional<double> inputSignal;
+        // How far both converters' offsets have drifted since the unit was
+        // calibrated, in converter counts: the input reads off until it is
+        // calibrated again (a calibration captures the drifted offsets).
+        qint32 inputDrift = 0;
         // Fault: commands are carried out but never acknowledged.
         bool neverAcknowledge = false;
     };

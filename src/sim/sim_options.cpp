@@ -53,6 +53,9 @@ constexpr InstrumentOption InstrumentOptions[] = {
      "requests are answered as usual."},
     {"tag", nullptr, "Number the replies 1, 2, ... in the raw CH1 reading (for soak runs)."},
     {"uncalibrated", nullptr, "Start without input and output calibration."},
+    {"input-drift", "COUNTS",
+     "Both input converters' offsets have drifted this many counts (-1000000 to 1000000) since "
+     "the stored calibration: the input value reads off until the input is calibrated again."},
     {"pull-at", "N",
      "Pull the cable when request N arrives, before answering it: the pty closes (the program "
      "sees a hang-up, as from a pulled USB adapter) and a new one comes back at the same link "
@@ -120,7 +123,8 @@ bool applyInstrumentOptions(const OptionValue &given, SimOptions &o, QString &er
                    f.pace = true;
                }) &&
         number("pull-at", 1, IntMax, [&] { o.pullAt = quint64(v); }) &&
-        number("replug-after", 0, 3600000, [&] { o.replugAfterMs = int(v); });
+        number("replug-after", 0, 3600000, [&] { o.replugAfterMs = int(v); }) &&
+        number("input-drift", -1000000, 1000000, [&] { o.inputDrift = qint32(v); });
     if (!numbersTaken) return false;
     flag("split", f.split);
     flag("pace", f.pace);
@@ -232,6 +236,7 @@ InstrumentModel::Options SimOptions::modelOptions() const
     model.neverAcknowledge = faults.neverAck;
     model.inputCalibrated = !uncalibrated;
     model.outputCalibrated = !uncalibrated;
+    model.inputDrift = inputDrift;
     return model;
 }
 

@@ -23,6 +23,7 @@ struct SimOptions {
     quint64 pullAt = 0; // pull the cable when this request arrives (0: never)
     int replugAfterMs = 2000; // how long a pulled cable stays out
     bool uncalibrated = false;
+    qint32 inputDrift = 0; // converter counts
 
     InstrumentModel::Options modelOptions() const;
 };
