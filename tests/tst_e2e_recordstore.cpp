@@ -89,6 +89,8 @@ class TestE2ERecordStore : public QObject {
         setup = std::make_unique<WindowSetup>();
         setup->writeIni("[Language]\nGsSelectedLanguage=english\n" + files);
         w = std::make_unique<TForm_Main>(setup->environment());
+        // The wizards' values are stored whether plausible or not.
+        w->askStoreAnyway = [](QWidget *, const QString &, const QString &) { return true; };
         CalibrationRecorder &recorder = *w->calibrationRecords;
         recorder.showMessage = [this](QWidget *, const QString &, const QString &text) {
             messages << text;

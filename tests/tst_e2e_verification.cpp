@@ -22,7 +22,7 @@
 #include "app/form_calrecord.h"
 #include "app/form_main.h"
 #include "app/form_verify.h"
-#include "app/records_access.h"
+#include "records/records_place.h"
 #include "core/calibration_plausibility.h"
 #include "panel/mb.h"
 #include "records/bench_records.h"
@@ -195,7 +195,9 @@ private slots:
         QVERIFY(done.wait(20000));
         QCOMPARE(done[0][0].toBool(), true);
         const QString number = done[0][1].toString();
-        QCOMPARE(number, QStringLiteral("bench-e2e-000001"));
+        // The calibration's own record, stored when the instrument took it,
+        // has the bench's first number; the certificate is the next record.
+        QCOMPARE(number, QStringLiteral("bench-e2e-000002"));
 
         const QString text = pdfText(folder->filePath(QStringLiteral("certificate.pdf")));
         QVERIFY2(!text.isEmpty(), "pdftotext (poppler-utils) read nothing");
@@ -233,14 +235,13 @@ private slots:
         QCOMPARE(*logged.entry, *read.entry);
 
         // The record is in the bench's records with both verdicts.
-        QString error;
-        const std::optional<RecordsPlace> place = RecordsAccess::placeFromIni({}, error);
-        QVERIFY(place);
-        BenchRecords records(*place);
+        const RecordsChoice choice = chooseRecordsPlace({}, {});
+        QVERIFY2(choice.place, qPrintable(choice.error));
+        BenchRecords records(*choice.place);
         QVERIFY2(records.open(), qPrintable(records.error()));
         const auto listing = records.list(QStringLiteral("KX-0042"));
-        QVERIFY(listing && listing->records.size() == 1);
-        const EntrySummary &kept = listing->records.front();
+        QVERIFY(listing && listing->records.size() == 2);
+        const EntrySummary &kept = listing->records.front(); // newest first
         QCOMPARE(kept.certificateNumber, number);
         QCOMPARE(kept.kind, EntryKind::Input);
         QCOMPARE(kept.asFound, std::optional(Verdict::Fail));

@@ -190,7 +190,8 @@ private slots:
                  qPrintable(suggested));
         const QString text = pdfText(path);
         QVERIFY2(text.contains(QStringLiteral("KX-1")) &&
-                     text.contains(QStringLiteral("Output calibration report")),
+                     text.contains(QStringLiteral("Calibration certificate")) &&
+                     text.contains(stored[2].certificateNumber),
                  qPrintable(text));
 
         // Escape closes.

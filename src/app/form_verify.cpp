@@ -67,8 +67,8 @@ bool askYesNoWithDialog(QWidget *parent, const QString &title, const QString &te
 }
 
 VerificationPage::VerificationPage(ConnectedUnit &unit, IniFile ini,
-                                   std::unique_ptr<RecordsAccess> records, QWidget *parent)
-    : QWidget(parent), m_unit(unit), m_ini(std::move(ini)), m_records(std::move(records))
+                                   WindowRecords *records, QWidget *parent)
+    : QWidget(parent), m_unit(unit), m_ini(std::move(ini)), m_records(records)
 {
     setObjectName(QStringLiteral("TabSheet_Verification"));
     build();

@@ -9,7 +9,7 @@
 #pragma once
 
 #include "app/inifile.h"
-#include "app/records_access.h"
+#include "app/window_records.h"
 #include "app/window_dialogs.h"
 #include "core/calibration_log.h"
 #include "core/calibration_record.h"
@@ -18,6 +18,7 @@
 #include "ui/captions.h"
 #include "ui/verify_captions.h"
 
+#include <QPointer>
 #include <QWidget>
 
 #include <memory>
@@ -43,9 +44,9 @@ class VerificationPage : public QWidget {
 public:
     static constexpr char Section[] = "Verification";
 
-    // `records` may be null: the certificate then says why it cannot be
-    // issued (recordsError).
-    VerificationPage(ConnectedUnit &unit, IniFile ini, std::unique_ptr<RecordsAccess> records,
+    // `records` (the window's, which outlive the page) may be null: the
+    // certificate then says that there are no records to store it in.
+    VerificationPage(ConnectedUnit &unit, IniFile ini, WindowRecords *records,
                      QWidget *parent = nullptr);
     ~VerificationPage() override;
 
@@ -62,10 +63,6 @@ public:
     ShowMessage showMessage = showWarningBox;
     // Every certificate's entry is appended here too; tests give a folder.
     CalibrationLog log{CalibrationLog::defaultFolder()};
-
-    // Why there are no records to store certificates in (an unusable
-    // connection string), when there are none.
-    QString recordsError;
 
     const UnitVerifications &verifications() const { return m_runs; }
     QString statusText() const;
@@ -124,7 +121,7 @@ private:
 
     ConnectedUnit &m_unit;
     IniFile m_ini;
-    std::unique_ptr<RecordsAccess> m_records;
+    QPointer<WindowRecords> m_records;
     CaptionLanguage m_language = kDefaultCaptionLanguage;
     UnitVerifications m_runs;
     std::optional<VerificationRun> m_run;

@@ -38,12 +38,13 @@ void VerificationPage::loadStandards()
 {
     if (!m_records) return;
     m_records->run<std::optional<std::vector<ReferenceStandard>>>(
+        this,
         [](BenchRecords *records,
            const QString &) -> std::optional<std::vector<ReferenceStandard>> {
             if (!records || !records->records()) return std::nullopt;
             return records->records()->standards();
         },
-        [this](std::optional<std::vector<ReferenceStandard>> standards) {
+        [this](const std::optional<std::vector<ReferenceStandard>> &standards) {
             if (!standards) return;
             // Ticks survive a reload: the technician picked them.
             QStringList ticked;
@@ -67,6 +68,7 @@ void VerificationPage::saveStandard()
                         standardCertificate->text().trimmed(), standardDue->date()};
     if (s.identifier.isEmpty() || !m_records) return;
     m_records->run<QString>(
+        this,
         [s](BenchRecords *records, const QString &error) {
             if (!records) return error;
             if (!records->records()) return records->error();
@@ -90,7 +92,7 @@ void VerificationPage::issueCertificate()
     }
     if (!m_records) {
         showMessage(this, text(VerifyCaption::Page),
-                    text(VerifyCaption::RecordsUnavailable).arg(recordsError));
+                    text(VerifyCaption::RecordsUnavailable).arg(QStringLiteral("-")));
         return;
     }
     const QString path = askFileName(
@@ -129,6 +131,7 @@ void VerificationPage::issueCertificate()
     certificateButton->setEnabled(false);
     const CaptionLanguage language = m_language;
     m_records->run<StoreAnswer>(
+        this,
         [entry, log = log](BenchRecords *records, const QString &error) {
             StoreAnswer answer{false, true, entry, error, {}};
             if (!records) return answer;
@@ -144,7 +147,7 @@ void VerificationPage::issueCertificate()
             if (answer.kept) log.appendObject(entryToJson(answer.entry), answer.logError);
             return answer;
         },
-        [this, path, language](StoreAnswer answer) {
+        [this, path, language](const StoreAnswer &answer) {
             certificateButton->setEnabled(true);
             if (!answer.kept) {
                 showMessage(this, text(VerifyCaption::Page),

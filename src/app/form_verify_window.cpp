@@ -14,13 +14,11 @@
 
 void TForm_Main::createVerificationPage()
 {
-    QString error;
-    const std::optional<RecordsPlace> place =
-        RecordsAccess::placeFromIni(iniFile().location().readPath, error);
     askStoreAnyway = askYesNoWithDialog;
-    TabSheet_Verification = new VerificationPage(
-        connectedUnit, iniFile(), place ? std::make_unique<RecordsAccess>(*place) : nullptr);
-    TabSheet_Verification->recordsError = error;
+    // The window's records (made with its file controls), shared with the
+    // calibration recorder and the Records dialog: one thread, one order.
+    TabSheet_Verification =
+        new VerificationPage(connectedUnit, iniFile(), findChild<WindowRecords *>());
     const int check = ui->PageControl1->indexOf(ui->TabSheet_KimenetEllenorzes);
     ui->PageControl1->insertTab(check + 1, TabSheet_Verification, QString());
     // The output follows the input while the unit is verified.

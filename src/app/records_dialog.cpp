@@ -1,7 +1,7 @@
 // Laying out the "Records" dialog, filling its lists and reprinting a record.
 #include "app/records_dialog.h"
 
-#include "app/calibration_report.h"
+#include "app/certificate.h"
 #include "app/form_main.h"
 #include "app/window_records.h"
 
@@ -103,7 +103,7 @@ QTreeWidget *makeList(Columns columns, CaptionLanguage language, QWidget *parent
 bool writeRecordReport(const CalibrationEntry &entry, const QString &path, CaptionLanguage language,
                        QString &error)
 {
-    return writeCalibrationReport(entry.toRecord(), path, language, error);
+    return writeCertificatePdf(entry, language, path, error);
 }
 
 RecordsDialog::RecordsDialog(WindowRecords &records, CaptionLanguage language,

@@ -24,7 +24,7 @@ class QTreeWidget;
 class QTreeWidgetItem;
 class WindowRecords;
 
-// Writes the printed report of one record to a PDF file, whole or not at all.
+// Writes the certificate of one record (and its JSON beside it), whole or not at all.
 using WriteRecordReport = std::function<bool(const CalibrationEntry &entry, const QString &path,
                                              CaptionLanguage language, QString &error)>;
 bool writeRecordReport(const CalibrationEntry &entry, const QString &path, CaptionLanguage language,
