@@ -66,8 +66,8 @@ bool askYesNoWithDialog(QWidget *parent, const QString &title, const QString &te
                                  QMessageBox::No) == QMessageBox::Yes;
 }
 
-VerificationPage::VerificationPage(ConnectedUnit &unit, IniFile ini,
-                                   WindowRecords *records, QWidget *parent)
+VerificationPage::VerificationPage(ConnectedUnit &unit, IniFile ini, WindowRecords *records,
+                                   QWidget *parent)
     : QWidget(parent), m_unit(unit), m_ini(std::move(ini)), m_records(records)
 {
     setObjectName(QStringLiteral("TabSheet_Verification"));

@@ -9,8 +9,8 @@
 #pragma once
 
 #include "app/inifile.h"
-#include "app/window_records.h"
 #include "app/window_dialogs.h"
+#include "app/window_records.h"
 #include "core/calibration_log.h"
 #include "core/calibration_record.h"
 #include "core/connected_unit.h"
