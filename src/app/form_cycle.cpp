@@ -12,10 +12,6 @@
 
 void TForm_Main::FormCreate(QObject *)
 {
-    // A reply of another length than the reply's layout holds no reading:
-    // MB1 throws it away (counted as not decodable) and goes on waiting, so
-    // a short reply never shows as zeros under a green lamp.
-    ui->MB1->engine().setExpectedReplyDataBytes(instrument::ReplyDataSize);
     LoadIniSettings();
 
     PWMSetpoint = 0;
@@ -109,18 +105,13 @@ void TForm_Main::ApplyAccessView()
 
 // The factory-level view shows its panels at once and redisplays the last
 // reply, as after a good exchange. Two things a plain end of exchange would
-// do are left out here: decoding a buffer that holds no good reply (at
-// start-up it would load zeros into the settings group and use up the
-// pending read of the stored settings), and starting a transaction while one
-// is in flight (the cycle already carries every change with its next request).
+// do are left out here: showing a reply when there is none (at start-up it
+// would load zeros into the settings group and use up the pending read of
+// the stored settings), and starting a transaction while one is in flight
+// (the cycle already carries every change with its next request).
 void TForm_Main::refreshFactoryView()
 {
-    if (m_rxHoldsGoodReply) {
-        // The decoder reads from the buffer's read index, which the last
-        // decoding left at the end.
-        ui->MB1->setMBMBRXDataBufferIndex(1);
-        DecodeInstrumentReply();
-    }
+    if (const auto &last = m_exchange->lastReply()) DecodeInstrumentReply(*last);
     showExchangePanels(true);
     if (ui->MB1->MBPortOpen() && !ui->MB1->MBBusy()) SendInstrumentRequest();
 }
@@ -140,26 +131,13 @@ void TForm_Main::MB1MBPortOpenedOrClosed(QObject *, bool MBbPortOpen)
 
 void TForm_Main::MB1MBMasterEndOfEvent(QObject *, TMBStatus MBStatus, const QString &)
 {
-    if (MBStatus == TMBStatus::stOK) {
-        m_rxHoldsGoodReply = true;
-        DecodeInstrumentReply();
-    } else if (MBStatus == TMBStatus::stSlaveGlobalError) {
-        // The slave's error frame has replaced the last good reply.
-        m_rxHoldsGoodReply = false;
-    }
-    trendExchangeEnded(MBStatus);
+    // The exchange decodes a good reply once and hands it on (the displays
+    // among them, DecodeInstrumentReply); a failure goes to the trend as a gap.
+    m_exchange->take(MBStatus);
     showExchangePanels(MBStatus == TMBStatus::stOK || m_factoryLevel);
-
-    if (!ui->MB1->MBPortOpen()) return; // closed by the user or lost: the cycle stops
-    if (MBStatus == TMBStatus::stPortError) {
-        // The port counts as open but the frame could not be written. Sending
-        // again from here would fail again, inside this very call, for ever.
-        // Closed the way a lost port ends: lamp red with the reason as its
-        // tool tip, the port list probed again so the user can open a port.
-        ui->MB1->closePortAfterFailure();
-        return;
-    }
-    SendInstrumentRequest();
+    // The cycle stops when the port was closed or lost, or a frame could
+    // not be written (the exchange then closes the port as a lost one).
+    if (m_exchange->goesOn(MBStatus)) SendInstrumentRequest();
 }
 
 void TForm_Main::PageControl1Change(QObject *)

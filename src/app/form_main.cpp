@@ -86,8 +86,9 @@ TForm_Main::TForm_Main(FormEnvironment environment, QWidget *parent)
     Timer_InCal->setObjectName(QStringLiteral("Timer_InCal"));
     Timer_InCal->setInterval(1000);
 
+    m_exchange = new InstrumentExchange(ui->MB1->engine(), this);
     // The calibration recorder reads each reply and the request it answers
-    // before the window's own handler sends the next request.
+    // before the window shows it and sends the next request.
     createFileControls();
     wireEvents();
     createTrendPage();
@@ -104,6 +105,8 @@ void TForm_Main::wireEvents()
     wire(ui->PageControl1, &TPageControl::OnChange, &TForm_Main::PageControl1Change);
     wire(ui->MB1, &TMB::OnMBPortOpenedOrClosed, &TForm_Main::MB1MBPortOpenedOrClosed);
     wire(ui->MB1, &TMB::OnMBMasterEndOfEvent, &TForm_Main::MB1MBMasterEndOfEvent);
+    connect(m_exchange, &InstrumentExchange::replyDecoded, this,
+            qOverload<const ExchangeReply &>(&TForm_Main::DecodeInstrumentReply));
 
     wire(ui->Edit_InputLow, &TEdit::OnExit, &TForm_Main::Edit_InputLowExit);
     wire(ui->Edit_InputHigh, &TEdit::OnExit, &TForm_Main::Edit_InputLowExit);

@@ -15,6 +15,7 @@
 #include "app/inifile.h"
 #include "core/connected_unit.h"
 #include "core/decoded_reading.h"
+#include "core/instrument_exchange.h"
 #include "core/request_state.h"
 #include "link/mbtypes.h"
 #include "ui/captions.h"
@@ -87,8 +88,15 @@ public:
     const CaptionStore &captions() const { return m_captions; }
 
     // The instrument request and reply (form_request.cpp, form_reply.cpp).
+    // The exchange on MB1's engine builds the request, decodes each reply
+    // once and tells the unit of the connection, the calibration records,
+    // the displays and the trend, in that order.
+    InstrumentExchange &instrumentExchange() const { return *m_exchange; }
     void SendInstrumentRequest();
+    // Shows what MB1's reply buffer holds, as the exchange decodes it.
     void DecodeInstrumentReply();
+    // Shows one decoded reply.
+    void DecodeInstrumentReply(const ExchangeReply &decoded);
 
     // --- instrument request and reply ---
     // The last reply's type codes (100 current, 101 voltage) and stored
@@ -267,9 +275,6 @@ public:
     // --- trend page (form_trend.cpp) ---
     TrendPage *TabSheet_Trend = nullptr;
     void createTrendPage();
-    // Every end of an exchange: a decoded reply is plotted and logged, a
-    // failure is a gap.
-    void trendExchangeEnded(TMBStatus MBStatus);
     void trendApplyView();
     void trendApplyLanguage();
     // The last decoded reply's values in their units, as the trend plots
@@ -309,9 +314,7 @@ private:
     CaptionStore m_captions;
     // Qt's own Hungarian texts, installed while the window speaks Hungarian.
     std::unique_ptr<QTranslator> m_qtTranslator;
-    // The RX data buffer holds a good reply (none before the first, and an
-    // error reply replaces it); only such a buffer is worth decoding again.
-    bool m_rxHoldsGoodReply = false;
+    InstrumentExchange *m_exchange = nullptr;
 
     void wireEvents();
     void centreOnScreen();

@@ -1,17 +1,16 @@
-// Decoding the instrument reply into the window's variables and displays.
+// Showing the instrument reply in the window's variables and displays.
 //
-// The whole reply is taken from MB1's RX data buffer first and then shown
-// field by field in frame order. Reading it first lets every display use the
-// range, output type and stored scale of the same reply: a value shown with
-// the previous reply's range would carry the wrong factor and unit for one
-// reply after every change of range. The values with their units and the
+// The exchange decodes the whole reply first; it is then shown field by
+// field in frame order. Decoding it first lets every display use the range,
+// output type and stored scale of the same reply: a value shown with the
+// previous reply's range would carry the wrong factor and unit for one reply
+// after every change of range. The values with their units and the
 // acknowledged commands come from the instrument core; the window keeps its
 // display texts, patterns and pictures.
 #include "app/form_main.h"
 
 #include "core/command_latches.h"
 #include "core/decoded_reading.h"
-#include "panel/mb.h"
 #include "protocol/instrument_protocol.h"
 #include "ui_form_main.h"
 #include "widgets/mbargraph.h"
@@ -97,9 +96,14 @@ QString twoDigits(int value)
 
 void TForm_Main::DecodeInstrumentReply()
 {
+    DecodeInstrumentReply(m_exchange->linkReply());
+}
+
+void TForm_Main::DecodeInstrumentReply(const ExchangeReply &decoded)
+{
     using namespace instrument;
-    const InstrumentReply reply = readReply(ui->MB1->engine().rxBuffer());
-    LastReading = DecodedReading::fromReply(reply);
+    const InstrumentReply &reply = decoded.reply;
+    LastReading = decoded.reading;
     const DecodedReading &reading = LastReading;
     const double fullScale = ConverterFullScale;
 
@@ -134,9 +138,8 @@ void TForm_Main::DecodeInstrumentReply()
 
         // An acknowledged command is done: its button comes up, so the next
         // request no longer asks for it. A written scale is read back at once.
-        const quint8 acknowledged = CommandLatches::acknowledgedCommands(reply.AckBits);
         for (const auto &[bit, button] : commandButtons()) {
-            if (!(acknowledged & bit)) continue;
+            if (!(decoded.acknowledged & bit)) continue;
             button->setDown(false);
             if (CommandLatches::readBackDue(bit)) ui->SpeedButton_ReadSettings->setDown(true);
         }
@@ -261,6 +264,6 @@ void TForm_Main::DecodeInstrumentReply()
         ui->Label_NYAKCime->setText(QString::number(SpareByte));
     } catch (const std::exception &failure) {
         // Silent for the user; counted and logged for the developer.
-        ui->MB1->engine().noteUndecodableFrame(failure.what());
+        m_exchange->noteUndecodable(failure.what());
     }
 }

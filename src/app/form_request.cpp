@@ -64,14 +64,12 @@ RequestState TForm_Main::requestState() const
 
 void TForm_Main::SendInstrumentRequest()
 {
-    ui->MB1->setMBMasterCommandToSlave(instrument::RequestCommand);
     const InstrumentRequest request = buildRequest(requestState());
     ui->Label_CalibrationStep->setText(QString::number(request.CalibrationStep));
     RefreshScaleValues();
     // Every real has been made to fit single precision, so the whole request
-    // always goes into the buffer.
-    writeRequest(ui->MB1->engine().txBuffer(), request);
-    ui->MB1->MBSendFrame();
+    // always goes out.
+    m_exchange->send(request);
 }
 
 void TForm_Main::RefreshScaleValues()
