@@ -4,8 +4,10 @@
 #include "app/form_main.h"
 
 #include "app/commandline.h"
+#include "core/page_forcing.h"
 #include "panel/mb.h"
 #include "protocol/instrument_protocol.h"
+#include "trend/trend_page.h"
 #include "ui_form_main.h"
 
 #include <QTimer>
@@ -149,13 +151,10 @@ void TForm_Main::PageControl1Change(QObject *)
     ui->RadioGroup_MereshatarForce->setItemIndex(0);
 
     const QWidget *page = ui->PageControl1->ActivePage();
-    const int heldPWM = PWMSetpoint > 0 ? PWMSetpoint : 1;
-    if (page == ui->TabSheet_Uzemmod) {
-        PWMForce = 0;
-        // Back on the Settings page the instrument restarts.
-        ui->SpeedButton_Reset->setDown(true);
-    } else if (page == ui->TabSheet_InputCalibration) {
-        PWMForce = heldPWM;
+    const PageForcing forcing = forcingOnEntering(instrumentPage(page), PWMSetpoint);
+    if (forcing.pwmForce) PWMForce = *forcing.pwmForce;
+    if (forcing.restart) ui->SpeedButton_Reset->setDown(true);
+    if (page == ui->TabSheet_InputCalibration) {
         ui->SpeedButton_ADCalBeiras->hide();
         ui->ListBox_InputCalibrated->clear();
         InCalState = 10;
@@ -165,9 +164,15 @@ void TForm_Main::PageControl1Change(QObject *)
         // One wizard tick at once, so the first instruction and its forcing
         // appear without waiting for the timer.
         Timer_InCalTimer(Timer_InCal);
-    } else if (page == ui->TabSheet_OutputCalibration) {
-        PWMForce = heldPWM;
-    } else if (page == ui->TabSheet_KimenetEllenorzes) {
-        PWMForce = 0;
     }
+}
+
+InstrumentPage TForm_Main::instrumentPage(const QWidget *page) const
+{
+    if (page == ui->TabSheet_InputCalibration) return InstrumentPage::InputCalibration;
+    if (page == ui->TabSheet_OutputCalibration) return InstrumentPage::OutputCalibration;
+    if (page == ui->TabSheet_KimenetEllenorzes) return InstrumentPage::OutputCheck;
+    if (page == ui->TabSheet_Test) return InstrumentPage::Test;
+    if (page == TabSheet_Trend) return InstrumentPage::Trend;
+    return InstrumentPage::Settings;
 }

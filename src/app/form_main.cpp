@@ -87,6 +87,7 @@ TForm_Main::TForm_Main(FormEnvironment environment, QWidget *parent)
     Timer_InCal->setInterval(1000);
 
     m_exchange = new InstrumentExchange(ui->MB1->engine(), this);
+    trackScaleEdits();
     // The calibration recorder reads each reply and the request it answers
     // before the window shows it and sends the next request.
     createFileControls();

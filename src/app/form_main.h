@@ -16,6 +16,7 @@
 #include "core/connected_unit.h"
 #include "core/decoded_reading.h"
 #include "core/instrument_exchange.h"
+#include "core/page_forcing.h"
 #include "core/request_state.h"
 #include "link/mbtypes.h"
 #include "ui/captions.h"
@@ -203,6 +204,9 @@ public:
     // The texts the scale edits show for a value once they are left.
     static QString InputScaleText(double value);
     static QString OutputScaleText(double value);
+    // The settings group as typed: the type selections and the four values,
+    // none where an edit holds no number.
+    ScaleEntry scaleEntry() const;
     // --- end of scale settings, output check and test page ---
 
     // Caption languages (form_language.cpp).
@@ -305,7 +309,13 @@ private:
     CommandButtons commandButtons() const;
     // What the next request carries, from the controls and variables as they are.
     RequestState requestState() const;
-    ScaleEntry scaleEntry() const;
+    // The edit's value as parsed when its text last changed.
+    std::optional<double> typedScaleValue(const QObject *edit) const;
+    void trackScaleEdits();
+    // The four scale values as typed, parsed once per change of text.
+    ScaleEntry m_typedScale;
+    // Which of the pages the forcing rules tell apart a page of PageControl1 is.
+    InstrumentPage instrumentPage(const QWidget *page) const;
 
     FormEnvironment m_environment;
     bool m_factoryLevel = false;

@@ -11,6 +11,7 @@
 
 #include "core/command_latches.h"
 #include "core/decoded_reading.h"
+#include "core/instrument_units.h"
 #include "protocol/instrument_protocol.h"
 #include "ui_form_main.h"
 #include "widgets/mbargraph.h"
@@ -24,49 +25,9 @@
 
 namespace {
 
-enum class ConnectorPicture { Terminal78, Terminal79, Terminal710 };
-
-// The display of an input range; its factor and unit are the core's.
-struct InputRangeRow {
-    QStringView rangeText;
-    QStringView connectorText;
-    QStringView pattern;
-    ConnectorPicture picture;
-};
-
-// Indexed by the reply's InputRange, the same index RangeForce forces.
-const std::array<InputRangeRow, instrument::InputRangeCount> kInputRanges{{
-    {u"-200 mV ... +200 mV", u"IN+: terminal 9 (Uin1)", u"##0.00", ConnectorPicture::Terminal79},
-    {u"-500 mV ... +500 mV", u"IN+: terminal 9 (Uin1)", u"##0.00", ConnectorPicture::Terminal79},
-    {u"-2.5 V ... +2.5 V", u"IN+: terminal 9 (Uin1)", u"0.0000", ConnectorPicture::Terminal79},
-    {u"-10 V ... +10 V", u"IN+: terminal 10 (Uin2)", u"#0.000", ConnectorPicture::Terminal710},
-    {u"-50 V ... +50 V", u"IN+: terminal 10 (Uin2)", u"#0.000", ConnectorPicture::Terminal710},
-    {u"-125 V ... +125 V", u"IN+: terminal 10 (Uin2)", u"##0.00", ConnectorPicture::Terminal710},
-    {u"-25 mA ... +25 mA", u"IN+: terminal 8 (Iin)", u"#0.000", ConnectorPicture::Terminal78},
-}};
-
 // What the window shows for a code it has no text for.
 constexpr QStringView kUnknown = u"????";
 constexpr QStringView kUncalibrated = u"Uncalibrated!";
-
-QString memoryAreaText(quint8 code)
-{
-    using namespace instrument::MemoryArea;
-    switch (code) {
-    case Ram1:
-        return QStringLiteral("RAM 1. terület");
-    case Ram2:
-        return QStringLiteral("RAM 2. terület");
-    case Fram1:
-        return QStringLiteral("FRAM 1. terület");
-    case Fram2:
-        return QStringLiteral("FRAM 2. terület");
-    case FactoryDefaults:
-        return QStringLiteral("GYÁRI ALAPADATOK");
-    default:
-        return kUnknown.toString();
-    }
-}
 
 // Minimum, maximum and spread of one channel's averaged reading since the
 // last clearing, and how far it moved since the previous reply relative to
@@ -132,8 +93,8 @@ void TForm_Main::DecodeInstrumentReply(const ExchangeReply &decoded)
         showChannelStatistics(ADAveragedCH1, MinCH1, MaxCH1, PrevCH1, ui->Label_Min1,
                               ui->Label_Max1, ui->Label_Delta1, ui->MBarGraph_Delta1);
 
-        ui->Label_RAM1AdatForras->setText(memoryAreaText(reply.RAM1Source));
-        ui->Label_RAM2AdatForras->setText(memoryAreaText(reply.RAM2Source));
+        ui->Label_RAM1AdatForras->setText(memoryAreaName(reply.RAM1Source));
+        ui->Label_RAM2AdatForras->setText(memoryAreaName(reply.RAM2Source));
         SpareByte = reply.SpareByte;
 
         // An acknowledged command is done: its button comes up, so the next
@@ -166,8 +127,7 @@ void TForm_Main::DecodeInstrumentReply(const ExchangeReply &decoded)
         // wrong unit, and shows no connector picture.
         InputValue = reply.InputValue;
         InputRange = reply.InputRange;
-        const InputRangeRow *range =
-            InputRange < kInputRanges.size() ? &kInputRanges[InputRange] : nullptr;
+        const InputRangeUnits *range = inputRangeUnits(InputRange);
         QString inputText;
         if (inputUncalibrated)
             inputText = kUncalibrated.toString();
@@ -179,27 +139,20 @@ void TForm_Main::DecodeInstrumentReply(const ExchangeReply &decoded)
         ui->Label_BemenoErtek->setText(inputText);
         ui->Label_BemenoErtek2->setText(inputText);
 
-        ui->Label_Input->setText(range ? range->rangeText.toString() : kUnknown.toString());
-        ui->Label_InputSignalPlus->setText(range ? range->connectorText.toString()
-                                                 : kUnknown.toString());
-        ui->Image_78->setVisible(range && range->picture == ConnectorPicture::Terminal78);
-        ui->Image_79->setVisible(range && range->picture == ConnectorPicture::Terminal79);
-        ui->Image_710->setVisible(range && range->picture == ConnectorPicture::Terminal710);
+        ui->Label_Input->setText((range ? range->text : kUnknown).toString());
+        ui->Label_InputSignalPlus->setText((range ? range->connector : kUnknown).toString());
+        ui->Image_78->setVisible(range && range->terminals == Terminals::In7To8);
+        ui->Image_79->setVisible(range && range->terminals == Terminals::In7To9);
+        ui->Image_710->setVisible(range && range->terminals == Terminals::In7To10);
 
         InputType = reply.InputType;
         OutputType = reply.OutputType;
-        if (OutputType == Type::Current) {
-            ui->Label_Output->setText(QStringLiteral("0 ... +22 mA"));
-            ui->Label_OutputSignalPlus->setText(QStringLiteral("OUT+: terminal 6 (+Iout)"));
-            ui->Label_OutputSignalMinus->setText(QStringLiteral("OUT-: terminal 5 (-Iout)"));
-            ui->Image_56->setVisible(true);
-            ui->Image_34->setVisible(false);
-        } else if (OutputType == Type::Voltage) {
-            ui->Label_Output->setText(QStringLiteral("0 ... +10.5 V"));
-            ui->Label_OutputSignalPlus->setText(QStringLiteral("OUT+: terminal 4 (+Uout)"));
-            ui->Label_OutputSignalMinus->setText(QStringLiteral("OUT-: terminal 3 (-Uout)"));
-            ui->Image_34->setVisible(true);
-            ui->Image_56->setVisible(false);
+        if (const OutputRangeUnits *output = outputRangeUnits(OutputType)) {
+            ui->Label_Output->setText(output->text.toString());
+            ui->Label_OutputSignalPlus->setText(output->plus.toString());
+            ui->Label_OutputSignalMinus->setText(output->minus.toString());
+            ui->Image_56->setVisible(output->terminals == Terminals::Out5To6);
+            ui->Image_34->setVisible(output->terminals == Terminals::Out3To4);
         } else {
             ui->Label_Output->clear();
         }

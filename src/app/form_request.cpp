@@ -23,12 +23,10 @@ TForm_Main::CommandButtons TForm_Main::commandButtons() const
 
 ScaleEntry TForm_Main::scaleEntry() const
 {
-    return {ui->RadioGroup_BemenetTipusa->ItemIndex(),
-            ui->RadioGroup_KimenetTipusa->ItemIndex(),
-            parseLocaleNumber(ui->Edit_InputLow->text()),
-            parseLocaleNumber(ui->Edit_InputHigh->text()),
-            parseLocaleNumber(ui->Edit_OutputLow->text()),
-            parseLocaleNumber(ui->Edit_OutputHigh->text())};
+    ScaleEntry entry = m_typedScale;
+    entry.inputTypeItem = ui->RadioGroup_BemenetTipusa->ItemIndex();
+    entry.outputTypeItem = ui->RadioGroup_KimenetTipusa->ItemIndex();
+    return entry;
 }
 
 RequestState TForm_Main::requestState() const

@@ -21,11 +21,6 @@ void TForm_Main::createTrendPage()
     connect(TabSheet_Trend, &TrendPage::spanChanged, this, [this, section, key](int minutes) {
         iniFile().setValue(section, key, QString::number(minutes)); // a failure costs a click
     });
-    // The trend watches the instrument at work: its output follows the
-    // input, not a value forced by a calibration page left behind.
-    connect(ui->PageControl1, &TPageControl::OnChange, this, [this] {
-        if (ui->PageControl1->ActivePage() == TabSheet_Trend) PWMForce = 0;
-    });
     // Every end of an exchange: a decoded reply is plotted and logged, a
     // failure is a gap.
     connect(m_exchange, &InstrumentExchange::replyDecoded, TabSheet_Trend,
