@@ -3,7 +3,6 @@
 // failure kinds.
 #include "core/instrument_exchange.h"
 
-#include "core/command_latches.h"
 #include "link/mbengine.h"
 
 InstrumentExchange::InstrumentExchange(MBEngine &engine, QObject *parent)
@@ -42,16 +41,8 @@ bool InstrumentExchange::send(const InstrumentRequest &request)
 
 ExchangeReply InstrumentExchange::linkReply() const
 {
-    // A copy read from its start: the buffer's own read index is the link
-    // panel's, not ours.
-    mb::MBRXDataBuffer rx = m_engine.rxBuffer();
-    rx.setMBMBRXDataBufferIndex(1);
-    ExchangeReply decoded;
-    decoded.request = m_request;
-    decoded.reply = readReply(rx);
-    decoded.reading = DecodedReading::fromReply(decoded.reply);
-    decoded.acknowledged = CommandLatches::acknowledgedCommands(decoded.reply.AckBits);
-    return decoded;
+    // The buffer's own read index is the link panel's, not ours.
+    return decodeReply(m_engine.rxBuffer(), m_request);
 }
 
 void InstrumentExchange::take(TMBStatus status)

@@ -7,7 +7,7 @@
 // answers; a failure goes out as its kind.
 #pragma once
 
-#include "core/decoded_reading.h"
+#include "core/exchange_reply.h"
 #include "core/link_failure.h"
 #include "core/request_state.h"
 #include "protocol/instrument_protocol.h"
@@ -19,15 +19,6 @@
 #include <optional>
 
 class MBEngine;
-
-// One good reply, with what a view needs of it.
-struct ExchangeReply {
-    InstrumentRequest request; // the request this reply answers
-    InstrumentReply reply;
-    DecodedReading reading;  // its values in their units, with its input range
-    quint8 acknowledged = 0; // the commands (instrument::Command) it acknowledges
-    int tries = 0;           // transmissions the request took
-};
 
 class InstrumentExchange : public QObject {
     Q_OBJECT
