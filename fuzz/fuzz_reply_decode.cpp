@@ -10,8 +10,8 @@
 #include "core/exchange_reply.h"
 #include "core/instrument_settings.h"
 #include "core/instrument_units.h"
-#include "link/mbbuffers.h"
-#include "link/mbframe.h"
+#include "frame/mbbuffers.h"
+#include "frame/mbframe.h"
 #include "protocol/instrument_protocol.h"
 
 #include <cmath>

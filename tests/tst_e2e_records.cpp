@@ -26,8 +26,8 @@
 #include "sim/simulator.h"
 #include "support/formaccess.h"
 #include "support/windowsetup.h"
+#include "text/numberpattern.h"
 #include "widgets/edit.h"
-#include "widgets/numberpattern.h"
 #include "widgets/pagecontrol.h"
 #include "widgets/speedbutton.h"
 

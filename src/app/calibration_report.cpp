@@ -3,7 +3,7 @@
 
 #include "app/commandline.h"
 #include "core/file_write.h"
-#include "widgets/numberpattern.h"
+#include "text/numberpattern.h"
 
 #include <QBuffer>
 #include <QDir>

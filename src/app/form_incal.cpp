@@ -4,8 +4,8 @@
 
 #include <array>
 
+#include "text/numberpattern.h"
 #include "ui_form_main.h"
-#include "widgets/numberpattern.h"
 
 namespace {
 

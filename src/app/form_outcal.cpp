@@ -4,9 +4,9 @@
 
 #include <algorithm>
 
-#include "ui_form_main.h"
-#include "widgets/numberpattern.h"
 #include "common/rounding.h"
+#include "text/numberpattern.h"
+#include "ui_form_main.h"
 
 namespace {
 

@@ -13,9 +13,9 @@
 #include "core/decoded_reading.h"
 #include "core/instrument_units.h"
 #include "protocol/instrument_protocol.h"
+#include "text/numberpattern.h"
 #include "ui_form_main.h"
 #include "widgets/mbargraph.h"
-#include "widgets/numberpattern.h"
 
 #include <QLabel>
 

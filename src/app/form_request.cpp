@@ -7,8 +7,8 @@
 
 #include "panel/mb.h"
 #include "protocol/instrument_protocol.h"
+#include "text/numberpattern.h"
 #include "ui_form_main.h"
-#include "widgets/numberpattern.h"
 
 TForm_Main::CommandButtons TForm_Main::commandButtons() const
 {

@@ -11,9 +11,9 @@
 
 #include "core/instrument_units.h"
 #include "protocol/instrument_protocol.h"
+#include "text/numberpattern.h"
 #include "ui_form_main.h"
 #include "widgets/edit.h"
-#include "widgets/numberpattern.h"
 #include "widgets/radiogroup.h"
 #include "widgets/speedbutton.h"
 

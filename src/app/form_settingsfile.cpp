@@ -4,8 +4,8 @@
 #include "app/form_main.h"
 #include "core/number_text.h"
 #include "core/reason_text.h"
+#include "text/numberpattern.h"
 #include "ui_form_main.h"
-#include "widgets/numberpattern.h"
 
 #include <QDir>
 #include <QFileInfo>

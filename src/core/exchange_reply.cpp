@@ -2,7 +2,7 @@
 #include "core/exchange_reply.h"
 
 #include "core/command_latches.h"
-#include "link/mbbuffers.h"
+#include "frame/mbbuffers.h"
 
 ExchangeReply decodeReply(const mb::MBRXDataBuffer &rx, const InstrumentRequest &request)
 {

@@ -4,8 +4,8 @@
 // codes here.
 #include "core/instrument_session.h"
 
-#include "link/portinfo.h"
-#include "link/portprobe.h"
+#include "ports/portinfo.h"
+#include "ports/portprobe.h"
 
 #include <cerrno>
 

@@ -1,7 +1,7 @@
 // The failure kinds' sentences, as the command-line tool prints them.
 #include "core/link_failure.h"
 
-#include "link/portinfo.h"
+#include "ports/portinfo.h"
 #include "protocol/instrument_protocol.h"
 
 LinkFailure::Kind LinkFailure::ofOpening(PortFailure failure)

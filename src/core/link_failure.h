@@ -4,7 +4,7 @@
 #pragma once
 
 #include "link/mbtypes.h"
-#include "link/serialdevice.h"
+#include "serial/serialdevice.h"
 
 #include <QString>
 

@@ -6,12 +6,12 @@
 // to it and follows its signals.
 #pragma once
 
-#include "link/mbbuffers.h"
-#include "link/mbreceiver.h"
+#include "frame/mbbuffers.h"
+#include "frame/mbreceiver.h"
 #include "link/mbtypes.h"
-#include "link/portinfo.h"
-#include "link/portprobe.h"
-#include "link/serialdevice.h"
+#include "ports/portinfo.h"
+#include "ports/portprobe.h"
+#include "serial/serialdevice.h"
 
 #include <QObject>
 #include <QPointer>

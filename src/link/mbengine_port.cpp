@@ -3,9 +3,9 @@
 #include "link/mbengine.h"
 
 #include "link/commthread.h"
-#include "link/linklog.h"
 #include "link/portfollower.h"
-#include "link/portholders.h"
+#include "serial/linklog.h"
+#include "serial/portholders.h"
 
 #include <QTimer>
 
