@@ -122,7 +122,12 @@ void TForm_Main::wireEvents()
     wire(ui->RadioGroup_KimenetTipusa, &TRadioGroup::OnClick,
          &TForm_Main::RadioGroup_KimenetTipusaClick);
     wire(ui->Button_GyariAlapSkala, &QPushButton::clicked, &TForm_Main::Button_GyariAlapSkalaClick);
+    wireFactoryPageEvents();
+}
 
+// The calibration, output check and test pages of the factory-level view.
+void TForm_Main::wireFactoryPageEvents()
+{
     wire(ui->SpeedButton_InputCalibrationNext, &TSpeedButton::OnClick,
          &TForm_Main::SpeedButton_InputCalibrationNextClick);
     wire(Timer_InCal, &QTimer::timeout, &TForm_Main::Timer_InCalTimer);

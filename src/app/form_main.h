@@ -303,6 +303,14 @@ private:
     QStringList commandLine() const;
 
     // --- instrument request and reply ---
+    // The displays of one decoded reply, group by group in frame order.
+    void showConverters(const InstrumentReply &reply);
+    void showAcknowledgements(quint8 acknowledged);
+    void showGainsAndStatus(const InstrumentReply &reply);
+    void showInput(const InstrumentReply &reply, const DecodedReading &reading);
+    void showOutput(const InstrumentReply &reply, const DecodedReading &reading);
+    void showTimeAndTemperature(const InstrumentReply &reply, const DecodedReading &reading);
+    void showTestValuesAndScale(const InstrumentReply &reply);
     // The command push-buttons by their bit in CommandBits and AckBits, in
     // the order an acknowledgement releases them.
     using CommandButtons = std::array<std::pair<quint8, TSpeedButton *>, 6>;
@@ -327,6 +335,7 @@ private:
     InstrumentExchange *m_exchange = nullptr;
 
     void wireEvents();
+    void wireFactoryPageEvents();
     void centreOnScreen();
     // The controls and the watcher of settings files and calibration
     // records, and their captions in the current language (form_records.cpp).
