@@ -27,6 +27,9 @@
 #include <utility>
 
 class QTimer;
+namespace incal {
+struct Point;
+}
 class QTranslator;
 class TSpeedButton;
 class TrendPage;
@@ -255,6 +258,8 @@ public:
     // show a step, one more waits for Next; 150 closes) and the Next flag.
     qint32 InCalState = 0;
     bool InCalNextPressed = false;
+    // The calibration value a point of the wizard's plan captures.
+    qint32 &InCalValue(const incal::Point &point);
     // Output wizard: the current step 1 ... 7 (the active page of
     // PageControl4) and moving to another step, which runs its setup.
     int OutCalStep() const;
