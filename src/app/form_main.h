@@ -30,6 +30,9 @@ class QTimer;
 namespace incal {
 struct Point;
 }
+namespace outcal {
+enum class Value;
+}
 class QTranslator;
 class TSpeedButton;
 class TrendPage;
@@ -276,6 +279,8 @@ public:
     // wizard on step 1 at the window's creation wants this too, without
     // touching the setting.
     void OutCalStepControls();
+    // The value a step of the wizard's plan starts from and captures.
+    int &OutCalValue(outcal::Value value);
     // The record of captured values: an optional separator, then the line;
     // and the removal of the last lines again.
     void OutCalListAppend(const QString &line, bool withSeparator = false);
