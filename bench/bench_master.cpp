@@ -3,9 +3,9 @@
 // character of its reply to the moment the first character of the next
 // request reaches it (so it includes two pty wake-ups besides the engine).
 //   bench_master [seconds]   (default 3)
+#include "frame/mbframe.h"
+#include "frame/mbreceiver.h"
 #include "link/mbengine.h"
-#include "link/mbframe.h"
-#include "link/mbreceiver.h"
 #include "support/frameslave.h"
 #include "support/ptypair.h"
 

@@ -4,9 +4,9 @@
 // 98-byte request and the 88-byte reply. Shows how much the engine and the
 // simulator add to an exchange beyond the line itself.
 //   bench_paced_line [exchanges] [--piece-ms N]   (default 300, pieces of 1 ms of line time)
-#include "protocol/instrument_protocol.h"
-#include "link/mbbuffers.h"
+#include "frame/mbbuffers.h"
 #include "link/mbengine.h"
+#include "protocol/instrument_protocol.h"
 #include "sim/simulator.h"
 
 #include <QCoreApplication>

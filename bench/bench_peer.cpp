@@ -26,9 +26,9 @@
 #include "peer_prototypes.h"
 #include "peer_support.h"
 
+#include "frame/mbframe.h"
+#include "frame/mbreceiver.h"
 #include "link/mbengine.h"
-#include "link/mbframe.h"
-#include "link/mbreceiver.h"
 
 #include <modbus.h>
 

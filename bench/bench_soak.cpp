@@ -25,8 +25,8 @@
 // frame's end from its line time must not sleep through.
 // Exit status 0 only when every check held.
 #include "app/form_main.h"
+#include "frame/mbbuffers.h"
 #include "panel/mb.h"
-#include "link/mbbuffers.h"
 #include "sim/simulator.h"
 #include "support/formaccess.h"
 #include "support/windowsetup.h"

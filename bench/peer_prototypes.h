@@ -25,9 +25,9 @@
 // each benchmark is one program.
 #pragma once
 
-#include "link/mbbuffers.h"
-#include "link/mbframe.h"
-#include "link/mbreceiver.h"
+#include "frame/mbbuffers.h"
+#include "frame/mbframe.h"
+#include "frame/mbreceiver.h"
 
 #include <QByteArray>
 #include <QMetaObject>

@@ -5,7 +5,7 @@
 // picture plus the digits of a double; and a value written with a plain
 // decimal picture reads back within half a unit of its last place. Every
 // text written is also the one the reference formatter writes.
-#include "widgets/numberpattern.h"
+#include "text/numberpattern.h"
 
 #include "../tests/support/numberpattern_reference.h"
 

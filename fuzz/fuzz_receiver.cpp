@@ -13,9 +13,9 @@
 #include <span>
 #include <vector>
 
-#include "link/mbbuffers.h"
-#include "link/mbframe.h"
-#include "link/mbreceiver.h"
+#include "frame/mbbuffers.h"
+#include "frame/mbframe.h"
+#include "frame/mbreceiver.h"
 
 namespace {
 

@@ -1,21 +1,18 @@
-// libFuzzer target for the instrument reply on its way into the window:
-// reply data of any length and content is read by the reply reader and, for
-// one input in eight, loaded into MB1's RX data buffer of a real main window
-// (offscreen, built once) and decoded there, with the stored-settings read
-// pending or not and either decimal separator. The reply reader alone is
-// checked against the reply's layout: every field reads from its own offset,
-// a field the data does not reach reads as 0, and a whole reply written back
-// gives the same bytes (NaNs apart, which may come back quieted).
-#include "app/form_main.h"
-#include "link/mbbuffers.h"
-#include "link/mbframe.h"
-#include "panel/mb.h"
+// libFuzzer target for the instrument reply on its way to the views: reply
+// data of any length and content is read by the reply reader and decoded by
+// the core as every view takes it (the reading in its units
+// with its input range, the acknowledged commands, the range and output
+// rows the displays show, the memory areas, the stored settings). The reply reader is checked
+// against the reply's layout: every field reads from its own offset, a field the data does not
+// reach reads as 0, and a whole reply written back gives the same bytes
+// (NaNs apart, which may come back quieted). No window is built: what the
+// window shows is decided here.
+#include "core/exchange_reply.h"
+#include "core/instrument_settings.h"
+#include "core/instrument_units.h"
+#include "frame/mbbuffers.h"
+#include "frame/mbframe.h"
 #include "protocol/instrument_protocol.h"
-#include "widgets/speedbutton.h"
-
-#include <QApplication>
-#include <QLocale>
-#include <QTemporaryDir>
 
 #include <cmath>
 #include <cstdint>
@@ -31,11 +28,6 @@ void check(bool ok)
     if (!ok) std::abort();
 }
 
-QApplication *application = nullptr;
-TForm_Main *window = nullptr;
-TMB *mb1 = nullptr;
-TSpeedButton *readSettings = nullptr;
-
 mb::MBRXDataBuffer bufferWith(const std::vector<std::uint8_t> &data)
 {
     mb::MBRXDataBuffer rx;
@@ -43,30 +35,15 @@ mb::MBRXDataBuffer bufferWith(const std::vector<std::uint8_t> &data)
     return rx;
 }
 
-// FNV-1a.
-std::uint32_t inputHash(const std::uint8_t *data, std::size_t size)
-{
-    std::uint32_t hash = 2166136261u;
-    for (std::size_t i = 0; i < size; ++i)
-        hash = (hash ^ data[i]) * 16777619u;
-    return hash;
-}
-
 bool sameReal(double a, double b)
 {
     return (std::isnan(a) && std::isnan(b)) || std::memcmp(&a, &b, sizeof a) == 0;
 }
 
-void checkReader(const std::vector<std::uint8_t> &data)
+// Returns the reply as read.
+InstrumentReply checkReader(const std::vector<std::uint8_t> &data, mb::MBRXDataBuffer rx)
 {
-    mb::MBRXDataBuffer rx = bufferWith(data);
     const InstrumentReply reply = readReply(rx);
-    // Reading again from the start gives the same reply.
-    rx.setMBMBRXDataBufferIndex(1);
-    const InstrumentReply again = readReply(rx);
-    check(reply.ADValueCH1 == again.ADValueCH1 &&
-          reply.OperatingMinutes == again.OperatingMinutes &&
-          sameReal(reply.SpareReal, again.SpareReal));
 
     // Fields by their offsets: the firmware date first, the converter
     // readings after it; a field cut short reads as 0.
@@ -113,55 +90,44 @@ void checkReader(const std::vector<std::uint8_t> &data)
                   std::isinf(reply.ScaleRatio) || std::isinf(reply.SpareReal));
         }
     }
+    return reply;
+}
+
+// What every view takes of a reply, as the exchange decodes it.
+void checkDecoding(const mb::MBRXDataBuffer &rx, const InstrumentReply &reply)
+{
+    using namespace instrument;
+    // Decoded from the buffer's start, whatever its read index: the reply
+    // the reader read.
+    const ExchangeReply decoded = decodeReply(rx);
+    check(decoded.reply.ADValueCH1 == reply.ADValueCH1 &&
+          decoded.reply.OperatingMinutes == reply.OperatingMinutes &&
+          sameReal(decoded.reply.SpareReal, reply.SpareReal));
+    check((decoded.acknowledged & ~Command::All) == 0);
+
+    const DecodedReading &reading = decoded.reading;
+    check(reading.inputRange == reply.InputRange);
+    const InputRangeUnits *range = inputRangeUnits(reply.InputRange);
+    check(range ? reading.inputUnit == range->unit && !range->text.isEmpty()
+                : reading.inputUnit.isEmpty() && !reading.inputValue);
+    if (reading.inputValue) check(sameReal(*reading.inputValue, reply.InputValue * range->factor));
+    const OutputRangeUnits *output = outputRangeUnits(reply.OutputType);
+    check(output ? reading.outputUnit == output->unit : reading.outputUnit.isEmpty());
+    check(!memoryAreaName(reply.RAM1Source).isEmpty() &&
+          !memoryAreaName(reply.RAM2Source).isEmpty());
+
+    // Stored settings load only from a reply whose type codes name types.
+    const std::optional<InstrumentSettings> stored = InstrumentSettings::fromReply(reply);
+    if (stored) check(signalTypeFromCode(reply.InputType) && signalTypeFromCode(reply.OutputType));
 }
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    application = new QApplication(*argc, *argv); // lives as long as the process
-    static QTemporaryDir folder;
-    window = new TForm_Main(FormEnvironment{
-        IniFile(folder.filePath(QStringLiteral("kx4720r-config.ini"))), QStringList{}});
-    mb1 = window->findChild<TMB *>(QStringLiteral("MB1"));
-    readSettings = window->findChild<TSpeedButton *>(QStringLiteral("SpeedButton_ReadSettings"));
-    check(mb1 && readSettings);
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-    if (size == 0) return 0;
-    const std::uint8_t flags = data[0];
     // At most a little more than a whole frame's data area.
-    const std::vector<std::uint8_t> reply(data + 1, data + std::min<std::size_t>(size, 2044));
-
-    checkReader(reply);
-
-    // The window for one input in eight: showing a reply sets some forty
-    // labels and bars, many times the reader's work, and the reader above
-    // already meets every input. Chosen by a hash of the whole input, not by
-    // a byte of it: the corpus fills with inputs that reach the window (they
-    // cover more), and mutants keep a byte far more often than a hash.
-    if (inputHash(data, size) % 8 != 0) return 0;
-    QLocale::setDefault(flags & 1 ? QLocale(QLocale::Hungarian, QLocale::Hungary)
-                                  : QLocale(QLocale::English, QLocale::UnitedStates));
-    readSettings->setDown(flags & 2);
-    mb1->engine().rxBuffer() = bufferWith(reply);
-    window->DecodeInstrumentReply();
-    // The window keeps the converter reading as it came.
-    mb::MBRXDataBuffer rx = bufferWith(reply);
-    check(window->ADValueCH1 == readReply(rx).ADValueCH1);
-
-    // Back to one fixed reply, so that each run leaves the displays as it
-    // found them and frees what it allocated: libFuzzer takes a run that
-    // keeps more memory than it frees for a possible leak, and then scans the
-    // whole heap of the application (once, that was half the run time).
-    static const std::vector<std::uint8_t> neutral(std::size_t(instrument::ReplyDataSize), 0);
-    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    readSettings->setDown(true);
-    mb1->engine().rxBuffer() = bufferWith(neutral);
-    window->DecodeInstrumentReply();
+    const std::vector<std::uint8_t> reply(data, data + std::min<std::size_t>(size, 2043));
+    const mb::MBRXDataBuffer rx = bufferWith(reply);
+    checkDecoding(rx, checkReader(reply, rx));
     return 0;
 }

@@ -4,8 +4,8 @@
 // port error sends nothing.
 #include <QtTest>
 
-#include "link/portprobe.h"
-#include "link/serialdevice_posix.h"
+#include "ports/portprobe.h"
+#include "serial/serialdevice_posix.h"
 #include "support/frameslave.h"
 #include "support/simulator_runner.h"
 #include "support/windowsetup.h"

@@ -5,9 +5,9 @@
 // sleeps through a frame's line time.
 #include <QtTest>
 
+#include "frame/mbframe.h"
 #include "link/commthread.h"
-#include "link/mbframe.h"
-#include "link/serialdevice_posix.h"
+#include "serial/serialdevice_posix.h"
 #include "support/ptypair.h"
 
 #include <chrono>

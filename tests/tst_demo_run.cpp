@@ -4,7 +4,7 @@
 // second. The test plays the program's part on the simulator's port.
 #include <QtTest>
 
-#include "link/mbbuffers.h"
+#include "frame/mbbuffers.h"
 #include "link/mbengine.h"
 #include "protocol/instrument_protocol.h"
 #include "sim/sim_faults.h"

@@ -27,8 +27,8 @@
 #include "support/formaccess.h"
 #include "support/pdftext.h"
 #include "support/windowsetup.h"
+#include "text/numberpattern.h"
 #include "widgets/edit.h"
-#include "widgets/numberpattern.h"
 #include "widgets/pagecontrol.h"
 #include "widgets/speedbutton.h"
 

@@ -6,6 +6,7 @@
 // text carries both tables. And a calibration stepped through without
 // adjusting anything reaches the instrument only once the technician has
 // confirmed the doubt about it.
+#include <algorithm>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QJsonDocument>
@@ -241,8 +242,10 @@ private slots:
         QVERIFY2(records.open(), qPrintable(records.error()));
         const auto listing = records.list(QStringLiteral("KX-0042"));
         QVERIFY(listing && listing->records.size() == 2);
-        const EntrySummary &kept = listing->records.front(); // newest first
-        QCOMPARE(kept.certificateNumber, number);
+        const auto certificate =
+            std::ranges::find(listing->records, number, &EntrySummary::certificateNumber);
+        QVERIFY(certificate != listing->records.end());
+        const EntrySummary &kept = *certificate;
         QCOMPARE(kept.kind, EntryKind::Input);
         QCOMPARE(kept.asFound, std::optional(Verdict::Fail));
         QCOMPARE(kept.asLeft, std::optional(Verdict::Pass));

@@ -14,7 +14,7 @@
 #include "panel/mb.h"
 #include "sim/simulator.h"
 #include "support/formaccess.h"
-#include "widgets/numberpattern.h"
+#include "text/numberpattern.h"
 #include "widgets/pagecontrol.h"
 #include "widgets/speedbutton.h"
 

@@ -3,8 +3,8 @@
 // writer checked against the same indices.
 #include <QtTest>
 
+#include "frame/mbbuffers.h"
 #include "protocol/instrument_protocol.h"
-#include "link/mbbuffers.h"
 #include "support/instrument_bytes.h"
 
 #include <limits>

@@ -2,8 +2,8 @@
 // worked frames byte by byte, the forcing codes, and reals that cannot travel.
 #include <QtTest>
 
+#include "frame/mbbuffers.h"
 #include "protocol/instrument_protocol.h"
-#include "link/mbbuffers.h"
 #include "support/instrument_bytes.h"
 
 #include <cfloat>

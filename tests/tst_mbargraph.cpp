@@ -7,8 +7,8 @@
 #include <limits>
 
 #include "common/rounding.h"
+#include "text/numberpattern.h"
 #include "widgets/mbargraph.h"
-#include "widgets/numberpattern.h"
 
 using namespace kxcolor;
 using TextPos = TMBGTextPosition;

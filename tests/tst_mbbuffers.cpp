@@ -7,7 +7,7 @@
 #include <limits>
 #include <vector>
 
-#include "link/mbbuffers.h"
+#include "frame/mbbuffers.h"
 
 using Bytes = std::vector<std::uint8_t>;
 

@@ -3,8 +3,8 @@
 // replies, broadcast, closed port, closing mid-transaction, sending time.
 #include <QtTest>
 
+#include "frame/mbframe.h"
 #include "link/mbengine.h"
-#include "link/mbframe.h"
 #include "support/enginelog.h"
 #include "support/frameslave.h"
 #include "support/ptypair.h"

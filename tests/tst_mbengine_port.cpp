@@ -4,9 +4,9 @@
 // while the peer floods the line.
 #include <QtTest>
 
+#include "frame/mbframe.h"
 #include "link/mbengine.h"
-#include "link/mbframe.h"
-#include "link/serialdevice_posix.h"
+#include "serial/serialdevice_posix.h"
 #include "support/enginelog.h"
 #include "support/frameslave.h"
 #include "support/ptypair.h"

@@ -5,8 +5,8 @@
 #include <string_view>
 #include <vector>
 
-#include "link/mbbuffers.h"
-#include "link/mbframe.h"
+#include "frame/mbbuffers.h"
+#include "frame/mbframe.h"
 
 using Bytes = std::vector<std::uint8_t>;
 

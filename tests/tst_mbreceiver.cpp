@@ -4,9 +4,9 @@
 
 #include <vector>
 
-#include "link/mbbuffers.h"
-#include "link/mbframe.h"
-#include "link/mbreceiver.h"
+#include "frame/mbbuffers.h"
+#include "frame/mbframe.h"
+#include "frame/mbreceiver.h"
 
 using Bytes = std::vector<std::uint8_t>;
 using mb::RxEvent;

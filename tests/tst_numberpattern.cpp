@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-#include "widgets/numberpattern.h"
+#include "text/numberpattern.h"
 
 class TestNumberPattern : public QObject {
     Q_OBJECT

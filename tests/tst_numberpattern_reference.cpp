@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "support/numberpattern_reference.h"
-#include "widgets/numberpattern.h"
+#include "text/numberpattern.h"
 
 namespace {
 

@@ -14,9 +14,9 @@
 
 #include "app/form_main.h"
 #include "link/portfollower.h"
-#include "link/portwatcher.h"
 #include "panel/mb.h"
 #include "panel/mbpanel.h"
+#include "ports/portwatcher.h"
 #include "sim/simulator.h"
 #include "support/fakesysfs.h"
 #include "support/formaccess.h"

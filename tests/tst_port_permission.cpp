@@ -2,8 +2,8 @@
 // before but reports them, and the link panel tells why in the tool tips of
 // the port list and the Refresh button until a probe refuses nothing.
 #include "panel/mb.h"
-#include "link/portprobe.h"
-#include "link/serialdevice_posix.h"
+#include "ports/portprobe.h"
+#include "serial/serialdevice_posix.h"
 #include "support/ptypair.h"
 #include "widgets/shape.h"
 #include "widgets/speedbutton.h"

@@ -3,8 +3,8 @@
 // holds it.
 #include <QtTest>
 
-#include "link/portinfo.h"
-#include "link/portprobe.h"
+#include "ports/portinfo.h"
+#include "ports/portprobe.h"
 #include "support/fakesysfs.h"
 #include "support/ptypair.h"
 

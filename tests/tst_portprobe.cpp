@@ -3,8 +3,8 @@
 #include <QtTest>
 
 #include "link/mbengine.h"
-#include "link/portprobe.h"
-#include "link/serialdevice_posix.h"
+#include "ports/portprobe.h"
+#include "serial/serialdevice_posix.h"
 #include "support/ptypair.h"
 
 #include <QTemporaryDir>

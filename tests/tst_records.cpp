@@ -2,6 +2,7 @@
 // temporary folders and a PostgreSQL server the suite starts itself
 // (support/pgserver). Bench processes are this program started again with
 // KX_RECORDS_WRITER set, each storing 100 records as a bench would.
+#include <cstdio>
 #include <QtTest>
 
 #include "core/calibration_log.h"
@@ -95,7 +96,10 @@ int writeAsBench()
     if (qEnvironmentVariableIsSet("KX_RECORDS_SHARED"))
         place.shared = parseConnectionString(qEnvironmentVariable("KX_RECORDS_SHARED"), error);
     BenchRecords bench(place);
-    if (!bench.open()) return 2;
+    if (!bench.open()) {
+        std::fprintf(stderr, "bench %s: %s\n", qPrintable(place.bench), qPrintable(bench.error()));
+        return 2;
+    }
     const int later = place.bench.endsWith(u'B') ? 1 : 0;
     for (int k = 0; k < 100; ++k) {
         // Both benches calibrate the same ten units in the same seconds.

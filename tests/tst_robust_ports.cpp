@@ -14,10 +14,10 @@
 #include <QTemporaryDir>
 
 #include "app/form_main.h"
-#include "link/portlock.h"
-#include "link/serialdevice_posix.h"
 #include "panel/mb.h"
 #include "panel/mbpanel.h"
+#include "serial/portlock.h"
+#include "serial/serialdevice_posix.h"
 #include "sim/simulator.h"
 #include "support/formaccess.h"
 #include "support/portwindow.h"

@@ -16,8 +16,8 @@
 #include "app/form_main.h"
 #include "support/formaccess.h"
 #include "support/instrument_bytes.h"
+#include "text/numberpattern.h"
 #include "widgets/edit.h"
-#include "widgets/numberpattern.h"
 #include "widgets/radiogroup.h"
 #include "widgets/speedbutton.h"
 

@@ -4,7 +4,7 @@
 #include <QtTest>
 
 #include "link/mbtypes.h"
-#include "link/serialdevice_posix.h"
+#include "serial/serialdevice_posix.h"
 #include "support/ptypair.h"
 
 #include <asm/termbits.h>

@@ -13,6 +13,7 @@
 #include "app/form_settingsfile.h"
 #include "app/profile.h"
 #include "support/formaccess.h"
+#include "support/instrument_bytes.h"
 #include "support/settings_sample.h"
 #include "support/windowsetup.h"
 #include "widgets/edit.h"
@@ -265,6 +266,24 @@ private slots:
             QVERIFY2(m.text.contains(where), qPrintable(m.text));
         }
         QVERIFY2(m.text.contains(reason), qPrintable(m.text));
+    }
+
+    // Text that is no number means the same in a file as on the line: the
+    // default the request carries, 4 for an initial value, 20 for an end value.
+    void textThatIsNoNumberIsSavedAsTheRequestCarriesIt()
+    {
+        makeWindow();
+        type(1, "abc", "", 0, "-", "1.2.3");
+        QString reason;
+        const std::optional<InstrumentSettings> shown = w->settingsFiles->shownSettings(reason);
+        QVERIFY2(shown, qPrintable(reason));
+        w->SendInstrumentRequest();
+        const QByteArray data = formaccess::sentData(*w);
+        QCOMPARE(float(shown->input.low), testbytes::realAt(data, 78));
+        QCOMPARE(float(shown->input.high), testbytes::realAt(data, 82));
+        QCOMPARE(float(shown->output.low), testbytes::realAt(data, 86));
+        QCOMPARE(float(shown->output.high), testbytes::realAt(data, 90));
+        QCOMPARE(shown->input.high, 20.0);
     }
 
     void whatCannotBeStoredIsNotSaved()

@@ -2,8 +2,8 @@
 // pacing and the timed writing of a reply's pieces.
 #include <QtTest>
 
-#include "link/mbbuffers.h"
-#include "link/mbframe.h"
+#include "frame/mbbuffers.h"
+#include "frame/mbframe.h"
 #include "protocol/instrument_protocol.h"
 #include "sim/reply_writer.h"
 #include "sim/sim_faults.h"

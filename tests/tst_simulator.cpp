@@ -4,7 +4,7 @@
 // records, and the simulator's own program, alone and as a rack.
 #include <QtTest>
 
-#include "link/mbbuffers.h"
+#include "frame/mbbuffers.h"
 #include "link/mbengine.h"
 #include "protocol/instrument_protocol.h"
 #include "sim/sim_options.h"

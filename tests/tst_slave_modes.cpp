@@ -3,12 +3,12 @@
 // playing the far end of the line where exact characters matter.
 #include <QtTest>
 
-#include "link/cp1250.h"
 #include "link/mbengine.h"
-#include "link/pseudoterminal.h"
+#include "serial/pseudoterminal.h"
 #include "support/enginelog.h"
 #include "support/frameslave.h"
 #include "support/ptypair.h"
+#include "text/cp1250.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include "app/commandline.h"
 #include "app/pdf_page.h"
-#include "widgets/numberpattern.h"
+#include "text/numberpattern.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -6,7 +6,7 @@
 #include "app/pdf_page.h"
 #include "core/verification.h"
 #include "records/entry_json.h"
-#include "widgets/numberpattern.h"
+#include "text/numberpattern.h"
 
 #include <QFileInfo>
 #include <QJsonDocument>

@@ -6,7 +6,6 @@
 #include "app/form_main.h"
 #include "app/form_settingsfile.h"
 #include "core/reason_text.h"
-#include "link/mbbuffers.h"
 #include "panel/mb.h"
 #include "ui_form_main.h"
 
@@ -30,19 +29,6 @@ quint8 storeCommand(CalibrationKind kind)
                                           : instrument::Command::StoreOutputCalibration;
 }
 
-// The request the TX data buffer holds: the one the reply just received answers.
-InstrumentRequest requestIn(const mb::MBTXDataBuffer &tx)
-{
-    const std::span<const std::uint8_t> data = tx.dataToSend();
-    std::vector<std::uint8_t> frame{instrument::Address, instrument::RequestId,
-                                    instrument::RequestCommand};
-    frame.insert(frame.end(), data.begin(), data.end());
-    frame.insert(frame.end(), {0, 0}); // the CRC's place; the buffer does not check it
-    mb::MBRXDataBuffer rx;
-    rx.loadFrame(frame);
-    return readRequest(rx);
-}
-
 // A serial number as part of a file name: letters, digits, '-', '_' and '.'.
 QString fileNamePart(const QString &text)
 {
@@ -57,8 +43,8 @@ CalibrationRecorder::CalibrationRecorder(TForm_Main &window, FileMemory memory)
     : QObject(&window), m_window(window), m_memory(std::move(memory))
 {
     TMB *mb1 = m_window.ui->MB1;
-    connect(mb1, &TMB::OnMBMasterEndOfEvent, this,
-            [this](TMBStatus status, const QString &) { exchangeEnded(status); });
+    connect(&m_window.instrumentExchange(), &InstrumentExchange::replyDecoded, this,
+            &CalibrationRecorder::replyDecoded);
     connect(mb1, &TMB::OnMBPortOpenedOrClosed, this, [this](bool open) {
         // No reply of this instrument can come any more: what waits for its
         // "as left" is complete without one.
@@ -110,16 +96,11 @@ const std::optional<CalibrationRecord> &CalibrationRecorder::record(CalibrationK
     return slot(kind).done;
 }
 
-void CalibrationRecorder::exchangeEnded(TMBStatus status)
+void CalibrationRecorder::replyDecoded(const ExchangeReply &decoded)
 {
-    if (status != TMBStatus::stOK) return;
-    MBEngine &engine = m_window.ui->MB1->engine();
-    // A copy: the window's own handler reads the buffer next, from its start.
-    mb::MBRXDataBuffer rx = engine.rxBuffer();
-    rx.setMBMBRXDataBufferIndex(1);
-    const InstrumentReply reply = readReply(rx);
-    const InstrumentRequest request = requestIn(engine.txBuffer());
-    const QDateTime now = QDateTime::currentDateTime();
+    const InstrumentReply &reply = decoded.reply;
+    const InstrumentRequest &request = decoded.request;
+    const QDateTime &now = decoded.reading.time;
     const InstrumentState state = InstrumentState::fromReply(reply);
     const ConnectedUnit &unit = m_window.connectedUnit;
 

@@ -12,16 +12,16 @@
 // had its first reply and the unit's serial number is known; the recorder
 // asks for the number once per connection, as soon as a store is pressed.
 //
-// The recorder watches every exchange that ends well, before the window's own
-// handler: at that moment MB1's RX data buffer holds the reply and its TX
-// data buffer the request that reply answers, so an acknowledgement is
-// matched with the very values it acknowledges.
+// The recorder takes every decoded reply of the exchange, before the window
+// shows it, together with the request that reply answers, so an
+// acknowledgement is matched with the very values it acknowledges.
 #pragma once
 
 #include "app/file_memory.h"
 #include "app/window_dialogs.h"
 #include "core/calibration_log.h"
 #include "core/calibration_record.h"
+#include "core/instrument_exchange.h"
 #include "core/settings_file.h"
 #include "link/mbtypes.h"
 #include "ui/captions.h"
@@ -40,7 +40,7 @@ class TForm_Main;
 class CalibrationRecorder : public QObject {
     Q_OBJECT
 public:
-    // Must be made before the window wires its own end-of-exchange handler.
+    // Must be made before the window connects its displays to the exchange.
     CalibrationRecorder(TForm_Main &window, FileMemory memory);
     // A record still waiting for its "as left" goes into the log without it.
     ~CalibrationRecorder() override;
@@ -76,7 +76,7 @@ private:
         QPointer<QPushButton> button;
     };
 
-    void exchangeEnded(TMBStatus status);
+    void replyDecoded(const ExchangeReply &decoded);
     void trackTestPoint(const InstrumentRequest &request, const InstrumentReply &reply);
     void finish(CalibrationKind kind);
     Slot &slot(CalibrationKind kind) { return m_slots[kind == CalibrationKind::Input ? 0 : 1]; }

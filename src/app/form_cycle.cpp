@@ -4,18 +4,16 @@
 #include "app/form_main.h"
 
 #include "app/commandline.h"
+#include "core/page_forcing.h"
 #include "panel/mb.h"
 #include "protocol/instrument_protocol.h"
+#include "trend/trend_page.h"
 #include "ui_form_main.h"
 
 #include <QTimer>
 
 void TForm_Main::FormCreate(QObject *)
 {
-    // A reply of another length than the reply's layout holds no reading:
-    // MB1 throws it away (counted as not decodable) and goes on waiting, so
-    // a short reply never shows as zeros under a green lamp.
-    ui->MB1->engine().setExpectedReplyDataBytes(instrument::ReplyDataSize);
     LoadIniSettings();
 
     PWMSetpoint = 0;
@@ -109,18 +107,13 @@ void TForm_Main::ApplyAccessView()
 
 // The factory-level view shows its panels at once and redisplays the last
 // reply, as after a good exchange. Two things a plain end of exchange would
-// do are left out here: decoding a buffer that holds no good reply (at
-// start-up it would load zeros into the settings group and use up the
-// pending read of the stored settings), and starting a transaction while one
-// is in flight (the cycle already carries every change with its next request).
+// do are left out here: showing a reply when there is none (at start-up it
+// would load zeros into the settings group and use up the pending read of
+// the stored settings), and starting a transaction while one is in flight
+// (the cycle already carries every change with its next request).
 void TForm_Main::refreshFactoryView()
 {
-    if (m_rxHoldsGoodReply) {
-        // The decoder reads from the buffer's read index, which the last
-        // decoding left at the end.
-        ui->MB1->setMBMBRXDataBufferIndex(1);
-        DecodeInstrumentReply();
-    }
+    if (const auto &last = m_exchange->lastReply()) DecodeInstrumentReply(*last);
     showExchangePanels(true);
     if (ui->MB1->MBPortOpen() && !ui->MB1->MBBusy()) SendInstrumentRequest();
 }
@@ -140,26 +133,13 @@ void TForm_Main::MB1MBPortOpenedOrClosed(QObject *, bool MBbPortOpen)
 
 void TForm_Main::MB1MBMasterEndOfEvent(QObject *, TMBStatus MBStatus, const QString &)
 {
-    if (MBStatus == TMBStatus::stOK) {
-        m_rxHoldsGoodReply = true;
-        DecodeInstrumentReply();
-    } else if (MBStatus == TMBStatus::stSlaveGlobalError) {
-        // The slave's error frame has replaced the last good reply.
-        m_rxHoldsGoodReply = false;
-    }
-    trendExchangeEnded(MBStatus);
+    // The exchange decodes a good reply once and hands it on (the displays
+    // among them, DecodeInstrumentReply); a failure goes to the trend as a gap.
+    m_exchange->take(MBStatus);
     showExchangePanels(MBStatus == TMBStatus::stOK || m_factoryLevel);
-
-    if (!ui->MB1->MBPortOpen()) return; // closed by the user or lost: the cycle stops
-    if (MBStatus == TMBStatus::stPortError) {
-        // The port counts as open but the frame could not be written. Sending
-        // again from here would fail again, inside this very call, for ever.
-        // Closed the way a lost port ends: lamp red with the reason as its
-        // tool tip, the port list probed again so the user can open a port.
-        ui->MB1->closePortAfterFailure();
-        return;
-    }
-    SendInstrumentRequest();
+    // The cycle stops when the port was closed or lost, or a frame could
+    // not be written (the exchange then closes the port as a lost one).
+    if (m_exchange->goesOn(MBStatus)) SendInstrumentRequest();
 }
 
 void TForm_Main::PageControl1Change(QObject *)
@@ -171,13 +151,10 @@ void TForm_Main::PageControl1Change(QObject *)
     ui->RadioGroup_MereshatarForce->setItemIndex(0);
 
     const QWidget *page = ui->PageControl1->ActivePage();
-    const int heldPWM = PWMSetpoint > 0 ? PWMSetpoint : 1;
-    if (page == ui->TabSheet_Uzemmod) {
-        PWMForce = 0;
-        // Back on the Settings page the instrument restarts.
-        ui->SpeedButton_Reset->setDown(true);
-    } else if (page == ui->TabSheet_InputCalibration) {
-        PWMForce = heldPWM;
+    const PageForcing forcing = forcingOnEntering(instrumentPage(page), PWMSetpoint);
+    if (forcing.pwmForce) PWMForce = *forcing.pwmForce;
+    if (forcing.restart) ui->SpeedButton_Reset->setDown(true);
+    if (page == ui->TabSheet_InputCalibration) {
         ui->SpeedButton_ADCalBeiras->hide();
         ui->ListBox_InputCalibrated->clear();
         InCalState = 10;
@@ -187,9 +164,15 @@ void TForm_Main::PageControl1Change(QObject *)
         // One wizard tick at once, so the first instruction and its forcing
         // appear without waiting for the timer.
         Timer_InCalTimer(Timer_InCal);
-    } else if (page == ui->TabSheet_OutputCalibration) {
-        PWMForce = heldPWM;
-    } else if (page == ui->TabSheet_KimenetEllenorzes) {
-        PWMForce = 0;
     }
+}
+
+InstrumentPage TForm_Main::instrumentPage(const QWidget *page) const
+{
+    if (page == ui->TabSheet_InputCalibration) return InstrumentPage::InputCalibration;
+    if (page == ui->TabSheet_OutputCalibration) return InstrumentPage::OutputCalibration;
+    if (page == ui->TabSheet_KimenetEllenorzes) return InstrumentPage::OutputCheck;
+    if (page == ui->TabSheet_Test) return InstrumentPage::Test;
+    if (page == TabSheet_Trend) return InstrumentPage::Trend;
+    return InstrumentPage::Settings;
 }

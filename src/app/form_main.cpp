@@ -86,8 +86,10 @@ TForm_Main::TForm_Main(FormEnvironment environment, QWidget *parent)
     Timer_InCal->setObjectName(QStringLiteral("Timer_InCal"));
     Timer_InCal->setInterval(1000);
 
+    m_exchange = new InstrumentExchange(ui->MB1->engine(), this);
+    trackScaleEdits();
     // The calibration recorder reads each reply and the request it answers
-    // before the window's own handler sends the next request.
+    // before the window shows it and sends the next request.
     createFileControls();
     wireEvents();
     createTrendPage();
@@ -105,6 +107,8 @@ void TForm_Main::wireEvents()
     wire(ui->PageControl1, &TPageControl::OnChange, &TForm_Main::PageControl1Change);
     wire(ui->MB1, &TMB::OnMBPortOpenedOrClosed, &TForm_Main::MB1MBPortOpenedOrClosed);
     wire(ui->MB1, &TMB::OnMBMasterEndOfEvent, &TForm_Main::MB1MBMasterEndOfEvent);
+    connect(m_exchange, &InstrumentExchange::replyDecoded, this,
+            qOverload<const ExchangeReply &>(&TForm_Main::DecodeInstrumentReply));
 
     wire(ui->Edit_InputLow, &TEdit::OnExit, &TForm_Main::Edit_InputLowExit);
     wire(ui->Edit_InputHigh, &TEdit::OnExit, &TForm_Main::Edit_InputLowExit);
@@ -119,7 +123,12 @@ void TForm_Main::wireEvents()
     wire(ui->RadioGroup_KimenetTipusa, &TRadioGroup::OnClick,
          &TForm_Main::RadioGroup_KimenetTipusaClick);
     wire(ui->Button_GyariAlapSkala, &QPushButton::clicked, &TForm_Main::Button_GyariAlapSkalaClick);
+    wireFactoryPageEvents();
+}
 
+// The calibration, output check and test pages of the factory-level view.
+void TForm_Main::wireFactoryPageEvents()
+{
     wire(ui->SpeedButton_InputCalibrationNext, &TSpeedButton::OnClick,
          &TForm_Main::SpeedButton_InputCalibrationNextClick);
     wire(Timer_InCal, &QTimer::timeout, &TForm_Main::Timer_InCalTimer);

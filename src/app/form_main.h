@@ -15,6 +15,8 @@
 #include "app/inifile.h"
 #include "core/connected_unit.h"
 #include "core/decoded_reading.h"
+#include "core/instrument_exchange.h"
+#include "core/page_forcing.h"
 #include "core/request_state.h"
 #include "link/mbtypes.h"
 #include "ui/captions.h"
@@ -25,6 +27,12 @@
 #include <utility>
 
 class QTimer;
+namespace incal {
+struct Point;
+}
+namespace outcal {
+enum class Value;
+}
 class QTranslator;
 class TSpeedButton;
 class TrendPage;
@@ -88,8 +96,15 @@ public:
     const CaptionStore &captions() const { return m_captions; }
 
     // The instrument request and reply (form_request.cpp, form_reply.cpp).
+    // The exchange on MB1's engine builds the request, decodes each reply
+    // once and tells the unit of the connection, the calibration records,
+    // the displays and the trend, in that order.
+    InstrumentExchange &instrumentExchange() const { return *m_exchange; }
     void SendInstrumentRequest();
+    // Shows what MB1's reply buffer holds, as the exchange decodes it.
     void DecodeInstrumentReply();
+    // Shows one decoded reply.
+    void DecodeInstrumentReply(const ExchangeReply &decoded);
 
     // --- instrument request and reply ---
     // The last reply's type codes (100 current, 101 voltage) and stored
@@ -196,6 +211,9 @@ public:
     // The texts the scale edits show for a value once they are left.
     static QString InputScaleText(double value);
     static QString OutputScaleText(double value);
+    // The settings group as typed: the type selections and the four values,
+    // none where an edit holds no number.
+    ScaleEntry scaleEntry() const;
     // --- end of scale settings, output check and test page ---
 
     // Caption languages (form_language.cpp).
@@ -244,6 +262,8 @@ public:
     // show a step, one more waits for Next; 150 closes) and the Next flag.
     qint32 InCalState = 0;
     bool InCalNextPressed = false;
+    // The calibration value a point of the wizard's plan captures.
+    qint32 &InCalValue(const incal::Point &point);
     // Output wizard: the current step 1 ... 7 (the active page of
     // PageControl4) and moving to another step, which runs its setup.
     int OutCalStep() const;
@@ -260,6 +280,8 @@ public:
     // wizard on step 1 at the window's creation wants this too, without
     // touching the setting.
     void OutCalStepControls();
+    // The value a step of the wizard's plan starts from and captures.
+    int &OutCalValue(outcal::Value value);
     // The record of captured values: an optional separator, then the line;
     // and the removal of the last lines again.
     void OutCalListAppend(const QString &line, bool withSeparator = false);
@@ -268,9 +290,6 @@ public:
     // --- trend page (form_trend.cpp) ---
     TrendPage *TabSheet_Trend = nullptr;
     void createTrendPage();
-    // Every end of an exchange: a decoded reply is plotted and logged, a
-    // failure is a gap.
-    void trendExchangeEnded(TMBStatus MBStatus);
     void trendApplyView();
     void trendApplyLanguage();
     // The last decoded reply's values in their units, as the trend plots
@@ -302,13 +321,27 @@ private:
     QStringList commandLine() const;
 
     // --- instrument request and reply ---
+    // The displays of one decoded reply, group by group in frame order.
+    void showConverters(const InstrumentReply &reply);
+    void showAcknowledgements(quint8 acknowledged);
+    void showGainsAndStatus(const InstrumentReply &reply);
+    void showInput(const InstrumentReply &reply, const DecodedReading &reading);
+    void showOutput(const InstrumentReply &reply, const DecodedReading &reading);
+    void showTimeAndTemperature(const InstrumentReply &reply, const DecodedReading &reading);
+    void showTestValuesAndScale(const InstrumentReply &reply);
     // The command push-buttons by their bit in CommandBits and AckBits, in
     // the order an acknowledgement releases them.
     using CommandButtons = std::array<std::pair<quint8, TSpeedButton *>, 6>;
     CommandButtons commandButtons() const;
     // What the next request carries, from the controls and variables as they are.
     RequestState requestState() const;
-    ScaleEntry scaleEntry() const;
+    // The edit's value as parsed when its text last changed.
+    std::optional<double> typedScaleValue(const QObject *edit) const;
+    void trackScaleEdits();
+    // The four scale values as typed, parsed once per change of text.
+    ScaleEntry m_typedScale;
+    // Which of the pages the forcing rules tell apart a page of PageControl1 is.
+    InstrumentPage instrumentPage(const QWidget *page) const;
 
     FormEnvironment m_environment;
     bool m_factoryLevel = false;
@@ -317,11 +350,10 @@ private:
     CaptionStore m_captions;
     // Qt's own Hungarian texts, installed while the window speaks Hungarian.
     std::unique_ptr<QTranslator> m_qtTranslator;
-    // The RX data buffer holds a good reply (none before the first, and an
-    // error reply replaces it); only such a buffer is worth decoding again.
-    bool m_rxHoldsGoodReply = false;
+    InstrumentExchange *m_exchange = nullptr;
 
     void wireEvents();
+    void wireFactoryPageEvents();
     void centreOnScreen();
     // The controls and the watcher of settings files and calibration
     // records, and their captions in the current language (form_records.cpp).

@@ -4,14 +4,15 @@
 
 #include <algorithm>
 
-#include "ui_form_main.h"
-#include "widgets/numberpattern.h"
 #include "common/rounding.h"
+#include "core/output_calibration_plan.h"
+#include "text/numberpattern.h"
+#include "ui_form_main.h"
 
 namespace {
 
-constexpr int PWMFullScale = 65535;
-constexpr int StepCount = 7;
+using outcal::PWMFullScale;
+using outcal::StepCount;
 
 // The line that sets one step's record apart from the one before.
 const QString &separatorLine()
@@ -31,7 +32,7 @@ QString pwmText(int value)
 
 void TForm_Main::setPWMSetpoint(int value)
 {
-    PWMSetpoint = std::clamp(value, 0, PWMFullScale);
+    PWMSetpoint = outcal::clampedPWM(value);
     PWMRefresh();
 }
 
@@ -43,9 +44,7 @@ void TForm_Main::PWMRefresh()
     // it from here raises its change event, which ignores an unfocused bar.
     if (!ui->TrackBar_PWM->hasFocus()) ui->TrackBar_PWM->setPosition(percent);
     ui->MBarGraph_OutputCalibration->setMBGValue(percent / 100.0);
-    // The instrument reads a PWM value of 0 as "not forced": the lowest
-    // setting still forces the output.
-    PWMForce = std::max(PWMSetpoint, 1);
+    PWMForce = outcal::forcedPWM(PWMSetpoint);
 }
 
 // Decrements stop at 0 and increments at full scale.
@@ -119,7 +118,7 @@ void TForm_Main::SpeedButton_Test4mAClick2(QObject *)
 void TForm_Main::SpeedButton_Test12mAClick2(QObject *)
 {
     if (ui->SpeedButton_Test12mA->Down())
-        setPWMSetpoint(roundHalfEvenInt((double(OutCalPWM4mA) + OutCalPWM20mA) / 2.0));
+        setPWMSetpoint(outcal::middleTestPoint(OutCalPWM4mA, OutCalPWM20mA));
 }
 
 void TForm_Main::SpeedButton_Test20mAClick2(QObject *)
@@ -135,7 +134,7 @@ void TForm_Main::SpeedButton_Test2VClick2(QObject *)
 void TForm_Main::SpeedButton_Test6VClick2(QObject *)
 {
     if (ui->SpeedButton_Test6V->Down())
-        setPWMSetpoint(roundHalfEvenInt((double(OutCalPWM2V) + OutCalPWM10V) / 2.0));
+        setPWMSetpoint(outcal::middleTestPoint(OutCalPWM2V, OutCalPWM10V));
 }
 
 void TForm_Main::SpeedButton_Test10VClick2(QObject *)
@@ -187,33 +186,35 @@ void TForm_Main::OutCalStepControls()
     }
 }
 
+int &TForm_Main::OutCalValue(outcal::Value value)
+{
+    switch (value) {
+    case outcal::Value::PWM4mA:
+        return OutCalPWM4mA;
+    case outcal::Value::PWM20mA:
+        return OutCalPWM20mA;
+    case outcal::Value::PWM2V:
+        return OutCalPWM2V;
+    case outcal::Value::PWM10V:
+        break;
+    }
+    return OutCalPWM10V;
+}
+
 void TForm_Main::OutCalStepSetup()
 {
     OutCalStepControls();
-    switch (OutCalStep()) {
-    case 1:
-        setPWMSetpoint(OutCalPWM4mA);
-        ui->ListBox_OutputCalibrated->clear();
-        break;
-    case 2:
-        setPWMSetpoint(OutCalPWM20mA);
-        break;
-    case 3:
+    const int step = OutCalStep();
+    const outcal::StepPlan &plan = outcal::stepPlan(step);
+    if (plan.value) setPWMSetpoint(OutCalValue(*plan.value));
+    if (step == 1) ui->ListBox_OutputCalibrated->clear(); // a new run of the wizard
+    // A checking step starts on its middle test point.
+    if (step == 3) {
         ui->SpeedButton_Test12mA->setDown(true);
         SpeedButton_Test12mAClick2(ui->SpeedButton_Test12mA);
-        break;
-    case 4:
-        setPWMSetpoint(OutCalPWM2V);
-        break;
-    case 5:
-        setPWMSetpoint(OutCalPWM10V);
-        break;
-    case 6:
+    } else if (step == 6) {
         ui->SpeedButton_Test6V->setDown(true);
         SpeedButton_Test6VClick2(ui->SpeedButton_Test6V);
-        break;
-    default:
-        break;
     }
 }
 
@@ -223,42 +224,20 @@ void TForm_Main::SpeedButton_OutputCalibrationNextClick2(QObject *)
     // already works with the value just found. PWMForce is what the
     // instrument was driven with: the setting, but never 0.
     const int step = OutCalStep();
-    switch (step) {
-    case 1:
-        OutCalListAppend(QStringLiteral("Step 1:"));
-        OutCalListAppend(QStringLiteral("uOut4mA = ") + pwmText(PWMForce));
-        OutCalPWM4mA = PWMForce;
-        break;
-    case 2:
-        OutCalListAppend(QStringLiteral("Step 2:"), true);
-        OutCalListAppend(QStringLiteral("uOut20mA = ") + pwmText(PWMForce));
-        OutCalPWM20mA = PWMForce;
-        break;
-    case 4:
-        OutCalListAppend(QStringLiteral("Step 4:"), true);
-        OutCalListAppend(QStringLiteral("uOut2V = ") + pwmText(PWMForce));
-        OutCalPWM2V = PWMForce;
-        break;
-    case 5:
-        OutCalListAppend(QStringLiteral("Step 5:"), true);
-        OutCalListAppend(QStringLiteral("uOut10V = ") + pwmText(PWMForce));
-        OutCalPWM10V = PWMForce;
-        break;
-    case 3:
-    case 6:
-        break;
-    default:
-        return; // the last step has nowhere to go
+    const outcal::StepPlan &plan = outcal::stepPlan(step);
+    if (plan.kind == outcal::StepPlan::Kind::Store) return; // the last step has nowhere to go
+    if (plan.value) {
+        OutCalListAppend(QStringLiteral("Step %1:").arg(step), step != 1);
+        OutCalListAppend(plan.captureName.toString() + QStringLiteral(" = ") + pwmText(PWMForce));
+        OutCalValue(*plan.value) = PWMForce;
     }
     setOutCalStep(step + 1);
 }
 
 void TForm_Main::SpeedButton_OutputCalibrationBackClick3(QObject *)
 {
-    // Each step's record lines are those the Next into it added.
-    static constexpr int linesAddedBy[StepCount + 1] = {0, 0, 2, 3, 0, 3, 3, 0};
     const int step = OutCalStep();
     if (step <= 1) return;
-    OutCalListTrim(linesAddedBy[step]);
+    OutCalListTrim(outcal::recordLinesEntering(step));
     setOutCalStep(step - 1);
 }

@@ -5,15 +5,13 @@
 #include "app/form_main.h"
 #include "app/form_recordparts.h"
 #include "app/form_settingsfile.h"
-#include "link/mbbuffers.h"
 #include "panel/mb.h"
 #include "ui_form_main.h"
 
 void TForm_Main::createFileControls()
 {
     // The unit learns of each opening and each good reply before anything
-    // that reads it: the calibration records, then the window's own
-    // handler, which sends the next request.
+    // that reads it: the calibration records, then the window's displays.
     TMB *mb1 = ui->MB1;
     connect(mb1, &TMB::OnMBPortOpenedOrClosed, &connectedUnit, [this](bool open) {
         if (open)
@@ -21,13 +19,10 @@ void TForm_Main::createFileControls()
         else
             connectedUnit.end();
     });
-    connect(mb1, &TMB::OnMBMasterEndOfEvent, &connectedUnit, [this](TMBStatus status) {
-        if (status != TMBStatus::stOK) return;
-        // A copy: the handlers after this one read the buffer from its start.
-        mb::MBRXDataBuffer rx = ui->MB1->engine().rxBuffer();
-        rx.setMBMBRXDataBufferIndex(1);
-        connectedUnit.noteReply(readReply(rx), QDateTime::currentDateTime());
-    });
+    connect(m_exchange, &InstrumentExchange::replyDecoded, &connectedUnit,
+            [this](const ExchangeReply &decoded) {
+                connectedUnit.noteReply(decoded.reply, decoded.reading.time);
+            });
     calibrationRecords = new CalibrationRecorder(*this, FileMemory(iniFile()));
     createRecordsParts(*this, *calibrationRecords, FileMemory(iniFile()));
     settingsFiles = new SettingsFileActions(*this, FileMemory(iniFile()));

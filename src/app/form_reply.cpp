@@ -1,21 +1,21 @@
-// Decoding the instrument reply into the window's variables and displays.
+// Showing the instrument reply in the window's variables and displays.
 //
-// The whole reply is taken from MB1's RX data buffer first and then shown
-// field by field in frame order. Reading it first lets every display use the
-// range, output type and stored scale of the same reply: a value shown with
-// the previous reply's range would carry the wrong factor and unit for one
-// reply after every change of range. The values with their units and the
+// The exchange decodes the whole reply first; it is then shown field by
+// field in frame order. Decoding it first lets every display use the range,
+// output type and stored scale of the same reply: a value shown with the
+// previous reply's range would carry the wrong factor and unit for one reply
+// after every change of range. The values with their units and the
 // acknowledged commands come from the instrument core; the window keeps its
 // display texts, patterns and pictures.
 #include "app/form_main.h"
 
 #include "core/command_latches.h"
 #include "core/decoded_reading.h"
-#include "panel/mb.h"
+#include "core/instrument_units.h"
 #include "protocol/instrument_protocol.h"
+#include "text/numberpattern.h"
 #include "ui_form_main.h"
 #include "widgets/mbargraph.h"
-#include "widgets/numberpattern.h"
 
 #include <QLabel>
 
@@ -25,49 +25,9 @@
 
 namespace {
 
-enum class ConnectorPicture { Terminal78, Terminal79, Terminal710 };
-
-// The display of an input range; its factor and unit are the core's.
-struct InputRangeRow {
-    QStringView rangeText;
-    QStringView connectorText;
-    QStringView pattern;
-    ConnectorPicture picture;
-};
-
-// Indexed by the reply's InputRange, the same index RangeForce forces.
-const std::array<InputRangeRow, instrument::InputRangeCount> kInputRanges{{
-    {u"-200 mV ... +200 mV", u"IN+: terminal 9 (Uin1)", u"##0.00", ConnectorPicture::Terminal79},
-    {u"-500 mV ... +500 mV", u"IN+: terminal 9 (Uin1)", u"##0.00", ConnectorPicture::Terminal79},
-    {u"-2.5 V ... +2.5 V", u"IN+: terminal 9 (Uin1)", u"0.0000", ConnectorPicture::Terminal79},
-    {u"-10 V ... +10 V", u"IN+: terminal 10 (Uin2)", u"#0.000", ConnectorPicture::Terminal710},
-    {u"-50 V ... +50 V", u"IN+: terminal 10 (Uin2)", u"#0.000", ConnectorPicture::Terminal710},
-    {u"-125 V ... +125 V", u"IN+: terminal 10 (Uin2)", u"##0.00", ConnectorPicture::Terminal710},
-    {u"-25 mA ... +25 mA", u"IN+: terminal 8 (Iin)", u"#0.000", ConnectorPicture::Terminal78},
-}};
-
 // What the window shows for a code it has no text for.
 constexpr QStringView kUnknown = u"????";
 constexpr QStringView kUncalibrated = u"Uncalibrated!";
-
-QString memoryAreaText(quint8 code)
-{
-    using namespace instrument::MemoryArea;
-    switch (code) {
-    case Ram1:
-        return QStringLiteral("RAM 1. terület");
-    case Ram2:
-        return QStringLiteral("RAM 2. terület");
-    case Fram1:
-        return QStringLiteral("FRAM 1. terület");
-    case Fram2:
-        return QStringLiteral("FRAM 2. terület");
-    case FactoryDefaults:
-        return QStringLiteral("GYÁRI ALAPADATOK");
-    default:
-        return kUnknown.toString();
-    }
-}
 
 // Minimum, maximum and spread of one channel's averaged reading since the
 // last clearing, and how far it moved since the previous reply relative to
@@ -97,170 +57,196 @@ QString twoDigits(int value)
 
 void TForm_Main::DecodeInstrumentReply()
 {
-    using namespace instrument;
-    const InstrumentReply reply = readReply(ui->MB1->engine().rxBuffer());
-    LastReading = DecodedReading::fromReply(reply);
-    const DecodedReading &reading = LastReading;
-    const double fullScale = ConverterFullScale;
+    DecodeInstrumentReply(m_exchange->linkReply());
+}
 
+void TForm_Main::DecodeInstrumentReply(const ExchangeReply &decoded)
+{
+    LastReading = decoded.reading;
     // A failure while showing ends this reply's decoding; the displays keep
-    // what they have, and the exchange goes on.
+    // what they have, and the exchange goes on. The groups in frame order.
     try {
-        ui->Label_FormverVerzio->setText(
-            QStringLiteral("V") + formatPattern(reply.FirmwareYear, u"0000") + u'-' +
-            twoDigits(reply.FirmwareMonth) + u'-' + twoDigits(reply.FirmwareDay));
-
-        ADValueCH0 = reply.ADValueCH0;
-        ui->MBarGraph_AD->setMBGValue(ADValueCH0 / fullScale);
-        ui->Label_ADErtek->setText(formatPattern(ADValueCH0, u"0 000 000"));
-        ADValueCH1 = reply.ADValueCH1;
-        ui->MBarGraph_AD2->setMBGValue(ADValueCH1 / fullScale);
-        ui->Label_ADErtek2->setText(formatPattern(ADValueCH1, u"0 000 000"));
-
-        ADAveragedCH0 = reply.ADAveragedCH0;
-        ui->MBarGraph_ADSzurt->setMBGValue(ADAveragedCH0 / fullScale);
-        ui->Label_ADErtekAtlagolt->setText(formatPattern(ADAveragedCH0, u"0 000 000"));
-        showChannelStatistics(ADAveragedCH0, MinCH0, MaxCH0, PrevCH0, ui->Label_Min0,
-                              ui->Label_Max0, ui->Label_Delta0, ui->MBarGraph_Delta0);
-        ADAveragedCH1 = reply.ADAveragedCH1;
-        ui->MBarGraph_AD2Szurt->setMBGValue(ADAveragedCH1 / fullScale);
-        ui->Label_ADErtekAtlagolt2->setText(formatPattern(ADAveragedCH1, u"0 000 000"));
-        showChannelStatistics(ADAveragedCH1, MinCH1, MaxCH1, PrevCH1, ui->Label_Min1,
-                              ui->Label_Max1, ui->Label_Delta1, ui->MBarGraph_Delta1);
-
-        ui->Label_RAM1AdatForras->setText(memoryAreaText(reply.RAM1Source));
-        ui->Label_RAM2AdatForras->setText(memoryAreaText(reply.RAM2Source));
-        SpareByte = reply.SpareByte;
-
-        // An acknowledged command is done: its button comes up, so the next
-        // request no longer asks for it. A written scale is read back at once.
-        const quint8 acknowledged = CommandLatches::acknowledgedCommands(reply.AckBits);
-        for (const auto &[bit, button] : commandButtons()) {
-            if (!(acknowledged & bit)) continue;
-            button->setDown(false);
-            if (CommandLatches::readBackDue(bit)) ui->SpeedButton_ReadSettings->setDown(true);
-        }
-
-        GainCH0 = reply.GainCH0;
-        GainCH1 = reply.GainCH1;
-        ui->Label_ErositesCH0->setText(QString::number(GainCH0));
-        ui->Label_ErositesCH1->setText(QString::number(GainCH1));
-
-        StatusBits = reply.StatusBits;
-        const bool inputUncalibrated = StatusBits & Status::InputNotCalibrated;
-        const bool outputUncalibrated = StatusBits & Status::OutputNotCalibrated;
-        ui->Label_ADNincsKalibralva->setVisible(inputUncalibrated);
-        ui->Image_InputCalibrationOK->setVisible(!inputUncalibrated);
-        ui->Label_EEPROMHiba->setVisible(StatusBits & Status::FramError);
-        ui->Label_KimenetNincsKalibralva->setVisible(outputUncalibrated);
-        ui->Image_OutputCalibrationOK->setVisible(!outputUncalibrated);
-        ui->Label_OutputRangeError->setVisible(StatusBits & Status::OutputRangeError);
-        ui->Label_ADOverflow->setVisible(StatusBits & Status::InputRangeError);
-        ui->Label_ADError->setVisible(StatusBits & Status::ConverterError);
-
-        // A range the table does not know has no factor and no unit: the
-        // window says so rather than show a number that may be read in the
-        // wrong unit, and shows no connector picture.
-        InputValue = reply.InputValue;
-        InputRange = reply.InputRange;
-        const InputRangeRow *range =
-            InputRange < kInputRanges.size() ? &kInputRanges[InputRange] : nullptr;
-        QString inputText;
-        if (inputUncalibrated)
-            inputText = kUncalibrated.toString();
-        else if (range)
-            inputText =
-                formatPattern(*reading.inputValue, range->pattern) + u' ' + reading.inputUnit;
-        else
-            inputText = kUnknown.toString();
-        ui->Label_BemenoErtek->setText(inputText);
-        ui->Label_BemenoErtek2->setText(inputText);
-
-        ui->Label_Input->setText(range ? range->rangeText.toString() : kUnknown.toString());
-        ui->Label_InputSignalPlus->setText(range ? range->connectorText.toString()
-                                                 : kUnknown.toString());
-        ui->Image_78->setVisible(range && range->picture == ConnectorPicture::Terminal78);
-        ui->Image_79->setVisible(range && range->picture == ConnectorPicture::Terminal79);
-        ui->Image_710->setVisible(range && range->picture == ConnectorPicture::Terminal710);
-
-        InputType = reply.InputType;
-        OutputType = reply.OutputType;
-        if (OutputType == Type::Current) {
-            ui->Label_Output->setText(QStringLiteral("0 ... +22 mA"));
-            ui->Label_OutputSignalPlus->setText(QStringLiteral("OUT+: terminal 6 (+Iout)"));
-            ui->Label_OutputSignalMinus->setText(QStringLiteral("OUT-: terminal 5 (-Iout)"));
-            ui->Image_56->setVisible(true);
-            ui->Image_34->setVisible(false);
-        } else if (OutputType == Type::Voltage) {
-            ui->Label_Output->setText(QStringLiteral("0 ... +10.5 V"));
-            ui->Label_OutputSignalPlus->setText(QStringLiteral("OUT+: terminal 4 (+Uout)"));
-            ui->Label_OutputSignalMinus->setText(QStringLiteral("OUT-: terminal 3 (-Uout)"));
-            ui->Image_34->setVisible(true);
-            ui->Image_56->setVisible(false);
-        } else {
-            ui->Label_Output->clear();
-        }
-
-        OutputRatio = reply.OutputRatio;
-        QString outputText;
-        if (outputUncalibrated)
-            outputText = kUncalibrated.toString();
-        else
-            outputText = formatPattern(*reading.outputValue, u"0.000") + u' ' + reading.outputUnit;
-        ui->Label_OutputValue->setText(outputText);
-        ui->Label_OutputValue2->setText(outputText);
-
-        const quint32 minutes = reply.OperatingMinutes;
-        ui->Label_Uzemorak->setText(formatPattern(minutes / 60, u"0") + m_captions.hoursWord() +
-                                    twoDigits(int(minutes % 60)) + m_captions.minutesWord());
-
-        if (reply.hasCalibrationDate())
-            ui->Label_KalibralasDatuma->setText(formatPattern(reply.CalYear, u"0000") + u'-' +
-                                                twoDigits(reply.CalMonth) + u'-' +
-                                                twoDigits(reply.CalDay));
-        else
-            ui->Label_KalibralasDatuma->setText(QStringLiteral("?"));
-
-        Temperature = reply.Temperature;
-        TemperatureMin = reply.TemperatureMin;
-        TemperatureMax = reply.TemperatureMax;
-        // -200 and below is the instrument's "no sensor reading".
-        ui->Label_MertHomerseklet->setText(reading.temperature
-                                               ? formatPattern(*reading.temperature, u"0.0")
-                                               : QStringLiteral("--.-"));
-        ui->Label_MertHomersekletMin->setText(formatPattern(TemperatureMin, u"0.0"));
-        ui->Label_MertHomersekletMax->setText(formatPattern(TemperatureMax, u"0.0"));
-
-        ADSamplesPerSecond = reply.ADSamplesPerSecond;
-        ErrorNumber = reply.ErrorNumber;
-        ui->Label_uADSamples->setText(QString::number(ADSamplesPerSecond));
-        ui->Label_ErrorNumber->setText(QString::number(ErrorNumber));
-
-        PWMValue = reply.PWMValue;
-        ui->MBarGraph_PWM2->setMBGValue(PWMValue / 65535.0);
-        ui->MBarGraph_PWM->setMBGValue(PWMValue / 65535.0);
-        ui->Label_PWMErtek2->setText(formatPattern(PWMValue, u"## ##0"));
-        ui->Label_PWMErtek->setText(formatPattern(PWMValue, u"## ##0"));
-
-        DividerCH1 = reply.DividerCH1;
-        ui->Label_uDivider->setText(QString::number(DividerCH1));
-
-        StoredInputLow = reply.InputLow;
-        StoredInputHigh = reply.InputHigh;
-        StoredOutputLow = reply.OutputLow;
-        StoredOutputHigh = reply.OutputHigh;
-
-        ScaleRatio = reply.ScaleRatio;
-        ui->MBarGraph_SkalaSzazalek->setMBGValue(ScaleRatio);
-        SpareReal = reply.SpareReal;
-
-        if (ui->SpeedButton_ReadSettings->Down()) LoadStoredSettings();
-
-        // The Test page's board identifier is the one reply byte no other
-        // display shows.
-        ui->Label_NYAKCime->setText(QString::number(SpareByte));
+        showConverters(decoded.reply);
+        showAcknowledgements(decoded.acknowledged);
+        showGainsAndStatus(decoded.reply);
+        showInput(decoded.reply, decoded.reading);
+        showOutput(decoded.reply, decoded.reading);
+        showTimeAndTemperature(decoded.reply, decoded.reading);
+        showTestValuesAndScale(decoded.reply);
     } catch (const std::exception &failure) {
         // Silent for the user; counted and logged for the developer.
-        ui->MB1->engine().noteUndecodableFrame(failure.what());
+        m_exchange->noteUndecodable(failure.what());
     }
+}
+
+// Firmware, the converters' readings with their statistics, the memory areas.
+void TForm_Main::showConverters(const InstrumentReply &reply)
+{
+    using namespace instrument;
+    const double fullScale = ConverterFullScale;
+    ui->Label_FormverVerzio->setText(
+        QStringLiteral("V") + formatPattern(reply.FirmwareYear, u"0000") + u'-' +
+        twoDigits(reply.FirmwareMonth) + u'-' + twoDigits(reply.FirmwareDay));
+
+    ADValueCH0 = reply.ADValueCH0;
+    ui->MBarGraph_AD->setMBGValue(ADValueCH0 / fullScale);
+    ui->Label_ADErtek->setText(formatPattern(ADValueCH0, u"0 000 000"));
+    ADValueCH1 = reply.ADValueCH1;
+    ui->MBarGraph_AD2->setMBGValue(ADValueCH1 / fullScale);
+    ui->Label_ADErtek2->setText(formatPattern(ADValueCH1, u"0 000 000"));
+
+    ADAveragedCH0 = reply.ADAveragedCH0;
+    ui->MBarGraph_ADSzurt->setMBGValue(ADAveragedCH0 / fullScale);
+    ui->Label_ADErtekAtlagolt->setText(formatPattern(ADAveragedCH0, u"0 000 000"));
+    showChannelStatistics(ADAveragedCH0, MinCH0, MaxCH0, PrevCH0, ui->Label_Min0, ui->Label_Max0,
+                          ui->Label_Delta0, ui->MBarGraph_Delta0);
+    ADAveragedCH1 = reply.ADAveragedCH1;
+    ui->MBarGraph_AD2Szurt->setMBGValue(ADAveragedCH1 / fullScale);
+    ui->Label_ADErtekAtlagolt2->setText(formatPattern(ADAveragedCH1, u"0 000 000"));
+    showChannelStatistics(ADAveragedCH1, MinCH1, MaxCH1, PrevCH1, ui->Label_Min1, ui->Label_Max1,
+                          ui->Label_Delta1, ui->MBarGraph_Delta1);
+
+    ui->Label_RAM1AdatForras->setText(memoryAreaName(reply.RAM1Source));
+    ui->Label_RAM2AdatForras->setText(memoryAreaName(reply.RAM2Source));
+    SpareByte = reply.SpareByte;
+}
+
+void TForm_Main::showAcknowledgements(quint8 acknowledged)
+{
+    // An acknowledged command is done: its button comes up, so the next
+    // request no longer asks for it. A written scale is read back at once.
+    for (const auto &[bit, button] : commandButtons()) {
+        if (!(acknowledged & bit)) continue;
+        button->setDown(false);
+        if (CommandLatches::readBackDue(bit)) ui->SpeedButton_ReadSettings->setDown(true);
+    }
+}
+
+void TForm_Main::showGainsAndStatus(const InstrumentReply &reply)
+{
+    using namespace instrument;
+    GainCH0 = reply.GainCH0;
+    GainCH1 = reply.GainCH1;
+    ui->Label_ErositesCH0->setText(QString::number(GainCH0));
+    ui->Label_ErositesCH1->setText(QString::number(GainCH1));
+
+    StatusBits = reply.StatusBits;
+    const bool inputUncalibrated = StatusBits & Status::InputNotCalibrated;
+    const bool outputUncalibrated = StatusBits & Status::OutputNotCalibrated;
+    ui->Label_ADNincsKalibralva->setVisible(inputUncalibrated);
+    ui->Image_InputCalibrationOK->setVisible(!inputUncalibrated);
+    ui->Label_EEPROMHiba->setVisible(StatusBits & Status::FramError);
+    ui->Label_KimenetNincsKalibralva->setVisible(outputUncalibrated);
+    ui->Image_OutputCalibrationOK->setVisible(!outputUncalibrated);
+    ui->Label_OutputRangeError->setVisible(StatusBits & Status::OutputRangeError);
+    ui->Label_ADOverflow->setVisible(StatusBits & Status::InputRangeError);
+    ui->Label_ADError->setVisible(StatusBits & Status::ConverterError);
+}
+
+void TForm_Main::showInput(const InstrumentReply &reply, const DecodedReading &reading)
+{
+    using namespace instrument;
+    const bool inputUncalibrated = StatusBits & Status::InputNotCalibrated;
+    // A range the table does not know has no factor and no unit: the
+    // window says so rather than show a number that may be read in the
+    // wrong unit, and shows no connector picture.
+    InputValue = reply.InputValue;
+    InputRange = reply.InputRange;
+    const InputRangeUnits *range = inputRangeUnits(InputRange);
+    QString inputText;
+    if (inputUncalibrated)
+        inputText = kUncalibrated.toString();
+    else if (range)
+        inputText = formatPattern(*reading.inputValue, range->pattern) + u' ' + reading.inputUnit;
+    else
+        inputText = kUnknown.toString();
+    ui->Label_BemenoErtek->setText(inputText);
+    ui->Label_BemenoErtek2->setText(inputText);
+
+    ui->Label_Input->setText((range ? range->text : kUnknown).toString());
+    ui->Label_InputSignalPlus->setText((range ? range->connector : kUnknown).toString());
+    ui->Image_78->setVisible(range && range->terminals == Terminals::In7To8);
+    ui->Image_79->setVisible(range && range->terminals == Terminals::In7To9);
+    ui->Image_710->setVisible(range && range->terminals == Terminals::In7To10);
+}
+
+void TForm_Main::showOutput(const InstrumentReply &reply, const DecodedReading &reading)
+{
+    using namespace instrument;
+    const bool outputUncalibrated = StatusBits & Status::OutputNotCalibrated;
+    InputType = reply.InputType;
+    OutputType = reply.OutputType;
+    if (const OutputRangeUnits *output = outputRangeUnits(OutputType)) {
+        ui->Label_Output->setText(output->text.toString());
+        ui->Label_OutputSignalPlus->setText(output->plus.toString());
+        ui->Label_OutputSignalMinus->setText(output->minus.toString());
+        ui->Image_56->setVisible(output->terminals == Terminals::Out5To6);
+        ui->Image_34->setVisible(output->terminals == Terminals::Out3To4);
+    } else {
+        ui->Label_Output->clear();
+    }
+
+    OutputRatio = reply.OutputRatio;
+    QString outputText;
+    if (outputUncalibrated)
+        outputText = kUncalibrated.toString();
+    else
+        outputText = formatPattern(*reading.outputValue, u"0.000") + u' ' + reading.outputUnit;
+    ui->Label_OutputValue->setText(outputText);
+    ui->Label_OutputValue2->setText(outputText);
+}
+
+void TForm_Main::showTimeAndTemperature(const InstrumentReply &reply, const DecodedReading &reading)
+{
+    const quint32 minutes = reply.OperatingMinutes;
+    ui->Label_Uzemorak->setText(formatPattern(minutes / 60, u"0") + m_captions.hoursWord() +
+                                twoDigits(int(minutes % 60)) + m_captions.minutesWord());
+
+    if (reply.hasCalibrationDate())
+        ui->Label_KalibralasDatuma->setText(formatPattern(reply.CalYear, u"0000") + u'-' +
+                                            twoDigits(reply.CalMonth) + u'-' +
+                                            twoDigits(reply.CalDay));
+    else
+        ui->Label_KalibralasDatuma->setText(QStringLiteral("?"));
+
+    Temperature = reply.Temperature;
+    TemperatureMin = reply.TemperatureMin;
+    TemperatureMax = reply.TemperatureMax;
+    // -200 and below is the instrument's "no sensor reading".
+    ui->Label_MertHomerseklet->setText(
+        reading.temperature ? formatPattern(*reading.temperature, u"0.0") : QStringLiteral("--.-"));
+    ui->Label_MertHomersekletMin->setText(formatPattern(TemperatureMin, u"0.0"));
+    ui->Label_MertHomersekletMax->setText(formatPattern(TemperatureMax, u"0.0"));
+}
+
+void TForm_Main::showTestValuesAndScale(const InstrumentReply &reply)
+{
+    ADSamplesPerSecond = reply.ADSamplesPerSecond;
+    ErrorNumber = reply.ErrorNumber;
+    ui->Label_uADSamples->setText(QString::number(ADSamplesPerSecond));
+    ui->Label_ErrorNumber->setText(QString::number(ErrorNumber));
+
+    PWMValue = reply.PWMValue;
+    ui->MBarGraph_PWM2->setMBGValue(PWMValue / 65535.0);
+    ui->MBarGraph_PWM->setMBGValue(PWMValue / 65535.0);
+    ui->Label_PWMErtek2->setText(formatPattern(PWMValue, u"## ##0"));
+    ui->Label_PWMErtek->setText(formatPattern(PWMValue, u"## ##0"));
+
+    DividerCH1 = reply.DividerCH1;
+    ui->Label_uDivider->setText(QString::number(DividerCH1));
+
+    StoredInputLow = reply.InputLow;
+    StoredInputHigh = reply.InputHigh;
+    StoredOutputLow = reply.OutputLow;
+    StoredOutputHigh = reply.OutputHigh;
+
+    ScaleRatio = reply.ScaleRatio;
+    ui->MBarGraph_SkalaSzazalek->setMBGValue(ScaleRatio);
+    SpareReal = reply.SpareReal;
+
+    if (ui->SpeedButton_ReadSettings->Down()) LoadStoredSettings();
+
+    // The Test page's board identifier is the one reply byte no other
+    // display shows.
+    ui->Label_NYAKCime->setText(QString::number(SpareByte));
 }

@@ -7,8 +7,8 @@
 
 #include "panel/mb.h"
 #include "protocol/instrument_protocol.h"
+#include "text/numberpattern.h"
 #include "ui_form_main.h"
-#include "widgets/numberpattern.h"
 
 TForm_Main::CommandButtons TForm_Main::commandButtons() const
 {
@@ -23,12 +23,10 @@ TForm_Main::CommandButtons TForm_Main::commandButtons() const
 
 ScaleEntry TForm_Main::scaleEntry() const
 {
-    return {ui->RadioGroup_BemenetTipusa->ItemIndex(),
-            ui->RadioGroup_KimenetTipusa->ItemIndex(),
-            parseLocaleNumber(ui->Edit_InputLow->text()),
-            parseLocaleNumber(ui->Edit_InputHigh->text()),
-            parseLocaleNumber(ui->Edit_OutputLow->text()),
-            parseLocaleNumber(ui->Edit_OutputHigh->text())};
+    ScaleEntry entry = m_typedScale;
+    entry.inputTypeItem = ui->RadioGroup_BemenetTipusa->ItemIndex();
+    entry.outputTypeItem = ui->RadioGroup_KimenetTipusa->ItemIndex();
+    return entry;
 }
 
 RequestState TForm_Main::requestState() const
@@ -64,14 +62,12 @@ RequestState TForm_Main::requestState() const
 
 void TForm_Main::SendInstrumentRequest()
 {
-    ui->MB1->setMBMasterCommandToSlave(instrument::RequestCommand);
     const InstrumentRequest request = buildRequest(requestState());
     ui->Label_CalibrationStep->setText(QString::number(request.CalibrationStep));
     RefreshScaleValues();
     // Every real has been made to fit single precision, so the whole request
-    // always goes into the buffer.
-    writeRequest(ui->MB1->engine().txBuffer(), request);
-    ui->MB1->MBSendFrame();
+    // always goes out.
+    m_exchange->send(request);
 }
 
 void TForm_Main::RefreshScaleValues()

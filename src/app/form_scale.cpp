@@ -5,13 +5,15 @@
 
 #include <QStringView>
 
+#include <array>
 #include <cmath>
+#include <utility>
 
 #include "core/instrument_units.h"
 #include "protocol/instrument_protocol.h"
+#include "text/numberpattern.h"
 #include "ui_form_main.h"
 #include "widgets/edit.h"
-#include "widgets/numberpattern.h"
 #include "widgets/radiogroup.h"
 #include "widgets/speedbutton.h"
 
@@ -35,12 +37,14 @@ QStringView inputPattern(double magnitude)
 
 constexpr QStringView OutputPattern = u"#0.000";
 
-// What an edit holds as a number; text that is no number counts as 0.
-double editValue(const QObject *sender)
+// Which value of the typed scale each edit holds.
+using ScaleField = std::optional<double> ScaleEntry::*;
+std::array<std::pair<TEdit *, ScaleField>, 4> scaleEdits(const Ui::TForm_Main &ui)
 {
-    const auto *edit = qobject_cast<const TEdit *>(sender);
-    if (!edit) return 0.0;
-    return parseLocaleNumber(edit->text()).value_or(0.0);
+    return {{{ui.Edit_InputLow, &ScaleEntry::inputLow},
+             {ui.Edit_InputHigh, &ScaleEntry::inputHigh},
+             {ui.Edit_OutputLow, &ScaleEntry::outputLow},
+             {ui.Edit_OutputHigh, &ScaleEntry::outputHigh}}};
 }
 
 // Both type groups map their selection to the same pair of unit labels.
@@ -88,14 +92,36 @@ QString TForm_Main::OutputScaleText(double value)
     return formatPattern(value, OutputPattern);
 }
 
+// Each edit's text is parsed once, as it changes; leaving the edit shows
+// that value, text that is no number as 0.
+void TForm_Main::trackScaleEdits()
+{
+    for (const auto &[edit, field] : scaleEdits(*ui)) {
+        const auto parse = [this, field = field](const QString &text) {
+            m_typedScale.*field = parseLocaleNumber(text);
+        };
+        connect(edit, &QLineEdit::textChanged, this, parse);
+        parse(edit->text());
+    }
+}
+
+std::optional<double> TForm_Main::typedScaleValue(const QObject *edit) const
+{
+    for (const auto &[scaleEdit, field] : scaleEdits(*ui))
+        if (scaleEdit == edit) return m_typedScale.*field;
+    return std::nullopt;
+}
+
 void TForm_Main::Edit_InputLowExit(QObject *Sender)
 {
-    if (auto *edit = qobject_cast<TEdit *>(Sender)) edit->setText(InputScaleText(editValue(edit)));
+    if (auto *edit = qobject_cast<TEdit *>(Sender))
+        edit->setText(InputScaleText(typedScaleValue(edit).value_or(0.0)));
 }
 
 void TForm_Main::Edit_OutputLowExit(QObject *Sender)
 {
-    if (auto *edit = qobject_cast<TEdit *>(Sender)) edit->setText(OutputScaleText(editValue(edit)));
+    if (auto *edit = qobject_cast<TEdit *>(Sender))
+        edit->setText(OutputScaleText(typedScaleValue(edit).value_or(0.0)));
 }
 
 // The four edits accept any character; both usual decimal marks become the
@@ -138,13 +164,14 @@ void TForm_Main::Button_GyariAlapSkalaClick(QObject *)
 {
     ui->RadioGroup_BemenetTipusa->setItemIndex(CurrentItem);
     ui->RadioGroup_KimenetTipusa->setItemIndex(CurrentItem);
-    ui->Edit_InputLow->setText(QStringLiteral("4"));
+    using instrument::DefaultScaleHigh, instrument::DefaultScaleLow;
+    ui->Edit_InputLow->setText(QString::number(DefaultScaleLow));
     Edit_InputLowExit(ui->Edit_InputLow);
-    ui->Edit_InputHigh->setText(QStringLiteral("20"));
+    ui->Edit_InputHigh->setText(QString::number(DefaultScaleHigh));
     Edit_InputLowExit(ui->Edit_InputHigh);
-    ui->Edit_OutputLow->setText(QStringLiteral("4"));
+    ui->Edit_OutputLow->setText(QString::number(DefaultScaleLow));
     Edit_OutputLowExit(ui->Edit_OutputLow);
-    ui->Edit_OutputHigh->setText(QStringLiteral("20"));
+    ui->Edit_OutputHigh->setText(QString::number(DefaultScaleHigh));
     Edit_OutputLowExit(ui->Edit_OutputHigh);
 }
 

@@ -4,8 +4,8 @@
 #include "app/form_main.h"
 #include "core/number_text.h"
 #include "core/reason_text.h"
+#include "text/numberpattern.h"
 #include "ui_form_main.h"
-#include "widgets/numberpattern.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -23,14 +23,12 @@ const QRect LoadButtonPlace(448, 147, 209, 25);
 // In the group's title line, over the column of its buttons.
 const QRect EditedNotePlace(232, 0, 425, 14);
 
-// The value an edit holds once it is left: text that is no number is 0, and
-// the shown pattern rounds it.
-double valueAsLeft(const QString &text, bool input)
+// A value as the edit shows it once it is left: the shown pattern rounds it.
+double valueAsShown(double value, bool input)
 {
-    const double typed = parseLocaleNumber(text).value_or(0.0);
     const QString shown =
-        input ? TForm_Main::InputScaleText(typed) : TForm_Main::OutputScaleText(typed);
-    return parseLocaleNumber(shown).value_or(typed);
+        input ? TForm_Main::InputScaleText(value) : TForm_Main::OutputScaleText(value);
+    return parseLocaleNumber(shown).value_or(value);
 }
 
 int typeItem(SignalType type)
@@ -128,9 +126,11 @@ void SettingsFileActions::rememberFolder(const QString &file)
 
 std::optional<InstrumentSettings> SettingsFileActions::shownSettings(QString &reason) const
 {
-    const Ui::TForm_Main &ui = *m_window.ui;
-    const int inputItem = ui.RadioGroup_BemenetTipusa->ItemIndex();
-    const int outputItem = ui.RadioGroup_KimenetTipusa->ItemIndex();
+    // The values as a request carries them: text that is no number is the
+    // default, an input value beyond its limit is the limit.
+    const ScaleEntry entry = m_window.scaleEntry();
+    const int inputItem = entry.inputTypeItem;
+    const int outputItem = entry.outputTypeItem;
     for (const auto &[item, word] : {std::pair(inputItem, FileCaption::InputWord),
                                      std::pair(outputItem, FileCaption::OutputWord)}) {
         if (item < 0 || item > 1) {
@@ -141,13 +141,11 @@ std::optional<InstrumentSettings> SettingsFileActions::shownSettings(QString &re
     InstrumentSettings settings;
     settings.input.type = inputItem == 0 ? SignalType::Current : SignalType::Voltage;
     settings.output.type = outputItem == 0 ? SignalType::Current : SignalType::Voltage;
-    const double limit = instrument::inputLimit(settings.input.type);
-    settings.input.low =
-        instrument::limitedInputValue(valueAsLeft(ui.Edit_InputLow->text(), true), limit);
-    settings.input.high =
-        instrument::limitedInputValue(valueAsLeft(ui.Edit_InputHigh->text(), true), limit);
-    settings.output.low = valueAsLeft(ui.Edit_OutputLow->text(), false);
-    settings.output.high = valueAsLeft(ui.Edit_OutputHigh->text(), false);
+    const ScaleValues values = requestScaleValues(entry);
+    settings.input.low = valueAsShown(values.inputLow, true);
+    settings.input.high = valueAsShown(values.inputHigh, true);
+    settings.output.low = valueAsShown(values.outputLow, false);
+    settings.output.high = valueAsShown(values.outputHigh, false);
     const QList<SettingsProblem> problems = settings.problems();
     if (!problems.isEmpty()) {
         reason = problems.first().text(textLanguage(m_language));

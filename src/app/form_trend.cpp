@@ -22,24 +22,16 @@ void TForm_Main::createTrendPage()
     connect(TabSheet_Trend, &TrendPage::spanChanged, this, [this, section, key](int minutes) {
         iniFile().setValue(section, key, QString::number(minutes)); // a failure costs a click
     });
-    // The trend watches the instrument at work: its output follows the
-    // input, not a value forced by a calibration page left behind.
-    connect(ui->PageControl1, &TPageControl::OnChange, this, [this] {
-        if (ui->PageControl1->ActivePage() == TabSheet_Trend) PWMForce = 0;
-    });
-}
-
-void TForm_Main::trendExchangeEnded(TMBStatus MBStatus)
-{
-    if (MBStatus == TMBStatus::stOK)
-    {
-        DecodedReading reading = LastReading;
-        reading.time = QDateTime::fromMSecsSinceEpoch(TabSheet_Trend->clock());
-        TabSheet_Trend->addReading(reading, InputRange);
-        if (TabSheet_Verification) TabSheet_Verification->addReading(LastReading);
-    }
-    else
-        TabSheet_Trend->exchangeFailed();
+    // Every end of an exchange: a decoded reply is plotted and logged, a
+    // failure is a gap.
+    connect(m_exchange, &InstrumentExchange::replyDecoded, TabSheet_Trend,
+            [this](const ExchangeReply &decoded) {
+                DecodedReading reading = decoded.reading;
+                reading.time = QDateTime::fromMSecsSinceEpoch(TabSheet_Trend->clock());
+                TabSheet_Trend->addReading(reading);
+            });
+    connect(m_exchange, &InstrumentExchange::failed, TabSheet_Trend,
+            [this] { TabSheet_Trend->exchangeFailed(); });
 }
 
 void TForm_Main::trendApplyView()

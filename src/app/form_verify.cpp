@@ -4,7 +4,7 @@
 #include "app/certificate.h"
 #include "app/commandline.h"
 #include "records/certificate_entry.h"
-#include "widgets/numberpattern.h"
+#include "text/numberpattern.h"
 
 #include <QComboBox>
 #include <QDateEdit>

@@ -5,7 +5,7 @@
 #include "app/form_verify.h"
 #include "records/certificate_entry.h"
 #include "records/entry_json.h"
-#include "widgets/numberpattern.h"
+#include "text/numberpattern.h"
 
 #include <QDateEdit>
 #include <QDir>

@@ -25,6 +25,10 @@ void TForm_Main::createVerificationPage()
     connect(ui->PageControl1, &TPageControl::OnChange, this, [this] {
         if (ui->PageControl1->ActivePage() == TabSheet_Verification) PWMForce = 0;
     });
+    connect(m_exchange, &InstrumentExchange::replyDecoded, TabSheet_Verification,
+            [this](const ExchangeReply &decoded) {
+                TabSheet_Verification->addReading(decoded.reading);
+            });
     connect(calibrationRecords, &CalibrationRecorder::recordFinished, TabSheet_Verification,
             [this](CalibrationKind kind) {
                 if (const auto &record = calibrationRecords->record(kind))

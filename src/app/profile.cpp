@@ -2,7 +2,7 @@
 // file, working on the file's bytes so that what it does not set stays as it was.
 #include "app/profile.h"
 
-#include "link/cp1250.h"
+#include "text/cp1250.h"
 
 #include <QByteArrayView>
 #include <QSet>

@@ -2,7 +2,7 @@
 // usage text, and the check made before any window (or display) exists.
 // The factory-level switch itself is read by the window at each activation
 // (commandline.h), and the ports named with --port by the port probe
-// (link/portprobe.h); this check only makes sure the line means something.
+// (ports/portprobe.h); this check only makes sure the line means something.
 #pragma once
 
 #include <QString>

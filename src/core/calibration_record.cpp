@@ -3,6 +3,7 @@
 #include "core/calibration_record.h"
 
 #include "core/decoded_reading.h"
+#include "core/instrument_units.h"
 #include "core/number_text.h"
 
 #include <QJsonArray>
@@ -52,20 +53,6 @@ constexpr std::array<OutputPointRow, 4> OutputPoints{{
     {u"uOut10V", u"10 V", &R::OutCalPWM10V},
 }};
 
-struct FlagRow {
-    quint8 bit;
-    const char *name;
-};
-
-constexpr std::array<FlagRow, 6> Flags{{
-    {instrument::Status::InputNotCalibrated, "inputNotCalibrated"},
-    {instrument::Status::FramError, "framError"},
-    {instrument::Status::OutputNotCalibrated, "outputNotCalibrated"},
-    {instrument::Status::OutputRangeError, "outputRangeError"},
-    {instrument::Status::InputRangeError, "inputRangeError"},
-    {instrument::Status::ConverterError, "converterError"},
-}};
-
 QString isoDate(int year, int month, int day)
 {
     return QStringLiteral("%1-%2-%3")
@@ -113,7 +100,7 @@ InstrumentState InstrumentState::fromReply(const InstrumentReply &reply)
 QList<quint8> statusFlags(quint8 bits)
 {
     QList<quint8> set;
-    for (const FlagRow &flag : Flags)
+    for (const instrument::StatusFlag &flag : instrument::statusFlagTable())
         if (bits & flag.bit) set << flag.bit;
     return set;
 }
@@ -121,8 +108,8 @@ QList<quint8> statusFlags(quint8 bits)
 QStringList statusFlagNames(quint8 bits)
 {
     QStringList names;
-    for (const FlagRow &flag : Flags)
-        if (bits & flag.bit) names << QString::fromLatin1(flag.name);
+    for (const instrument::StatusFlag &flag : instrument::statusFlagTable())
+        if (bits & flag.bit) names << flag.name.toString();
     return names;
 }
 

@@ -14,6 +14,7 @@ DecodedReading DecodedReading::fromReply(const InstrumentReply &reply, const QDa
     using namespace instrument;
     DecodedReading reading;
     reading.time = time;
+    reading.inputRange = reply.InputRange;
 
     const InputRangeUnits *range = inputRangeUnits(reply.InputRange);
     if (range) reading.inputUnit = range->unit.toString();

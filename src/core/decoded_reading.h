@@ -17,6 +17,7 @@ struct DecodedReading {
     // the input is not calibrated or the range is one the table does not know.
     std::optional<double> inputValue;
     QString inputUnit; // empty for an unknown range
+    quint8 inputRange = 0; // the reply's range index, which a view shows the input by
     // The output, from the stored output scale and the position within it; no
     // value while the output is not calibrated.
     std::optional<double> outputValue;

@@ -1,10 +1,12 @@
-// The instrument without a window: a session opens a port by name on a link
-// engine of its own, runs one exchange at a time (the request goes out, the
-// reply comes back decoded), says why when the link fails, and closes.
-// Waiting runs the event loop, so a tool stays responsive: cancel(), called
-// from a signal's notifier, ends the wait at once.
+// The instrument for a command that talks to one port and waits: a session
+// opens a port by name on a link engine of its own, runs one exchange at a
+// time on the instrument exchange and waits for its end, says why when the
+// link fails, and closes. Waiting runs the event loop, so a tool stays
+// responsive: cancel(), called from a signal's notifier, ends the wait at once.
 #pragma once
 
+#include "core/instrument_exchange.h"
+#include "core/link_failure.h"
 #include "link/mbengine.h"
 #include "protocol/instrument_protocol.h"
 
@@ -22,38 +24,6 @@ struct LinkSettings {
     quint32 baud = 115200;
     int tries = 5;        // transmissions of one request before "no answer"
     int timeoutMs = 1000; // the instrument's allowance per try, after the sending time
-};
-
-struct LinkFailure {
-    enum class Kind {
-        None,
-        PortMissing,  // no such device
-        PortBusy,     // another program holds it
-        NoPermission, // the user may not open it
-        PortUnusable, // it opened but is no serial port at this speed, or similar
-        PortLost,     // it went away or failed while in use
-        NoAnswer,     // every try timed out
-        BadAnswer,    // every try timed out, and replies came that could not be decoded
-        Refused,      // the instrument answered with an error result code
-        Cancelled,    // the user interrupted
-    };
-    Kind kind = Kind::None;
-    QString port;
-    QString reason;     // the system's message
-    QString group;      // NoPermission: the group that owns the device, when known
-    int resultCode = 0; // Refused
-    int tries = 0;      // NoAnswer, BadAnswer
-    int timeoutMs = 0;  // NoAnswer, BadAnswer: the answer window per try
-    int replyDataBytes = 0; // BadAnswer: the length of the last reply that could not be decoded
-
-    bool portProblem() const
-    {
-        return kind == Kind::PortMissing || kind == Kind::PortBusy || kind == Kind::NoPermission ||
-               kind == Kind::PortUnusable || kind == Kind::PortLost;
-    }
-    // One sentence: what went wrong, and what to do about it where there is
-    // something to do.
-    QString text() const;
 };
 
 class InstrumentSession : public QObject {
@@ -82,11 +52,10 @@ public:
     const MBEngine &engine() const { return m_engine; }
 
 private:
-    void onEnd(TMBStatus status);
     std::optional<InstrumentReply> fail(LinkFailure::Kind kind, QString reason = {});
-    QString portErrorReason() const;
 
     MBEngine m_engine;
+    InstrumentExchange m_exchange{m_engine};
     LinkSettings m_settings;
     LinkFailure m_failure;
     QEventLoop *m_loop = nullptr;

@@ -18,8 +18,8 @@ enum class TextLanguage { English, Hungarian };
 
 struct ScaleSetting {
     instrument::SignalType type = instrument::SignalType::Current;
-    double low = 4.0;   // the value at the start of the scale
-    double high = 20.0; // the value at the end of the scale
+    double low = instrument::DefaultScaleLow;   // the value at the start of the scale
+    double high = instrument::DefaultScaleHigh; // the value at the end of the scale
 
     bool operator==(const ScaleSetting &) const = default;
 };

@@ -29,8 +29,11 @@ ScaleEntry ScaleEntry::fromSettings(const InstrumentSettings &settings)
 
 ScaleValues requestScaleValues(const ScaleEntry &entry)
 {
-    ScaleValues values{entryValue(entry.inputLow, 4.0), entryValue(entry.inputHigh, 20.0),
-                       entryValue(entry.outputLow, 4.0), entryValue(entry.outputHigh, 20.0)};
+    using instrument::DefaultScaleHigh, instrument::DefaultScaleLow;
+    ScaleValues values{entryValue(entry.inputLow, DefaultScaleLow),
+                       entryValue(entry.inputHigh, DefaultScaleHigh),
+                       entryValue(entry.outputLow, DefaultScaleLow),
+                       entryValue(entry.outputHigh, DefaultScaleHigh)};
     const auto type =
         instrument::signalTypeFromCode(entry.inputTypeItem + instrument::Type::Current);
     if (type) {

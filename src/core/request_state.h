@@ -17,20 +17,20 @@
 struct ScaleEntry {
     int inputTypeItem = 0;
     int outputTypeItem = 0;
-    std::optional<double> inputLow = 4.0;
-    std::optional<double> inputHigh = 20.0;
-    std::optional<double> outputLow = 4.0;
-    std::optional<double> outputHigh = 20.0;
+    std::optional<double> inputLow = instrument::DefaultScaleLow;
+    std::optional<double> inputHigh = instrument::DefaultScaleHigh;
+    std::optional<double> outputLow = instrument::DefaultScaleLow;
+    std::optional<double> outputHigh = instrument::DefaultScaleHigh;
 
     static ScaleEntry fromSettings(const InstrumentSettings &settings);
 };
 
 // The four scale values a request carries.
 struct ScaleValues {
-    double inputLow = 4.0;
-    double inputHigh = 20.0;
-    double outputLow = 4.0;
-    double outputHigh = 20.0;
+    double inputLow = instrument::DefaultScaleLow;
+    double inputHigh = instrument::DefaultScaleHigh;
+    double outputLow = instrument::DefaultScaleLow;
+    double outputHigh = instrument::DefaultScaleHigh;
 };
 
 // An entry that is no number, or one too large to travel, goes as its

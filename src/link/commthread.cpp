@@ -1,7 +1,7 @@
 // The reader thread of an open port and its hand-over to the owning thread.
 #include "link/commthread.h"
 
-#include "link/mbframe.h"
+#include "frame/mbframe.h"
 
 #include <QMetaObject>
 #include <QPointer>

@@ -18,7 +18,7 @@
 // can wait, for its shortfall's line time and never beyond the gather limit.
 #pragma once
 
-#include "link/serialdevice.h"
+#include "serial/serialdevice.h"
 
 #include <QObject>
 

@@ -3,7 +3,7 @@
 // the same counts in either.
 #pragma once
 
-#include "link/mbreceiver.h"
+#include "frame/mbreceiver.h"
 
 #include <QString>
 

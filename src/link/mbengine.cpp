@@ -3,10 +3,10 @@
 #include "link/mbengine.h"
 
 #include "common/rounding.h" // header-only: the program's one rounding rule
+#include "frame/mbframe.h"
 #include "link/commthread.h"
-#include "link/cp1250.h"
-#include "link/linklog.h"
-#include "link/mbframe.h"
+#include "serial/linklog.h"
+#include "text/cp1250.h"
 
 #include <algorithm>
 

@@ -6,12 +6,12 @@
 // to it and follows its signals.
 #pragma once
 
-#include "link/mbbuffers.h"
-#include "link/mbreceiver.h"
+#include "frame/mbbuffers.h"
+#include "frame/mbreceiver.h"
 #include "link/mbtypes.h"
-#include "link/portinfo.h"
-#include "link/portprobe.h"
-#include "link/serialdevice.h"
+#include "ports/portinfo.h"
+#include "ports/portprobe.h"
+#include "serial/serialdevice.h"
 
 #include <QObject>
 #include <QPointer>
@@ -66,8 +66,14 @@ public:
     // the port name, a carriage return and the system's message. Empty after a
     // successful opening. The panel shows it as the port lamp's tool tip.
     QString MBPortErrorText() const { return m_portErrorText; }
-    // The kind of that failure (None after a successful opening).
-    PortFailure portFailure() const { return m_portFailure; }
+    // The kind of that failure (None after a successful opening) and the
+    // system's own message for it, apart, so that hosts never cut the
+    // reason back out of the text above.
+    PortFailure portFailure() const { return m_portFailure.kind; }
+    const SerialStatus &portFailureStatus() const { return m_portFailure; }
+    // Why the last write failed (a transaction ended with stPortError while
+    // the port still counts as open).
+    const SerialStatus &lastWriteFailure() const { return m_lastWriteFailure; }
 
     // ---- Port list
     // Probes the ports and refills the list (Refresh button, start-up).
@@ -452,7 +458,7 @@ private:
     bool m_thereWasOpenEvent = false;
     bool m_portOpen = false; // MBPortOpen: what the panel and the modes go by
     QString m_portErrorText;
-    PortFailure m_portFailure = PortFailure::None;
+    SerialStatus m_portFailure;
     SerialStatus m_lastWriteFailure; // of the last write that failed
     std::unique_ptr<TCommThread> m_reader;
     quint64 m_retiredHandOvers = 0; // of the readers of earlier openings

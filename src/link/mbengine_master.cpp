@@ -2,9 +2,9 @@
 // (send, answer timer with retries, acceptance of the addressed slave's reply).
 #include "link/mbengine.h"
 
+#include "frame/mbframe.h"
 #include "link/commthread.h"
-#include "link/linklog.h"
-#include "link/mbframe.h"
+#include "serial/linklog.h"
 
 #include <algorithm>
 #include <climits>

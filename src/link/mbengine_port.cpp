@@ -3,9 +3,9 @@
 #include "link/mbengine.h"
 
 #include "link/commthread.h"
-#include "link/linklog.h"
 #include "link/portfollower.h"
-#include "link/portholders.h"
+#include "serial/linklog.h"
+#include "serial/portholders.h"
 
 #include <QTimer>
 
@@ -156,7 +156,7 @@ bool MBEngine::MBOpenPort(const QString &port)
         const QString text =
             QStringLiteral("TMB : cannot open ") + m_port + QLatin1Char('\r') + failure.message;
         m_portErrorText = text;
-        m_portFailure = failure.kind;
+        m_portFailure = failure;
         qCDebug(lcLink).noquote().nospace()
             << "port failure (" << portFailureText(failure.kind) << "): cannot open " << m_port
             << ": " << failure.message;
@@ -165,7 +165,7 @@ bool MBEngine::MBOpenPort(const QString &port)
         return false;
     }
     m_portErrorText.clear();
-    m_portFailure = PortFailure::None;
+    m_portFailure = SerialStatus::success();
     m_thereWasOpenEvent = true;
     if (m_follower && !m_follower->portOpened()) return true;
     if (m_portOpen != wasOpen) (void)survives([&] { emit OnMBPortOpenedOrClosed(true); });
@@ -317,7 +317,7 @@ bool MBEngine::endPortWithFailure(const SerialStatus &reason)
     // Kept before the closing, so the host's handlers of the closing can tell why.
     m_portErrorText =
         QStringLiteral("TMB : port lost ") + m_port + QLatin1Char('\r') + reason.message;
-    m_portFailure = reason.kind;
+    m_portFailure = reason;
     qCDebug(lcLink).noquote().nospace() << "port failure (" << portFailureText(reason.kind)
                                         << "): " << m_port << " lost: " << reason.message;
     if (m_portOpen) {

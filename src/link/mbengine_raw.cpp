@@ -3,9 +3,9 @@
 // text in.
 #include "link/mbengine.h"
 
-#include "link/cp1250.h"
-#include "link/linklog.h"
-#include "link/mbframe.h"
+#include "frame/mbframe.h"
+#include "serial/linklog.h"
+#include "text/cp1250.h"
 
 // ---------------------------------------------------------------- diagnostic mode
 

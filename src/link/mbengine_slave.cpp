@@ -5,7 +5,7 @@
 // mode that takes frames it did not ask for.
 #include "link/mbengine.h"
 
-#include "link/mbframe.h"
+#include "frame/mbframe.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 // wait for a lost port to come back.
 #include "link/portfollower.h"
 
-#include "link/linklog.h"
 #include "link/mbengine.h"
-#include "link/portwatcher.h"
+#include "ports/portwatcher.h"
+#include "serial/linklog.h"
 
 #include <QFileInfo>
 #include <QLocale>

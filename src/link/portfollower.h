@@ -14,8 +14,8 @@
 // on the engine's own state.
 #pragma once
 
-#include "link/portinfo.h"
-#include "link/portprobe.h"
+#include "ports/portinfo.h"
+#include "ports/portprobe.h"
 
 #include <QDateTime>
 #include <QObject>

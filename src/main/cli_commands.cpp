@@ -9,8 +9,8 @@
 #include "core/readings_csv.h"
 #include "core/settings_file.h"
 #include "link/discardtext.h"
-#include "link/portinfo.h"
-#include "link/portprobe.h"
+#include "ports/portinfo.h"
+#include "ports/portprobe.h"
 
 #include <QHash>
 #include <QJsonArray>

@@ -13,21 +13,6 @@ namespace cli {
 
 namespace {
 
-struct Flag {
-    quint8 bit;
-    const char *words;
-    const char *name;
-};
-
-constexpr std::array<Flag, 6> Flags{{
-    {instrument::Status::InputNotCalibrated, "input not calibrated", "inputNotCalibrated"},
-    {instrument::Status::FramError, "FRAM error", "framError"},
-    {instrument::Status::OutputNotCalibrated, "output not calibrated", "outputNotCalibrated"},
-    {instrument::Status::OutputRangeError, "output range error", "outputRangeError"},
-    {instrument::Status::InputRangeError, "input range error", "inputRangeError"},
-    {instrument::Status::ConverterError, "converter error", "converterError"},
-}};
-
 QString date(int year, int month, int day)
 {
     return QStringLiteral("%1-%2-%3")
@@ -132,16 +117,16 @@ QJsonObject discardedJson(const mb::MBDiscardCounts &discards)
 QStringList statusFlagWords(quint8 statusBits)
 {
     QStringList words;
-    for (const Flag &flag : Flags)
-        if (statusBits & flag.bit) words << QLatin1String(flag.words);
+    for (const instrument::StatusFlag &flag : instrument::statusFlagTable())
+        if (statusBits & flag.bit) words << flag.words.toString();
     return words;
 }
 
 QStringList statusFlagNames(quint8 statusBits)
 {
     QStringList names;
-    for (const Flag &flag : Flags)
-        if (statusBits & flag.bit) names << QLatin1String(flag.name);
+    for (const instrument::StatusFlag &flag : instrument::statusFlagTable())
+        if (statusBits & flag.bit) names << flag.name.toString();
     return names;
 }
 

@@ -5,7 +5,7 @@
 
 #include "core/decoded_reading.h"
 #include "core/instrument_settings.h"
-#include "link/mbreceiver.h"
+#include "frame/mbreceiver.h"
 
 #include <QJsonObject>
 #include <QString>

@@ -5,8 +5,8 @@
 #include "common/rounding.h"
 #include "link/discardtext.h"
 #include "link/mbengine.h"
+#include "text/numberpattern.h"
 #include "widgets/colors.h"
-#include "widgets/numberpattern.h"
 #include "widgets/shape.h"
 #include "widgets/speedbutton.h"
 

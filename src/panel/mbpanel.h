@@ -5,10 +5,10 @@
 // It keeps no link state of its own: everything it shows comes from the engine.
 #pragma once
 
-#include "link/mbreceiver.h"
+#include "frame/mbreceiver.h"
 #include "link/mbtypes.h"
-#include "link/portinfo.h"
-#include "link/portprobe.h"
+#include "ports/portinfo.h"
+#include "ports/portprobe.h"
 #include "widgets/digitshape.h"
 
 #include <QColor>

@@ -5,7 +5,7 @@
 // cardinal, double single-precision real).
 #include "protocol/instrument_protocol.h"
 
-#include "link/mbbuffers.h"
+#include "frame/mbbuffers.h"
 
 #include <cmath>
 #include <type_traits>

@@ -39,6 +39,11 @@ inline constexpr quint8 All = StoreInputCalibration | StoreOutputCalibration | W
                               Reset | ClearFramAndReset | ClearTemperatureMinMax;
 } // namespace Command
 
+// The factory default scale, 4 ... 20 on both sides; also what a request
+// carries for a scale value that is no number.
+inline constexpr double DefaultScaleLow = 4.0;
+inline constexpr double DefaultScaleHigh = 20.0;
+
 namespace Status {
 inline constexpr quint8 InputNotCalibrated = 128;
 inline constexpr quint8 FramError = 64;
@@ -143,10 +148,10 @@ struct InstrumentRequest {
     qint32 InCalHigh7 = 0;
     quint8 InputType = instrument::Type::Current;
     quint8 OutputType = instrument::Type::Current;
-    double InputLow = 4.0;
-    double InputHigh = 20.0;
-    double OutputLow = 4.0;
-    double OutputHigh = 20.0;
+    double InputLow = instrument::DefaultScaleLow;
+    double InputHigh = instrument::DefaultScaleHigh;
+    double OutputLow = instrument::DefaultScaleLow;
+    double OutputHigh = instrument::DefaultScaleHigh;
     double SpareReal = 0.0;
     quint8 RangeForce = 0;
 

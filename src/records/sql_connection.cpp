@@ -1,10 +1,12 @@
 // Opening the records databases, and running statements on them.
 #include "records/sql_connection.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlRecord>
+#include <QThread>
 
 #include <atomic>
 
@@ -103,7 +105,16 @@ std::unique_ptr<SqlConnection> SqlConnection::openSqlite(const QString &path, QS
     }
     // WAL lets readers go on while a record is written; FULL syncs every
     // commit, so a record said to be stored survives a power cut.
-    const std::optional<Rows> mode = connection->select(QStringLiteral("PRAGMA journal_mode=WAL"));
+    // Turning a new file to WAL needs it to itself: a second bench opening
+    // the same file at that moment is told "locked" at once, without the
+    // busy timeout, so it tries again for as long as that timeout.
+    std::optional<Rows> mode;
+    for (QDeadlineTimer patience(10000);;) {
+        mode = connection->select(QStringLiteral("PRAGMA journal_mode=WAL"));
+        if (mode || !connection->m_error.contains(u"locked") || patience.hasExpired()) break;
+        QThread::msleep(20);
+    }
+    if (mode) connection->m_error.clear();
     if (!mode || mode->empty() || mode->front().value(0).toString() != u"wal" ||
         !connection->execute(QStringLiteral("PRAGMA synchronous=FULL")) ||
         !connection->execute(QStringLiteral("PRAGMA foreign_keys=ON"))) {

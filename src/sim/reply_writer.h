@@ -5,7 +5,7 @@
 // timers), so even one character every 87 µs at 115200 baud comes out on time.
 #pragma once
 
-#include "link/serialdevice_posix.h"
+#include "serial/serialdevice_posix.h"
 
 #include <QByteArray>
 #include <QObject>

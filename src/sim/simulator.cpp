@@ -2,10 +2,10 @@
 // request, and the records.
 #include "sim/simulator.h"
 
+#include "frame/mbbuffers.h"
+#include "frame/mbframe.h"
 #include "protocol/instrument_protocol.h"
-#include "link/mbbuffers.h"
-#include "link/mbframe.h"
-#include "link/pseudoterminal.h"
+#include "serial/pseudoterminal.h"
 
 #include <QDir>
 #include <QFile>

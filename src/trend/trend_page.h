@@ -13,6 +13,7 @@
 // page, never the exchange.
 #pragma once
 
+#include "core/decoded_reading.h"
 #include "trend/trend_reading.h"
 #include "trend/trend_store.h"
 #include "trend/trend_texts.h"
@@ -25,7 +26,6 @@
 
 class QComboBox;
 class ReadingsCsvWriter;
-struct DecodedReading;
 class QLabel;
 class QPushButton;
 class TrendChart;
@@ -39,8 +39,10 @@ public:
     void setLanguage(TrendLanguage language);
     const TrendTexts &texts() const { return *m_texts; }
 
-    // From the exchange: a decoded reply, measured on input range
-    // `inputRange`, and an exchange that ended without one.
+    // From the exchange: a decoded reply, measured on its input range (or on
+    // `inputRange`, for readings made elsewhere), and an exchange that ended
+    // without one.
+    void addReading(const DecodedReading &reading) { addReading(reading, reading.inputRange); }
     void addReading(const DecodedReading &reading, int inputRange);
     void exchangeFailed();
 

@@ -12,7 +12,7 @@
 #include <cmath>
 
 #include "common/rounding.h"
-#include "widgets/numberpattern.h"
+#include "text/numberpattern.h"
 #include "widgets/textrun.h"
 
 namespace {

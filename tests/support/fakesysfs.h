@@ -2,7 +2,7 @@
 // kernel and udev lay out a USB serial adapter, for tests of the port details.
 #pragma once
 
-#include "link/portinfo.h"
+#include "ports/portinfo.h"
 
 #include <QString>
 #include <QTemporaryDir>

@@ -1,7 +1,7 @@
 // Frame-level test slave over a pty.
 #include "support/frameslave.h"
 
-#include "link/mbframe.h"
+#include "frame/mbframe.h"
 
 FrameSlave::FrameSlave(PtyPair &pty, QObject *parent)
     : QObject(parent), m_pty(pty), m_notifier(pty.masterFd(), QSocketNotifier::Read)

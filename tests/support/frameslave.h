@@ -3,7 +3,7 @@
 // tells it to (or stays silent), from the test's own event loop.
 #pragma once
 
-#include "link/mbreceiver.h"
+#include "frame/mbreceiver.h"
 #include "support/ptypair.h"
 
 #include <QByteArray>

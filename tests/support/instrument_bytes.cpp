@@ -1,6 +1,6 @@
 #include "support/instrument_bytes.h"
 
-#include "link/mbframe.h"
+#include "frame/mbframe.h"
 
 #include <bit>
 #include <vector>

@@ -2,7 +2,7 @@
 // at the offsets of the field tables, and the bytes a TX data buffer holds.
 #pragma once
 
-#include "link/mbbuffers.h"
+#include "frame/mbbuffers.h"
 
 #include <QByteArray>
 

@@ -1,7 +1,7 @@
 // Pseudo-terminal pair for link tests.
 #include "support/ptypair.h"
 
-#include "link/portlock.h"
+#include "serial/portlock.h"
 
 #include <QFile>
 

@@ -1,6 +1,6 @@
 #include "support/windowsetup.h"
 
-#include "link/mbbuffers.h"
+#include "frame/mbbuffers.h"
 #include "support/instrument_bytes.h"
 
 #include <QFile>

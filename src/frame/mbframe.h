@@ -49,8 +49,8 @@ using CharPair = std::array<std::uint8_t, 2>;
 constexpr CharPair encodeByte(std::uint8_t byte, bool start, bool end) noexcept
 {
     return {static_cast<std::uint8_t>(byte & 0x0F),
-            static_cast<std::uint8_t>(kHighNibbleBit | (byte >> 4) | (start ? kStartFlag : 0)
-                                      | (end ? kEndFlag : 0))};
+            static_cast<std::uint8_t>(kHighNibbleBit | (byte >> 4) | (start ? kStartFlag : 0) |
+                                      (end ? kEndFlag : 0))};
 }
 // The pair for position p of `frame` (start flag at 0, end flag at the last byte).
 constexpr CharPair encodeFramePosition(std::span<const std::uint8_t> frame, std::size_t p) noexcept

@@ -11,7 +11,7 @@
 #include <functional>
 #include <span>
 
-#include "link/mbframe.h"
+#include "frame/mbframe.h"
 
 namespace mb {
 
@@ -76,7 +76,8 @@ inline constexpr DiscardReason kDiscardReasons[] = {
 
 class MBReceiver {
 public:
-    // The mode's acceptance test for a frame's first byte (master, slave and diagnostic modes differ).
+    // The mode's acceptance test for a frame's first byte (master, slave and diagnostic modes
+    // differ).
     using StartAcceptance = std::function<bool(std::uint8_t firstByte)>;
 
     // Without a test every first byte is accepted (diagnostic mode).
@@ -101,8 +102,7 @@ public:
         std::size_t accepted = 0;
         for (std::uint8_t c : chunk) {
             const RxEvent e = feed(c);
-            if (e == RxEvent::None || e == RxEvent::Ignored || e == RxEvent::ByteStored)
-                continue;
+            if (e == RxEvent::None || e == RxEvent::Ignored || e == RxEvent::ByteStored) continue;
             accepted += (e == RxEvent::FrameAccepted);
             onEvent(e);
         }
@@ -130,7 +130,10 @@ public:
     bool assembling() const noexcept { return count_ != 0; }
 
     // The bytes collected so far; after FrameAccepted, the accepted frame.
-    std::span<const std::uint8_t> assembly() const noexcept { return std::span(buffer_).first(count_); }
+    std::span<const std::uint8_t> assembly() const noexcept
+    {
+        return std::span(buffer_).first(count_);
+    }
     std::span<const std::uint8_t> frame() const noexcept { return assembly(); }
 
     // What was thrown away and why, since clearDiscards(). Counting costs

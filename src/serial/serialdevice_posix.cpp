@@ -1,11 +1,11 @@
 // POSIX serial device. termios2 is used for every speed so that rates without
 // a Bnnn constant (7200, 14400, 128000) go through BOTHER like the others;
 // <asm/termbits.h> clashes with <termios.h>, so this file uses only the former.
-#include "link/serialdevice_posix.h"
+#include "serial/serialdevice_posix.h"
 
-#include "link/linklog.h"
-#include "link/portholders.h"
-#include "link/portlock.h"
+#include "serial/linklog.h"
+#include "serial/portholders.h"
+#include "serial/portlock.h"
 
 #include <array>
 #include <asm/termbits.h>

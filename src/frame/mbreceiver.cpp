@@ -1,12 +1,12 @@
 // Streaming MB frame receiver: the per-character state machine.
-#include "link/mbreceiver.h"
+#include "frame/mbreceiver.h"
 
 namespace mb {
 
 RxEvent MBReceiver::feed(std::uint8_t c)
 {
     const bool outside = count_ == 0 || complete_; // no frame of ours under way
-    if (!(c & kHighNibbleBit)) { // 1. low-nibble character
+    if (!(c & kHighNibbleBit)) {                   // 1. low-nibble character
         // Outside a frame it may begin the next one; only the character
         // after it tells. Two in a row: the first was a stray one.
         if (outside) {
@@ -63,8 +63,7 @@ RxEvent MBReceiver::feed(std::uint8_t c)
     // Characters behind a whole frame lie outside any frame.
     if (complete_) discards_.outsideFrame += 1 + pending;
     if (!appendRaw(b)) overflowed_ = true; // 5.
-    if (!(c & kEndFlag))
-        return RxEvent::ByteStored;
+    if (!(c & kEndFlag)) return RxEvent::ByteStored;
     // 6. Length >= 5 and CRC; a frame that outgrew the buffer lost its end,
     // whatever its first 2048 bytes say.
     if (!complete_ && !overflowed_ && frameCrcOk(assembly())) {
@@ -105,8 +104,7 @@ bool MBReceiver::appendRaw(std::uint8_t byte) noexcept
         discards_.outsideFrame += skipped_;
         skipping_ = false;
     }
-    if (count_ >= kFrameArea)
-        return false;
+    if (count_ >= kFrameArea) return false;
     buffer_[count_++] = byte;
     full_ = (count_ == kFrameArea);
     return true;

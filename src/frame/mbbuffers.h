@@ -12,7 +12,7 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "link/mbframe.h"
+#include "frame/mbframe.h"
 
 namespace mb {
 

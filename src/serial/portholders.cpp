@@ -1,7 +1,7 @@
 // Looking for other holders of a device among the open descriptors in /proc.
-#include "link/portholders.h"
+#include "serial/portholders.h"
 
-#include "link/portlock.h"
+#include "serial/portlock.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -4,8 +4,8 @@
 // a simulated device runs on the same engine as the program.
 #pragma once
 
-#include "link/serialdevice.h"
-#include "link/serialdevice_posix.h"
+#include "serial/serialdevice.h"
+#include "serial/serialdevice_posix.h"
 
 #include <QString>
 

@@ -2,10 +2,10 @@
 // device behind them are serial ports, and the 8250 driver registers ttyS
 // entries for UARTs that are not there, which TIOCGSERIAL reveals. A port the
 // user may not open is reported with the group that owns its device node.
-#include "link/portprobe.h"
+#include "ports/portprobe.h"
 
-#include "link/portholders.h"
-#include "link/serialdevice_posix.h"
+#include "serial/portholders.h"
+#include "serial/serialdevice_posix.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,5 +1,5 @@
 // Pseudo-terminal pair held from the device side, and its master as a serial device.
-#include "link/pseudoterminal.h"
+#include "serial/pseudoterminal.h"
 
 #include <cerrno>
 #include <cstdlib>

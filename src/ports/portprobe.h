@@ -3,8 +3,8 @@
 // the ordering can be exercised with any candidate list.
 #pragma once
 
-#include "link/portholders.h"
-#include "link/serialdevice.h"
+#include "serial/portholders.h"
+#include "serial/serialdevice.h"
 
 #include <QHash>
 

@@ -1,6 +1,6 @@
 // Windows-1250: the upper half of the code page as a table, and its reverse
 // by search (texts on the line are short).
-#include "link/cp1250.h"
+#include "text/cp1250.h"
 
 #include <array>
 

@@ -2,7 +2,7 @@
 // tree, where a USB interface carries bInterfaceNumber and the USB device
 // above it idVendor, idProduct, manufacturer, product and serial; a usb-serial
 // port adds its port_number. udev's by-id links point at ../../<name>.
-#include "link/portinfo.h"
+#include "ports/portinfo.h"
 
 #include <QDir>
 #include <QFile>

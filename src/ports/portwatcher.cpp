@@ -1,8 +1,8 @@
 // Port folders watched with inotify, read through a socket notifier.
-#include "link/portwatcher.h"
+#include "ports/portwatcher.h"
 
-#include "link/linklog.h"
-#include "link/portprobe.h"
+#include "ports/portprobe.h"
+#include "serial/linklog.h"
 
 #include <QDir>
 #include <QFile>

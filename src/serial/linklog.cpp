@@ -1,4 +1,4 @@
 // The link's logging category: debug lines off unless the rules turn them on.
-#include "link/linklog.h"
+#include "serial/linklog.h"
 
 Q_LOGGING_CATEGORY(lcLink, "kx4720r.link", QtInfoMsg)

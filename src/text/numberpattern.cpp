@@ -1,5 +1,5 @@
 // The number-picture formatter and the edit number reader.
-#include "widgets/numberpattern.h"
+#include "text/numberpattern.h"
 
 #include <QLocale>
 #include <charconv>

@@ -3,8 +3,8 @@
 // event of the reader's wait.
 #pragma once
 
-#include "link/portlock.h"
-#include "link/serialdevice.h"
+#include "serial/portlock.h"
+#include "serial/serialdevice.h"
 
 #include <atomic>
 #include <memory>

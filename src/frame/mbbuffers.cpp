@@ -1,5 +1,5 @@
 // TX and RX data buffers: typed appends and reads over 1-based data areas.
-#include "link/mbbuffers.h"
+#include "frame/mbbuffers.h"
 
 #include <algorithm>
 #include <bit>
@@ -26,14 +26,12 @@ FloatOverflow::FloatOverflow(double value)
 
 std::optional<float> toSingle(double value) noexcept
 {
-    if (std::isnan(value))
-        return static_cast<float>(value);
+    if (std::isnan(value)) return static_cast<float>(value);
     // Round to nearest, ties to even: magnitudes from the midpoint between
     // FLT_MAX and 2^128 upwards round to infinity. Checked before the
     // conversion, which is undefined for values outside the float range.
     constexpr double kOverflowAt = 0x1p128 - 0x1p103;
-    if (!(std::fabs(value) < kOverflowAt))
-        return std::nullopt;
+    if (!(std::fabs(value) < kOverflowAt)) return std::nullopt;
     return static_cast<float>(value);
 }
 
@@ -51,14 +49,11 @@ bool MBTXDataBuffer::append(std::span<const std::uint8_t> bytes, bool terminate)
 {
     const std::size_t i = index_;
     const std::size_t k = bytes.size() + (terminate ? 1 : 0);
-    if (full_ || bytes.size() > kDataCapacity || i + k > kDataCapacity + 1)
-        return false;
+    if (full_ || bytes.size() > kDataCapacity || i + k > kDataCapacity + 1) return false;
     auto out = std::copy(bytes.begin(), bytes.end(), area_.begin() + kPos0 + i);
-    if (terminate)
-        *out = 0;
+    if (terminate) *out = 0;
     const std::size_t last = i + k - 1; // last index written
-    if (last > count_)
-        count_ = static_cast<std::uint16_t>(last);
+    if (last > count_) count_ = static_cast<std::uint16_t>(last);
     if (i + k <= kDataCapacity) {
         index_ = static_cast<std::uint16_t>(i + k);
     } else { // ends exactly at index 2043: see the header
@@ -76,9 +71,18 @@ bool MBTXDataBuffer::appendLittleEndian(std::uint32_t value, std::size_t k) noex
     return append(std::span<const std::uint8_t>(bytes, k), false);
 }
 
-bool MBTXDataBuffer::MBAppendByte(std::uint8_t value) noexcept { return appendLittleEndian(value, 1); }
-bool MBTXDataBuffer::MBAppendWord(std::uint16_t value) noexcept { return appendLittleEndian(value, 2); }
-bool MBTXDataBuffer::MBAppendCardinal(std::uint32_t value) noexcept { return appendLittleEndian(value, 4); }
+bool MBTXDataBuffer::MBAppendByte(std::uint8_t value) noexcept
+{
+    return appendLittleEndian(value, 1);
+}
+bool MBTXDataBuffer::MBAppendWord(std::uint16_t value) noexcept
+{
+    return appendLittleEndian(value, 2);
+}
+bool MBTXDataBuffer::MBAppendCardinal(std::uint32_t value) noexcept
+{
+    return appendLittleEndian(value, 4);
+}
 bool MBTXDataBuffer::MBAppendInteger(std::int32_t value) noexcept
 {
     return appendLittleEndian(static_cast<std::uint32_t>(value), 4);
@@ -87,8 +91,7 @@ bool MBTXDataBuffer::MBAppendInteger(std::int32_t value) noexcept
 bool MBTXDataBuffer::MBAppendReal(double value)
 {
     const std::optional<float> single = toSingle(value);
-    if (!single)
-        throw FloatOverflow(value);
+    if (!single) throw FloatOverflow(value);
     return appendLittleEndian(std::bit_cast<std::uint32_t>(*single), 4);
 }
 
@@ -99,7 +102,8 @@ bool MBTXDataBuffer::MBAppendString(std::span<const std::uint8_t> text) noexcept
 
 bool MBTXDataBuffer::MBAppendString(std::string_view text) noexcept
 {
-    return MBAppendString(std::span(reinterpret_cast<const std::uint8_t *>(text.data()), text.size()));
+    return MBAppendString(
+        std::span(reinterpret_cast<const std::uint8_t *>(text.data()), text.size()));
 }
 
 void MBTXDataBuffer::setMBMBTXDataBufferIndex(int value) noexcept
@@ -139,20 +143,27 @@ bool MBRXDataBuffer::readable(std::size_t k) const noexcept
 
 std::uint32_t MBRXDataBuffer::readLittleEndian(std::size_t k) noexcept
 {
-    if (!readable(k))
-        return 0;
+    if (!readable(k)) return 0;
     const std::size_t i = index_;
     std::uint32_t value = 0;
     for (std::size_t n = 0; n < k; ++n)
         value |= static_cast<std::uint32_t>(area_[kPos0 + i + n]) << (8 * n);
-    if (i + k <= kDataCapacity)
-        index_ = static_cast<std::uint16_t>(i + k);
+    if (i + k <= kDataCapacity) index_ = static_cast<std::uint16_t>(i + k);
     return value;
 }
 
-std::uint8_t MBRXDataBuffer::MBReadByte() noexcept { return static_cast<std::uint8_t>(readLittleEndian(1)); }
-std::uint16_t MBRXDataBuffer::MBReadWord() noexcept { return static_cast<std::uint16_t>(readLittleEndian(2)); }
-std::uint32_t MBRXDataBuffer::MBReadCardinal() noexcept { return readLittleEndian(4); }
+std::uint8_t MBRXDataBuffer::MBReadByte() noexcept
+{
+    return static_cast<std::uint8_t>(readLittleEndian(1));
+}
+std::uint16_t MBRXDataBuffer::MBReadWord() noexcept
+{
+    return static_cast<std::uint16_t>(readLittleEndian(2));
+}
+std::uint32_t MBRXDataBuffer::MBReadCardinal() noexcept
+{
+    return readLittleEndian(4);
+}
 std::int32_t MBRXDataBuffer::MBReadInteger() noexcept
 {
     return static_cast<std::int32_t>(readLittleEndian(4));
@@ -164,12 +175,14 @@ double MBRXDataBuffer::MBReadReal() noexcept
     return static_cast<double>(std::bit_cast<float>(readLittleEndian(4)));
 }
 
-void MBRXDataBuffer::setMBMBRXDataBufferIndex(int value) noexcept { index_ = clampIndex(value); }
+void MBRXDataBuffer::setMBMBRXDataBufferIndex(int value) noexcept
+{
+    index_ = clampIndex(value);
+}
 
 bool MBRXDataBuffer::loadFrame(std::span<const std::uint8_t> frame) noexcept
 {
-    if (frame.size() < kMinFrame || frame.size() > kFrameArea)
-        return false;
+    if (frame.size() < kMinFrame || frame.size() > kFrameArea) return false;
     std::copy(frame.begin(), frame.end(), area_.begin());
     count_ = static_cast<std::uint16_t>(frame.size() - kMinFrame);
     index_ = 1;

@@ -6,8 +6,8 @@
 // tips and `kx4720r-cli ports` both describe ports with this code.
 #pragma once
 
-#include "link/portholders.h"
-#include "link/serialdevice.h"
+#include "serial/portholders.h"
+#include "serial/serialdevice.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,5 +1,5 @@
 // MB frame codec: CRC-16, frame completion and line encoding.
-#include "link/mbframe.h"
+#include "frame/mbframe.h"
 
 #include <algorithm>
 #include <cassert>
@@ -14,7 +14,8 @@ constexpr std::array<std::uint16_t, 256> makeCrcTable()
     for (unsigned n = 0; n < 256; ++n) {
         std::uint16_t r = static_cast<std::uint16_t>(n);
         for (int bit = 0; bit < 8; ++bit)
-            r = (r & 1) ? static_cast<std::uint16_t>((r >> 1) ^ 0xA001) : static_cast<std::uint16_t>(r >> 1);
+            r = (r & 1) ? static_cast<std::uint16_t>((r >> 1) ^ 0xA001)
+                        : static_cast<std::uint16_t>(r >> 1);
         table[n] = r;
     }
     return table;
@@ -37,8 +38,7 @@ std::uint16_t crc16(std::span<const std::uint8_t> bytes) noexcept
 
 bool frameCrcOk(std::span<const std::uint8_t> frame) noexcept
 {
-    if (frame.size() < kMinFrame)
-        return false;
+    if (frame.size() < kMinFrame) return false;
     const std::size_t n = frame.size() - 2;
     const std::uint16_t crc = crc16(frame.first(n));
     return frame[n] == (crc & 0xFF) && frame[n + 1] == (crc >> 8);

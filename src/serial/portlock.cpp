@@ -1,7 +1,7 @@
 // Lock files of serial ports: reading, checking and writing them.
-#include "link/portlock.h"
+#include "serial/portlock.h"
 
-#include "link/linklog.h"
+#include "serial/linklog.h"
 
 #include <QFile>
 

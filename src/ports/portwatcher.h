@@ -8,7 +8,7 @@
 // descriptor waits in the event loop.
 #pragma once
 
-#include "link/serialdevice_posix.h"
+#include "serial/serialdevice_posix.h"
 
 #include <QElapsedTimer>
 #include <QHash>
