@@ -217,8 +217,8 @@ void TestCli::usageErrorsExitWithTwo_data()
     QTest::newRow("nothing to write") << QStringList{"write"} << "no settings given";
     QTest::newRow("zero replies") << QStringList{"monitor", "--count", "0"} << "--count";
     QTest::newRow("port given twice")
-        << QStringList{"status", "-p", "/dev/ttyUSB0", "--port", "/dev/ttyUSB1"}
-        << "-p/--port is given more than once";
+        << QStringList{"status", "-p", "/dev/ttyUSB0", "--port", "/dev/ttyUSB0"}
+        << "the port /dev/ttyUSB0 is given more than once";
     QTest::newRow("file given twice")
         << QStringList{"read", "-o", "a.json", "-o", "b.json"} << "-o is given more than once";
 }
