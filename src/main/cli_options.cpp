@@ -70,7 +70,11 @@ const CommandInfo *findCommand(Command command)
 }
 
 const char *const LinkOptionsHelp =
-    "  -p, --port PORT      the serial port (may be left out when exactly one is free)\n"
+    "  -p, --port PORT      the serial port (may be left out when exactly one is free);\n"
+    "                       repeated for many instruments at once\n"
+    "      --ports FILE     many instruments: their ports, one a line (# comments)\n"
+    "      --all            many instruments: every free port whose instrument answers a\n"
+    "                       short probe (the others are listed as skipped)\n"
     "  -b, --baud B         line speed in baud (default 115200)\n"
     "      --tries N        transmissions of a request before giving up (1-100, default 5)\n"
     "      --timeout MS     the instrument's time to answer each try, in ms (0-65535,\n"
@@ -411,6 +415,19 @@ QString helpText(Command command)
     if (info->talks) text += QLatin1String(LinkOptionsHelp);
     if (info->json)
         text += QStringLiteral("      --json           machine-readable output (see the README)\n");
+    if (info->talks) {
+        text += QStringLiteral("With many ports, every instrument is served at once: one line per "
+                               "instrument\n(--json: one JSON object per line, with its port), a "
+                               "summary naming the ports\nthat failed, and the worst of their exit "
+                               "codes (0 < 1 < 4 < 3 < 2).\n");
+        if (!info->json && command != Command::Monitor)
+            text += QStringLiteral("      --json           with many ports: JSON Lines\n");
+        if (command != Command::Monitor)
+            text += QStringLiteral(
+                "      --stop-on-first-failure  with many ports: after the first failure,\n"
+                "                       the others are interrupted (a write under way may or\n"
+                "                       may not be stored: each says so)\n");
+    }
     if (info->ackTimeout)
         text += QStringLiteral("      --ack-timeout MS how long to wait for the acknowledgement "
                                "(default 5000)\n");
@@ -421,7 +438,10 @@ QString helpText(Command command)
         text += QStringLiteral("  -o FILE              write the settings file to FILE\n");
     if (command == Command::Monitor)
         text += QStringLiteral("      --count N        stop after N replies\n"
-                               "      --csv FILE       record every reply in FILE\n");
+                               "      --csv FILE       record every reply in FILE (with many "
+                               "ports: a port column)\n"
+                               "      --csv-per-port DIR  with many ports: one file per port in "
+                               "DIR\n");
     if (command == Command::Write)
         text += QStringLiteral("      --input TYPE LOW HIGH   input type (current or voltage) "
                                "and scale\n"
