@@ -247,6 +247,24 @@ private slots:
         QVERIFY(text.endsWith('\n'));
     }
 
+    // --csv-per-port: a readings file per port, named after its path.
+    void aReadingsFilePerPort()
+    {
+        const QString folder = m_dir.filePath(QStringLiteral("readings"));
+        const Run run = cli({"monitor", "--count", "3", "-p", m_ports[6], "-p", m_ports[7],
+                             "--csv-per-port", folder});
+        QVERIFY2(run.exitCode == 0 && run.err.isEmpty(), qPrintable(describe(run)));
+        QCOMPARE(run.lines.last(), "summary: 2 of 2 instruments done");
+        for (const QString &port : {m_ports[6], m_ports[7]}) {
+            QFile file(QDir(folder).filePath(QString(port).remove(0, 1).replace(u'/', u'_') +
+                                             QStringLiteral(".csv")));
+            QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(file.fileName()));
+            const QList<QByteArray> lines = file.readAll().split('\n');
+            QCOMPARE(lines.size(), 5); // the header, three readings, and the end of the last
+            QVERIFY(lines.first().startsWith("time,"));
+        }
+    }
+
 private:
     QTemporaryDir m_dir;
     std::unique_ptr<SimulatorRack> m_rack;

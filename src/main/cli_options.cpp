@@ -203,7 +203,8 @@ private:
                    !m_inline) {
             once("--stop-on-first-failure");
             o.stopOnFirstFailure = true;
-        } else if (link && !m_info->json && name == u"--json" && !m_inline) {
+        } else if (link && !m_info->json && o.command != Command::Monitor && name == u"--json" &&
+                   !m_inline) {
             // Without one port, every command tells its instruments as JSON lines.
             once("--json");
             o.json = true;
