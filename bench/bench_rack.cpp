@@ -56,7 +56,8 @@ public:
     QStringList portOptions() const
     {
         QStringList options;
-        for (const QString &port : m_ports) options << QStringLiteral("-p") << port;
+        for (const QString &port : m_ports)
+            options << QStringLiteral("-p") << port;
         return options;
     }
     const QStringList &ports() const { return m_ports; }
@@ -130,17 +131,20 @@ Monitoring monitor(const Rack &rack, double seconds)
         const qsizetype end = pending.lastIndexOf('\n');
         if (end < 0) return;
         for (const QByteArray &line : pending.left(end).split('\n'))
-            if (line.contains(" input ")) ++replies[QString::fromUtf8(line.left(line.indexOf(' ')))];
+            if (line.contains(" input "))
+                ++replies[QString::fromUtf8(line.left(line.indexOf(' ')))];
         pending.remove(0, end + 1);
     };
     // A second to settle, then the measured time.
     const qint64 settle = bench::monotonicMicroseconds() + 1000000;
-    while (bench::monotonicMicroseconds() < settle) cli.waitForReadyRead(100), take();
+    while (bench::monotonicMicroseconds() < settle)
+        cli.waitForReadyRead(100), take();
     replies.clear();
     const Usage before = usageOf(cli.processId());
     const qint64 start = bench::monotonicMicroseconds();
     const qint64 end = start + qint64(seconds * 1e6);
-    while (bench::monotonicMicroseconds() < end) cli.waitForReadyRead(100), take();
+    while (bench::monotonicMicroseconds() < end)
+        cli.waitForReadyRead(100), take();
     const Usage after = usageOf(cli.processId());
     const double elapsed = double(bench::monotonicMicroseconds() - start) / 1e6;
     ::kill(pid_t(cli.processId()), SIGINT);

@@ -226,9 +226,8 @@ void TestCli::usageErrorsExitWithTwo_data()
         << "-o writes one instrument's settings";
     QTest::newRow("JSON lines for one port")
         << QStringList{"restart", "-p", "/dev/ttyUSB0", "--json"} << "--json is for many ports";
-    QTest::newRow("stopping for one port")
-        << QStringList{"restart", "--stop-on-first-failure"}
-        << "--stop-on-first-failure is for many ports";
+    QTest::newRow("stopping for one port") << QStringList{"restart", "--stop-on-first-failure"}
+                                           << "--stop-on-first-failure is for many ports";
     QTest::newRow("a file per port for one port")
         << QStringList{"monitor", "--csv-per-port", "d"} << "--csv-per-port is for many ports";
     QTest::newRow("file given twice")

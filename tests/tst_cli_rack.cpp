@@ -86,10 +86,9 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
-        const QStringList arguments{"kx4720r-sim", "--count",    "8",
-                                    "--link-prefix", m_dir.filePath("tty"),
-                                    "--fault-on",  "3:never-answer", "--fault-on",
-                                    "5:refuse-write"};
+        const QStringList arguments{
+            "kx4720r-sim", "--count",        "8",          "--link-prefix", m_dir.filePath("tty"),
+            "--fault-on",  "3:never-answer", "--fault-on", "5:refuse-write"};
         const SimOptionsParse parse = parseSimOptions(arguments);
         QVERIFY2(parse.ok, qPrintable(parse.error));
         std::vector<InstrumentSimulator::Settings> units;
@@ -97,15 +96,17 @@ private slots:
             units.push_back(InstrumentSimulator::fromOptions(unit));
         m_rack = std::make_unique<SimulatorRack>(units);
         QVERIFY2(m_rack->start(), qPrintable(m_rack->errorText()));
-        for (int i = 0; i < 8; ++i) m_ports << m_dir.filePath(QStringLiteral("tty%1").arg(i));
+        for (int i = 0; i < 8; ++i)
+            m_ports << m_dir.filePath(QStringLiteral("tty%1").arg(i));
     }
 
     void badPortListsAreUsageErrors_data()
     {
         QTest::addColumn<QByteArray>("contents");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("two ports on a line") << QByteArray("# rack\n/dev/ttyUSB0\n/dev/ttyUSB1 /dev/ttyUSB2\n")
-                                             << "line 3: \"/dev/ttyUSB1 /dev/ttyUSB2\" is not one port";
+        QTest::newRow("two ports on a line")
+            << QByteArray("# rack\n/dev/ttyUSB0\n/dev/ttyUSB1 /dev/ttyUSB2\n")
+            << "line 3: \"/dev/ttyUSB1 /dev/ttyUSB2\" is not one port";
         QTest::newRow("a port twice") << QByteArray("/dev/ttyUSB0\n\n/dev/ttyUSB0 # again\n")
                                       << "line 3: /dev/ttyUSB0 is listed already on line 1";
         QTest::newRow("no port") << QByteArray("# nothing yet\n\n") << "names no port";
@@ -136,7 +137,8 @@ private slots:
         QFile listFile(list);
         QVERIFY(listFile.open(QIODevice::WriteOnly));
         listFile.write("# the rack, top to bottom\n\n");
-        for (const QString &port : m_ports) listFile.write(port.toUtf8() + "  # a unit\n");
+        for (const QString &port : m_ports)
+            listFile.write(port.toUtf8() + "  # a unit\n");
         listFile.close();
         const QString settings = m_dir.filePath(QStringLiteral("line.kx4720r.json"));
         QFile settingsFile(settings);
@@ -166,13 +168,15 @@ private slots:
         QCOMPARE(summary.value(u"done").toInt(), 6);
         QCOMPARE(summary.value(u"exitCode").toInt(), 4);
         QStringList failed;
-        for (const QJsonValue &port : summary.value(u"failed").toArray()) failed << port.toString();
+        for (const QJsonValue &port : summary.value(u"failed").toArray())
+            failed << port.toString();
         failed.sort();
         QCOMPARE(failed, QStringList({m_ports[3], m_ports[5]}));
 
         // Read back: the six good units hold the new settings.
         QStringList good;
-        for (int i : {0, 1, 2, 4, 6, 7}) good << "-p" << m_ports[i];
+        for (int i : {0, 1, 2, 4, 6, 7})
+            good << "-p" << m_ports[i];
         const Run back = cli(QStringList{"read", "--json"} + good);
         QVERIFY2(back.exitCode == 0 && back.lines.size() == 7, qPrintable(describe(back)));
         QJsonObject backSummary;
@@ -193,14 +197,16 @@ private slots:
                             m_ports.join(QStringLiteral(" -p ")).split(u' '));
         QVERIFY2(run.exitCode == 4 && run.lines.size() == 9, qPrintable(describe(run)));
         for (int i = 0; i < 8; ++i) {
-            const auto line = std::find_if(run.lines.begin(), run.lines.end(), [&](const QByteArray &l) {
-                return l.startsWith(m_ports[i].toUtf8() + ' ');
-            });
+            const auto line =
+                std::find_if(run.lines.begin(), run.lines.end(), [&](const QByteArray &l) {
+                    return l.startsWith(m_ports[i].toUtf8() + ' ');
+                });
             QVERIFY2(line != run.lines.end(), qPrintable(describe(run)));
             QVERIFY2(line->contains(i == 3 ? "  failed   no answer" : "  ok       firmware"),
                      line->constData());
         }
-        QCOMPARE(run.lines.last(), "summary: 7 of 8 instruments done; failed: " + m_ports[3].toUtf8());
+        QCOMPARE(run.lines.last(),
+                 "summary: 7 of 8 instruments done; failed: " + m_ports[3].toUtf8());
     }
 
     // --all: the ports without an answering instrument are listed and skipped.
@@ -211,7 +217,8 @@ private slots:
         QJsonObject summary;
         const QHash<QString, QJsonObject> units = byPort(run, summary);
         for (int i = 0; i < 8; ++i)
-            QCOMPARE(units.value(m_ports[i]).value(u"result").toString(), i == 3 ? "skipped" : "ok");
+            QCOMPARE(units.value(m_ports[i]).value(u"result").toString(),
+                     i == 3 ? "skipped" : "ok");
         QCOMPARE(summary.value(u"failed").toArray().size(), 0);
         QVERIFY(summary.value(u"instruments").toInt() >= 7);
     }
@@ -222,8 +229,8 @@ private slots:
     {
         const QString csv = m_dir.filePath(QStringLiteral("rack.csv"));
         QProcess process;
-        startCli(process, {"monitor", "-p", m_ports[0], "-p", m_ports[1], "-p", m_ports[2],
-                           "--csv", csv});
+        startCli(process,
+                 {"monitor", "-p", m_ports[0], "-p", m_ports[1], "-p", m_ports[2], "--csv", csv});
         const auto seen = [&] {
             QFile file(csv);
             if (!file.open(QIODevice::ReadOnly)) return false;
@@ -236,8 +243,9 @@ private slots:
         ::kill(pid_t(process.processId()), SIGINT);
         const Run run = finish(process);
         QVERIFY2(run.exitCode == 0 && run.err.isEmpty(), qPrintable(describe(run)));
-        QVERIFY2(run.lines.last().startsWith("summary so far (interrupted): 3 of 3 instruments done"),
-                 qPrintable(describe(run)));
+        QVERIFY2(
+            run.lines.last().startsWith("summary so far (interrupted): 3 of 3 instruments done"),
+            qPrintable(describe(run)));
         for (int i = 0; i < 3; ++i)
             QVERIFY2(tryOpenExclusively(m_rack->unit(i).portPath()).ok(), qPrintable(m_ports[i]));
         QFile file(csv);

@@ -364,15 +364,19 @@ private:
         const QString many = QStringLiteral("with many ports");
         if (o.manyPorts()) {
             if (!o.outputFile.isEmpty())
-                usage(QStringLiteral("-o writes one instrument's settings: %1, use --json").arg(many));
+                usage(QStringLiteral("-o writes one instrument's settings: %1, use --json")
+                          .arg(many));
             else if (!o.csvFile.isEmpty() && !o.csvDirectory.isEmpty())
                 usage(QStringLiteral("give either --csv or --csv-per-port"));
             return;
         }
         const QString one = QStringLiteral("%1 is for many ports (-p repeated, --ports or --all)");
-        if (m_jsonForMany) usage(one.arg(QStringLiteral("--json")));
-        else if (o.stopOnFirstFailure) usage(one.arg(QStringLiteral("--stop-on-first-failure")));
-        else if (!o.csvDirectory.isEmpty()) usage(one.arg(QStringLiteral("--csv-per-port")));
+        if (m_jsonForMany)
+            usage(one.arg(QStringLiteral("--json")));
+        else if (o.stopOnFirstFailure)
+            usage(one.arg(QStringLiteral("--stop-on-first-failure")));
+        else if (!o.csvDirectory.isEmpty())
+            usage(one.arg(QStringLiteral("--csv-per-port")));
     }
 
     const QStringList &m_args;

@@ -66,8 +66,8 @@ protected:
             exitCode = runCommand(m_options, session);
         } else {
             exitCode = ExitRefused;
-            capture.errors << QStringLiteral("not started: nothing was sent to %1")
-                                  .arg(m_options.link.port);
+            capture.errors
+                << QStringLiteral("not started: nothing was sent to %1").arg(m_options.link.port);
         }
         {
             const QMutexLocker lock(&m_mutex);
@@ -113,7 +113,8 @@ std::optional<QStringList> readPortList(const QString &path, QString &error)
             return std::nullopt;
         }
         if (const qsizetype first = ports.indexOf(line); first >= 0) {
-            error = at + QStringLiteral("%1 is listed already on line %2").arg(line).arg(lines[first]);
+            error =
+                at + QStringLiteral("%1 is listed already on line %2").arg(line).arg(lines[first]);
             return std::nullopt;
         }
         ports << line;
@@ -141,20 +142,23 @@ Rack::Rack(const Options &options, QObject *parent) : QObject(parent), m_options
 
 Rack::~Rack()
 {
-    for (const auto &worker : m_workers) worker->cancel();
+    for (const auto &worker : m_workers)
+        worker->cancel();
 }
 
 void Rack::cancel()
 {
     m_interrupted = true;
-    for (const auto &worker : m_workers) worker->cancel();
+    for (const auto &worker : m_workers)
+        worker->cancel();
 }
 
 bool Rack::out(const QString &text)
 {
     if (print(text)) return true;
     // Nobody reads the results any more: the instruments stop as on Ctrl-C.
-    for (const auto &worker : m_workers) worker->cancel();
+    for (const auto &worker : m_workers)
+        worker->cancel();
     return false;
 }
 
@@ -173,14 +177,16 @@ void Rack::record(const QString &port, const DecodedReading &reading)
     printError(m_csv->errorString() + QStringLiteral("; monitoring stopped"));
     m_csv->close();
     m_worst = worseExitCode(m_worst, ExitUsage);
-    for (const auto &worker : m_workers) worker->cancel();
+    for (const auto &worker : m_workers)
+        worker->cancel();
 }
 
 void Rack::serve(const QStringList &ports, const Options &options, bool probing)
 {
     m_units.assign(std::size_t(ports.size()), Unit());
     m_workers.clear();
-    for (const QString &port : ports) m_portWidth = std::max(m_portWidth, int(port.size()));
+    for (const QString &port : ports)
+        m_portWidth = std::max(m_portWidth, int(port.size()));
     for (qsizetype i = 0; i < ports.size(); ++i) {
         Options unit = options;
         unit.link.port = ports[i];
@@ -214,7 +220,8 @@ void Rack::serve(const QStringList &ports, const Options &options, bool probing)
     QEventLoop loop;
     m_loop = &loop;
     m_running = m_workers.size();
-    for (const auto &worker : m_workers) worker->start();
+    for (const auto &worker : m_workers)
+        worker->start();
     if (m_running > 0) loop.exec();
     m_loop = nullptr;
 }
@@ -238,14 +245,17 @@ void Rack::ended(std::size_t index, bool probing)
             m_worst = worseExitCode(m_worst, unit.exitCode);
             if (m_options.stopOnFirstFailure && m_stoppedBy.isEmpty() && !m_interrupted) {
                 m_stoppedBy = unit.port;
-                for (const auto &other : m_workers) other->cancel();
+                for (const auto &other : m_workers)
+                    other->cancel();
             } else if (!m_stoppedBy.isEmpty()) {
-                unit.errors.prepend(QStringLiteral("stopped after the failure on %1").arg(m_stoppedBy));
+                unit.errors.prepend(
+                    QStringLiteral("stopped after the failure on %1").arg(m_stoppedBy));
             }
         }
         QString what = good ? unit.out.trimmed() : unit.errors.join(QStringLiteral("; "));
         // Monitoring told its lines as they came.
-        if (good && m_options.command == Command::Monitor) what = QStringLiteral("monitoring ended");
+        if (good && m_options.command == Command::Monitor)
+            what = QStringLiteral("monitoring ended");
         tell(unit, good ? QStringLiteral("ok") : QStringLiteral("failed"), what);
     }
     if (--m_running == 0 && m_loop) m_loop->quit();
@@ -292,7 +302,8 @@ void Rack::tell(const Unit &unit, const QString &word, const QString &what)
         return;
     }
     QString shown = what;
-    if (good && m_options.command == Command::Status) shown = statusLine(data);
+    if (good && m_options.command == Command::Status)
+        shown = statusLine(data);
     else if (good && !data.isEmpty())
         shown = QString::fromUtf8(QJsonDocument(data).toJson(QJsonDocument::Compact));
     shown.replace(u'\n', QStringLiteral("; "));
@@ -343,7 +354,8 @@ int Rack::summary()
                             {"interrupted", m_interrupted},
                             {"exitCode", m_worst}};
         if (!m_stoppedBy.isEmpty()) summary.insert(QStringLiteral("stoppedBy"), m_stoppedBy);
-        text = QString::fromUtf8(QJsonDocument(QJsonObject{{"summary", summary}}).toJson(QJsonDocument::Compact));
+        text = QString::fromUtf8(
+            QJsonDocument(QJsonObject{{"summary", summary}}).toJson(QJsonDocument::Compact));
     }
     out(text + u'\n');
     if (outputError() != 0 && !(m_options.command == Command::Monitor && outputReaderGone())) {

@@ -60,7 +60,7 @@ private:
     std::vector<std::unique_ptr<UnitWorker>> m_workers;
     std::vector<Unit> m_units;
     std::unique_ptr<ReadingsCsvWriter> m_csv; // monitor --csv: one file, a port column
-    QStringList m_answering; // --all: the ports that answered the probe
+    QStringList m_answering;                  // --all: the ports that answered the probe
     std::size_t m_running = 0;
     int m_portWidth = 0;
     int m_worst = 0;
