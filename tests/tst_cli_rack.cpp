@@ -98,6 +98,12 @@ private slots:
         QVERIFY2(m_rack->start(), qPrintable(m_rack->errorText()));
         for (int i = 0; i < 8; ++i)
             m_ports << m_dir.filePath(QStringLiteral("tty%1").arg(i));
+        m_settings = m_dir.filePath(QStringLiteral("line.kx4720r.json"));
+        QFile settingsFile(m_settings);
+        QVERIFY(settingsFile.open(QIODevice::WriteOnly));
+        settingsFile.write(R"({"format": "kx4720r-settings", "version": 1,
+            "input": {"type": "voltage", "low": -10, "high": 10, "unit": "V"},
+            "output": {"type": "current", "low": 0, "high": 20, "unit": "mA"}})");
     }
 
     void badPortListsAreUsageErrors_data()
@@ -140,15 +146,8 @@ private slots:
         for (const QString &port : m_ports)
             listFile.write(port.toUtf8() + "  # a unit\n");
         listFile.close();
-        const QString settings = m_dir.filePath(QStringLiteral("line.kx4720r.json"));
-        QFile settingsFile(settings);
-        QVERIFY(settingsFile.open(QIODevice::WriteOnly));
-        settingsFile.write(R"({"format": "kx4720r-settings", "version": 1,
-            "input": {"type": "voltage", "low": -10, "high": 10, "unit": "V"},
-            "output": {"type": "current", "low": 0, "high": 20, "unit": "mA"}})");
-        settingsFile.close();
 
-        const Run run = cli({"write", settings, "--ports", list, "--json", "--tries", "1",
+        const Run run = cli({"write", m_settings, "--ports", list, "--json", "--tries", "1",
                              "--timeout", "200", "--ack-timeout", "2000"});
         QVERIFY2(run.exitCode == 4 && run.err.isEmpty() && run.lines.size() == 9,
                  qPrintable(describe(run)));
@@ -188,6 +187,21 @@ private slots:
             QCOMPARE(held.value(u"output").toObject().value(u"low").toDouble(), 0.0);
         }
         QCOMPARE(backSummary.value(u"done").toInt(), 6);
+    }
+
+    // The unit still waiting for its answer is interrupted at the first
+    // failure, and says what that leaves uncertain.
+    void stoppingAtTheFirstFailure()
+    {
+        const Run run = cli({"write", m_settings, "-p", m_ports[3], "-p", m_ports[5], "--json",
+                             "--stop-on-first-failure", "--tries", "1", "--timeout", "5000"});
+        QVERIFY2(run.exitCode == 1 && run.lines.size() == 3, qPrintable(describe(run)));
+        QJsonObject summary;
+        const QString waiting = byPort(run, summary).value(m_ports[3]).value(u"reason").toString();
+        QVERIFY2(waiting.startsWith(QStringLiteral("stopped after the failure on ") + m_ports[5]) &&
+                     waiting.contains(u"may or may not hold"),
+                 qPrintable(describe(run)));
+        QCOMPARE(summary.value(u"stoppedBy").toString(), m_ports[5]);
     }
 
     // As text: a line per instrument and the summary naming the failed port.
@@ -277,6 +291,7 @@ private:
     QTemporaryDir m_dir;
     std::unique_ptr<SimulatorRack> m_rack;
     QStringList m_ports;
+    QString m_settings; // a settings file to write
 };
 
 QTEST_GUILESS_MAIN(TestCliRack)
