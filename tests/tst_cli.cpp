@@ -217,8 +217,19 @@ void TestCli::usageErrorsExitWithTwo_data()
     QTest::newRow("nothing to write") << QStringList{"write"} << "no settings given";
     QTest::newRow("zero replies") << QStringList{"monitor", "--count", "0"} << "--count";
     QTest::newRow("port given twice")
-        << QStringList{"status", "-p", "/dev/ttyUSB0", "--port", "/dev/ttyUSB1"}
-        << "-p/--port is given more than once";
+        << QStringList{"status", "-p", "/dev/ttyUSB0", "--port", "/dev/ttyUSB0"}
+        << "the port /dev/ttyUSB0 is given more than once";
+    QTest::newRow("all beside named ports")
+        << QStringList{"status", "--all", "-p", "/dev/ttyUSB0"} << "--all takes every free port";
+    QTest::newRow("one settings file for many")
+        << QStringList{"read", "-p", "/dev/ttyUSB0", "-p", "/dev/ttyUSB1", "-o", "a.json"}
+        << "-o writes one instrument's settings";
+    QTest::newRow("JSON lines for one port")
+        << QStringList{"restart", "-p", "/dev/ttyUSB0", "--json"} << "--json is for many ports";
+    QTest::newRow("stopping for one port") << QStringList{"restart", "--stop-on-first-failure"}
+                                           << "--stop-on-first-failure is for many ports";
+    QTest::newRow("a file per port for one port")
+        << QStringList{"monitor", "--csv-per-port", "d"} << "--csv-per-port is for many ports";
     QTest::newRow("file given twice")
         << QStringList{"read", "-o", "a.json", "-o", "b.json"} << "-o is given more than once";
 }

@@ -60,10 +60,12 @@ QByteArray ReadingsCsvWriter::headerLine(const CsvFormat &format)
     QStringList columns;
     for (std::size_t i = 0; i < std::size(Columns); ++i)
         columns << QString::fromUtf16(hu ? HungarianColumns[i] : Columns[i]);
+    if (format.portColumn) columns.prepend(QStringLiteral("port"));
     return columns.join(format.separator).toUtf8() + '\n';
 }
 
-QByteArray ReadingsCsvWriter::line(const DecodedReading &reading, const CsvFormat &format)
+QByteArray ReadingsCsvWriter::line(const DecodedReading &reading, const CsvFormat &format,
+                                   const QString &port)
 {
     const QChar mark = format.decimalMark;
     const QString fields[] = {
@@ -79,6 +81,13 @@ QByteArray ReadingsCsvWriter::line(const DecodedReading &reading, const CsvForma
         QString::number(reading.adAveragedCH1),
     };
     QString text = fields[0];
+    if (format.portColumn) {
+        // A path with the separator or a quote in it stays one field.
+        QString shown = port;
+        if (shown.contains(format.separator) || shown.contains(u'"'))
+            shown = u'"' + shown.replace(u'"', QStringLiteral("\"\"")) + u'"';
+        text = shown + format.separator + text;
+    }
     for (std::size_t i = 1; i < std::size(fields); ++i)
         text += format.separator + fields[i];
     return text.toUtf8() + '\n';
@@ -142,14 +151,14 @@ bool ReadingsCsvWriter::open(const QString &path)
     return true;
 }
 
-bool ReadingsCsvWriter::append(const DecodedReading &reading)
+bool ReadingsCsvWriter::append(const DecodedReading &reading, const QString &port)
 {
     if (m_fd < 0) {
         m_error = Error::NotOpen;
         m_systemMessage = QStringLiteral("no file open");
         return false;
     }
-    if (!writeWhole(line(reading, m_format))) return false;
+    if (!writeWhole(line(reading, m_format, port))) return false;
     ++m_lines;
     m_error = Error::None;
     m_systemMessage.clear();

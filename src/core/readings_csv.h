@@ -19,6 +19,9 @@ struct CsvFormat {
     QChar decimalMark = u'.';
     // Of the header's column names; the lines are the same in both.
     TextLanguage language = TextLanguage::English;
+    // A first column with the port of each reading: one file for many
+    // instruments.
+    bool portColumn = false;
 
     static CsvFormat forLocale(const QLocale &locale);
 
@@ -47,7 +50,7 @@ public:
     bool open(const QString &path);
     // Writes the reading's line. On failure nothing of the line stays in the
     // file and the writer stays open, so a later line may succeed.
-    bool append(const DecodedReading &reading);
+    bool append(const DecodedReading &reading, const QString &port = {});
     void close();
     // Whether the file open is still the one at its name. A file deleted (or
     // its folder), moved away or replaced keeps taking lines that nobody will
@@ -66,7 +69,8 @@ public:
     QString errorString() const;
 
     static QByteArray headerLine(const CsvFormat &format);
-    static QByteArray line(const DecodedReading &reading, const CsvFormat &format);
+    static QByteArray line(const DecodedReading &reading, const CsvFormat &format,
+                           const QString &port = {});
 
 private:
     bool writeWhole(const QByteArray &bytes);

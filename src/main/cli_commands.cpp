@@ -224,7 +224,8 @@ int read(const Options &options, InstrumentSession &session, InstrumentOperation
     return ExitDone;
 }
 
-// The settings to write: from the file or the command line, checked.
+} // namespace
+
 std::optional<InstrumentSettings> settingsToWrite(const Options &options)
 {
     if (!options.settingsFile.isEmpty()) {
@@ -243,6 +244,8 @@ std::optional<InstrumentSettings> settingsToWrite(const Options &options)
     }
     return settings;
 }
+
+namespace {
 
 QString differenceText(const QStringList &fields, const InstrumentSettings &wanted,
                        const InstrumentSettings &stored)
@@ -370,6 +373,7 @@ int monitor(const Options &options, InstrumentSession &session)
                 printError(outputErrorText() + stopped);
                 return int(ExitUsage);
             }
+            passReading(reading);
             if (csv.isOpen() && !csv.append(reading)) {
                 printError(csv.errorString() + stopped);
                 return int(ExitUsage);

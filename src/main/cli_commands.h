@@ -4,10 +4,16 @@
 
 #include "cli_options.h"
 
+#include <optional>
+
 class InstrumentSession;
 
 namespace cli {
 
 int runCommand(const Options &options, InstrumentSession &session);
+
+// The settings a write sends, from its file or its options, checked; nullopt
+// after saying why.
+std::optional<InstrumentSettings> settingsToWrite(const Options &options);
 
 } // namespace cli

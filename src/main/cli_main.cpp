@@ -8,6 +8,7 @@
 #include "cli_commands.h"
 #include "cli_options.h"
 #include "cli_output.h"
+#include "cli_rack.h"
 #include "cli_records.h"
 #include "common/readme_line.h"
 #include "core/instrument_session.h"
@@ -92,17 +93,25 @@ int main(int argc, char *argv[])
         return cli::ExitUsage;
     }
 
-    InstrumentSession session;
     if (!signalsHandled) {
         cli::printError(QStringLiteral("cannot set up signal handling"));
         return cli::ExitUsage;
     }
     QSocketNotifier signalNotifier(g_signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &session, [&session] {
+    const auto onSignal = [](auto &target) {
         char bytes[16];
         while (::read(g_signalPipe[0], bytes, sizeof bytes) > 0) {
         }
-        session.cancel();
-    });
+        target.cancel();
+    };
+    if (options.manyPorts()) {
+        cli::Rack rack(options);
+        QObject::connect(&signalNotifier, &QSocketNotifier::activated, &rack,
+                         [&] { onSignal(rack); });
+        return rack.run();
+    }
+    InstrumentSession session;
+    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &session,
+                     [&] { onSignal(session); });
     return cli::runCommand(options, session);
 }

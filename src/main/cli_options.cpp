@@ -1,6 +1,7 @@
 // Parsing kx4720r-cli's command line, and its help.
 #include "cli_options.h"
 
+#include "cli_rack.h"
 #include "cli_records.h"
 
 #include "link/mbtypes.h"
@@ -69,7 +70,11 @@ const CommandInfo *findCommand(Command command)
 }
 
 const char *const LinkOptionsHelp =
-    "  -p, --port PORT      the serial port (may be left out when exactly one is free)\n"
+    "  -p, --port PORT      the serial port (may be left out when exactly one is free);\n"
+    "                       repeated for many instruments at once\n"
+    "      --ports FILE     many instruments: their ports, one a line (# comments)\n"
+    "      --all            many instruments: every free port whose instrument answers a\n"
+    "                       short probe (the others are listed as skipped)\n"
     "  -b, --baud B         line speed in baud (default 115200)\n"
     "      --tries N        transmissions of a request before giving up (1-100, default 5)\n"
     "      --timeout MS     the instrument's time to answer each try, in ms (0-65535,\n"
@@ -180,11 +185,30 @@ private:
         } else if (name == u"--version") {
             o.version = true;
         } else if (link && (name == u"-p" || name == u"--port")) {
-            once("-p/--port");
             if (const auto v = value(name)) {
                 if (v->isEmpty()) usage(QStringLiteral("%1 needs a port").arg(name));
-                o.link.port = *v;
+                // The same port twice would be opened twice: the second busy.
+                if (o.ports.contains(*v))
+                    usage(QStringLiteral("the port %1 is given more than once").arg(*v));
+                o.ports << *v;
+                if (o.link.port.isEmpty()) o.link.port = *v;
             }
+        } else if (link && name == u"--ports") {
+            once("--ports");
+            if (const auto v = value(name)) o.portsFile = fileName(name, *v);
+        } else if (link && name == u"--all" && !m_inline) {
+            once("--all");
+            o.allPorts = true;
+        } else if (link && o.command != Command::Monitor && name == u"--stop-on-first-failure" &&
+                   !m_inline) {
+            once("--stop-on-first-failure");
+            o.stopOnFirstFailure = true;
+        } else if (link && !m_info->json && o.command != Command::Monitor && name == u"--json" &&
+                   !m_inline) {
+            // Without one port, every command tells its instruments as JSON lines.
+            once("--json");
+            o.json = true;
+            m_jsonForMany = true;
         } else if (link && (name == u"-b" || name == u"--baud")) {
             once("-b/--baud");
             if (const auto v = value(name)) {
@@ -243,6 +267,9 @@ private:
         } else if (o.command == Command::Monitor && name == u"--csv") {
             once("--csv");
             if (const auto v = value(name)) o.csvFile = fileName(name, *v);
+        } else if (o.command == Command::Monitor && name == u"--csv-per-port") {
+            once("--csv-per-port");
+            if (const auto v = value(name)) o.csvDirectory = fileName(name, *v);
         } else if (o.command == Command::Write && name == u"--dry-run" && !m_inline) {
             once("--dry-run");
             o.dryRun = true;
@@ -302,7 +329,9 @@ private:
 
     void finish()
     {
-        const Options &o = *m_options;
+        Options &o = *m_options;
+        if (!m_info->talks) return;
+        manyPorts(o);
         if (o.command != Command::Write) return;
         const bool fromArguments = o.input || o.output;
         if (!o.settingsFile.isEmpty() && fromArguments)
@@ -313,7 +342,45 @@ private:
             usage(QStringLiteral("no settings given: a settings file, or --input and --output"));
     }
 
+    // The options of many instruments at once, and the ports they name.
+    void manyPorts(Options &o)
+    {
+        const bool listed = o.ports.size() > 1 || !o.portsFile.isEmpty();
+        if (o.allPorts && (listed || !o.ports.isEmpty()))
+            usage(QStringLiteral("--all takes every free port: give no -p or --ports with it"));
+        else if (!o.portsFile.isEmpty() && !o.ports.isEmpty())
+            usage(QStringLiteral("give the ports either with -p or in --ports"));
+        if (!m_error->isEmpty()) return;
+        if (!o.portsFile.isEmpty()) {
+            QString error;
+            const std::optional<QStringList> ports = readPortList(o.portsFile, error);
+            if (!ports) {
+                usage(error);
+                return;
+            }
+            o.ports = *ports;
+            o.link.port = o.ports.first();
+        }
+        const QString many = QStringLiteral("with many ports");
+        if (o.manyPorts()) {
+            if (!o.outputFile.isEmpty())
+                usage(QStringLiteral("-o writes one instrument's settings: %1, use --json")
+                          .arg(many));
+            else if (!o.csvFile.isEmpty() && !o.csvDirectory.isEmpty())
+                usage(QStringLiteral("give either --csv or --csv-per-port"));
+            return;
+        }
+        const QString one = QStringLiteral("%1 is for many ports (-p repeated, --ports or --all)");
+        if (m_jsonForMany)
+            usage(one.arg(QStringLiteral("--json")));
+        else if (o.stopOnFirstFailure)
+            usage(one.arg(QStringLiteral("--stop-on-first-failure")));
+        else if (!o.csvDirectory.isEmpty())
+            usage(one.arg(QStringLiteral("--csv-per-port")));
+    }
+
     const QStringList &m_args;
+    bool m_jsonForMany = false;
     Options *m_options = nullptr;
     QString *m_error = nullptr;
     const CommandInfo *m_info = nullptr;
@@ -353,6 +420,19 @@ QString helpText(Command command)
     if (info->talks) text += QLatin1String(LinkOptionsHelp);
     if (info->json)
         text += QStringLiteral("      --json           machine-readable output (see the README)\n");
+    if (info->talks) {
+        text += QStringLiteral("With many ports, every instrument is served at once: one line per "
+                               "instrument\n(--json: one JSON object per line, with its port), a "
+                               "summary naming the ports\nthat failed, and the worst of their exit "
+                               "codes (0 < 1 < 4 < 3 < 2).\n");
+        if (!info->json && command != Command::Monitor)
+            text += QStringLiteral("      --json           with many ports: JSON Lines\n");
+        if (command != Command::Monitor)
+            text += QStringLiteral(
+                "      --stop-on-first-failure  with many ports: after the first failure,\n"
+                "                       the others are interrupted (a write under way may or\n"
+                "                       may not be stored: each says so)\n");
+    }
     if (info->ackTimeout)
         text += QStringLiteral("      --ack-timeout MS how long to wait for the acknowledgement "
                                "(default 5000)\n");
@@ -363,7 +443,10 @@ QString helpText(Command command)
         text += QStringLiteral("  -o FILE              write the settings file to FILE\n");
     if (command == Command::Monitor)
         text += QStringLiteral("      --count N        stop after N replies\n"
-                               "      --csv FILE       record every reply in FILE\n");
+                               "      --csv FILE       record every reply in FILE (with many "
+                               "ports: a port column)\n"
+                               "      --csv-per-port DIR  with many ports: one file per port in "
+                               "DIR\n");
     if (command == Command::Write)
         text += QStringLiteral("      --input TYPE LOW HIGH   input type (current or voltage) "
                                "and scale\n"

@@ -31,6 +31,13 @@ struct Options {
     bool version = false;
 
     LinkSettings link; // link.port empty: choose the one free port
+    // Many instruments at once: -p repeated, --ports FILE or --all. Every
+    // port named, in order; link.port is the first.
+    QStringList ports;
+    QString portsFile;
+    bool allPorts = false;
+    bool stopOnFirstFailure = false;
+    QString csvDirectory; // monitor --csv-per-port
     bool json = false;
     QString outputFile;                        // read -o
     QString settingsFile;                      // write FILE
@@ -39,6 +46,9 @@ struct Options {
     int ackTimeoutMs = 5000;
     int count = 0; // monitor: 0 runs until Ctrl-C
     QString csvFile;
+
+    // One line per instrument and a summary, instead of one instrument's output.
+    bool manyPorts() const { return ports.size() > 1 || !portsFile.isEmpty() || allPorts; }
 };
 
 struct Parse {

@@ -3,21 +3,40 @@
 
 #include "core/file_write.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <poll.h>
 #include <unistd.h>
 
+#include <utility>
+
 namespace cli {
 
 namespace {
 
-int g_outputError = 0;
+std::atomic<int> g_outputError = 0;
+thread_local OutputCapture *t_capture = nullptr;
 
 } // namespace
 
+OutputCapture::OutputCapture(std::function<bool(const QString &)> onText)
+    : onText(std::move(onText)), m_previous(std::exchange(t_capture, this))
+{
+}
+
+OutputCapture::~OutputCapture()
+{
+    t_capture = m_previous;
+}
+
 bool print(const QString &text)
 {
+    if (t_capture) {
+        if (t_capture->onText) return t_capture->onText(text);
+        t_capture->out += text;
+        return true;
+    }
     if (g_outputError != 0) return false;
     const QByteArray bytes = text.toLocal8Bit();
     qsizetype done = 0;
@@ -55,8 +74,17 @@ QString outputErrorText()
         .arg(systemErrorText(g_outputError));
 }
 
+void passReading(const DecodedReading &reading)
+{
+    if (t_capture && t_capture->onReading) t_capture->onReading(reading);
+}
+
 void printError(const QString &message)
 {
+    if (t_capture) {
+        t_capture->errors << message;
+        return;
+    }
     std::fprintf(stderr, "kx4720r-cli: %s\n", message.toLocal8Bit().constData());
     std::fflush(stderr);
 }
