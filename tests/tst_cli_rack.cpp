@@ -4,7 +4,7 @@
 // rack as text, --all, and Ctrl-C in the middle of monitoring.
 #include <QtTest>
 
-#include "link/portprobe.h"
+#include "ports/portprobe.h"
 #include "sim/sim_options.h"
 #include "sim/simulator_rack.h"
 

@@ -8,7 +8,7 @@
 #include "cli_output.h"
 #include "cli_report.h"
 #include "core/readings_csv.h"
-#include "link/portprobe.h"
+#include "ports/portprobe.h"
 
 #include <QDir>
 #include <QEventLoop>
