@@ -169,17 +169,17 @@ bool readUnits(const QString &text, int count, std::vector<bool> &chosen, QStrin
 
 // One --fault-on: "UNITS:NAME[=VALUE][,NAME[=VALUE]...]", applied to the
 // units it names.
-bool applyFaultOn(const QString &given, std::vector<SimOptions> &units, QString &error)
+bool applyFaultOn(const QString &faultText, std::vector<SimOptions> &units, QString &error)
 {
-    const qsizetype colon = given.indexOf(QLatin1Char(':'));
+    const qsizetype colon = faultText.indexOf(QLatin1Char(':'));
     std::vector<bool> chosen;
-    if (colon < 0 || !readUnits(given.left(colon), int(units.size()), chosen, error)) {
+    if (colon < 0 || !readUnits(faultText.left(colon), int(units.size()), chosen, error)) {
         if (colon < 0) error = QStringLiteral("give the units, a colon and the faults");
-        error = QStringLiteral("--fault-on %1: %2").arg(given, error);
+        error = QStringLiteral("--fault-on %1: %2").arg(faultText, error);
         return false;
     }
     QHash<QString, QString> faults;
-    for (const QString &item : given.mid(colon + 1).split(QLatin1Char(','))) {
+    for (const QString &item : faultText.mid(colon + 1).split(QLatin1Char(','))) {
         const qsizetype equals = item.indexOf(QLatin1Char('='));
         const QString name = equals < 0 ? item : item.left(equals);
         const InstrumentOption *option = instrumentOption(name);
@@ -192,7 +192,7 @@ bool applyFaultOn(const QString &given, std::vector<SimOptions> &units, QString 
         else if (faults.contains(name))
             error = QStringLiteral("%1 is given twice").arg(name);
         if (!error.isEmpty()) {
-            error = QStringLiteral("--fault-on %1: %2").arg(given, error);
+            error = QStringLiteral("--fault-on %1: %2").arg(faultText, error);
             return false;
         }
         faults.insert(name, equals < 0 ? QString() : item.mid(equals + 1));
@@ -204,7 +204,7 @@ bool applyFaultOn(const QString &given, std::vector<SimOptions> &units, QString 
     for (std::size_t unit = 0; unit < units.size(); ++unit) {
         if (!chosen[unit]) continue;
         if (!applyInstrumentOptions(given, units[unit], error)) {
-            error = QStringLiteral("--fault-on %1: %2").arg(given, error);
+            error = QStringLiteral("--fault-on %1: %2").arg(faultText, error);
             return false;
         }
     }
