@@ -1,5 +1,6 @@
 // The two caption sets of the main window and the language choice.
 #include "ui/captions.h"
+#include "ui/caption_table.h"
 
 namespace {
 
@@ -177,13 +178,7 @@ QStringList CaptionStore::signalTypeItems() const
 
 namespace {
 
-struct FileCaptionRow {
-    FileCaption caption;
-    const char16_t *english;
-    const char16_t *hungarian;
-};
-
-constexpr std::array<FileCaptionRow, kFileCaptionCount> kFileRows{{
+constexpr std::array<LanguageRow<FileCaption>, kFileCaptionCount> kFileRows{{
     {FileCaption::SaveToFile, u"Save to file…", u"Mentés fájlba…"},
     {FileCaption::LoadFromFile, u"Load from file…", u"Betöltés fájlból…"},
     {FileCaption::SaveReport, u"Save calibration report…", u"Jegyzőkönyv mentése…"},
@@ -227,18 +222,11 @@ constexpr std::array<FileCaptionRow, kFileCaptionCount> kFileRows{{
      u"Módosítva, még nincs a készülékbe írva"},
 }};
 
-constexpr bool fileRowsInOrder()
-{
-    for (int i = 0; i < kFileCaptionCount; ++i)
-        if (static_cast<int>(kFileRows[i].caption) != i) return false;
-    return true;
-}
-static_assert(fileRowsInOrder(), "file caption rows must follow the enum order");
+static_assert(rowsFollowTheEnum(kFileRows), "file caption rows must follow the enum order");
 
 } // namespace
 
 QString fileCaptionText(CaptionLanguage language, FileCaption caption)
 {
-    const FileCaptionRow &r = kFileRows[static_cast<std::size_t>(caption)];
-    return QString::fromUtf16(language == CaptionLanguage::English ? r.english : r.hungarian);
+    return rowText(kFileRows, language, caption);
 }

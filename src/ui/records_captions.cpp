@@ -1,17 +1,12 @@
 // The records' texts in both languages.
 #include "ui/records_captions.h"
+#include "ui/caption_table.h"
 
 #include <array>
 
 namespace {
 
-struct RecordsCaptionRow {
-    RecordsCaption caption;
-    const char16_t *english;
-    const char16_t *hungarian;
-};
-
-constexpr std::array<RecordsCaptionRow, kRecordsCaptionCount> kRows{{
+constexpr std::array<LanguageRow<RecordsCaption>, kRecordsCaptionCount> kRows{{
     {RecordsCaption::OpenButton, u"Records…", u"Nyilvántartás…"},
     {RecordsCaption::DialogTitle, u"Records", u"Kalibrálási nyilvántartás"},
     {RecordsCaption::SerialFilter, u"&Serial number:", u"&Gyári szám:"},
@@ -76,18 +71,11 @@ constexpr std::array<RecordsCaptionRow, kRecordsCaptionCount> kRows{{
      u"készülékhez nem került."},
 }};
 
-constexpr bool rowsInOrder()
-{
-    for (int i = 0; i < kRecordsCaptionCount; ++i)
-        if (static_cast<int>(kRows[i].caption) != i) return false;
-    return true;
-}
-static_assert(rowsInOrder(), "records caption rows must follow the enum order");
+static_assert(rowsFollowTheEnum(kRows), "records caption rows must follow the enum order");
 
 } // namespace
 
 QString recordsCaptionText(CaptionLanguage language, RecordsCaption caption)
 {
-    const RecordsCaptionRow &r = kRows[static_cast<std::size_t>(caption)];
-    return QString::fromUtf16(language == CaptionLanguage::English ? r.english : r.hungarian);
+    return rowText(kRows, language, caption);
 }

@@ -1,17 +1,12 @@
 // The Verification page's texts.
 #include "ui/verify_captions.h"
+#include "ui/caption_table.h"
 
 #include <array>
 
 namespace {
 
-struct VerifyCaptionRow {
-    VerifyCaption caption;
-    const char16_t *english;
-    const char16_t *hungarian;
-};
-
-constexpr std::array<VerifyCaptionRow, kVerifyCaptionCount> kRows{{
+constexpr std::array<LanguageRow<VerifyCaption>, kVerifyCaptionCount> kRows{{
     {VerifyCaption::Page, u"Verification", u"Ellenőrzés"},
     {VerifyCaption::AsFound, u"As found", u"Átvételi állapot"},
     {VerifyCaption::AsLeft, u"As left", u"Kiadási állapot"},
@@ -80,18 +75,11 @@ constexpr std::array<VerifyCaptionRow, kVerifyCaptionCount> kRows{{
      u"Működő készülék nem ad ilyen értékeket:\n\n%1\n\nMégis tárolja őket a készülékben?"},
 }};
 
-constexpr bool rowsInOrder()
-{
-    for (std::size_t i = 0; i < kRows.size(); ++i)
-        if (static_cast<std::size_t>(kRows[i].caption) != i) return false;
-    return true;
-}
-static_assert(rowsInOrder(), "one row per caption, in the enum's order");
+static_assert(rowsFollowTheEnum(kRows), "one row per caption, in the enum's order");
 
 } // namespace
 
 QString verifyCaptionText(CaptionLanguage language, VerifyCaption caption)
 {
-    const VerifyCaptionRow &r = kRows[static_cast<std::size_t>(caption)];
-    return QString::fromUtf16(language == CaptionLanguage::English ? r.english : r.hungarian);
+    return rowText(kRows, language, caption);
 }
