@@ -10,8 +10,7 @@
 #include <array>
 #include <cstddef>
 
-template <typename Caption>
-struct LanguageRow {
+template <typename Caption> struct LanguageRow {
     Caption caption;
     const char16_t *english;
     const char16_t *hungarian;
