@@ -175,8 +175,8 @@ private slots:
         QTest::newRow("one link for a rack") << QStringList{"--count", "2", "--link", "/tmp/a"};
         QTest::newRow("one timing file for a rack")
             << QStringList{"--count", "2", "--timing", "/tmp/t"};
-        const auto faultOn = [](const char *spec) {
-            return QStringList{"--count", "3", "--fault-on", spec};
+        const auto faultOn = [](const char *faults) {
+            return QStringList{"--count", "3", "--fault-on", faults};
         };
         QTest::newRow("unit beyond the rack") << faultOn("3:split");
         QTest::newRow("range backwards") << faultOn("2-1:split");
