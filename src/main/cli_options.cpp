@@ -1,12 +1,11 @@
 // Parsing kx4720r-cli's command line, and its help.
 #include "cli_options.h"
 
+#include "cli_arguments.h"
 #include "cli_rack.h"
 #include "cli_records.h"
 
 #include "link/mbtypes.h"
-
-#include <QSet>
 
 #include <algorithm>
 #include <array>
@@ -108,24 +107,24 @@ std::optional<double> decimalNumber(const QString &text)
 
 class Parser {
 public:
-    explicit Parser(const QStringList &arguments) : m_args(arguments) {}
+    explicit Parser(const QStringList &arguments)
+        : m_args(arguments), m_cursor(arguments, m_parse.error)
+    {
+    }
 
     Parse run()
     {
-        Parse parse;
-        m_options = &parse.options;
-        m_error = &parse.error;
         step();
-        if (!parse.error.isEmpty()) parse.options.help = parse.options.version = false;
-        return parse;
+        if (!m_parse.error.isEmpty()) m_parse.options.help = m_parse.options.version = false;
+        return m_parse;
     }
 
 private:
     void step()
     {
-        Options &o = *m_options;
+        Options &o = m_parse.options;
         if (m_args.isEmpty()) {
-            *m_error = QStringLiteral("no command given (see kx4720r-cli --help)");
+            m_parse.error = QStringLiteral("no command given (see kx4720r-cli --help)");
             return;
         }
         const QString first = m_args.first();
@@ -140,44 +139,29 @@ private:
         for (const CommandInfo &info : Commands)
             if (first == QLatin1String(info.name)) m_info = &info;
         if (!m_info) {
-            *m_error = QStringLiteral("unknown command \"%1\" (see kx4720r-cli --help)").arg(first);
+            m_parse.error =
+                QStringLiteral("unknown command \"%1\" (see kx4720r-cli --help)").arg(first);
             return;
         }
         o.command = m_info->command;
         o.commandName = first;
-        for (m_pos = 1; m_pos < m_args.size() && m_error->isEmpty(); ++m_pos)
-            option(m_args[m_pos]);
-        if (!m_error->isEmpty() || o.help || o.version) return;
+        m_cursor.setCommand(first);
+        while (m_cursor.next())
+            option();
+        if (m_cursor.failed() || o.help || o.version) return;
         finish();
     }
 
-    // The value of an option: "--name=value" or the next argument.
-    std::optional<QString> value(const QString &name)
-    {
-        if (m_inline) return *m_inline;
-        if (m_pos + 1 >= m_args.size()) {
-            usage(QStringLiteral("%1 needs a value").arg(name));
-            return std::nullopt;
-        }
-        return m_args[++m_pos];
-    }
+    std::optional<QString> value() { return m_cursor.value(); }
+    void usage(const QString &message) { m_cursor.usage(message); }
+    void once(const QString &option) { m_cursor.once(option); }
 
-    void usage(const QString &message)
+    void option()
     {
-        if (m_error->isEmpty())
-            *m_error = QStringLiteral("%1: %2 (see kx4720r-cli %1 --help)")
-                           .arg(QLatin1String(m_info->name), message);
-    }
-
-    void option(const QString &argument)
-    {
-        Options &o = *m_options;
-        QString name = argument;
-        m_inline.reset();
-        if (argument.startsWith(u"--") && argument.contains(u'=')) {
-            name = argument.section(u'=', 0, 0);
-            m_inline = argument.section(u'=', 1);
-        }
+        Options &o = m_parse.options;
+        const QString &argument = m_cursor.argument();
+        const QString &name = m_cursor.name();
+        const bool inlineValue = m_cursor.hasInlineValue();
         const bool link = m_info->talks;
         qint64 n = 0;
         if (name == u"--help" || name == u"-h") {
@@ -185,7 +169,7 @@ private:
         } else if (name == u"--version") {
             o.version = true;
         } else if (link && (name == u"-p" || name == u"--port")) {
-            if (const auto v = value(name)) {
+            if (const auto v = value()) {
                 if (v->isEmpty()) usage(QStringLiteral("%1 needs a port").arg(name));
                 // The same port twice would be opened twice: the second busy.
                 if (o.ports.contains(*v))
@@ -194,24 +178,24 @@ private:
                 if (o.link.port.isEmpty()) o.link.port = *v;
             }
         } else if (link && name == u"--ports") {
-            once("--ports");
-            if (const auto v = value(name)) o.portsFile = fileName(name, *v);
-        } else if (link && name == u"--all" && !m_inline) {
-            once("--all");
+            once(QStringLiteral("--ports"));
+            if (const auto v = value()) o.portsFile = fileName(name, *v);
+        } else if (link && name == u"--all" && !inlineValue) {
+            once(QStringLiteral("--all"));
             o.allPorts = true;
         } else if (link && o.command != Command::Monitor && name == u"--stop-on-first-failure" &&
-                   !m_inline) {
-            once("--stop-on-first-failure");
+                   !inlineValue) {
+            once(QStringLiteral("--stop-on-first-failure"));
             o.stopOnFirstFailure = true;
         } else if (link && !m_info->json && o.command != Command::Monitor && name == u"--json" &&
-                   !m_inline) {
+                   !inlineValue) {
             // Without one port, every command tells its instruments as JSON lines.
-            once("--json");
+            once(QStringLiteral("--json"));
             o.json = true;
             m_jsonForMany = true;
         } else if (link && (name == u"-b" || name == u"--baud")) {
-            once("-b/--baud");
-            if (const auto v = value(name)) {
+            once(QStringLiteral("-b/--baud"));
+            if (const auto v = value()) {
                 const bool offered =
                     wholeNumber(*v, 1, 921600, n) &&
                     std::any_of(kMBBaudTable.begin(), kMBBaudTable.end(),
@@ -223,16 +207,16 @@ private:
                 o.link.baud = quint32(n);
             }
         } else if (link && name == u"--tries") {
-            once("--tries");
-            if (const auto v = value(name)) {
+            once(QStringLiteral("--tries"));
+            if (const auto v = value()) {
                 if (!wholeNumber(*v, 1, 100, n))
                     usage(QStringLiteral("--tries \"%1\" is not a whole number from 1 to 100")
                               .arg(*v));
                 o.link.tries = int(n);
             }
         } else if (link && name == u"--timeout") {
-            once("--timeout");
-            if (const auto v = value(name)) {
+            once(QStringLiteral("--timeout"));
+            if (const auto v = value()) {
                 if (!wholeNumber(*v, 0, 65535, n))
                     usage(QStringLiteral("--timeout \"%1\" is not a whole number of ms from 0 to "
                                          "65535")
@@ -241,40 +225,40 @@ private:
             }
         } else if (o.command == Command::Ports && name == u"--port") {
             // Listed as well; the probe takes these from the command line.
-            value(name);
+            value();
         } else if (m_info->ackTimeout && name == u"--ack-timeout") {
-            once("--ack-timeout");
-            if (const auto v = value(name)) {
+            once(QStringLiteral("--ack-timeout"));
+            if (const auto v = value()) {
                 if (!wholeNumber(*v, 1, 3600000, n))
                     usage(QStringLiteral("--ack-timeout \"%1\" is not a whole number of ms from 1 "
                                          "to 3600000")
                               .arg(*v));
                 o.ackTimeoutMs = int(n);
             }
-        } else if (m_info->json && name == u"--json" && !m_inline) {
-            once("--json");
+        } else if (m_info->json && name == u"--json" && !inlineValue) {
+            once(QStringLiteral("--json"));
             o.json = true;
         } else if (o.command == Command::Read && name == u"-o") {
-            once("-o");
-            if (const auto v = value(name)) o.outputFile = fileName(name, *v);
+            once(QStringLiteral("-o"));
+            if (const auto v = value()) o.outputFile = fileName(name, *v);
         } else if (o.command == Command::Monitor && name == u"--count") {
-            once("--count");
-            if (const auto v = value(name)) {
+            once(QStringLiteral("--count"));
+            if (const auto v = value()) {
                 if (!wholeNumber(*v, 1, std::numeric_limits<int>::max(), n))
                     usage(QStringLiteral("--count \"%1\" is not a whole number from 1").arg(*v));
                 o.count = int(n);
             }
         } else if (o.command == Command::Monitor && name == u"--csv") {
-            once("--csv");
-            if (const auto v = value(name)) o.csvFile = fileName(name, *v);
+            once(QStringLiteral("--csv"));
+            if (const auto v = value()) o.csvFile = fileName(name, *v);
         } else if (o.command == Command::Monitor && name == u"--csv-per-port") {
-            once("--csv-per-port");
-            if (const auto v = value(name)) o.csvDirectory = fileName(name, *v);
-        } else if (o.command == Command::Write && name == u"--dry-run" && !m_inline) {
-            once("--dry-run");
+            once(QStringLiteral("--csv-per-port"));
+            if (const auto v = value()) o.csvDirectory = fileName(name, *v);
+        } else if (o.command == Command::Write && name == u"--dry-run" && !inlineValue) {
+            once(QStringLiteral("--dry-run"));
             o.dryRun = true;
         } else if (o.command == Command::Write && (name == u"--input" || name == u"--output")) {
-            once(name == u"--input" ? "--input" : "--output");
+            once(name);
             scaleOption(name, name == u"--input" ? o.input : o.output);
         } else if (o.command == Command::Write && !argument.startsWith(u'-')) {
             if (!o.settingsFile.isEmpty())
@@ -288,14 +272,6 @@ private:
         }
     }
 
-    // Each option once: a second value would silently win over the first.
-    void once(const char *option)
-    {
-        if (m_seen.contains(QLatin1String(option)))
-            usage(QStringLiteral("%1 is given more than once").arg(QLatin1String(option)));
-        m_seen << QLatin1String(option);
-    }
-
     QString fileName(const QString &name, const QString &value)
     {
         if (value.isEmpty()) usage(QStringLiteral("%1 needs a file name").arg(name));
@@ -305,14 +281,15 @@ private:
     // --input TYPE LOW HIGH, three values.
     void scaleOption(const QString &name, std::optional<ScaleSetting> &target)
     {
-        if (m_inline || m_pos + 3 >= m_args.size()) {
+        const std::optional<QStringList> given = m_cursor.values(3);
+        if (!given) {
             usage(QStringLiteral("%1 needs a type (current or voltage), a low and a high value")
                       .arg(name));
             return;
         }
-        const QString typeName = m_args[++m_pos];
-        const QString lowText = m_args[++m_pos];
-        const QString highText = m_args[++m_pos];
+        const QString &typeName = given->at(0);
+        const QString &lowText = given->at(1);
+        const QString &highText = given->at(2);
         const auto type = instrument::signalTypeFromName(typeName);
         if (!type) {
             usage(QStringLiteral("%1: \"%2\" is no type; current or voltage").arg(name, typeName));
@@ -329,7 +306,7 @@ private:
 
     void finish()
     {
-        Options &o = *m_options;
+        Options &o = m_parse.options;
         if (!m_info->talks) return;
         manyPorts(o);
         if (o.command != Command::Write) return;
@@ -350,7 +327,7 @@ private:
             usage(QStringLiteral("--all takes every free port: give no -p or --ports with it"));
         else if (!o.portsFile.isEmpty() && !o.ports.isEmpty())
             usage(QStringLiteral("give the ports either with -p or in --ports"));
-        if (!m_error->isEmpty()) return;
+        if (m_cursor.failed()) return;
         if (!o.portsFile.isEmpty()) {
             QString error;
             const std::optional<QStringList> ports = readPortList(o.portsFile, error);
@@ -380,13 +357,10 @@ private:
     }
 
     const QStringList &m_args;
+    Parse m_parse;
+    ArgumentCursor m_cursor;
     bool m_jsonForMany = false;
-    Options *m_options = nullptr;
-    QString *m_error = nullptr;
     const CommandInfo *m_info = nullptr;
-    qsizetype m_pos = 0;
-    std::optional<QString> m_inline;
-    QSet<QString> m_seen;
 };
 
 } // namespace

@@ -1,6 +1,7 @@
 // Parsing and running the records commands of kx4720r-cli.
 #include "cli_records.h"
 
+#include "cli_arguments.h"
 #include "cli_options.h"
 #include "cli_output.h"
 #include "cli_records_output.h"
@@ -86,27 +87,32 @@ QString helpText(const ActionInfo *info)
 
 class Parser {
 public:
-    explicit Parser(const QStringList &arguments) : m_args(arguments) {}
-
-    RecordsOptions run(QString &error)
+    Parser(const QStringList &arguments, QString &error) : m_cursor(arguments, error)
     {
-        m_error = &error;
-        if (m_args.isEmpty()) {
+        m_cursor.setCommand(QStringLiteral("records"));
+    }
+
+    RecordsOptions run(const QStringList &arguments)
+    {
+        if (arguments.isEmpty()) {
             usage(QStringLiteral("no action given: list, show, export or import"));
             return m_options;
         }
-        const QString first = m_args.first();
+        const QString first = arguments.first();
         for (const ActionInfo &info : Actions)
             if (first == QLatin1String(info.name)) m_options.info = &info;
+        if (m_options.info)
+            m_cursor.setCommand(
+                QStringLiteral("records %1").arg(QLatin1String(m_options.info->name)));
         if (first == u"--help" || first == u"-h")
             m_options.help = true;
         else if (first == u"--version")
             m_options.version = true;
         else if (!m_options.info)
             usage(QStringLiteral("unknown action \"%1\": list, show, export or import").arg(first));
-        for (m_pos = 1; m_pos < m_args.size() && error.isEmpty(); ++m_pos)
-            option(m_args[m_pos]);
-        if (error.isEmpty() && m_options.info && !m_options.help && !m_options.version) {
+        while (m_cursor.next())
+            option();
+        if (!m_cursor.failed() && m_options.info && !m_options.help && !m_options.version) {
             const Action action = m_options.info->action;
             if (action == Action::Show && m_options.id.isEmpty())
                 usage(QStringLiteral("no ID given"));
@@ -117,31 +123,9 @@ public:
     }
 
 private:
-    void usage(const QString &message)
-    {
-        if (!m_error->isEmpty()) return;
-        const QString command =
-            m_options.info ? QStringLiteral("records %1").arg(QLatin1String(m_options.info->name))
-                           : QStringLiteral("records");
-        *m_error = QStringLiteral("%1: %2 (see kx4720r-cli %1 --help)").arg(command, message);
-    }
-
-    std::optional<QString> value(const QString &name)
-    {
-        if (m_inline) return *m_inline;
-        if (m_pos + 1 >= m_args.size()) {
-            usage(QStringLiteral("%1 needs a value").arg(name));
-            return std::nullopt;
-        }
-        return m_args[++m_pos];
-    }
-
-    void once(const QString &option)
-    {
-        if (m_seen.contains(option))
-            usage(QStringLiteral("%1 is given more than once").arg(option));
-        m_seen << option;
-    }
+    void usage(const QString &message) { m_cursor.usage(message); }
+    std::optional<QString> value() { return m_cursor.value(); }
+    void once(const QString &option) { m_cursor.once(option); }
 
     void format(const QString &name, Format format)
     {
@@ -151,37 +135,34 @@ private:
         m_options.format = format;
     }
 
-    void option(const QString &argument)
+    void option()
     {
-        m_inline.reset();
-        QString name = argument;
-        if (argument.startsWith(u"--") && argument.contains(u'=')) {
-            name = argument.section(u'=', 0, 0);
-            m_inline = argument.section(u'=', 1);
-        }
+        const QString &argument = m_cursor.argument();
+        const QString &name = m_cursor.name();
+        const bool inlineValue = m_cursor.hasInlineValue();
         const Action action = m_options.info ? m_options.info->action : Action::List;
         const bool known = m_options.info != nullptr;
         if (name == u"--help" || name == u"-h") {
             m_options.help = true;
         } else if (name == u"--version") {
             m_options.version = true;
-        } else if (known && name == u"--json" && !m_inline && action != Action::Import) {
+        } else if (known && name == u"--json" && !inlineValue && action != Action::Import) {
             format(name, Format::Json);
-        } else if (known && name == u"--csv" && !m_inline &&
+        } else if (known && name == u"--csv" && !inlineValue &&
                    (action == Action::List || action == Action::Export)) {
             format(name, Format::Csv);
         } else if (known && action == Action::List && name == u"--serial") {
             once(name);
-            if (const auto v = value(name)) {
+            if (const auto v = value()) {
                 if (v->trimmed().isEmpty()) usage(QStringLiteral("--serial needs a serial number"));
                 m_options.serial = v->trimmed();
             }
         } else if (known && action == Action::List && name == u"--due-within") {
             once(name);
-            if (const auto v = value(name)) dueWithin(*v);
+            if (const auto v = value()) dueWithin(*v);
         } else if (known && action == Action::Export && name == u"--since") {
             once(name);
-            if (const auto v = value(name)) since(*v);
+            if (const auto v = value()) since(*v);
         } else if (argument.startsWith(u'-') && argument.size() > 1) {
             usage(QStringLiteral("unknown option %1").arg(name));
         } else if (known && action == Action::Show && m_options.id.isEmpty()) {
@@ -218,12 +199,8 @@ private:
                       .arg(text));
     }
 
-    const QStringList &m_args;
+    ArgumentCursor m_cursor;
     RecordsOptions m_options;
-    QString *m_error = nullptr;
-    qsizetype m_pos = 0;
-    std::optional<QString> m_inline;
-    QStringList m_seen;
 };
 
 QString uuidText(const QUuid &id)
@@ -380,7 +357,7 @@ QString recordsUsage()
 int runRecords(const QStringList &arguments)
 {
     QString error;
-    const RecordsOptions o = Parser(arguments).run(error);
+    const RecordsOptions o = Parser(arguments, error).run(arguments);
     if (!error.isEmpty()) {
         printError(error);
         return ExitUsage;
