@@ -5,6 +5,7 @@
 #include <QtTest>
 
 #include "ports/portprobe.h"
+#include "support/ptypair.h"
 #include "sim/sim_options.h"
 #include "sim/simulator_rack.h"
 
@@ -221,6 +222,22 @@ private slots:
         }
         QCOMPARE(run.lines.last(),
                  "summary: 7 of 8 instruments done; failed: " + m_ports[3].toUtf8());
+    }
+
+    // The rack's one look for other holders still finds a program that holds
+    // a port with no lock and no flag; the other port is served.
+    void aPortHeldByAnotherProgramIsRefused()
+    {
+        const PortHolderProcess holder(m_ports[7], false);
+        QVERIFY(holder.isHolding());
+        const Run run = cli({"status", "--json", "-p", m_ports[6], "-p", m_ports[7]});
+        QVERIFY2(run.exitCode == 3, qPrintable(describe(run)));
+        QJsonObject summary;
+        const QHash<QString, QJsonObject> units = byPort(run, summary);
+        QCOMPARE(units.value(m_ports[6]).value(u"result").toString(), "ok");
+        QVERIFY2(units.value(m_ports[7]).value(u"reason").toString().contains(
+                     QStringLiteral("(process %1)").arg(holder.pid())),
+                 qPrintable(describe(run)));
     }
 
     // --all: the ports without an answering instrument are listed and skipped.

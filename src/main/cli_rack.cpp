@@ -9,6 +9,7 @@
 #include "cli_report.h"
 #include "core/readings_csv.h"
 #include "ports/portprobe.h"
+#include "serial/portholders.h"
 
 #include <QDir>
 #include <QEventLoop>
@@ -217,6 +218,8 @@ void Rack::serve(const QStringList &ports, const Options &options, bool probing)
         connect(m_workers.back().get(), &QThread::finished, this,
                 [this, i, probing] { ended(std::size_t(i), probing); });
     }
+    // One look for other holders serves every port's first open.
+    const SharedHolderScan holders(ports);
     QEventLoop loop;
     m_loop = &loop;
     m_running = m_workers.size();
@@ -312,7 +315,10 @@ void Rack::tell(const Unit &unit, const QString &word, const QString &what)
 
 std::optional<QStringList> Rack::findInstruments()
 {
-    const PortProbe probe = probePorts(allPortCandidates(), tryOpenExclusively);
+    const DeviceHolders holders;
+    const PortProbe probe = probePorts(allPortCandidates(), [&](const QString &port) {
+        return probePort(port, holders);
+    });
     if (probe.available.isEmpty()) {
         printError(QStringLiteral("--all: no free serial port found"));
         m_worst = ExitPort;
