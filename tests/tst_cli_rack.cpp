@@ -57,6 +57,12 @@ Run cli(const QStringList &arguments, const QString &offeredPorts = {})
     return finish(process);
 }
 
+// The simulated rack numbers its units' serial numbers from SIM00001.
+QString serialOf(int unit)
+{
+    return QStringLiteral("SIM%1").arg(unit + 1, 5, 10, QLatin1Char('0'));
+}
+
 QString describe(const Run &run)
 {
     return QStringLiteral("exit %1\nstdout: %2\nstderr: %3")
@@ -161,6 +167,9 @@ private slots:
             const int code = i == 3 ? 4 : i == 5 ? 1 : 0;
             QVERIFY2(unit.value(u"exitCode").toInt(-1) == code, qPrintable(m_ports[i]));
             QCOMPARE(unit.value(u"result").toString(), code == 0 ? "ok" : "failed");
+            // The link names its station even where the instrument refused;
+            // the silent unit's stays unknown and its result is its own.
+            QCOMPARE(unit.value(u"serial").toString(), i == 3 ? QString() : serialOf(i));
             if (code != 0) QVERIFY2(reason.contains(u"may or may not hold"), qPrintable(reason));
         }
         QVERIFY(units.value(m_ports[3]).value(u"reason").toString().contains(u"no answer"));
@@ -217,8 +226,8 @@ private slots:
                     return l.startsWith(m_ports[i].toUtf8() + ' ');
                 });
             QVERIFY2(line != run.lines.end(), qPrintable(describe(run)));
-            QVERIFY2(line->contains(i == 3 ? "  failed   no answer" : "  ok       firmware"),
-                     line->constData());
+            const QByteArray good = "  ok       serial " + serialOf(i).toUtf8() + ", firmware";
+            QVERIFY2(line->contains(i == 3 ? "  failed   no answer" : good), line->constData());
         }
         QCOMPARE(run.lines.last(),
                  "summary: 7 of 8 instruments done; failed: " + m_ports[3].toUtf8());

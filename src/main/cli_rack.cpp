@@ -26,6 +26,19 @@
 
 namespace cli {
 
+namespace {
+
+// The serial number in a station's name ("KX4720R simulator, serial
+// SIM00003"): the word after "serial"; empty for a name without one.
+QString serialNumberIn(const QString &stationName)
+{
+    static const QRegularExpression serial(QStringLiteral("\\bserial\\s+([^\\s,;]+)"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    return serial.match(stationName).captured(1);
+}
+
+} // namespace
+
 // One port's command on a thread of its own. Its session lives on that
 // thread; cancel() reaches it through the thread's event loop, which runs
 // while the session waits.
@@ -50,6 +63,7 @@ public:
     int exitCode = ExitDone;
     QString out;
     QStringList errors;
+    QString serial; // empty: not known
     bool started = false;
 
 protected:
@@ -74,6 +88,7 @@ protected:
             const QMutexLocker lock(&m_mutex);
             m_session = nullptr;
         }
+        serial = serialNumberIn(session.stationName().value_or(QString()));
         out = capture.out;
         errors = capture.errors;
     }
@@ -89,6 +104,7 @@ private:
 
 struct Rack::Unit {
     QString port;
+    QString serial;
     int exitCode = ExitDone;
     QString out;
     QStringList errors;
@@ -194,6 +210,7 @@ void Rack::serve(const QStringList &ports, const Options &options, bool probing)
         unit.ports = {ports[i]};
         unit.portsFile.clear();
         unit.allPorts = false;
+        unit.askStationName = !probing;
         // The status as JSON, to be told in a line or an object.
         if (unit.command == Command::Status) unit.json = true;
         if (!options.csvDirectory.isEmpty())
@@ -236,6 +253,7 @@ void Rack::ended(std::size_t index, bool probing)
     unit.exitCode = worker.exitCode;
     unit.out = worker.out;
     unit.errors = worker.errors;
+    unit.serial = worker.serial;
     if (probing) {
         if (unit.exitCode == ExitDone)
             m_answering << unit.port;
@@ -293,6 +311,7 @@ void Rack::tell(const Unit &unit, const QString &word, const QString &what)
     const QJsonObject data = QJsonDocument::fromJson(unit.out.toUtf8()).object();
     if (m_options.json) {
         QJsonObject line{{"port", unit.port}, {"result", word}};
+        if (!unit.serial.isEmpty()) line.insert(QStringLiteral("serial"), unit.serial);
         if (word != u"skipped") line.insert(QStringLiteral("exitCode"), unit.exitCode);
         if (!good) line.insert(QStringLiteral("reason"), what);
         if (good && m_options.command == Command::Status)
@@ -310,6 +329,7 @@ void Rack::tell(const Unit &unit, const QString &word, const QString &what)
     else if (good && !data.isEmpty())
         shown = QString::fromUtf8(QJsonDocument(data).toJson(QJsonDocument::Compact));
     shown.replace(u'\n', QStringLiteral("; "));
+    if (!unit.serial.isEmpty()) shown = QStringLiteral("serial %1, %2").arg(unit.serial, shown);
     out(QStringLiteral("%1  %2  %3\n").arg(unit.port, -m_portWidth).arg(word, -7).arg(shown));
 }
 
