@@ -155,7 +155,12 @@ int worseExitCode(int a, int b)
     return rank(b) > rank(a) ? b : a;
 }
 
-Rack::Rack(const Options &options, QObject *parent) : QObject(parent), m_options(options) {}
+Rack::Rack(const Options &options, QObject *parent) : QObject(parent), m_options(options)
+{
+    // A tenth of a second behind the replies: quick enough to watch.
+    m_monitorFlush.setInterval(100);
+    connect(&m_monitorFlush, &QTimer::timeout, this, &Rack::flushMonitorText);
+}
 
 Rack::~Rack()
 {
@@ -172,6 +177,7 @@ void Rack::cancel()
 
 bool Rack::out(const QString &text)
 {
+    flushMonitorText();
     if (print(text)) return true;
     // Nobody reads the results any more: the instruments stop as on Ctrl-C.
     for (const auto &worker : m_workers)
@@ -179,12 +185,27 @@ bool Rack::out(const QString &text)
     return false;
 }
 
-void Rack::monitorText(const QString &port, const QString &text)
+bool Rack::monitorText(const QString &port, const QString &text)
 {
     QString lines;
     for (const QString &line : text.split(u'\n', Qt::SkipEmptyParts))
         lines += QStringLiteral("%1  %2\n").arg(port, -m_portWidth).arg(line);
-    out(lines);
+    const QMutexLocker lock(&m_monitorMutex);
+    m_monitorText += lines;
+    // Once the output failed the unit stops, as the one-port tool does.
+    return outputError() == 0;
+}
+
+void Rack::flushMonitorText()
+{
+    QString text;
+    {
+        const QMutexLocker lock(&m_monitorMutex);
+        text.swap(m_monitorText);
+    }
+    if (text.isEmpty() || print(text)) return;
+    for (const auto &worker : m_workers)
+        worker->cancel();
 }
 
 void Rack::record(const QString &port, const DecodedReading &reading)
@@ -221,8 +242,7 @@ void Rack::serve(const QStringList &ports, const Options &options, bool probing)
         std::function<void(const DecodedReading &)> onReading;
         if (unit.command == Command::Monitor)
             onText = [this, port = ports[i]](const QString &text) {
-                QMetaObject::invokeMethod(this, [=, this] { monitorText(port, text); });
-                return true;
+                return monitorText(port, text);
             };
         if (m_csv) {
             unit.csvFile.clear();
@@ -242,7 +262,10 @@ void Rack::serve(const QStringList &ports, const Options &options, bool probing)
     m_running = m_workers.size();
     for (const auto &worker : m_workers)
         worker->start();
+    if (options.command == Command::Monitor) m_monitorFlush.start();
     if (m_running > 0) loop.exec();
+    m_monitorFlush.stop();
+    flushMonitorText();
     m_loop = nullptr;
 }
 
