@@ -108,8 +108,7 @@ QByteArray loadAverage()
 double statusMs(const Rack &rack, int runs, bool asList = false)
 {
     std::vector<double> ms;
-    const QStringList ports =
-        asList ? QStringList{"--ports", rack.listPath()} : rack.portOptions();
+    const QStringList ports = asList ? QStringList{"--ports", rack.listPath()} : rack.portOptions();
     for (int i = 0; i < runs; ++i) {
         QProcess cli;
         cli.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -216,8 +215,8 @@ int main(int argc, char *argv[])
             continue;
         }
         const double ms = statusMs(rack, runs);
-        std::printf("  %2d units  %7.1f ms  %.2fx one unit  %.2fx a rack of one  load %s\n",
-                    count, ms, ms / one, ms / rackOfOne, loadAverage().constData());
+        std::printf("  %2d units  %7.1f ms  %.2fx one unit  %.2fx a rack of one  load %s\n", count,
+                    ms, ms / one, ms / rackOfOne, loadAverage().constData());
         std::fflush(stdout);
     }
 

@@ -5,9 +5,9 @@
 #include <QtTest>
 
 #include "ports/portprobe.h"
-#include "support/ptypair.h"
 #include "sim/sim_options.h"
 #include "sim/simulator_rack.h"
+#include "support/ptypair.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -244,8 +244,10 @@ private slots:
         QJsonObject summary;
         const QHash<QString, QJsonObject> units = byPort(run, summary);
         QCOMPARE(units.value(m_ports[6]).value(u"result").toString(), "ok");
-        QVERIFY2(units.value(m_ports[7]).value(u"reason").toString().contains(
-                     QStringLiteral("(process %1)").arg(holder.pid())),
+        QVERIFY2(units.value(m_ports[7])
+                     .value(u"reason")
+                     .toString()
+                     .contains(QStringLiteral("(process %1)").arg(holder.pid())),
                  qPrintable(describe(run)));
     }
 

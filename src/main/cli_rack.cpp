@@ -359,9 +359,8 @@ void Rack::tell(const Unit &unit, const QString &word, const QString &what)
 std::optional<QStringList> Rack::findInstruments()
 {
     const DeviceHolders holders;
-    const PortProbe probe = probePorts(allPortCandidates(), [&](const QString &port) {
-        return probePort(port, holders);
-    });
+    const PortProbe probe = probePorts(
+        allPortCandidates(), [&](const QString &port) { return probePort(port, holders); });
     if (probe.available.isEmpty()) {
         printError(QStringLiteral("--all: no free serial port found"));
         m_worst = ExitPort;
