@@ -3,7 +3,8 @@
 // ratio to one unit; `monitor` over 1 ... 32 units for a while: exchanges per
 // second of each unit as a share of what the line carries at most, the
 // tool's CPU per unit, and its resident memory.
-//   bench_rack [--runs N] [--seconds S]
+//   bench_rack [--runs N] [--seconds S] [--units 8,32]
+// (--runs 0 leaves out `status`; --units names the racks monitored.)
 #include "sim_process.h"
 
 #include "protocol/instrument_protocol.h"
@@ -94,15 +95,25 @@ Usage usageOf(qint64 pid)
     return usage;
 }
 
-// Median wall time of `status` over the rack, in ms.
-double statusMs(const Rack &rack, int runs)
+// The one-minute load average: the machine is shared, and every figure is
+// told with the load it was taken under.
+QByteArray loadAverage()
+{
+    QFile load(QStringLiteral("/proc/loadavg"));
+    return load.open(QIODevice::ReadOnly) ? load.readAll().split(' ').value(0) : "?";
+}
+
+// Median wall time of `status` over the rack, in ms: the ports as -p options
+// (one -p: the one-port tool), or as a --ports list (a rack even of one).
+double statusMs(const Rack &rack, int runs, bool asList = false)
 {
     std::vector<double> ms;
+    const QStringList ports = asList ? QStringList{"--ports", rack.listPath()} : rack.portOptions();
     for (int i = 0; i < runs; ++i) {
         QProcess cli;
         cli.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         const qint64 start = bench::monotonicMicroseconds();
-        cli.start(QStringLiteral(KX_CLI_BINARY), QStringList{"status"} + rack.portOptions());
+        cli.start(QStringLiteral(KX_CLI_BINARY), QStringList{"status"} + ports);
         if (!cli.waitForFinished(60000) || cli.exitCode() != 0) {
             std::fprintf(stderr, "bench_rack: status over %lld units failed\n",
                          qlonglong(rack.ports().size()));
@@ -173,33 +184,52 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     int runs = 5;
     double seconds = 10;
+    std::vector<int> monitored{1, 2, 4, 8, 16, 32};
     for (int i = 1; i + 1 < argc; ++i) {
-        if (std::strcmp(argv[i], "--runs") == 0) runs = std::max(1, std::atoi(argv[i + 1]));
+        if (std::strcmp(argv[i], "--runs") == 0) runs = std::max(0, std::atoi(argv[i + 1]));
         if (std::strcmp(argv[i], "--seconds") == 0) seconds = std::max(1.0, std::atof(argv[i + 1]));
+        if (std::strcmp(argv[i], "--units") == 0) {
+            monitored.clear();
+            for (const QByteArray &count : QByteArray(argv[i + 1]).split(','))
+                if (count.toInt() > 0) monitored.push_back(count.toInt());
+        }
     }
     QFile load(QStringLiteral("/proc/loadavg"));
     const QByteArray average = load.open(QIODevice::ReadOnly) ? load.readAll() : "?\n";
     std::printf("load average at start (the machine is shared): %s", average.constData());
 
-    std::printf("kx4720r-cli status over a paced rack, median of %d runs:\n", runs);
-    double one = 0;
+    std::printf("kx4720r-cli status over a paced rack, median of %d runs (ratios to the\n"
+                "one-port tool, and to a rack of one: --ports with one line, which asks the\n"
+                "station's name as well):\n",
+                runs);
+    double one = 0, rackOfOne = 0;
     for (const int count : {1, 8, 32}) {
+        if (runs == 0) break;
         Rack rack;
         if (!rack.start(count)) return 1;
+        if (count == 1) {
+            one = statusMs(rack, runs);
+            rackOfOne = statusMs(rack, runs, true);
+            std::printf("   1 unit   %7.1f ms  (-p)  %7.1f ms  (--ports)         load %s\n", one,
+                        rackOfOne, loadAverage().constData());
+            continue;
+        }
         const double ms = statusMs(rack, runs);
-        if (count == 1) one = ms;
-        std::printf("  %2d units  %7.1f ms  %.2fx one unit\n", count, ms, ms / one);
+        std::printf("  %2d units  %7.1f ms  %.2fx one unit  %.2fx a rack of one  load %s\n", count,
+                    ms, ms / one, ms / rackOfOne, loadAverage().constData());
+        std::fflush(stdout);
     }
 
     std::printf("kx4720r-cli monitor over a paced rack for %.0f s:\n"
-                "  units  share of line limit (min / median)  CPU per unit  resident\n",
+                "  units  share of line limit (min / median)  CPU per unit  resident  load\n",
                 seconds);
-    for (const int count : {1, 2, 4, 8, 16, 32}) {
+    for (const int count : monitored) {
         Rack rack;
         if (!rack.start(count)) return 1;
         const Monitoring m = monitor(rack, seconds);
-        std::printf("  %5d  %.3f / %.3f                        %5.2f %%       %.1f MB\n", count,
-                    m.minShare, m.medianShare, m.cpuPercentPerUnit, m.residentMB);
+        std::printf("  %5d  %.3f / %.3f                        %5.2f %%       %4.1f MB   %s\n",
+                    count, m.minShare, m.medianShare, m.cpuPercentPerUnit, m.residentMB,
+                    loadAverage().constData());
         std::fflush(stdout);
     }
     return 0;

@@ -7,6 +7,7 @@
 #include "ports/portprobe.h"
 #include "sim/sim_options.h"
 #include "sim/simulator_rack.h"
+#include "support/ptypair.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -54,6 +55,12 @@ Run cli(const QStringList &arguments, const QString &offeredPorts = {})
     QProcess process;
     startCli(process, arguments, offeredPorts);
     return finish(process);
+}
+
+// The simulated rack numbers its units' serial numbers from SIM00001.
+QString serialOf(int unit)
+{
+    return QStringLiteral("SIM%1").arg(unit + 1, 5, 10, QLatin1Char('0'));
 }
 
 QString describe(const Run &run)
@@ -160,6 +167,9 @@ private slots:
             const int code = i == 3 ? 4 : i == 5 ? 1 : 0;
             QVERIFY2(unit.value(u"exitCode").toInt(-1) == code, qPrintable(m_ports[i]));
             QCOMPARE(unit.value(u"result").toString(), code == 0 ? "ok" : "failed");
+            // The link names its station even where the instrument refused;
+            // the silent unit's stays unknown and its result is its own.
+            QCOMPARE(unit.value(u"serial").toString(), i == 3 ? QString() : serialOf(i));
             if (code != 0) QVERIFY2(reason.contains(u"may or may not hold"), qPrintable(reason));
         }
         QVERIFY(units.value(m_ports[3]).value(u"reason").toString().contains(u"no answer"));
@@ -216,11 +226,29 @@ private slots:
                     return l.startsWith(m_ports[i].toUtf8() + ' ');
                 });
             QVERIFY2(line != run.lines.end(), qPrintable(describe(run)));
-            QVERIFY2(line->contains(i == 3 ? "  failed   no answer" : "  ok       firmware"),
-                     line->constData());
+            const QByteArray good = "  ok       serial " + serialOf(i).toUtf8() + ", firmware";
+            QVERIFY2(line->contains(i == 3 ? "  failed   no answer" : good), line->constData());
         }
         QCOMPARE(run.lines.last(),
                  "summary: 7 of 8 instruments done; failed: " + m_ports[3].toUtf8());
+    }
+
+    // The rack's one look for other holders still finds a program that holds
+    // a port with no lock and no flag; the other port is served.
+    void aPortHeldByAnotherProgramIsRefused()
+    {
+        const PortHolderProcess holder(m_ports[7], false);
+        QVERIFY(holder.isHolding());
+        const Run run = cli({"status", "--json", "-p", m_ports[6], "-p", m_ports[7]});
+        QVERIFY2(run.exitCode == 3, qPrintable(describe(run)));
+        QJsonObject summary;
+        const QHash<QString, QJsonObject> units = byPort(run, summary);
+        QCOMPARE(units.value(m_ports[6]).value(u"result").toString(), "ok");
+        QVERIFY2(units.value(m_ports[7])
+                     .value(u"reason")
+                     .toString()
+                     .contains(QStringLiteral("(process %1)").arg(holder.pid())),
+                 qPrintable(describe(run)));
     }
 
     // --all: the ports without an answering instrument are listed and skipped.

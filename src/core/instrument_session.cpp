@@ -7,7 +7,9 @@
 #include "ports/portinfo.h"
 #include "ports/portprobe.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <span>
 
 #include <QEventLoop>
 
@@ -53,6 +55,40 @@ bool InstrumentSession::open(const LinkSettings &settings)
         m_failure.reason = portRefusalText({EBUSY, {}, PortFailure::Busy}, {},
                                            portHolder(settings.port, DeviceHolders()));
     return false;
+}
+
+std::optional<QString> InstrumentSession::identify(int timeoutMs)
+{
+    if (m_stationName) return *m_stationName;
+    if (m_cancelled || !m_engine.MBPortOpen()) return std::nullopt;
+    m_stationName.emplace();
+    // The link's own service command, answered by the station's link itself:
+    // no data out; back a version date, the application's date and the name.
+    constexpr quint8 Identification = 129;
+    constexpr int DatesBytes = 8;
+    const int expected = m_engine.expectedReplyDataBytes();
+    m_engine.setExpectedReplyDataBytes(-1);
+    m_engine.setMBMasterMaxTryNumber(1);
+    m_engine.setMBMasterTimeOut(timeoutMs);
+    m_engine.setMBMasterCommandToSlave(Identification);
+    m_engine.MBClearTXData();
+    m_ended = false;
+    QEventLoop loop;
+    m_loop = &loop;
+    m_engine.MBSendFrame();
+    if (!m_ended && !m_cancelled) loop.exec();
+    m_loop = nullptr;
+    m_engine.setExpectedReplyDataBytes(expected);
+    m_engine.setMBMasterMaxTryNumber(m_settings.tries);
+    m_engine.setMBMasterTimeOut(m_settings.timeoutMs);
+    if (m_cancelled || !m_ended || m_status != TMBStatus::stOK) return std::nullopt;
+    const std::span<const std::uint8_t> data = m_engine.rxBuffer().receivedData();
+    if (data.size() <= std::size_t(DatesBytes)) return std::nullopt;
+    const auto name = data.subspan(DatesBytes);
+    const auto end = std::find(name.begin(), name.end(), std::uint8_t(0));
+    m_stationName = QString::fromLatin1(reinterpret_cast<const char *>(name.data()),
+                                        qsizetype(end - name.begin()));
+    return *m_stationName;
 }
 
 void InstrumentSession::close()

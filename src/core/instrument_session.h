@@ -40,6 +40,13 @@ public:
 
     // One exchange; nullopt with failure() when it failed.
     std::optional<InstrumentReply> exchange(const InstrumentRequest &request);
+    // The station's name as the link's identification command reports it
+    // ("KX4720R simulator, serial SIM00003"), asked once per session: one
+    // try within timeoutMs. nullopt when refused, silent or cancelled; the
+    // instrument's own exchanges and their counts are not touched.
+    std::optional<QString> identify(int timeoutMs);
+    // What identify() was told; nullopt when it was not asked or got nothing.
+    std::optional<QString> stationName() const { return m_stationName.value_or(std::nullopt); }
     // Ends a waiting exchange (and every later one) with Cancelled.
     void cancel();
     bool isCancelled() const { return m_cancelled; }
@@ -64,4 +71,5 @@ private:
     TMBStatus m_status = TMBStatus::stOK;
     int m_tries = 0;
     QDateTime m_replyTime;
+    std::optional<std::optional<QString>> m_stationName; // asked already, and the answer
 };

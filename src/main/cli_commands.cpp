@@ -24,6 +24,10 @@ namespace cli {
 
 namespace {
 
+// The link answers its identification itself, at once: a short wait will do,
+// and a unit that says nothing costs the rack little.
+constexpr int StationNameTimeoutMs = 200;
+
 // The failure's line, with what it leaves uncertain added.
 int failure(const LinkFailure &f, const QString &addendum = {})
 {
@@ -162,6 +166,7 @@ int withInstrument(const Options &options, InstrumentSession &session,
     if (!session.open(link)) return failure(session.failure());
     InstrumentOperations operations(session);
     exitCode = work(operations);
+    if (options.askStationName) session.identify(StationNameTimeoutMs);
     session.close();
     return exitCode;
 }
@@ -374,6 +379,8 @@ int monitor(const Options &options, InstrumentSession &session)
                 return int(ExitUsage);
             }
             passReading(reading);
+            // Monitoring mostly ends by Ctrl-C, when nothing more is asked.
+            if (options.askStationName && replies == 0) session.identify(StationNameTimeoutMs);
             if (csv.isOpen() && !csv.append(reading)) {
                 printError(csv.errorString() + stopped);
                 return int(ExitUsage);

@@ -46,6 +46,9 @@ struct Options {
     int ackTimeoutMs = 5000;
     int count = 0; // monitor: 0 runs until Ctrl-C
     QString csvFile;
+    // A unit of a rack: the station's name (its serial number) is asked once,
+    // after the command's work (monitoring: after its first reading).
+    bool askStationName = false;
 
     // One line per instrument and a summary, instead of one instrument's output.
     bool manyPorts() const { return ports.size() > 1 || !portsFile.isEmpty() || allPorts; }

@@ -9,6 +9,7 @@
 #include "cli_report.h"
 #include "core/readings_csv.h"
 #include "ports/portprobe.h"
+#include "serial/portholders.h"
 
 #include <QDir>
 #include <QEventLoop>
@@ -24,6 +25,19 @@
 #include <array>
 
 namespace cli {
+
+namespace {
+
+// The serial number in a station's name ("KX4720R simulator, serial
+// SIM00003"): the word after "serial"; empty for a name without one.
+QString serialNumberIn(const QString &stationName)
+{
+    static const QRegularExpression serial(QStringLiteral("\\bserial\\s+([^\\s,;]+)"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    return serial.match(stationName).captured(1);
+}
+
+} // namespace
 
 // One port's command on a thread of its own. Its session lives on that
 // thread; cancel() reaches it through the thread's event loop, which runs
@@ -49,6 +63,7 @@ public:
     int exitCode = ExitDone;
     QString out;
     QStringList errors;
+    QString serial; // empty: not known
     bool started = false;
 
 protected:
@@ -73,6 +88,7 @@ protected:
             const QMutexLocker lock(&m_mutex);
             m_session = nullptr;
         }
+        serial = serialNumberIn(session.stationName().value_or(QString()));
         out = capture.out;
         errors = capture.errors;
     }
@@ -88,6 +104,7 @@ private:
 
 struct Rack::Unit {
     QString port;
+    QString serial;
     int exitCode = ExitDone;
     QString out;
     QStringList errors;
@@ -138,7 +155,12 @@ int worseExitCode(int a, int b)
     return rank(b) > rank(a) ? b : a;
 }
 
-Rack::Rack(const Options &options, QObject *parent) : QObject(parent), m_options(options) {}
+Rack::Rack(const Options &options, QObject *parent) : QObject(parent), m_options(options)
+{
+    // A tenth of a second behind the replies: quick enough to watch.
+    m_monitorFlush.setInterval(100);
+    connect(&m_monitorFlush, &QTimer::timeout, this, &Rack::flushMonitorText);
+}
 
 Rack::~Rack()
 {
@@ -155,6 +177,7 @@ void Rack::cancel()
 
 bool Rack::out(const QString &text)
 {
+    flushMonitorText();
     if (print(text)) return true;
     // Nobody reads the results any more: the instruments stop as on Ctrl-C.
     for (const auto &worker : m_workers)
@@ -162,12 +185,27 @@ bool Rack::out(const QString &text)
     return false;
 }
 
-void Rack::monitorText(const QString &port, const QString &text)
+bool Rack::monitorText(const QString &port, const QString &text)
 {
     QString lines;
     for (const QString &line : text.split(u'\n', Qt::SkipEmptyParts))
         lines += QStringLiteral("%1  %2\n").arg(port, -m_portWidth).arg(line);
-    out(lines);
+    const QMutexLocker lock(&m_monitorMutex);
+    m_monitorText += lines;
+    // Once the output failed the unit stops, as the one-port tool does.
+    return outputError() == 0;
+}
+
+void Rack::flushMonitorText()
+{
+    QString text;
+    {
+        const QMutexLocker lock(&m_monitorMutex);
+        text.swap(m_monitorText);
+    }
+    if (text.isEmpty() || print(text)) return;
+    for (const auto &worker : m_workers)
+        worker->cancel();
 }
 
 void Rack::record(const QString &port, const DecodedReading &reading)
@@ -193,6 +231,7 @@ void Rack::serve(const QStringList &ports, const Options &options, bool probing)
         unit.ports = {ports[i]};
         unit.portsFile.clear();
         unit.allPorts = false;
+        unit.askStationName = !probing;
         // The status as JSON, to be told in a line or an object.
         if (unit.command == Command::Status) unit.json = true;
         if (!options.csvDirectory.isEmpty())
@@ -203,8 +242,7 @@ void Rack::serve(const QStringList &ports, const Options &options, bool probing)
         std::function<void(const DecodedReading &)> onReading;
         if (unit.command == Command::Monitor)
             onText = [this, port = ports[i]](const QString &text) {
-                QMetaObject::invokeMethod(this, [=, this] { monitorText(port, text); });
-                return true;
+                return monitorText(port, text);
             };
         if (m_csv) {
             unit.csvFile.clear();
@@ -217,12 +255,17 @@ void Rack::serve(const QStringList &ports, const Options &options, bool probing)
         connect(m_workers.back().get(), &QThread::finished, this,
                 [this, i, probing] { ended(std::size_t(i), probing); });
     }
+    // One look for other holders serves every port's first open.
+    const SharedHolderScan holders(ports);
     QEventLoop loop;
     m_loop = &loop;
     m_running = m_workers.size();
     for (const auto &worker : m_workers)
         worker->start();
+    if (options.command == Command::Monitor) m_monitorFlush.start();
     if (m_running > 0) loop.exec();
+    m_monitorFlush.stop();
+    flushMonitorText();
     m_loop = nullptr;
 }
 
@@ -233,6 +276,7 @@ void Rack::ended(std::size_t index, bool probing)
     unit.exitCode = worker.exitCode;
     unit.out = worker.out;
     unit.errors = worker.errors;
+    unit.serial = worker.serial;
     if (probing) {
         if (unit.exitCode == ExitDone)
             m_answering << unit.port;
@@ -290,6 +334,7 @@ void Rack::tell(const Unit &unit, const QString &word, const QString &what)
     const QJsonObject data = QJsonDocument::fromJson(unit.out.toUtf8()).object();
     if (m_options.json) {
         QJsonObject line{{"port", unit.port}, {"result", word}};
+        if (!unit.serial.isEmpty()) line.insert(QStringLiteral("serial"), unit.serial);
         if (word != u"skipped") line.insert(QStringLiteral("exitCode"), unit.exitCode);
         if (!good) line.insert(QStringLiteral("reason"), what);
         if (good && m_options.command == Command::Status)
@@ -307,12 +352,15 @@ void Rack::tell(const Unit &unit, const QString &word, const QString &what)
     else if (good && !data.isEmpty())
         shown = QString::fromUtf8(QJsonDocument(data).toJson(QJsonDocument::Compact));
     shown.replace(u'\n', QStringLiteral("; "));
+    if (!unit.serial.isEmpty()) shown = QStringLiteral("serial %1, %2").arg(unit.serial, shown);
     out(QStringLiteral("%1  %2  %3\n").arg(unit.port, -m_portWidth).arg(word, -7).arg(shown));
 }
 
 std::optional<QStringList> Rack::findInstruments()
 {
-    const PortProbe probe = probePorts(allPortCandidates(), tryOpenExclusively);
+    const DeviceHolders holders;
+    const PortProbe probe = probePorts(
+        allPortCandidates(), [&](const QString &port) { return probePort(port, holders); });
     if (probe.available.isEmpty()) {
         printError(QStringLiteral("--all: no free serial port found"));
         m_worst = ExitPort;

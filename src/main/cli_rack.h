@@ -8,9 +8,11 @@
 
 #include "cli_options.h"
 
+#include <QMutex>
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
 #include <memory>
 #include <optional>
@@ -51,7 +53,9 @@ private:
     std::optional<QStringList> findInstruments();
     void ended(std::size_t index, bool probing);
     void tell(const Unit &unit, const QString &word, const QString &what);
-    void monitorText(const QString &port, const QString &text);
+    // A unit's monitoring lines, on its own thread: kept for the next flush.
+    bool monitorText(const QString &port, const QString &text);
+    void flushMonitorText();
     void record(const QString &port, const DecodedReading &reading);
     bool out(const QString &text);
     int summary();
@@ -60,6 +64,11 @@ private:
     std::vector<std::unique_ptr<UnitWorker>> m_workers;
     std::vector<Unit> m_units;
     std::unique_ptr<ReadingsCsvWriter> m_csv; // monitor --csv: one file, a port column
+    // Monitoring lines of all units, written out together a few times a
+    // second: no wake-up of this thread and no write per reply.
+    QMutex m_monitorMutex;
+    QString m_monitorText;
+    QTimer m_monitorFlush;
     QStringList m_answering;                  // --all: the ports that answered the probe
     std::size_t m_running = 0;
     int m_portWidth = 0;

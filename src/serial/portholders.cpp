@@ -3,6 +3,8 @@
 
 #include "serial/portlock.h"
 
+#include <QMutex>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -37,7 +39,36 @@ int ptyMasterNumber(int fdinfoDir, const char *fd)
     return index ? std::atoi(index + 10) : -1;
 }
 
+// The run's shared look, and the ports whose first open has not taken it yet.
+QMutex sharedMutex;
+std::shared_ptr<const DeviceHolders> sharedScan;
+QStringList sharedPorts;
+
 } // namespace
+
+SharedHolderScan::SharedHolderScan(const QStringList &ports)
+{
+    auto holders = std::make_shared<DeviceHolders>();
+    // Looked at now, on this thread: the ports' threads only read it.
+    holders->sawEveryProcess();
+    const QMutexLocker lock(&sharedMutex);
+    sharedScan = std::move(holders);
+    sharedPorts = ports;
+}
+
+SharedHolderScan::~SharedHolderScan()
+{
+    const QMutexLocker lock(&sharedMutex);
+    sharedScan.reset();
+    sharedPorts.clear();
+}
+
+std::shared_ptr<const DeviceHolders> SharedHolderScan::claim(const QString &path)
+{
+    const QMutexLocker lock(&sharedMutex);
+    if (!sharedScan || !sharedPorts.removeOne(path)) return nullptr;
+    return sharedScan;
+}
 
 void DeviceHolders::scan() const
 {

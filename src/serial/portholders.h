@@ -6,6 +6,9 @@
 
 #include <QString>
 
+#include <QStringList>
+
+#include <memory>
 #include <optional>
 #include <sys/types.h>
 #include <utility>
@@ -51,6 +54,24 @@ private:
     mutable bool m_sawEvery = true;
     mutable std::vector<Holder> m_devices;
     mutable std::vector<std::pair<pid_t, int>> m_ptyMasters; // pid, pseudo-terminal number
+};
+
+// One look through /proc shared by the ports a run opens together (a rack of
+// 32 ports would otherwise look 32 times, some 30,000 system calls). Made
+// before those ports are opened, it stands for what held them at the run's
+// start: each listed port's first open takes it, once; a later open of the
+// same port (after a lost line) looks anew. While none is made, every open
+// looks for itself. One at a time per process.
+class SharedHolderScan {
+public:
+    explicit SharedHolderScan(const QStringList &ports);
+    ~SharedHolderScan();
+    SharedHolderScan(const SharedHolderScan &) = delete;
+    SharedHolderScan &operator=(const SharedHolderScan &) = delete;
+
+    // The shared look for the first open of path, or null: no run made one,
+    // path is not among its ports, or its first open took it already.
+    static std::shared_ptr<const DeviceHolders> claim(const QString &path);
 };
 
 // The number N of /dev/pts/N behind path (symbolic links followed), or -1.

@@ -223,7 +223,8 @@ SerialStatus PosixSerialDevice::open(const QString &name)
     if (!m_stop.valid()) return posixError(EMFILE);
 
     UniqueFd fd;
-    const SerialStatus status = openIfUnheld(name, fd, DeviceHolders());
+    const std::shared_ptr<const DeviceHolders> shared = SharedHolderScan::claim(name);
+    const SerialStatus status = openIfUnheld(name, fd, shared ? *shared : DeviceHolders());
     if (!status.ok()) return status;
 
     // Ours alone before anything on the line changes: the exclusive flag,
