@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "app/form_main.h"
+#include "app/outcal_view.h"
 #include "protocol/instrument_protocol.h"
 #include "support/formaccess.h"
 #include "support/instrument_bytes.h"
@@ -295,7 +296,7 @@ private slots:
 
     void pageEntryForcesTheOutputAtTheSetting()
     {
-        w->setPWMSetpoint(30000);
+        w->outputCalibration().setPWMSetpoint(30000);
         w->PWMForce = 0;
         enterPage();
         QCOMPARE(w->PWMForce, 30000);

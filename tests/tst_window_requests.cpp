@@ -13,6 +13,7 @@
 #include <QTabBar>
 
 #include "app/form_main.h"
+#include "app/outcal_view.h"
 #include "panel/mb.h"
 #include "support/formaccess.h"
 #include "support/simulator_runner.h"
@@ -123,7 +124,7 @@ const std::vector<Action> &actions()
          }},
         {"output calibration page",
          [](TForm_Main &f) { clickTab(f, "TabSheet_OutputCalibration"); }},
-        {"output calibration setting", [](TForm_Main &f) { f.setPWMSetpoint(30000); }},
+        {"output calibration setting", [](TForm_Main &f) { f.outputCalibration().setPWMSetpoint(30000); }},
         {"back on the settings page", [](TForm_Main &f) { clickTab(f, "TabSheet_Uzemmod"); }},
         {"factory defaults written",
          [](TForm_Main &f) {

@@ -4,6 +4,7 @@
 #include "app/form_main.h"
 
 #include "app/commandline.h"
+#include "app/outcal_view.h"
 #include "core/page_forcing.h"
 #include "panel/mb.h"
 #include "protocol/instrument_protocol.h"
@@ -31,7 +32,7 @@ void TForm_Main::FormCreate(QObject *)
     // The stored layout has the checking steps' bar over the adjustment
     // controls; show the first step's controls without running its setup,
     // which would force the output before the user asks for it.
-    OutCalStepControls();
+    m_outCal->showStepControls();
 
     m_modelName = kModelName;
 }

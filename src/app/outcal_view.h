@@ -1,0 +1,54 @@
+// The output calibration wizard's page as the window shows it: the PWM
+// setting and its controls, the seven steps with their record of captured
+// values, and the test points of the checking steps. The plan in the core
+// (output_calibration_plan.h) says what each step is.
+#pragma once
+
+#include <QString>
+
+class QObject;
+class TForm_Main;
+namespace Ui {
+class TForm_Main;
+}
+namespace outcal {
+enum class Value;
+}
+
+class OutputCalibrationView {
+public:
+    explicit OutputCalibrationView(TForm_Main &window);
+
+    // Sets the PWM setting, kept within 0 ... 65535, shows it on the page
+    // and makes it the forced PWM value.
+    void setPWMSetpoint(int value);
+    void adjustPWM(int change);
+    // The technician moved the track bar (a move by the refresh is no move).
+    void trackBarMoved();
+    // A test point's button: while down, the output goes to its point.
+    void testPoint(const QObject *button);
+
+    // The current step 1 ... 7 (the active page of PageControl4) and moving
+    // to another step, which runs its setup.
+    int step() const;
+    void setStep(int step);
+    // Only the controls: which buttons and groups the current step shows.
+    // The form stacks the bar graph over the adjustment controls: putting the
+    // wizard on step 1 at the window's creation wants this too, without
+    // touching the setting.
+    void showStepControls();
+    // Next captures an adjusting step's value first; Back takes the record
+    // lines of the step it leaves away again.
+    void next();
+    void back();
+
+private:
+    void refresh();
+    void setUpStep();
+    int &value(outcal::Value value);
+    void listAppend(const QString &line, bool withSeparator = false);
+    void listTrim(int lines);
+
+    TForm_Main &m_w;
+    Ui::TForm_Main &m_ui;
+};
