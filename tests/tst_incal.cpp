@@ -237,18 +237,6 @@ private slots:
         QCOMPARE(listLines(), QStringList{line});
     }
 
-    void otherStatesDoNothing()
-    {
-        for (int state : {0, 5, 9, 151, 160, 1000, -10}) {
-            w->InCalState = state;
-            w->InCalNextPressed = true;
-            w->InCalStep();
-            QCOMPARE(w->InCalState, state);
-            QCOMPARE(control<QLabel>(*w, "Label_InputCalibration1")->text(), QStringLiteral("---"));
-        }
-        QCOMPARE(listLines().size(), 0);
-    }
-
     void timerDrivesTheWizard()
     {
         enterPage();

@@ -285,25 +285,6 @@ private slots:
         }
     }
 
-    void twelveMilliampPointRoundsHalfToEven_data()
-    {
-        QTest::addColumn<int>("at4mA");
-        QTest::addColumn<int>("at20mA");
-        QTest::newRow("1 and 65534") << 1 << 65534;
-        QTest::newRow("2 and 65535") << 2 << 65535;
-    }
-    void twelveMilliampPointRoundsHalfToEven()
-    {
-        QFETCH(int, at4mA);
-        QFETCH(int, at20mA);
-        w->outputCalibration().setPWMSetpoint(at4mA);
-        next();
-        w->outputCalibration().setPWMSetpoint(at20mA);
-        next();
-        QCOMPARE(w->PWMSetpoint, 32768);
-        QCOMPARE(w->PWMForce, 32768);
-    }
-
     void testPointButtons()
     {
         w->OutCalPWM4mA = 100;
