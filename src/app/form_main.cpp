@@ -2,6 +2,7 @@
 // events to the window's handlers.
 #include "app/form_main.h"
 #include "app/reply_display.h"
+#include "app/incal_view.h"
 #include "app/outcal_view.h"
 #include "app/scale_group.h"
 #include "app/window_captions.h"
@@ -45,6 +46,7 @@ TForm_Main::TForm_Main(FormEnvironment environment, QWidget *parent)
     m_scale = new ScaleGroup(*ui, this);
     m_outCal = std::make_unique<OutputCalibrationView>(*this);
     m_windowCaptions = std::make_unique<WindowCaptions>(*this, *ui);
+    m_inCal = std::make_unique<InputCalibrationView>(*this);
     // The calibration recorder reads each reply and the request it answers
     // before the window shows it and sends the next request.
     createFileControls();

@@ -14,7 +14,6 @@
 #include "app/commandline.h"
 #include "app/inifile.h"
 #include "core/connected_unit.h"
-#include "core/decoded_reading.h"
 #include "core/instrument_exchange.h"
 #include "core/page_forcing.h"
 #include "core/request_state.h"
@@ -22,14 +21,9 @@
 #include "ui/captions.h"
 
 #include <QStringList>
-#include <array>
 #include <optional>
-#include <utility>
 
 class QTimer;
-namespace incal {
-struct Point;
-}
 class TSpeedButton;
 class TrendPage;
 class VerificationPage;
@@ -39,6 +33,7 @@ class ReplyDisplay;
 class ScaleGroup;
 class OutputCalibrationView;
 class WindowCaptions;
+class InputCalibrationView;
 
 namespace Ui {
 class TForm_Main;
@@ -259,8 +254,6 @@ public:
     // show a step, one more waits for Next; 150 closes) and the Next flag.
     qint32 InCalState = 0;
     bool InCalNextPressed = false;
-    // The calibration value a point of the wizard's plan captures.
-    qint32 &InCalValue(const incal::Point &point);
     // Output wizard: the current step 1 ... 7, and its page's view.
     int OutCalStep() const;
     OutputCalibrationView &outputCalibration() const { return *m_outCal; }
@@ -308,6 +301,7 @@ private:
     ScaleGroup *m_scale = nullptr;
     std::unique_ptr<OutputCalibrationView> m_outCal;
     std::unique_ptr<WindowCaptions> m_windowCaptions;
+    std::unique_ptr<InputCalibrationView> m_inCal;
 
     void wireEvents();
     void wireFactoryPageEvents();
