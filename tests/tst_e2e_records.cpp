@@ -20,8 +20,8 @@
 
 #include "app/form_calrecord.h"
 #include "app/form_main.h"
-#include "app/outcal_view.h"
 #include "app/form_settingsfile.h"
+#include "app/outcal_view.h"
 #include "app/profile.h"
 #include "panel/mb.h"
 #include "sim/simulator.h"

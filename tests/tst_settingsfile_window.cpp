@@ -10,9 +10,9 @@
 #include <memory>
 
 #include "app/form_main.h"
-#include "app/scale_group.h"
 #include "app/form_settingsfile.h"
 #include "app/profile.h"
+#include "app/scale_group.h"
 #include "support/formaccess.h"
 #include "support/instrument_bytes.h"
 #include "support/settings_sample.h"

@@ -124,7 +124,8 @@ const std::vector<Action> &actions()
          }},
         {"output calibration page",
          [](TForm_Main &f) { clickTab(f, "TabSheet_OutputCalibration"); }},
-        {"output calibration setting", [](TForm_Main &f) { f.outputCalibration().setPWMSetpoint(30000); }},
+        {"output calibration setting",
+         [](TForm_Main &f) { f.outputCalibration().setPWMSetpoint(30000); }},
         {"back on the settings page", [](TForm_Main &f) { clickTab(f, "TabSheet_Uzemmod"); }},
         {"factory defaults written",
          [](TForm_Main &f) {

@@ -12,7 +12,6 @@
 #include "trend/trend_page.h"
 #include "ui_form_main.h"
 
-
 void TForm_Main::FormCreate(QObject *)
 {
     LoadIniSettings();

@@ -1,9 +1,9 @@
 // Builds the main window from its description and wires the controls'
 // events to the window's handlers.
 #include "app/form_main.h"
-#include "app/reply_display.h"
 #include "app/incal_view.h"
 #include "app/outcal_view.h"
+#include "app/reply_display.h"
 #include "app/scale_group.h"
 #include "app/window_captions.h"
 

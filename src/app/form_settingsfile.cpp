@@ -27,8 +27,7 @@ const QRect EditedNotePlace(232, 0, 425, 14);
 // A value as the edit shows it once it is left: the shown pattern rounds it.
 double valueAsShown(double value, bool input)
 {
-    const QString shown =
-        input ? inputScaleText(value) : outputScaleText(value);
+    const QString shown = input ? inputScaleText(value) : outputScaleText(value);
     return parseLocaleNumber(shown).value_or(value);
 }
 

@@ -19,9 +19,8 @@ qint32 &InputCalibrationView::value(const incal::Point &point)
     TForm_Main &w = m_w;
     const std::array<qint32 *, 7> lows{&w.InCalLow1, &w.InCalLow2, &w.InCalLow3, &w.InCalLow4,
                                        &w.InCalLow5, &w.InCalLow6, &w.InCalLow7};
-    const std::array<qint32 *, 7> highs{&w.InCalHigh1, &w.InCalHigh2, &w.InCalHigh3,
-                                        &w.InCalHigh4, &w.InCalHigh5, &w.InCalHigh6,
-                                        &w.InCalHigh7};
+    const std::array<qint32 *, 7> highs{&w.InCalHigh1, &w.InCalHigh2, &w.InCalHigh3, &w.InCalHigh4,
+                                        &w.InCalHigh5, &w.InCalHigh6, &w.InCalHigh7};
     return *(point.high ? highs : lows)[std::size_t(point.calibrationPoint)];
 }
 

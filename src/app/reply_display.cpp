@@ -103,14 +103,15 @@ void ReplyDisplay::showNoReadingsYet()
                           m_ui.Label_NYAKCime,
                           m_ui.Label_uADSamples})
         label->clear();
-    for (TMBarGraph *bar : {m_ui.MBarGraph_AD, m_ui.MBarGraph_ADSzurt, m_ui.MBarGraph_AD2,
-                            m_ui.MBarGraph_AD2Szurt, m_ui.MBarGraph_SkalaSzazalek, m_ui.MBarGraph_PWM,
-                            m_ui.MBarGraph_PWM2, m_ui.MBarGraph_Delta0, m_ui.MBarGraph_Delta1})
+    for (TMBarGraph *bar :
+         {m_ui.MBarGraph_AD, m_ui.MBarGraph_ADSzurt, m_ui.MBarGraph_AD2, m_ui.MBarGraph_AD2Szurt,
+          m_ui.MBarGraph_SkalaSzazalek, m_ui.MBarGraph_PWM, m_ui.MBarGraph_PWM2,
+          m_ui.MBarGraph_Delta0, m_ui.MBarGraph_Delta1})
         bar->showNoValue();
-    for (QLabel *picture : {m_ui.Image_78, m_ui.Image_79, m_ui.Image_710, m_ui.Image_56, m_ui.Image_34})
+    for (QLabel *picture :
+         {m_ui.Image_78, m_ui.Image_79, m_ui.Image_710, m_ui.Image_56, m_ui.Image_34})
         picture->hide();
 }
-
 
 void ReplyDisplay::show(const ExchangeReply &decoded)
 {
@@ -142,13 +143,13 @@ void ReplyDisplay::showConverters(const InstrumentReply &reply)
     m_w.ADAveragedCH0 = reply.ADAveragedCH0;
     m_ui.MBarGraph_ADSzurt->setMBGValue(m_w.ADAveragedCH0 / fullScale);
     m_ui.Label_ADErtekAtlagolt->setText(formatPattern(m_w.ADAveragedCH0, u"0 000 000"));
-    showChannelStatistics(m_w.ADAveragedCH0, m_w.MinCH0, m_w.MaxCH0, m_w.PrevCH0, m_ui.Label_Min0, m_ui.Label_Max0,
-                          m_ui.Label_Delta0, m_ui.MBarGraph_Delta0);
+    showChannelStatistics(m_w.ADAveragedCH0, m_w.MinCH0, m_w.MaxCH0, m_w.PrevCH0, m_ui.Label_Min0,
+                          m_ui.Label_Max0, m_ui.Label_Delta0, m_ui.MBarGraph_Delta0);
     m_w.ADAveragedCH1 = reply.ADAveragedCH1;
     m_ui.MBarGraph_AD2Szurt->setMBGValue(m_w.ADAveragedCH1 / fullScale);
     m_ui.Label_ADErtekAtlagolt2->setText(formatPattern(m_w.ADAveragedCH1, u"0 000 000"));
-    showChannelStatistics(m_w.ADAveragedCH1, m_w.MinCH1, m_w.MaxCH1, m_w.PrevCH1, m_ui.Label_Min1, m_ui.Label_Max1,
-                          m_ui.Label_Delta1, m_ui.MBarGraph_Delta1);
+    showChannelStatistics(m_w.ADAveragedCH1, m_w.MinCH1, m_w.MaxCH1, m_w.PrevCH1, m_ui.Label_Min1,
+                          m_ui.Label_Max1, m_ui.Label_Delta1, m_ui.MBarGraph_Delta1);
 
     m_ui.Label_RAM1AdatForras->setText(memoryAreaName(reply.RAM1Source));
     m_ui.Label_RAM2AdatForras->setText(memoryAreaName(reply.RAM2Source));
@@ -240,16 +241,17 @@ void ReplyDisplay::showOutput(const InstrumentReply &reply, const DecodedReading
     m_ui.Label_OutputValue2->setText(outputText);
 }
 
-void ReplyDisplay::showTimeAndTemperature(const InstrumentReply &reply, const DecodedReading &reading)
+void ReplyDisplay::showTimeAndTemperature(const InstrumentReply &reply,
+                                          const DecodedReading &reading)
 {
     const quint32 minutes = reply.OperatingMinutes;
     m_ui.Label_Uzemorak->setText(formatPattern(minutes / 60, u"0") + m_w.captions().hoursWord() +
-                                twoDigits(int(minutes % 60)) + m_w.captions().minutesWord());
+                                 twoDigits(int(minutes % 60)) + m_w.captions().minutesWord());
 
     if (reply.hasCalibrationDate())
         m_ui.Label_KalibralasDatuma->setText(formatPattern(reply.CalYear, u"0000") + u'-' +
-                                            twoDigits(reply.CalMonth) + u'-' +
-                                            twoDigits(reply.CalDay));
+                                             twoDigits(reply.CalMonth) + u'-' +
+                                             twoDigits(reply.CalDay));
     else
         m_ui.Label_KalibralasDatuma->setText(QStringLiteral("?"));
 

@@ -150,8 +150,8 @@ std::uint32_t MBRXDataBuffer::readLittleEndian(std::size_t k) noexcept
     // The k bytes copied at once and put together whatever the host's order.
     std::array<std::uint8_t, 4> b{};
     std::memcpy(b.data(), area_.data() + kPos0 + i, std::min<std::size_t>(k, b.size()));
-    const std::uint32_t value = b[0] | std::uint32_t(b[1]) << 8 | std::uint32_t(b[2]) << 16 |
-                                std::uint32_t(b[3]) << 24;
+    const std::uint32_t value =
+        b[0] | std::uint32_t(b[1]) << 8 | std::uint32_t(b[2]) << 16 | std::uint32_t(b[3]) << 24;
     if (i + k <= kDataCapacity) index_ = static_cast<std::uint16_t>(i + k);
     return value;
 }
