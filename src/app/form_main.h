@@ -1,7 +1,9 @@
 // The program's main window: instrument exchange, scale settings and the
 // factory-level calibration and test pages. The controls come from the
-// window description ui/form_main.ui; the handlers' bodies live in the
-// form_*.cpp files, one per area of the window's work.
+// window description ui/form_main.ui; the handlers live in the form_*.cpp
+// files, one per area of the window's work, and hand whole groups of work
+// to the collaborators below (the reply display, the scale group, the
+// wizards' pages, the caption writer).
 #pragma once
 
 #include <QChar>
@@ -113,7 +115,7 @@ public:
     // Brings InputLow ... OutputHigh up to date from the scale edits.
     void RefreshScaleValues();
     // Loads the last reply's types and stored scale into the settings group
-    // and releases SpeedButton_ReadSettings (the loading is in form_scale.cpp).
+    // and releases SpeedButton_ReadSettings (the scale group loads them).
     void LoadStoredSettings();
     // The PC's local date as the request carries it; tests set a fixed one.
     std::function<QDate()> CurrentLocalDate = [] { return QDate::currentDate(); };
@@ -297,6 +299,7 @@ private:
     QString m_languageName;
     CaptionStore m_captions;
     InstrumentExchange *m_exchange = nullptr;
+    // The collaborators the handlers give their work to.
     std::unique_ptr<ReplyDisplay> m_replyDisplay;
     ScaleGroup *m_scale = nullptr;
     std::unique_ptr<OutputCalibrationView> m_outCal;
