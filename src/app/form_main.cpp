@@ -44,7 +44,9 @@ TForm_Main::TForm_Main(FormEnvironment environment, QWidget *parent)
 
     m_exchange = new InstrumentExchange(ui->MB1->engine(), this);
     m_scale = new ScaleGroup(*ui, this);
-    m_outCal = std::make_unique<OutputCalibrationView>(*this);
+    m_outCal = std::make_unique<OutputCalibrationView>(
+        *ui, OutputCalibrationValues{PWMSetpoint, PWMForce, OutCalPWM4mA, OutCalPWM20mA,
+                                     OutCalPWM2V, OutCalPWM10V});
     m_windowCaptions = std::make_unique<WindowCaptions>(*this, *ui);
     m_inCal = std::make_unique<InputCalibrationView>(*this);
     // The calibration recorder reads each reply and the request it answers

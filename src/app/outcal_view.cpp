@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <utility>
 
-#include "app/form_main.h"
 #include "common/rounding.h"
 #include "core/output_calibration_plan.h"
 #include "text/numberpattern.h"
@@ -30,31 +29,34 @@ QString pwmText(int value)
 
 } // namespace
 
-OutputCalibrationView::OutputCalibrationView(TForm_Main &window) : m_w(window), m_ui(*window.ui) {}
+OutputCalibrationView::OutputCalibrationView(Ui::TForm_Main &ui, OutputCalibrationValues values)
+    : m_ui(ui), m_values(values)
+{
+}
 
 // --- PWM setting ---
 
 void OutputCalibrationView::setPWMSetpoint(int value)
 {
-    m_w.PWMSetpoint = outcal::clampedPWM(value);
+    m_values.PWMSetpoint = outcal::clampedPWM(value);
     refresh();
 }
 
 // Decrements stop at 0 and increments at full scale.
 void OutputCalibrationView::adjustPWM(int change)
 {
-    setPWMSetpoint(m_w.PWMSetpoint + change);
+    setPWMSetpoint(m_values.PWMSetpoint + change);
 }
 
 void OutputCalibrationView::refresh()
 {
-    m_ui.Label_BeallitottPWM->setText(formatPattern(m_w.PWMSetpoint, u"00 000"));
-    const int percent = roundHalfEvenInt(m_w.PWMSetpoint * 100.0 / PWMFullScale);
+    m_ui.Label_BeallitottPWM->setText(formatPattern(m_values.PWMSetpoint, u"00 000"));
+    const int percent = roundHalfEvenInt(m_values.PWMSetpoint * 100.0 / PWMFullScale);
     // Never pull the track bar away from under the technician's hand; moving
     // it from here raises its change event, which ignores an unfocused bar.
     if (!m_ui.TrackBar_PWM->hasFocus()) m_ui.TrackBar_PWM->setPosition(percent);
     m_ui.MBarGraph_OutputCalibration->setMBGValue(percent / 100.0);
-    m_w.PWMForce = outcal::forcedPWM(m_w.PWMSetpoint);
+    m_values.PWMForce = outcal::forcedPWM(m_values.PWMSetpoint);
 }
 
 void OutputCalibrationView::trackBarMoved()
@@ -70,12 +72,12 @@ void OutputCalibrationView::testPoint(const QObject *button)
 {
     using outcal::middleTestPoint;
     const std::pair<TSpeedButton *, int> points[] = {
-        {m_ui.SpeedButton_Test4mA, m_w.OutCalPWM4mA},
-        {m_ui.SpeedButton_Test12mA, middleTestPoint(m_w.OutCalPWM4mA, m_w.OutCalPWM20mA)},
-        {m_ui.SpeedButton_Test20mA, m_w.OutCalPWM20mA},
-        {m_ui.SpeedButton_Test2V, m_w.OutCalPWM2V},
-        {m_ui.SpeedButton_Test6V, middleTestPoint(m_w.OutCalPWM2V, m_w.OutCalPWM10V)},
-        {m_ui.SpeedButton_Test10V, m_w.OutCalPWM10V}};
+        {m_ui.SpeedButton_Test4mA, m_values.OutCalPWM4mA},
+        {m_ui.SpeedButton_Test12mA, middleTestPoint(m_values.OutCalPWM4mA, m_values.OutCalPWM20mA)},
+        {m_ui.SpeedButton_Test20mA, m_values.OutCalPWM20mA},
+        {m_ui.SpeedButton_Test2V, m_values.OutCalPWM2V},
+        {m_ui.SpeedButton_Test6V, middleTestPoint(m_values.OutCalPWM2V, m_values.OutCalPWM10V)},
+        {m_ui.SpeedButton_Test10V, m_values.OutCalPWM10V}};
     for (const auto &[point, setting] : points)
         if (point == button && point->Down()) setPWMSetpoint(setting);
 }
@@ -128,15 +130,15 @@ int &OutputCalibrationView::value(outcal::Value value)
 {
     switch (value) {
     case outcal::Value::PWM4mA:
-        return m_w.OutCalPWM4mA;
+        return m_values.OutCalPWM4mA;
     case outcal::Value::PWM20mA:
-        return m_w.OutCalPWM20mA;
+        return m_values.OutCalPWM20mA;
     case outcal::Value::PWM2V:
-        return m_w.OutCalPWM2V;
+        return m_values.OutCalPWM2V;
     case outcal::Value::PWM10V:
         break;
     }
-    return m_w.OutCalPWM10V;
+    return m_values.OutCalPWM10V;
 }
 
 // Prepares the step that has just become active: its controls, then the
@@ -168,8 +170,9 @@ void OutputCalibrationView::next()
     if (plan.kind == outcal::StepPlan::Kind::Store) return; // the last step has nowhere to go
     if (plan.value) {
         listAppend(QStringLiteral("Step %1:").arg(step), step != 1);
-        listAppend(plan.captureName.toString() + QStringLiteral(" = ") + pwmText(m_w.PWMForce));
-        value(*plan.value) = m_w.PWMForce;
+        listAppend(plan.captureName.toString() + QStringLiteral(" = ") +
+                   pwmText(m_values.PWMForce));
+        value(*plan.value) = m_values.PWMForce;
     }
     setStep(step + 1);
 }

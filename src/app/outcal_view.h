@@ -7,7 +7,6 @@
 #include <QString>
 
 class QObject;
-class TForm_Main;
 namespace Ui {
 class TForm_Main;
 }
@@ -15,9 +14,20 @@ namespace outcal {
 enum class Value;
 }
 
+// The window's variables the page works on: the PWM setting, the value the
+// requests force, and the four values found.
+struct OutputCalibrationValues {
+    int &PWMSetpoint;
+    int &PWMForce;
+    int &OutCalPWM4mA;
+    int &OutCalPWM20mA;
+    int &OutCalPWM2V;
+    int &OutCalPWM10V;
+};
+
 class OutputCalibrationView {
 public:
-    explicit OutputCalibrationView(TForm_Main &window);
+    OutputCalibrationView(Ui::TForm_Main &ui, OutputCalibrationValues values);
 
     // Sets the PWM setting, kept within 0 ... 65535, shows it on the page
     // and makes it the forced PWM value.
@@ -49,6 +59,6 @@ private:
     void listAppend(const QString &line, bool withSeparator = false);
     void listTrim(int lines);
 
-    TForm_Main &m_w;
     Ui::TForm_Main &m_ui;
+    OutputCalibrationValues m_values;
 };
