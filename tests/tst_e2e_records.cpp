@@ -21,6 +21,7 @@
 #include "app/form_calrecord.h"
 #include "app/form_main.h"
 #include "app/form_settingsfile.h"
+#include "app/outcal_view.h"
 #include "app/profile.h"
 #include "panel/mb.h"
 #include "sim/simulator.h"
@@ -390,7 +391,7 @@ private slots:
         const int found[] = {0, 12000, 64000, 0, 11500, 58000, 0}; // by step
         for (int step = 1; step <= 6; ++step) {
             QCOMPARE(w->OutCalStep(), step);
-            if (step != 3 && step != 6) w->setPWMSetpoint(found[step]);
+            if (step != 3 && step != 6) w->outputCalibration().setPWMSetpoint(found[step]);
             QVERIFY(exchanges(3));
             if (step == 3) {
                 // The technician looks at 4 and 20 mA as well; 12 mA came first.
@@ -525,7 +526,7 @@ private slots:
         const QString logFolder = place.filePath(QStringLiteral("blocker/kx4720r"));
         start(false, logFolder);
         turnTo("TabSheet_OutputCalibration");
-        w->setOutCalStep(7);
+        w->outputCalibration().setStep(7);
         QSignalSpy finished(w->calibrationRecords, &CalibrationRecorder::recordFinished);
         button("SpeedButton_WriteOutputCalibrationToKX")->click();
         QVERIFY(finished.wait(5000));

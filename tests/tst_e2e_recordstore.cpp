@@ -18,6 +18,7 @@
 
 #include "app/form_calrecord.h"
 #include "app/form_main.h"
+#include "app/outcal_view.h"
 #include "app/records_dialog.h"
 #include "app/records_keeper.h"
 #include "panel/mb.h"
@@ -106,7 +107,7 @@ class TestE2ERecordStore : public QObject {
     void storeOutput()
     {
         formaccess::showPage(*w, "TabSheet_OutputCalibration");
-        w->setOutCalStep(7);
+        w->outputCalibration().setStep(7);
         QSignalSpy finished(w->calibrationRecords, &CalibrationRecorder::recordFinished);
         control<TSpeedButton>(*w, "SpeedButton_WriteOutputCalibrationToKX")->click();
         QVERIFY(finished.wait(5000));

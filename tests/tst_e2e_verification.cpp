@@ -56,6 +56,11 @@ class TstE2EVerification : public QObject {
     TSpeedButton *button(const char *name) { return control<TSpeedButton>(*w, name); }
 
     // Applies each test point's value to the input and captures it.
+    DecodedReading lastReading() const
+    {
+        const auto &last = w->instrumentExchange().lastReply();
+        return last ? last->reading : DecodedReading{};
+    }
     void verifyInput()
     {
         formaccess::showPage(*w, "TabSheet_Verification");
@@ -69,8 +74,8 @@ class TstE2EVerification : public QObject {
                                       qPrintable(QStringLiteral("row %1: %2; input %3 %4")
                                                      .arg(row)
                                                      .arg(page().statusText())
-                                                     .arg(w->LastReading.inputValue.value_or(-1))
-                                                     .arg(w->LastReading.inputUnit)),
+                                                     .arg(lastReading().inputValue.value_or(-1))
+                                                     .arg(lastReading().inputUnit)),
                                       30000);
         }
     }

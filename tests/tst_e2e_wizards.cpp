@@ -11,6 +11,7 @@
 
 #include "app/form_calrecord.h"
 #include "app/form_main.h"
+#include "app/outcal_view.h"
 #include "panel/mb.h"
 #include "sim/simulator.h"
 #include "support/formaccess.h"
@@ -234,7 +235,7 @@ private slots:
         const int found[7] = {0, 12000, 64000, 0, 11500, 58000, 0}; // by step
         for (int step = 1; step <= 6; ++step) {
             QCOMPARE(w->OutCalStep(), step);
-            if (step != 3 && step != 6) w->setPWMSetpoint(found[step]);
+            if (step != 3 && step != 6) w->outputCalibration().setPWMSetpoint(found[step]);
             if (step == 3 || step == 6) {
                 // The checking steps start at the middle test point.
                 const int middle = step == 3 ? 38000 : 34750;

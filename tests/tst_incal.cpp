@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "app/form_main.h"
+#include "app/outcal_view.h"
 #include "protocol/instrument_protocol.h"
 #include "support/formaccess.h"
 #include "support/instrument_bytes.h"
@@ -236,18 +237,6 @@ private slots:
         QCOMPARE(listLines(), QStringList{line});
     }
 
-    void otherStatesDoNothing()
-    {
-        for (int state : {0, 5, 9, 151, 160, 1000, -10}) {
-            w->InCalState = state;
-            w->InCalNextPressed = true;
-            w->InCalStep();
-            QCOMPARE(w->InCalState, state);
-            QCOMPARE(control<QLabel>(*w, "Label_InputCalibration1")->text(), QStringLiteral("---"));
-        }
-        QCOMPARE(listLines().size(), 0);
-    }
-
     void timerDrivesTheWizard()
     {
         enterPage();
@@ -295,7 +284,7 @@ private slots:
 
     void pageEntryForcesTheOutputAtTheSetting()
     {
-        w->setPWMSetpoint(30000);
+        w->outputCalibration().setPWMSetpoint(30000);
         w->PWMForce = 0;
         enterPage();
         QCOMPARE(w->PWMForce, 30000);

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "app/form_main.h"
+#include "app/outcal_view.h"
 #include "protocol/instrument_protocol.h"
 #include "support/formaccess.h"
 #include "support/instrument_bytes.h"
@@ -99,7 +100,7 @@ private slots:
         QFETCH(QString, control);
         QFETCH(int, start);
         QFETCH(int, expected);
-        w->setPWMSetpoint(start);
+        w->outputCalibration().setPWMSetpoint(start);
         formaccess::control<QPushButton>(*w, control.toLatin1().constData())->click();
         QCOMPARE(w->PWMSetpoint, expected);
         QCOMPARE(w->PWMForce, std::max(expected, 1));
@@ -126,7 +127,7 @@ private slots:
         QFETCH(int, force);
         for (const char *locale : {"en_US", "hu_HU"}) {
             QLocale::setDefault(QLocale(QString::fromLatin1(locale)));
-            w->setPWMSetpoint(setting);
+            w->outputCalibration().setPWMSetpoint(setting);
             QCOMPARE(control<QLabel>(*w, "Label_BeallitottPWM")->text(), label);
             QCOMPARE(control<TTrackBar>(*w, "TrackBar_PWM")->Position(), percent);
             QCOMPARE(control<TMBarGraph>(*w, "MBarGraph_OutputCalibration")->MBGValue(),
@@ -158,7 +159,7 @@ private slots:
         QFETCH(int, position);
         QFETCH(int, expected);
         showPage();
-        w->setPWMSetpoint(12345); // percent 19
+        w->outputCalibration().setPWMSetpoint(12345); // percent 19
         TTrackBar *bar = control<TTrackBar>(*w, "TrackBar_PWM");
         bar->setFocus();
         QTRY_VERIFY(bar->hasFocus());
@@ -171,7 +172,7 @@ private slots:
 
     void trackBarWithoutFocusChangesNothing()
     {
-        w->setPWMSetpoint(1000);
+        w->outputCalibration().setPWMSetpoint(1000);
         QVERIFY(!control<TTrackBar>(*w, "TrackBar_PWM")->hasFocus());
         control<TTrackBar>(*w, "TrackBar_PWM")->setPosition(80);
         QCOMPARE(w->PWMSetpoint, 1000);
@@ -185,7 +186,7 @@ private slots:
         bar->setFocus();
         QTRY_VERIFY(bar->hasFocus());
         bar->setPosition(30);
-        w->setPWMSetpoint(65535);
+        w->outputCalibration().setPWMSetpoint(65535);
         QCOMPARE(bar->Position(), 30);
         QCOMPARE(control<TMBarGraph>(*w, "MBarGraph_OutputCalibration")->MBGValue(), 1.0);
         QCOMPARE(w->PWMSetpoint, 65535);
@@ -193,7 +194,7 @@ private slots:
 
     void zeroSettingForcesOneAndIsCapturedAsOne()
     {
-        w->setPWMSetpoint(0);
+        w->outputCalibration().setPWMSetpoint(0);
         QCOMPARE(control<QLabel>(*w, "Label_BeallitottPWM")->text(), QStringLiteral("00 000"));
         QCOMPARE(w->PWMForce, 1);
         next();
@@ -204,11 +205,11 @@ private slots:
     void fullRunRecordsEveryCapture()
     {
         const QString separator(43, QLatin1Char('-'));
-        w->setPWMSetpoint(13107);
+        w->outputCalibration().setPWMSetpoint(13107);
         next();
         QCOMPARE(w->OutCalStep(), 2);
         QCOMPARE(w->PWMSetpoint, 65535); // step 2 starts from the 20 mA value
-        w->setPWMSetpoint(65000);
+        w->outputCalibration().setPWMSetpoint(65000);
         next();
         QCOMPARE(w->OutCalStep(), 3);
         QVERIFY(control<TSpeedButton>(*w, "SpeedButton_Test12mA")->Down());
@@ -216,10 +217,10 @@ private slots:
         next();
         QCOMPARE(w->OutCalStep(), 4);
         QCOMPARE(w->PWMSetpoint, 0);
-        w->setPWMSetpoint(12000);
+        w->outputCalibration().setPWMSetpoint(12000);
         next();
         QCOMPARE(w->PWMSetpoint, 65535);
-        w->setPWMSetpoint(60000);
+        w->outputCalibration().setPWMSetpoint(60000);
         next();
         QCOMPARE(w->OutCalStep(), 6);
         QVERIFY(control<TSpeedButton>(*w, "SpeedButton_Test6V")->Down());
@@ -260,7 +261,7 @@ private slots:
                                  {true, true, true, false, true},  {true, true, false, true, true},
                                  {false, true, false, true, false}};
         // Walk forward from a set-up step 1, then back again.
-        w->setOutCalStep(1);
+        w->outputCalibration().setStep(1);
         auto check = [&](int step) {
             QCOMPARE(w->OutCalStep(), step);
             const Expect &e = expect[step - 1];
@@ -284,32 +285,13 @@ private slots:
         }
     }
 
-    void twelveMilliampPointRoundsHalfToEven_data()
-    {
-        QTest::addColumn<int>("at4mA");
-        QTest::addColumn<int>("at20mA");
-        QTest::newRow("1 and 65534") << 1 << 65534;
-        QTest::newRow("2 and 65535") << 2 << 65535;
-    }
-    void twelveMilliampPointRoundsHalfToEven()
-    {
-        QFETCH(int, at4mA);
-        QFETCH(int, at20mA);
-        w->setPWMSetpoint(at4mA);
-        next();
-        w->setPWMSetpoint(at20mA);
-        next();
-        QCOMPARE(w->PWMSetpoint, 32768);
-        QCOMPARE(w->PWMForce, 32768);
-    }
-
     void testPointButtons()
     {
         w->OutCalPWM4mA = 100;
         w->OutCalPWM20mA = 201;
         w->OutCalPWM2V = 1000;
         w->OutCalPWM10V = 2001;
-        w->setOutCalStep(3);
+        w->outputCalibration().setStep(3);
         QCOMPARE(w->PWMSetpoint, 150); // 150.5 to even
         control<TSpeedButton>(*w, "SpeedButton_Test4mA")->click();
         QCOMPARE(w->PWMSetpoint, 100);
@@ -317,7 +299,7 @@ private slots:
         control<TSpeedButton>(*w, "SpeedButton_Test20mA")->click();
         QCOMPARE(w->PWMSetpoint, 201);
         // A click on the button already down keeps it down and sets its point again.
-        w->setPWMSetpoint(7);
+        w->outputCalibration().setPWMSetpoint(7);
         control<TSpeedButton>(*w, "SpeedButton_Test20mA")->click();
         QVERIFY(control<TSpeedButton>(*w, "SpeedButton_Test20mA")->Down());
         QCOMPARE(w->PWMSetpoint, 201);
@@ -325,7 +307,7 @@ private slots:
         w->SpeedButton_Test4mAClick2(control<TSpeedButton>(*w, "SpeedButton_Test4mA"));
         QCOMPARE(w->PWMSetpoint, 201);
 
-        w->setOutCalStep(6);
+        w->outputCalibration().setStep(6);
         QCOMPARE(w->PWMSetpoint, 1500); // 1500.5 to even
         control<TSpeedButton>(*w, "SpeedButton_Test2V")->click();
         QCOMPARE(w->PWMSetpoint, 1000);
@@ -338,10 +320,10 @@ private slots:
 
     void backFromStepTwoEmptiesTheList()
     {
-        w->setPWMSetpoint(4000);
+        w->outputCalibration().setPWMSetpoint(4000);
         next();
         QCOMPARE(listLines().size(), 2);
-        w->setPWMSetpoint(9);
+        w->outputCalibration().setPWMSetpoint(9);
         back();
         QCOMPARE(w->OutCalStep(), 1);
         QCOMPARE(listLines(), QStringList{});
@@ -351,10 +333,10 @@ private slots:
 
     void nextBackNextRecordsStepOneOnce()
     {
-        w->setPWMSetpoint(4000);
+        w->outputCalibration().setPWMSetpoint(4000);
         next();
         back();
-        w->setPWMSetpoint(4001);
+        w->outputCalibration().setPWMSetpoint(4001);
         next();
         QCOMPARE(listLines(), (QStringList{"Step 1:", "uOut4mA = 4 001"}));
         QCOMPARE(w->OutCalPWM4mA, 4001);
@@ -386,7 +368,7 @@ private slots:
         for (int i = 0; i < 4; ++i)
             next();
         QCOMPARE(w->OutCalStep(), 5);
-        w->setPWMSetpoint(0);
+        w->outputCalibration().setPWMSetpoint(0);
         // Away to the Settings page (output no longer forced) and back.
         control<TPageControl>(*w, "PageControl1")
             ->setActivePage(control<QWidget>(*w, "TabSheet_Uzemmod"));
@@ -404,16 +386,16 @@ private slots:
 
     void requestCarriesForceAndCaptures()
     {
-        w->setPWMSetpoint(0);
+        w->outputCalibration().setPWMSetpoint(0);
         w->SendInstrumentRequest();
         QCOMPARE(testbytes::wordAt(formaccess::sentData(*w), 1), quint16(1));
         next(); // 1
-        w->setPWMSetpoint(65535);
+        w->outputCalibration().setPWMSetpoint(65535);
         next(); // 65535
         next();
-        w->setPWMSetpoint(13000);
+        w->outputCalibration().setPWMSetpoint(13000);
         next();
-        w->setPWMSetpoint(64000);
+        w->outputCalibration().setPWMSetpoint(64000);
         next();
         w->SendInstrumentRequest();
         const QByteArray sent = formaccess::sentData(*w);

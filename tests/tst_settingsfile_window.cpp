@@ -12,6 +12,7 @@
 #include "app/form_main.h"
 #include "app/form_settingsfile.h"
 #include "app/profile.h"
+#include "app/scale_group.h"
 #include "support/formaccess.h"
 #include "support/instrument_bytes.h"
 #include "support/settings_sample.h"
@@ -195,8 +196,8 @@ private slots:
         QVERIFY(loaded);
         QCOMPARE(loaded->asStored(), shown->asStored());
         // Shown as a left edit shows it, in the system's decimal mark.
-        QCOMPARE(edit("Edit_InputLow")->text(), TForm_Main::InputScaleText(shown->input.low));
-        QCOMPARE(edit("Edit_OutputHigh")->text(), TForm_Main::OutputScaleText(shown->output.high));
+        QCOMPARE(edit("Edit_InputLow")->text(), inputScaleText(shown->input.low));
+        QCOMPARE(edit("Edit_OutputHigh")->text(), outputScaleText(shown->output.high));
         QVERIFY(edit("Edit_InputLow")->text().contains(mark));
         QCOMPARE(control<QLabel>(*w, "Label_InputHighMertekegyseg")->text(),
                  inputItem == 0 ? QStringLiteral("mA") : QStringLiteral("V"));

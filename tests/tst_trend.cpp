@@ -63,7 +63,7 @@ public:
         // After the window's own handler: the reply has been plotted.
         QObject::connect(&link(), &TMB::OnMBMasterEndOfEvent, &form, [this](TMBStatus status) {
             if (status == TMBStatus::stOK) {
-                const DecodedReading &reading = form.LastReading;
+                const DecodedReading &reading = form.instrumentExchange().lastReply()->reading;
                 inputs.append(reading.inputValue.value_or(qQNaN()));
                 outputs.append(reading.outputValue.value_or(qQNaN()));
             }

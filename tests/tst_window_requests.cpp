@@ -13,6 +13,7 @@
 #include <QTabBar>
 
 #include "app/form_main.h"
+#include "app/outcal_view.h"
 #include "panel/mb.h"
 #include "support/formaccess.h"
 #include "support/simulator_runner.h"
@@ -58,6 +59,33 @@ void type(TForm_Main &form, const char *edit, const char *text)
     control<QLineEdit>(form, edit)->setText(QString::fromLatin1(text));
 }
 
+// Every calibration value, extremes among them, and both stores.
+void storeCalibrationValues(TForm_Main &f)
+{
+    f.InCalLow1 = -1;
+    f.InCalHigh1 = 2147483647;
+    f.InCalLow2 = -2147483647 - 1;
+    f.InCalHigh2 = 0x01020304;
+    f.InCalLow3 = 3;
+    f.InCalHigh3 = 33;
+    f.InCalLow4 = 4;
+    f.InCalHigh4 = 44;
+    f.InCalLow5 = 5;
+    f.InCalHigh5 = 55;
+    f.InCalLow6 = 6;
+    f.InCalHigh6 = 66;
+    f.InCalLow7 = 7;
+    f.InCalHigh7 = 77;
+    f.OutCalPWM4mA = 1000;
+    f.OutCalPWM20mA = 60000;
+    f.OutCalPWM2V = 2000;
+    f.OutCalPWM10V = 70000; // cut to 16 bits
+    // Stores go out for a unit whose serial number is known.
+    f.connectedUnit.setSerialNumber(QStringLiteral("KX-0001"));
+    press(f, "SpeedButton_ADCalBeiras");
+    press(f, "SpeedButton_WriteOutputCalibrationToKX");
+}
+
 const std::vector<Action> &actions()
 {
     static const std::vector<Action> list = {
@@ -84,31 +112,7 @@ const std::vector<Action> &actions()
              press(f, "SpeedButton_Reset");
              press(f, "SpeedButton_HomersekletMinMaxTorlese");
          }},
-        {"calibration values stored",
-         [](TForm_Main &f) {
-             f.InCalLow1 = -1;
-             f.InCalHigh1 = 2147483647;
-             f.InCalLow2 = -2147483647 - 1;
-             f.InCalHigh2 = 0x01020304;
-             f.InCalLow3 = 3;
-             f.InCalHigh3 = 33;
-             f.InCalLow4 = 4;
-             f.InCalHigh4 = 44;
-             f.InCalLow5 = 5;
-             f.InCalHigh5 = 55;
-             f.InCalLow6 = 6;
-             f.InCalHigh6 = 66;
-             f.InCalLow7 = 7;
-             f.InCalHigh7 = 77;
-             f.OutCalPWM4mA = 1000;
-             f.OutCalPWM20mA = 60000;
-             f.OutCalPWM2V = 2000;
-             f.OutCalPWM10V = 70000; // cut to 16 bits
-             // Stores go out for a unit whose serial number is known.
-             f.connectedUnit.setSerialNumber(QStringLiteral("KX-0001"));
-             press(f, "SpeedButton_ADCalBeiras");
-             press(f, "SpeedButton_WriteOutputCalibrationToKX");
-         }},
+        {"calibration values stored", storeCalibrationValues},
         {"output check page at 100 %",
          [](TForm_Main &f) {
              clickTab(f, "TabSheet_KimenetEllenorzes");
@@ -123,7 +127,8 @@ const std::vector<Action> &actions()
          }},
         {"output calibration page",
          [](TForm_Main &f) { clickTab(f, "TabSheet_OutputCalibration"); }},
-        {"output calibration setting", [](TForm_Main &f) { f.setPWMSetpoint(30000); }},
+        {"output calibration setting",
+         [](TForm_Main &f) { f.outputCalibration().setPWMSetpoint(30000); }},
         {"back on the settings page", [](TForm_Main &f) { clickTab(f, "TabSheet_Uzemmod"); }},
         {"factory defaults written",
          [](TForm_Main &f) {

@@ -4,13 +4,13 @@
 #include "app/form_main.h"
 
 #include "app/commandline.h"
+#include "app/incal_view.h"
+#include "app/outcal_view.h"
 #include "core/page_forcing.h"
 #include "panel/mb.h"
 #include "protocol/instrument_protocol.h"
 #include "trend/trend_page.h"
 #include "ui_form_main.h"
-
-#include <QTimer>
 
 void TForm_Main::FormCreate(QObject *)
 {
@@ -31,7 +31,7 @@ void TForm_Main::FormCreate(QObject *)
     // The stored layout has the checking steps' bar over the adjustment
     // controls; show the first step's controls without running its setup,
     // which would force the output before the user asks for it.
-    OutCalStepControls();
+    m_outCal->showStepControls();
 
     m_modelName = kModelName;
 }
@@ -154,17 +154,7 @@ void TForm_Main::PageControl1Change(QObject *)
     const PageForcing forcing = forcingOnEntering(instrumentPage(page), PWMSetpoint);
     if (forcing.pwmForce) PWMForce = *forcing.pwmForce;
     if (forcing.restart) ui->SpeedButton_Reset->setDown(true);
-    if (page == ui->TabSheet_InputCalibration) {
-        ui->SpeedButton_ADCalBeiras->hide();
-        ui->ListBox_InputCalibrated->clear();
-        InCalState = 10;
-        Timer_InCal->stop();
-        Timer_InCal->setInterval(100);
-        Timer_InCal->start();
-        // One wizard tick at once, so the first instruction and its forcing
-        // appear without waiting for the timer.
-        Timer_InCalTimer(Timer_InCal);
-    }
+    if (page == ui->TabSheet_InputCalibration) m_inCal->enterPage();
 }
 
 InstrumentPage TForm_Main::instrumentPage(const QWidget *page) const

@@ -1,66 +1,21 @@
 // Builds the main window from its description and wires the controls'
 // events to the window's handlers.
 #include "app/form_main.h"
+#include "app/incal_view.h"
+#include "app/outcal_view.h"
+#include "app/reply_display.h"
+#include "app/scale_group.h"
+#include "app/window_captions.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTimer>
-#include <QTranslator>
 
 #include "ui/formextras.h"
 #include "ui/opaquelabels.h"
 #include "ui/pictures.h"
 #include "ui_form_main.h"
-#include "widgets/mbargraph.h"
-
-namespace {
-
-// Until the first reply the displays of the instrument's data are empty:
-// the form's texts are placeholders ("Label_InputSignalPlus", zeros, a bar
-// at half scale), and a picture of one wiring beside the text of another
-// would tell the technician where to connect what nobody has measured.
-// Texts that already say "no value" ("-", "--.-", "????") stay. The first
-// reply fills every one of these.
-void showNoReadingsYet(Ui::TForm_Main &ui)
-{
-    for (QLabel *label : {ui.Label_Uzemorak,
-                          ui.Label_KalibralasDatuma,
-                          ui.Label_ADErtek,
-                          ui.Label_ADErtekAtlagolt,
-                          ui.Label_ADErtek2,
-                          ui.Label_ADErtekAtlagolt2,
-                          ui.Label_ErrorNumber,
-                          ui.Label_BemenoErtek,
-                          ui.Label_OutputValue,
-                          ui.Label_InputSignalPlus,
-                          ui.Label_OutputSignalPlus,
-                          ui.Label_OutputSignalMinus,
-                          ui.Label_PWMErtek,
-                          ui.Label_PWMErtek2,
-                          ui.Label_BemenoErtek2,
-                          ui.Label_OutputValue2,
-                          ui.Label_Min0,
-                          ui.Label_Max0,
-                          ui.Label_Delta0,
-                          ui.Label_Min1,
-                          ui.Label_Max1,
-                          ui.Label_Delta1,
-                          ui.Label_ErositesCH0,
-                          ui.Label_ErositesCH1,
-                          ui.Label_uDivider,
-                          ui.Label_NYAKCime,
-                          ui.Label_uADSamples})
-        label->clear();
-    for (TMBarGraph *bar : {ui.MBarGraph_AD, ui.MBarGraph_ADSzurt, ui.MBarGraph_AD2,
-                            ui.MBarGraph_AD2Szurt, ui.MBarGraph_SkalaSzazalek, ui.MBarGraph_PWM,
-                            ui.MBarGraph_PWM2, ui.MBarGraph_Delta0, ui.MBarGraph_Delta1})
-        bar->showNoValue();
-    for (QLabel *picture : {ui.Image_78, ui.Image_79, ui.Image_710, ui.Image_56, ui.Image_34})
-        picture->hide();
-}
-
-} // namespace
 
 TForm_Main::TForm_Main(QWidget *parent) : TForm_Main(FormEnvironment{}, parent) {}
 
@@ -71,7 +26,8 @@ TForm_Main::TForm_Main(FormEnvironment environment, QWidget *parent)
     ui->setupUi(this);
     applyFormExtras(this);
     fitAutoSizeLabels(this);
-    showNoReadingsYet(*ui);
+    m_replyDisplay = std::make_unique<ReplyDisplay>(*this);
+    m_replyDisplay->showNoReadingsYet();
 
     // The window and its controls are painted in the button-face colour.
     // Controls with a colour of their own (the red flags) keep it.
@@ -87,7 +43,12 @@ TForm_Main::TForm_Main(FormEnvironment environment, QWidget *parent)
     Timer_InCal->setInterval(1000);
 
     m_exchange = new InstrumentExchange(ui->MB1->engine(), this);
-    trackScaleEdits();
+    m_scale = new ScaleGroup(*ui, this);
+    m_outCal = std::make_unique<OutputCalibrationView>(
+        *ui, OutputCalibrationValues{PWMSetpoint, PWMForce, OutCalPWM4mA, OutCalPWM20mA,
+                                     OutCalPWM2V, OutCalPWM10V});
+    m_windowCaptions = std::make_unique<WindowCaptions>(*this, *ui);
+    m_inCal = std::make_unique<InputCalibrationView>(*this);
     // The calibration recorder reads each reply and the request it answers
     // before the window shows it and sends the next request.
     createFileControls();

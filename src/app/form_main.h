@@ -1,7 +1,9 @@
 // The program's main window: instrument exchange, scale settings and the
 // factory-level calibration and test pages. The controls come from the
-// window description ui/form_main.ui; the handlers' bodies live in the
-// form_*.cpp files, one per area of the window's work.
+// window description ui/form_main.ui; the handlers live in the form_*.cpp
+// files, one per area of the window's work, and hand whole groups of work
+// to the collaborators below (the reply display, the scale group, the
+// wizards' pages, the caption writer).
 #pragma once
 
 #include <QChar>
@@ -14,7 +16,6 @@
 #include "app/commandline.h"
 #include "app/inifile.h"
 #include "core/connected_unit.h"
-#include "core/decoded_reading.h"
 #include "core/instrument_exchange.h"
 #include "core/page_forcing.h"
 #include "core/request_state.h"
@@ -22,23 +23,19 @@
 #include "ui/captions.h"
 
 #include <QStringList>
-#include <array>
 #include <optional>
-#include <utility>
 
 class QTimer;
-namespace incal {
-struct Point;
-}
-namespace outcal {
-enum class Value;
-}
-class QTranslator;
 class TSpeedButton;
 class TrendPage;
 class VerificationPage;
 class SettingsFileActions;
 class CalibrationRecorder;
+class ReplyDisplay;
+class ScaleGroup;
+class OutputCalibrationView;
+class WindowCaptions;
+class InputCalibrationView;
 
 namespace Ui {
 class TForm_Main;
@@ -118,7 +115,7 @@ public:
     // Brings InputLow ... OutputHigh up to date from the scale edits.
     void RefreshScaleValues();
     // Loads the last reply's types and stored scale into the settings group
-    // and releases SpeedButton_ReadSettings (the loading is in form_scale.cpp).
+    // and releases SpeedButton_ReadSettings (the scale group loads them).
     void LoadStoredSettings();
     // The PC's local date as the request carries it; tests set a fixed one.
     std::function<QDate()> CurrentLocalDate = [] { return QDate::currentDate(); };
@@ -208,9 +205,6 @@ public:
     // the read stays pending for the next reply.
     void LoadStoredSettings(int inputType, int outputType, double inputLow, double inputHigh,
                             double outputLow, double outputHigh);
-    // The texts the scale edits show for a value once they are left.
-    static QString InputScaleText(double value);
-    static QString OutputScaleText(double value);
     // The settings group as typed: the type selections and the four values,
     // none where an edit holds no number.
     ScaleEntry scaleEntry() const;
@@ -262,39 +256,15 @@ public:
     // show a step, one more waits for Next; 150 closes) and the Next flag.
     qint32 InCalState = 0;
     bool InCalNextPressed = false;
-    // The calibration value a point of the wizard's plan captures.
-    qint32 &InCalValue(const incal::Point &point);
-    // Output wizard: the current step 1 ... 7 (the active page of
-    // PageControl4) and moving to another step, which runs its setup.
+    // Output wizard: the current step 1 ... 7, and its page's view.
     int OutCalStep() const;
-    void setOutCalStep(int step);
-    // Sets the PWM setting, kept within 0 ... 65535, and runs the PWM refresh.
-    void setPWMSetpoint(int value);
-    // Shows PWMSetpoint on the page and makes it the forced PWM value.
-    void PWMRefresh();
-    // Prepares the step that has just become active: its controls, then the
-    // setting it starts from.
-    void OutCalStepSetup();
-    // Only the controls: which buttons and groups the current step shows.
-    // The form stacks the bar graph over the adjustment controls: putting the
-    // wizard on step 1 at the window's creation wants this too, without
-    // touching the setting.
-    void OutCalStepControls();
-    // The value a step of the wizard's plan starts from and captures.
-    int &OutCalValue(outcal::Value value);
-    // The record of captured values: an optional separator, then the line;
-    // and the removal of the last lines again.
-    void OutCalListAppend(const QString &line, bool withSeparator = false);
-    void OutCalListTrim(int lines);
+    OutputCalibrationView &outputCalibration() const { return *m_outCal; }
 
     // --- trend page (form_trend.cpp) ---
     TrendPage *TabSheet_Trend = nullptr;
     void createTrendPage();
     void trendApplyView();
     void trendApplyLanguage();
-    // The last decoded reply's values in their units, as the trend plots
-    // them and the log writes them (set by DecodeInstrumentReply).
-    DecodedReading LastReading;
     // --- end of trend page ---
 
     // --- verification page and the store buttons' check (form_verify_window.cpp) ---
@@ -315,31 +285,11 @@ private:
     // --- window life cycle, view and caption languages ---
     void showExchangePanels(bool visible);
     void refreshFactoryView();
-    void writeCaptions(Caption first, Caption last);
-    void applyQtTranslation(CaptionLanguage language);
     IniFile iniFile() const;
     QStringList commandLine() const;
 
-    // --- instrument request and reply ---
-    // The displays of one decoded reply, group by group in frame order.
-    void showConverters(const InstrumentReply &reply);
-    void showAcknowledgements(quint8 acknowledged);
-    void showGainsAndStatus(const InstrumentReply &reply);
-    void showInput(const InstrumentReply &reply, const DecodedReading &reading);
-    void showOutput(const InstrumentReply &reply, const DecodedReading &reading);
-    void showTimeAndTemperature(const InstrumentReply &reply, const DecodedReading &reading);
-    void showTestValuesAndScale(const InstrumentReply &reply);
-    // The command push-buttons by their bit in CommandBits and AckBits, in
-    // the order an acknowledgement releases them.
-    using CommandButtons = std::array<std::pair<quint8, TSpeedButton *>, 6>;
-    CommandButtons commandButtons() const;
     // What the next request carries, from the controls and variables as they are.
     RequestState requestState() const;
-    // The edit's value as parsed when its text last changed.
-    std::optional<double> typedScaleValue(const QObject *edit) const;
-    void trackScaleEdits();
-    // The four scale values as typed, parsed once per change of text.
-    ScaleEntry m_typedScale;
     // Which of the pages the forcing rules tell apart a page of PageControl1 is.
     InstrumentPage instrumentPage(const QWidget *page) const;
 
@@ -348,9 +298,13 @@ private:
     QString m_modelName = kModelName;
     QString m_languageName;
     CaptionStore m_captions;
-    // Qt's own Hungarian texts, installed while the window speaks Hungarian.
-    std::unique_ptr<QTranslator> m_qtTranslator;
     InstrumentExchange *m_exchange = nullptr;
+    // The collaborators the handlers give their work to.
+    std::unique_ptr<ReplyDisplay> m_replyDisplay;
+    ScaleGroup *m_scale = nullptr;
+    std::unique_ptr<OutputCalibrationView> m_outCal;
+    std::unique_ptr<WindowCaptions> m_windowCaptions;
+    std::unique_ptr<InputCalibrationView> m_inCal;
 
     void wireEvents();
     void wireFactoryPageEvents();

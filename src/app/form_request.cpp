@@ -4,36 +4,18 @@
 // earlier requests. The window gathers its state; the instrument core turns
 // it into the request's fields.
 #include "app/form_main.h"
+#include "app/reply_display.h"
 
 #include "panel/mb.h"
 #include "protocol/instrument_protocol.h"
 #include "text/numberpattern.h"
 #include "ui_form_main.h"
 
-TForm_Main::CommandButtons TForm_Main::commandButtons() const
-{
-    using namespace instrument::Command;
-    return {{{StoreInputCalibration, ui->SpeedButton_ADCalBeiras},
-             {StoreOutputCalibration, ui->SpeedButton_WriteOutputCalibrationToKX},
-             {WriteSettings, ui->SpeedButton_WriteSettings},
-             {Reset, ui->SpeedButton_Reset},
-             {ClearFramAndReset, ui->SpeedButton_FRAMTorlesReset},
-             {ClearTemperatureMinMax, ui->SpeedButton_HomersekletMinMaxTorlese}}};
-}
-
-ScaleEntry TForm_Main::scaleEntry() const
-{
-    ScaleEntry entry = m_typedScale;
-    entry.inputTypeItem = ui->RadioGroup_BemenetTipusa->ItemIndex();
-    entry.outputTypeItem = ui->RadioGroup_KimenetTipusa->ItemIndex();
-    return entry;
-}
-
 RequestState TForm_Main::requestState() const
 {
     RequestState state;
     state.pwmForce = PWMForce;
-    for (const auto &[bit, button] : commandButtons())
+    for (const auto &[bit, button] : commandButtons(*ui))
         if (button->Down()) state.commands |= bit;
     // A store pressed stays down, and waits for the unit's first reply and
     // its serial number (see ConnectedUnit).

@@ -2,6 +2,7 @@
 #include "app/form_settingsfile.h"
 
 #include "app/form_main.h"
+#include "app/scale_group.h"
 #include "core/number_text.h"
 #include "core/reason_text.h"
 #include "text/numberpattern.h"
@@ -26,8 +27,7 @@ const QRect EditedNotePlace(232, 0, 425, 14);
 // A value as the edit shows it once it is left: the shown pattern rounds it.
 double valueAsShown(double value, bool input)
 {
-    const QString shown =
-        input ? TForm_Main::InputScaleText(value) : TForm_Main::OutputScaleText(value);
+    const QString shown = input ? inputScaleText(value) : outputScaleText(value);
     return parseLocaleNumber(shown).value_or(value);
 }
 
@@ -84,7 +84,7 @@ bool SettingsFileActions::showsInstrumentSettings() const
     // Compared as the edits show them: a read shows the instrument's values
     // in the same patterns.
     const auto sameScale = [](const ScaleSetting &a, const ScaleSetting &b, bool input) {
-        const auto shown = input ? TForm_Main::InputScaleText : TForm_Main::OutputScaleText;
+        const auto shown = input ? inputScaleText : outputScaleText;
         return a.type == b.type && shown(a.low) == shown(b.low) && shown(a.high) == shown(b.high);
     };
     return sameScale(shown->input, held->input, true) &&
