@@ -51,6 +51,9 @@ public:
     // a reader asleep in a frame watches the port again: about two pieces of
     // an adapter's delivery, so a frame's end is taken as it comes.
     static constexpr std::chrono::milliseconds kWakeBeforeEnd{2};
+    // ... and at least this long before, when the pieces come a character or
+    // two at a time.
+    static constexpr std::chrono::microseconds kWakeBeforeEndMin{300};
 
     // Characters of one hand-over go to the receive handler as one chunk.
     void setReceiveHandler(ReceiveHandler handler) { m_receive = std::move(handler); }
