@@ -5,7 +5,23 @@
 
 #include "link/mbengine.h"
 
+#include <cstdlib>
 #include <utility>
+
+namespace {
+
+// While TZ is unset the C library looks at /etc/localtime again (a stat) at
+// every conversion to local time: three times an exchange in the window (the
+// request's date, the reply's time, the trend's point). Naming that file in
+// TZ has it read once per run; this runs before main(), before any thread.
+// A TZ of the user's own is kept. A zone changed while the program runs
+// shows from its next start.
+[[maybe_unused]] const bool kLocalZoneReadOnce = [] {
+    if (!qEnvironmentVariableIsSet("TZ")) ::setenv("TZ", ":/etc/localtime", 0);
+    return true;
+}();
+
+} // namespace
 
 InstrumentExchange::InstrumentExchange(MBEngine &engine, QObject *parent)
     : QObject(parent), m_engine(engine)
