@@ -103,16 +103,24 @@ public:
     }
     void slept() { ++m_sleeps; }
 
-    // Positive: how long the reader may sleep without watching the port.
-    // Negative: first look at the port for that long. Zero: just watch it.
-    std::chrono::microseconds sleepBefore(qsizetype rest, std::uint32_t baud,
-                                          Clock::time_point now)
+    // What the reader does next while the frame under way is not complete.
+    struct Step {
+        enum class Kind : std::uint8_t {
+            Watch, // wait for the port as always
+            Look,  // watch the port for `time` at most
+            Sleep, // wait for `time` without watching the port
+        } kind = Kind::Watch;
+        std::chrono::microseconds time{0};
+    };
+    Step next(qsizetype rest, std::uint32_t baud, Clock::time_point now)
     {
         using std::chrono::microseconds;
-        if (rest <= 0 || m_overtaken || m_sleeps >= kMaxSleeps) return microseconds(0);
+        if (rest <= 0 || m_overtaken || m_sleeps >= kMaxSleeps) return {};
         if (!m_looked) {
+            // Pieces written back to back are there by now, or come within
+            // two characters' time.
             m_looked = true;
-            return -std::max(kShortestLook, lineTime(2, baud));
+            return {Step::Kind::Look, std::max(kShortestLook, lineTime(2, baud))};
         }
         // The rest comes after the last piece read, at the line's speed; the
         // reader is back a little before that: about two pieces of the
@@ -122,8 +130,9 @@ public:
                                                      TCommThread::kWakeBeforeEndMin,
                                                      TCommThread::kWakeBeforeEnd) +
                             restTime / 50;
-        return std::max(microseconds(0), std::chrono::ceil<microseconds>(m_lastAt + restTime -
-                                                                          margin - now));
+        const auto sleep = std::chrono::ceil<microseconds>(m_lastAt + restTime - margin - now);
+        if (sleep.count() <= 0) return {};
+        return {Step::Kind::Sleep, sleep};
     }
 
 private:
@@ -226,19 +235,19 @@ void TCommThread::run()
                                std::chrono::ceil<std::chrono::microseconds>(
                                    gatheringSince + gatherLimit - now));
             const qsizetype rest = gather && m_lineSpeed > 0 ? frames.rest() : 0;
-            const auto sleep = pace.sleepBefore(rest, m_lineSpeed, now);
-            if (sleep.count() > 0 && sleep < timeout) {
+            const LinePace::Step step = pace.next(rest, m_lineSpeed, now);
+            if (step.kind == LinePace::Step::Kind::Sleep && step.time < timeout) {
                 // Most of the frame is still on its way: sleep through its
                 // line time without watching the port, then take the rest as
                 // it comes. The stop event (or output to be sent) ends the
                 // sleep early; the gather limit still holds.
                 watch = false;
-                timeout = sleep;
-            } else if (sleep.count() < 0) {
+                timeout = step.time;
+            } else if (step.kind == LinePace::Step::Kind::Look) {
                 // Before the first sleep in a frame: a short look at the port
-                // shows whether the rest is already on its way faster than
-                // the line carries it (pieces written back to back).
-                timeout = std::min(timeout, -sleep);
+                // shows whether the rest comes faster than the line carries
+                // it (pieces written back to back).
+                timeout = std::min(timeout, step.time);
             }
         }
         const SerialEvents events = m_device->waitFor(watch, timeout);
