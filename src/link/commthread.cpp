@@ -126,10 +126,10 @@ public:
         // reader is back a little before that: about two pieces of the
         // delivery seen so far, and the drift of a clock two per cent off.
         const auto restTime = lineTime(rest, baud);
-        const auto margin = std::clamp<microseconds>(2 * lineTime(m_lastPiece, baud),
-                                                     TCommThread::kWakeBeforeEndMin,
-                                                     TCommThread::kWakeBeforeEnd) +
-                            restTime / 50;
+        const auto margin =
+            std::clamp<microseconds>(2 * lineTime(m_lastPiece, baud),
+                                     TCommThread::kWakeBeforeEndMin, TCommThread::kWakeBeforeEnd) +
+            restTime / 50;
         const auto sleep = std::chrono::ceil<microseconds>(m_lastAt + restTime - margin - now);
         if (sleep.count() <= 0) return {};
         return {Step::Kind::Sleep, sleep};
@@ -231,9 +231,9 @@ void TCommThread::run()
         auto timeout = std::chrono::microseconds(-1);
         if (!gathered.isEmpty()) {
             const auto now = Clock::now();
-            timeout = std::max(std::chrono::microseconds(0),
-                               std::chrono::ceil<std::chrono::microseconds>(
-                                   gatheringSince + gatherLimit - now));
+            timeout = std::max(
+                std::chrono::microseconds(0),
+                std::chrono::ceil<std::chrono::microseconds>(gatheringSince + gatherLimit - now));
             const qsizetype rest = gather && m_lineSpeed > 0 ? frames.rest() : 0;
             const LinePace::Step step = pace.next(rest, m_lineSpeed, now);
             if (step.kind == LinePace::Step::Kind::Sleep && step.time < timeout) {
