@@ -10,12 +10,15 @@
 // (a serial adapter delivers a reply in about one piece per millisecond) and
 // hands them over together once a frame's last character has come, a short
 // time after the first of them at the latest. Once a frame has begun, the
-// reader sleeps through most of the line time the rest of it needs (as long
-// as the last reply, or request, with the same command was), so it wakes a
-// few times per frame instead of once per piece; it watches the port again a
-// little before the frame's end is due. A frame that ends in the piece that
-// begins it goes at once; only a frame shorter than the last one of its kind
-// can wait, for its shortfall's line time and never beyond the gather limit.
+// reader looks at the port for two characters' time: pieces that come faster
+// than the line carries them (written back to back) are taken as they come.
+// Otherwise it sleeps through most of the line time the rest of the frame
+// needs (as long as the last reply, or request, with the same command was),
+// to the microsecond, so it wakes a few times per frame instead of once per
+// piece; it watches the port again a little before the frame's end is due.
+// A frame that ends in the piece that begins it goes at once; only a frame
+// shorter than the last one of its kind can wait, for its shortfall's line
+// time and never beyond the gather limit.
 #pragma once
 
 #include "serial/serialdevice.h"
