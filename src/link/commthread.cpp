@@ -98,8 +98,11 @@ public:
         m_sinceFirst += characters;
         m_lastAt = now;
         m_lastPiece = characters;
-        // Two characters' slack for a piece cut in the middle of one.
-        if (baud > 0 && m_sinceFirst > charactersIn(now - m_firstAt, baud) + 2) m_overtaken = true;
+        // The first piece may have been read late (the reader woken late):
+        // a millisecond's slack for that, two characters for a piece cut in
+        // the middle of one.
+        if (baud > 0 && m_sinceFirst > charactersIn(now - m_firstAt + kFirstReadLate, baud) + 2)
+            m_overtaken = true;
     }
     void slept() { ++m_sleeps; }
 
@@ -123,13 +126,13 @@ public:
             return {Step::Kind::Look, std::max(kShortestLook, lineTime(2, baud))};
         }
         // The rest comes after the last piece read, at the line's speed; the
-        // reader is back a little before that: about two pieces of the
-        // delivery seen so far, and the drift of a clock two per cent off.
+        // reader is back a little before that: a piece of the delivery seen
+        // so far (that piece may have been read late), the time to wake, and
+        // the drift of a clock two per cent off.
         const auto restTime = lineTime(rest, baud);
         const auto margin =
-            std::clamp<microseconds>(2 * lineTime(m_lastPiece, baud),
-                                     TCommThread::kWakeBeforeEndMin, TCommThread::kWakeBeforeEnd) +
-            restTime / 50;
+            std::min<microseconds>(lineTime(m_lastPiece, baud), TCommThread::kWakeBeforeEnd) +
+            TCommThread::kWakeBeforeEndMin + restTime / 50;
         const auto sleep = std::chrono::ceil<microseconds>(m_lastAt + restTime - margin - now);
         if (sleep.count() <= 0) return {};
         return {Step::Kind::Sleep, sleep};
@@ -137,6 +140,7 @@ public:
 
 private:
     static constexpr std::chrono::microseconds kShortestLook{100};
+    static constexpr std::chrono::milliseconds kFirstReadLate{1};
     // A reader woken from a sleep may sleep once more, closer to the end, as
     // the later pieces show how the line delivers; never more often.
     static constexpr int kMaxSleeps = 2;

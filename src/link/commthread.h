@@ -51,11 +51,10 @@ public:
     // line noise, a slow line).
     static constexpr std::chrono::milliseconds kGatherLimit{20};
     // How long before the end of a frame, as the last one's length predicts,
-    // a reader asleep in a frame watches the port again: about two pieces of
-    // an adapter's delivery, so a frame's end is taken as it comes.
+    // a reader asleep in a frame watches the port again: a piece of the
+    // adapter's delivery as seen (at most kWakeBeforeEnd) and kWakeBeforeEndMin
+    // more, so a frame's end is taken as it comes.
     static constexpr std::chrono::milliseconds kWakeBeforeEnd{2};
-    // ... and at least this long before, when the pieces come a character or
-    // two at a time.
     static constexpr std::chrono::microseconds kWakeBeforeEndMin{300};
 
     // Characters of one hand-over go to the receive handler as one chunk.
