@@ -266,6 +266,9 @@ private slots:
         QTest::addColumn<QString>("then");
         // The end, coming while the reader sleeps, is taken with the rest.
         QTest::newRow("end during the sleep") << 9600 << 24 << "end";
+        // A rest written back to back, far faster than the 800 s its line
+        // time says, is taken as it comes, not after a sleep through that time.
+        QTest::newRow("rest faster than the line") << 50 << 2000 << "end";
         // A cable pulled during the sleep is still reported, after what came.
         QTest::newRow("hang-up during the sleep") << 9600 << 24 << "hang-up";
         // The stop event ends the sleep: the rest of this frame takes 800 s at

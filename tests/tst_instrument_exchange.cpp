@@ -34,6 +34,7 @@ class TestInstrumentExchange : public QObject {
     Q_OBJECT
 private slots:
     void cycleHandsOnEachReplyOnceWithItsRequest();
+    void viewsHearOfAReplyAfterTheNextRequest();
     void failuresArriveAsKinds_data();
     void failuresArriveAsKinds();
     void runsOnTheThreadThatOwnsTheEngine();
@@ -89,6 +90,33 @@ void TestInstrumentExchange::cycleHandsOnEachReplyOnceWithItsRequest()
     QVERIFY(replies.first().acknowledged & instrument::Command::ClearTemperatureMinMax);
     QCOMPARE(replies.last().request.CommandBits, quint8(0));
     QCOMPARE(exchange.lastReply()->reply.ADValueCH1, kReplies);
+}
+
+// A host that sends from its own end-of-exchange handler (the window) lets
+// the views wait: the next request is on its way before they hear of a reply.
+void TestInstrumentExchange::viewsHearOfAReplyAfterTheNextRequest()
+{
+    SimulatorRunner sim(tagged());
+    QVERIFY2(sim.isRunning(), qPrintable(sim.errorText()));
+    MBEngine engine;
+    quieten(engine);
+    InstrumentExchange exchange(engine);
+    QStringList order;
+    connect(&exchange, &InstrumentExchange::requestSent, this, [&] { order << "sent"; });
+    connect(&exchange, &InstrumentExchange::replyDecoded, this, [&] { order << "decoded"; });
+    connect(&exchange, &InstrumentExchange::replyShown, this, [&](const ExchangeReply &r) {
+        order << "shown " + QString::number(r.reply.ADValueCH1);
+    });
+    connect(&engine, &MBEngine::OnMBMasterEndOfEvent, this, [&](TMBStatus status) {
+        exchange.take(status, InstrumentExchange::Views::Later);
+        if (order.count("decoded") < 2) exchange.send(RequestState{});
+        exchange.showTaken();
+        exchange.showTaken(); // once only
+    });
+    QVERIFY(sim.openOn(engine));
+    QVERIFY(exchange.send(RequestState{}));
+    QTRY_COMPARE(order.size(), 6);
+    QCOMPARE(order, QStringList({"sent", "decoded", "sent", "shown 1", "decoded", "shown 2"}));
 }
 
 void TestInstrumentExchange::failuresArriveAsKinds_data()

@@ -100,14 +100,23 @@ void CalibrationRecorder::replyDecoded(const ExchangeReply &decoded)
 {
     const InstrumentReply &reply = decoded.reply;
     const InstrumentRequest &request = decoded.request;
+    // Most replies hold nothing for the recorder: it has work only where a
+    // calibration can be stored (a store asked for or latched, a record
+    // waiting for its "as left") or on the output calibration wizard's page.
+    const quint8 stores =
+        storeCommand(CalibrationKind::Input) | storeCommand(CalibrationKind::Output);
+    const Ui::TForm_Main &ui = *m_window.ui;
+    if (!(request.CommandBits & stores) && !slot(CalibrationKind::Input).pending &&
+        !slot(CalibrationKind::Output).pending && !storeLatched() &&
+        ui.PageControl1->ActivePage() != ui.TabSheet_OutputCalibration)
+        return;
     const QDateTime &now = decoded.reading.time;
-    const InstrumentState state = InstrumentState::fromReply(reply);
     const ConnectedUnit &unit = m_window.connectedUnit;
 
     for (const CalibrationKind kind : {CalibrationKind::Input, CalibrationKind::Output}) {
         Slot &s = slot(kind);
         if (s.pending) {
-            s.pending->asLeft = state;
+            s.pending->asLeft = InstrumentState::fromReply(reply);
             finish(kind);
         }
         const quint8 bit = storeCommand(kind);

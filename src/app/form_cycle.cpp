@@ -133,13 +133,18 @@ void TForm_Main::MB1MBPortOpenedOrClosed(QObject *, bool MBbPortOpen)
 
 void TForm_Main::MB1MBMasterEndOfEvent(QObject *, TMBStatus MBStatus, const QString &)
 {
-    // The exchange decodes a good reply once and hands it on (the displays
-    // among them, DecodeInstrumentReply); a failure goes to the trend as a gap.
-    m_exchange->take(MBStatus);
+    // The exchange decodes a good reply once and hands it on to what the
+    // next request depends on: the unit on the line, the calibration
+    // recorder, the displays (DecodeInstrumentReply: the acknowledged
+    // commands' buttons come up, the stored settings fill the edits once).
+    m_exchange->take(MBStatus, InstrumentExchange::Views::Later);
     showExchangePanels(MBStatus == TMBStatus::stOK || m_factoryLevel);
     // The cycle stops when the port was closed or lost, or a frame could
     // not be written (the exchange then closes the port as a lost one).
     if (m_exchange->goesOn(MBStatus)) SendInstrumentRequest();
+    // The trend and a field check only show the reply (a failure: the trend's
+    // gap): they wait until the next request is on the line.
+    m_exchange->showTaken();
 }
 
 void TForm_Main::PageControl1Change(QObject *)

@@ -24,13 +24,13 @@ void TForm_Main::createTrendPage()
     });
     // Every end of an exchange: a decoded reply is plotted and logged, a
     // failure is a gap.
-    connect(m_exchange, &InstrumentExchange::replyDecoded, TabSheet_Trend,
+    connect(m_exchange, &InstrumentExchange::replyShown, TabSheet_Trend,
             [this](const ExchangeReply &decoded) {
                 DecodedReading reading = decoded.reading;
                 reading.time = QDateTime::fromMSecsSinceEpoch(TabSheet_Trend->clock());
                 TabSheet_Trend->addReading(reading);
             });
-    connect(m_exchange, &InstrumentExchange::failed, TabSheet_Trend,
+    connect(m_exchange, &InstrumentExchange::failureShown, TabSheet_Trend,
             [this] { TabSheet_Trend->exchangeFailed(); });
 }
 

@@ -25,7 +25,7 @@ void TForm_Main::createVerificationPage()
     connect(ui->PageControl1, &TPageControl::OnChange, this, [this] {
         if (ui->PageControl1->ActivePage() == TabSheet_Verification) PWMForce = 0;
     });
-    connect(m_exchange, &InstrumentExchange::replyDecoded, TabSheet_Verification,
+    connect(m_exchange, &InstrumentExchange::replyShown, TabSheet_Verification,
             [this](const ExchangeReply &decoded) {
                 TabSheet_Verification->addReading(decoded.reading);
             });

@@ -5,6 +5,24 @@
 
 #include "link/mbengine.h"
 
+#include <cstdlib>
+#include <utility>
+
+namespace {
+
+// While TZ is unset the C library looks at /etc/localtime again (a stat) at
+// every conversion to local time: three times an exchange in the window (the
+// request's date, the reply's time, the trend's point). Naming that file in
+// TZ has it read once per run; this runs before main(), before any thread.
+// A TZ of the user's own is kept. A zone changed while the program runs
+// shows from its next start.
+[[maybe_unused]] const bool kLocalZoneReadOnce = [] {
+    if (!qEnvironmentVariableIsSet("TZ")) ::setenv("TZ", ":/etc/localtime", 0);
+    return true;
+}();
+
+} // namespace
+
 InstrumentExchange::InstrumentExchange(MBEngine &engine, QObject *parent)
     : QObject(parent), m_engine(engine)
 {
@@ -30,6 +48,10 @@ bool InstrumentExchange::send(const InstrumentRequest &request)
         failure.kind = LinkFailure::Kind::PortUnusable;
         failure.reason = QStringLiteral("the request holds a value that cannot travel");
         fail(std::move(failure));
+        // Not an end of a transaction: the views hear of it at once, after
+        // the end they are still to be shown.
+        showTaken();
+        emit failureShown(m_failure);
         return false;
     }
     m_request = request;
@@ -45,8 +67,9 @@ ExchangeReply InstrumentExchange::linkReply() const
     return decodeReply(m_engine.rxBuffer(), m_request);
 }
 
-void InstrumentExchange::take(TMBStatus status)
+void InstrumentExchange::take(TMBStatus status, Views views)
 {
+    m_showDue = false; // an end never shown is overtaken by this one
     const int tries = m_engine.MBMasterTryNumber();
     LinkFailure failure;
     switch (status) {
@@ -84,6 +107,18 @@ void InstrumentExchange::take(TMBStatus status)
         break;
     }
     emit ended(status);
+    m_shownFailure = m_failure;
+    m_showDue = true;
+    if (views == Views::Now) showTaken();
+}
+
+void InstrumentExchange::showTaken()
+{
+    if (!std::exchange(m_showDue, false)) return;
+    if (m_shownFailure.kind == LinkFailure::Kind::None && m_last)
+        emit replyShown(*m_last);
+    else
+        emit failureShown(m_shownFailure);
 }
 
 bool InstrumentExchange::goesOn(TMBStatus status)

@@ -37,9 +37,17 @@ public:
     bool send(const InstrumentRequest &request);
     bool send(const RequestState &state) { return send(buildRequest(state)); }
 
+    // When the views of a reply (replyShown, failureShown) hear of it.
+    enum class Views : std::uint8_t {
+        Now,   // at once, after replyDecoded or failed
+        Later, // when showTaken() says so: after the next request went out
+    };
     // The end of a transaction: a good reply is decoded (replyDecoded), any
     // other end is a failure of its kind (failed); ended() follows either.
-    void take(TMBStatus status);
+    // The views follow as `views` says.
+    void take(TMBStatus status, Views views = Views::Now);
+    // Hands the end last taken with Views::Later to the views (once).
+    void showTaken();
 
     // Whether a cycle sends the next request after this end: not once the
     // port is closed (by its user, or lost), and not after a frame that
@@ -62,9 +70,16 @@ public:
 
 signals:
     void requestSent(const InstrumentRequest &request);
+    // For what the next request depends on (acknowledged commands, the unit
+    // on the line, the first reading of the stored settings): before it is built.
     void replyDecoded(const ExchangeReply &reply);
     void failed(const LinkFailure &failure);
     void ended(TMBStatus status);
+    // For what only shows or keeps a reply (the trend, a field check): a
+    // host that sends the next request from its end-of-exchange handler lets
+    // these wait until the request is out, so the line never waits for them.
+    void replyShown(const ExchangeReply &reply);
+    void failureShown(const LinkFailure &failure);
 
 private:
     void fail(LinkFailure failure);
@@ -74,4 +89,6 @@ private:
     std::optional<ExchangeReply> m_last;
     LinkFailure m_failure;
     std::uint32_t m_notDecodableAtSend = 0;
+    bool m_showDue = false;     // an end taken with Views::Later waits for showTaken()
+    LinkFailure m_shownFailure; // that end's failure (none: its reply)
 };

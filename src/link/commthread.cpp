@@ -78,6 +78,86 @@ std::chrono::microseconds lineTime(qsizetype characters, std::uint32_t baud)
     return std::chrono::microseconds(characters * 10 * 1'000'000 / baud);
 }
 
+// How the characters of the frame under way have come, and so whether the
+// reader may sleep until its end is due. A line carries no more than its speed
+// allows: characters that come faster (a simulator or relay writing a frame's
+// pieces back to back) overtake any prediction from the line time, and the
+// reader then watches the port for the rest of the frame instead.
+class LinePace {
+public:
+    void begin(qsizetype characters, Clock::time_point now)
+    {
+        m_firstAt = m_lastAt = now;
+        m_sinceFirst = 0;
+        m_lastPiece = characters;
+        m_looked = m_overtaken = false;
+        m_sleeps = 0;
+    }
+    void took(qsizetype characters, std::uint32_t baud, Clock::time_point now)
+    {
+        m_sinceFirst += characters;
+        m_lastAt = now;
+        m_lastPiece = characters;
+        // The first piece may have been read late (the reader woken late):
+        // a millisecond's slack for that, two characters for a piece cut in
+        // the middle of one.
+        if (baud > 0 && m_sinceFirst > charactersIn(now - m_firstAt + kFirstReadLate, baud) + 2)
+            m_overtaken = true;
+    }
+    void slept() { ++m_sleeps; }
+
+    // What the reader does next while the frame under way is not complete.
+    struct Step {
+        enum class Kind : std::uint8_t {
+            Watch, // wait for the port as always
+            Look,  // watch the port for `time` at most
+            Sleep, // wait for `time` without watching the port
+        } kind = Kind::Watch;
+        std::chrono::microseconds time{0};
+    };
+    Step next(qsizetype rest, std::uint32_t baud, Clock::time_point now)
+    {
+        using std::chrono::microseconds;
+        if (rest <= 0 || m_overtaken || m_sleeps >= kMaxSleeps) return {};
+        if (!m_looked) {
+            // Pieces written back to back are there by now, or come within
+            // two characters' time.
+            m_looked = true;
+            return {Step::Kind::Look, std::max(kShortestLook, lineTime(2, baud))};
+        }
+        // The rest comes after the last piece read, at the line's speed; the
+        // reader is back a little before that: a piece of the delivery seen
+        // so far (that piece may have been read late), the time to wake, and
+        // the drift of a clock two per cent off.
+        const auto restTime = lineTime(rest, baud);
+        const auto margin =
+            std::min<microseconds>(lineTime(m_lastPiece, baud), TCommThread::kWakeBeforeEnd) +
+            TCommThread::kWakeBeforeEndMin + restTime / 50;
+        const auto sleep = std::chrono::ceil<microseconds>(m_lastAt + restTime - margin - now);
+        if (sleep.count() <= 0) return {};
+        return {Step::Kind::Sleep, sleep};
+    }
+
+private:
+    static constexpr std::chrono::microseconds kShortestLook{100};
+    static constexpr std::chrono::milliseconds kFirstReadLate{1};
+    // A reader woken from a sleep may sleep once more, closer to the end, as
+    // the later pieces show how the line delivers; never more often.
+    static constexpr int kMaxSleeps = 2;
+    static qsizetype charactersIn(Clock::duration time, std::uint32_t baud)
+    {
+        return qsizetype(std::chrono::duration_cast<std::chrono::microseconds>(time).count() *
+                         qint64(baud) / (10 * 1'000'000));
+    }
+    Clock::time_point m_firstAt;
+    Clock::time_point m_lastAt;
+    qsizetype m_sinceFirst = 0; // characters read after the first piece
+    qsizetype m_lastPiece = 0;
+    bool m_looked = false;
+    bool m_overtaken = false;
+    int m_sleeps = 0;
+};
+
 } // namespace
 
 TCommThread::TCommThread(std::unique_ptr<SerialDevice> device, QObject *parent)
@@ -146,44 +226,54 @@ void TCommThread::run()
     bool watchPort = true;
     QByteArray gathered; // read, not yet handed over
     Clock::time_point gatheringSince;
-    bool slept = false; // the sleep through the frame's line time is over for this batch
+    LinePace pace;
     FrameWatch frames;
     for (;;) {
         const auto gatherLimit = std::chrono::milliseconds(m_gatherLimitMs.load());
         const bool gather = m_gatherFrames;
-        int timeoutMs = -1;
+        bool watch = watchPort;
+        auto timeout = std::chrono::microseconds(-1);
         if (!gathered.isEmpty()) {
-            const auto left = gatheringSince + gatherLimit - Clock::now();
-            const qsizetype rest = gather && !slept && m_lineSpeed > 0 ? frames.rest() : 0;
-            if (rest > 0) {
+            const auto now = Clock::now();
+            timeout = std::max(
+                std::chrono::microseconds(0),
+                std::chrono::ceil<std::chrono::microseconds>(gatheringSince + gatherLimit - now));
+            const qsizetype rest = gather && m_lineSpeed > 0 ? frames.rest() : 0;
+            const LinePace::Step step = pace.next(rest, m_lineSpeed, now);
+            if (step.kind == LinePace::Step::Kind::Sleep && step.time < timeout) {
                 // Most of the frame is still on its way: sleep through its
                 // line time without watching the port, then take the rest as
                 // it comes. The stop event (or output to be sent) ends the
                 // sleep early; the gather limit still holds.
-                slept = true;
-                const auto sleep = std::chrono::floor<std::chrono::milliseconds>(
-                    std::min<Clock::duration>(lineTime(rest, m_lineSpeed) - kWakeBeforeEnd, left));
-                if (sleep.count() > 0) {
-                    const SerialEvents events = m_device->waitForEvents(false, int(sleep.count()));
-                    if (events.stopped || stopRequested()) return;
-                    continue;
-                }
+                watch = false;
+                timeout = step.time;
+            } else if (step.kind == LinePace::Step::Kind::Look) {
+                // Before the first sleep in a frame: a short look at the port
+                // shows whether the rest comes faster than the line carries
+                // it (pieces written back to back).
+                timeout = std::min(timeout, step.time);
             }
-            timeoutMs =
-                std::max(0, int(std::chrono::ceil<std::chrono::milliseconds>(left).count()));
         }
-        const SerialEvents events = m_device->waitForEvents(watchPort, timeoutMs);
+        const SerialEvents events = m_device->waitFor(watch, timeout);
         if (events.stopped || stopRequested()) return;
 
         HandOver batch;
         bool frameEnded = false;
-        if (events.dataWaiting || events.hangUp) {
+        if (watch && (events.dataWaiting || events.hangUp)) {
             SerialRead read = m_device->readWaiting();
             batch.lost = read.lost || (events.hangUp && read.data.isEmpty());
             batch.reason = read.status;
             frameEnded = frames.take(read.data);
-            if (gathered.isEmpty()) gatheringSince = Clock::now();
+            const auto now = Clock::now();
+            if (gathered.isEmpty()) {
+                gatheringSince = now;
+                pace.begin(read.data.size(), now);
+            } else if (!read.data.isEmpty()) {
+                pace.took(read.data.size(), m_lineSpeed, now);
+            }
             gathered += read.data;
+        } else if (!watch) {
+            pace.slept();
         }
         if (gathered.isEmpty() && !batch.lost) continue;
         const bool due = batch.lost || !gather || frameEnded ||
@@ -193,7 +283,6 @@ void TCommThread::run()
         if (!due) continue;
         batch.characters = std::exchange(gathered, {});
         batch.readAt = gatheringSince;
-        slept = false;
         if (batch.lost) {
             // A dead port would report its hang-up for ever: from here on
             // only the stop event is waited for.

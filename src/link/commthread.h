@@ -10,12 +10,15 @@
 // (a serial adapter delivers a reply in about one piece per millisecond) and
 // hands them over together once a frame's last character has come, a short
 // time after the first of them at the latest. Once a frame has begun, the
-// reader sleeps through most of the line time the rest of it needs (as long
-// as the last reply, or request, with the same command was), so it wakes a
-// few times per frame instead of once per piece; it watches the port again a
-// little before the frame's end is due. A frame that ends in the piece that
-// begins it goes at once; only a frame shorter than the last one of its kind
-// can wait, for its shortfall's line time and never beyond the gather limit.
+// reader looks at the port for two characters' time: pieces that come faster
+// than the line carries them (written back to back) are taken as they come.
+// Otherwise it sleeps through most of the line time the rest of the frame
+// needs (as long as the last reply, or request, with the same command was),
+// to the microsecond, so it wakes a few times per frame instead of once per
+// piece; it watches the port again a little before the frame's end is due.
+// A frame that ends in the piece that begins it goes at once; only a frame
+// shorter than the last one of its kind can wait, for its shortfall's line
+// time and never beyond the gather limit.
 #pragma once
 
 #include "serial/serialdevice.h"
@@ -48,9 +51,11 @@ public:
     // line noise, a slow line).
     static constexpr std::chrono::milliseconds kGatherLimit{20};
     // How long before the end of a frame, as the last one's length predicts,
-    // a reader asleep in a frame watches the port again: about two pieces of
-    // an adapter's delivery, so a frame's end is taken as it comes.
+    // a reader asleep in a frame watches the port again: a piece of the
+    // adapter's delivery as seen (at most kWakeBeforeEnd) and kWakeBeforeEndMin
+    // more, so a frame's end is taken as it comes.
     static constexpr std::chrono::milliseconds kWakeBeforeEnd{2};
+    static constexpr std::chrono::microseconds kWakeBeforeEndMin{300};
 
     // Characters of one hand-over go to the receive handler as one chunk.
     void setReceiveHandler(ReceiveHandler handler) { m_receive = std::move(handler); }

@@ -90,9 +90,9 @@ SerialStatus PtyMasterDevice::write(std::span<const char> characters)
     return m_output.write(m_fd.get(), characters);
 }
 
-SerialEvents PtyMasterDevice::waitForEvents(bool watchPort, int timeoutMs)
+SerialEvents PtyMasterDevice::waitFor(bool watchPort, std::chrono::microseconds timeout)
 {
-    return posixWaitForEvents(m_stop.get(), watchPort ? m_fd.get() : -1, timeoutMs, &m_output);
+    return posixWaitForEvents(m_stop.get(), watchPort ? m_fd.get() : -1, timeout, &m_output);
 }
 
 void PtyMasterDevice::signalStop()

@@ -62,7 +62,7 @@ public:
     qsizetype outputWaiting() const override { return m_output.size(); }
     void discardOutput() override { m_output.clear(); }
 
-    SerialEvents waitForEvents(bool watchPort = true, int timeoutMs = -1) override;
+    SerialEvents waitFor(bool watchPort, std::chrono::microseconds timeout) override;
     void signalStop() override;
     void resetStop() override;
 

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -90,12 +91,17 @@ public:
     virtual void discardOutput() {}
 
     // Blocks until the port has something to report, the stop event is
-    // signalled or timeoutMs have passed (-1: no time limit; nothing set in the
-    // result then means the time ran out). With watchPort false only the stop
-    // event is waited for: a port that reported a hang-up would otherwise wake
-    // the waiter again at once. Safe to call from one reader thread while other
-    // threads write.
-    virtual SerialEvents waitForEvents(bool watchPort = true, int timeoutMs = -1) = 0;
+    // signalled or the timeout has passed (negative: no time limit; nothing set
+    // in the result then means the time ran out), to the microsecond: a reader
+    // that sleeps until a frame's end is due must not oversleep by a tick.
+    // With watchPort false only the stop event is waited for: a port that
+    // reported a hang-up would otherwise wake the waiter again at once. Safe to
+    // call from one reader thread while other threads write.
+    virtual SerialEvents waitFor(bool watchPort, std::chrono::microseconds timeout) = 0;
+    SerialEvents waitForEvents(bool watchPort = true, int timeoutMs = -1)
+    {
+        return waitFor(watchPort, std::chrono::milliseconds(timeoutMs));
+    }
     // Thread-safe; the stop event stays signalled until resetStop().
     virtual void signalStop() = 0;
     virtual void resetStop() = 0;

@@ -418,14 +418,23 @@ SerialStatus PosixSerialDevice::write(std::span<const char> characters)
     return m_output.write(m_fd.get(), characters);
 }
 
-SerialEvents posixWaitForEvents(int stopFd, int fd, int timeoutMs, PendingOutput *output)
+SerialEvents posixWaitForEvents(int stopFd, int fd, std::chrono::microseconds timeout,
+                                PendingOutput *output)
 {
     SerialEvents events;
     const bool room = output && output->waiting();
     pollfd fds[3] = {{stopFd, POLLIN, 0},
                      {fd, short(POLLIN | (room ? POLLOUT : 0)), 0},
                      {output ? output->wakeFd() : -1, POLLIN, 0}};
-    const int rc = retryOnInterrupt([&] { return ::poll(fds, 3, timeoutMs); });
+    timespec limit{};
+    if (timeout.count() >= 0) {
+        limit.tv_sec = time_t(timeout.count() / 1'000'000);
+        limit.tv_nsec = long(timeout.count() % 1'000'000) * 1000;
+    }
+    // An interrupted wait starts over with its whole time: a signal is rare
+    // enough on this thread that the longer wait does not matter.
+    const int rc = retryOnInterrupt(
+        [&] { return ::ppoll(fds, 3, timeout.count() >= 0 ? &limit : nullptr, nullptr); });
     if (rc < 0) {
         // poll() itself failing (EINVAL, ENOMEM) leaves nothing to wait on.
         events.hangUp = true;
@@ -439,9 +448,9 @@ SerialEvents posixWaitForEvents(int stopFd, int fd, int timeoutMs, PendingOutput
     return events;
 }
 
-SerialEvents PosixSerialDevice::waitForEvents(bool watchPort, int timeoutMs)
+SerialEvents PosixSerialDevice::waitFor(bool watchPort, std::chrono::microseconds timeout)
 {
-    return posixWaitForEvents(m_stop.get(), watchPort ? m_fd.get() : -1, timeoutMs, &m_output);
+    return posixWaitForEvents(m_stop.get(), watchPort ? m_fd.get() : -1, timeout, &m_output);
 }
 
 void PosixSerialDevice::signalStop()

@@ -92,7 +92,7 @@ private:
 // Descriptor-level steps every POSIX device shares.
 // Waits on the stop eventfd and on fd (-1: the stop event only); with
 // output waiting, also for room on fd, which is then handed the output.
-SerialEvents posixWaitForEvents(int stopFd, int fd, int timeoutMs = -1,
+SerialEvents posixWaitForEvents(int stopFd, int fd, std::chrono::microseconds timeout,
                                 PendingOutput *output = nullptr);
 // Reads what waits on fd (without asking how much first); a vanished peer
 // reads as lost.
@@ -116,7 +116,7 @@ public:
     qsizetype outputWaiting() const override { return m_output.size(); }
     void discardOutput() override;
 
-    SerialEvents waitForEvents(bool watchPort = true, int timeoutMs = -1) override;
+    SerialEvents waitFor(bool watchPort, std::chrono::microseconds timeout) override;
     void signalStop() override;
     void resetStop() override;
 
