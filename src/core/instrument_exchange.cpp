@@ -12,8 +12,9 @@ namespace {
 
 // While TZ is unset the C library looks at /etc/localtime again (a stat) at
 // every conversion to local time: three times an exchange in the window (the
-// request's date, the reply's time, the trend's point). Naming that file in
-// TZ has it read once per run; this runs before main(), before any thread.
+// request's date, the reply's time, the trend's point), and in the tool under
+// a lock all the rack's threads share. Naming that file in TZ has it read
+// once per run; this runs before main(), before any thread.
 // A TZ of the user's own is kept. A zone changed while the program runs
 // shows from its next start.
 [[maybe_unused]] const bool kLocalZoneReadOnce = [] {

@@ -17,7 +17,6 @@
 #include <QSocketNotifier>
 
 #include <csignal>
-#include <cstdlib>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -67,11 +66,6 @@ bool installSignalHandlers()
 
 int main(int argc, char *argv[])
 {
-    // Every reading's time is local time. Without TZ the C library looks at
-    // /etc/localtime again for each one, under a lock all the ports' threads
-    // share; naming the same zone once spares that (a change of the
-    // system's zone is then seen by the next run).
-    if (::getenv("TZ") == nullptr) ::setenv("TZ", ":/etc/localtime", 0);
     // Before anything can block: a signal must end even the earliest wait.
     const bool signalsHandled = installSignalHandlers();
     QCoreApplication app(argc, argv);
